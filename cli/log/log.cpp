@@ -1,0 +1,140 @@
+#include "cli/log/log.h"
+
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+
+namespace kovru {
+namespace {
+
+constexpr std::size_t message_limit = 1023;
+constexpr std::size_t window_message_limit = 511;
+constexpr std::size_t window_break_limit = 509;
+
+LogSink* current_sink = nullptr;
+bool capturing = false;
+std::string captured;
+bool verbose_flag = false;
+
+std::string format_message(const char* format, va_list args)
+{
+    va_list measure;
+    va_copy(measure, args);
+    int needed = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (needed < 0)
+        return {};
+    std::string text(static_cast<std::size_t>(needed) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, args);
+    text.resize(static_cast<std::size_t>(needed));
+    text.resize(cut_utf8(text, message_limit).size());
+    return text;
+}
+
+long long now_millis()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+void emit(LogKind kind, const std::string& message)
+{
+    std::fwrite(message.data(), 1, message.size(), stdout);
+    std::fputs("\r\n", stdout);
+    std::fflush(stdout);
+    if (current_sink)
+        current_sink->add_line(kind, window_line(message, now_millis()));
+    if (capturing) {
+        captured += message;
+        captured += '\n';
+    }
+}
+
+void emit_formatted(LogKind kind, const char* format, va_list args)
+{
+    emit(kind, format_message(format, args));
+}
+
+} // namespace
+
+std::string_view cut_utf8(std::string_view text, std::size_t max_bytes)
+{
+    if (text.size() <= max_bytes)
+        return text;
+    std::size_t end = max_bytes;
+    // Step back over continuation bytes so a multi-byte sequence is never split.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
+std::string window_line(std::string_view message, long long unix_millis)
+{
+    std::time_t seconds = static_cast<std::time_t>(unix_millis / 1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d ", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  static_cast<int>(unix_millis % 1000));
+    std::string line(stamp);
+    std::string_view body = cut_utf8(message, window_message_limit);
+    line += body;
+    bool ends_line = !body.empty() && (body.back() == '\r' || body.back() == '\n');
+    if (body.empty() || (!ends_line && body.size() <= window_break_limit))
+        line += "\r\n";
+    return line;
+}
+
+void set_log_sink(LogSink* sink) { current_sink = sink; }
+
+void log_line(LogKind kind, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    emit_formatted(kind, format, args);
+    va_end(args);
+}
+
+#define KOVRU_DEFINE_LOG_KIND(name, kind)                                                          \
+    void name(const char* format, ...)                                                             \
+    {                                                                                              \
+        va_list args;                                                                              \
+        va_start(args, format);                                                                    \
+        emit_formatted(kind, format, args);                                                        \
+        va_end(args);                                                                              \
+    }
+
+KOVRU_DEFINE_LOG_KIND(log_plain, LogKind::plain)
+KOVRU_DEFINE_LOG_KIND(log_success, LogKind::success)
+KOVRU_DEFINE_LOG_KIND(log_warning, LogKind::warning)
+KOVRU_DEFINE_LOG_KIND(log_error, LogKind::error)
+
+#undef KOVRU_DEFINE_LOG_KIND
+
+void set_progress(int percent)
+{
+    if (!current_sink)
+        return;
+    current_sink->set_progress(percent < 0 ? 0 : percent > 100 ? 100 : percent);
+}
+
+void capture_on()
+{
+    captured.clear();
+    capturing = true;
+}
+
+void capture_off()
+{
+    capturing = false;
+    std::string().swap(captured);
+}
+
+std::string_view capture_text() { return captured; }
+
+void set_verbose(bool on) { verbose_flag = on; }
+bool verbose() { return verbose_flag; }
+
+} // namespace kovru

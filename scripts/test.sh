@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Sets everything up, then builds and runs every test twice: a plain build with warnings as
+# errors, and a build under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+
+jobs=$(nproc)
+"$root/scripts/build.sh" build -DKOVRU_WERROR=ON
+(cd "$root/build" && ctest --output-on-failure -j "$jobs")
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp
+"$root/scripts/build.sh" build-sanitize -DKOVRU_WERROR=ON -DKOVRU_SANITIZE=ON -DKOVRU_BUILD_BENCH=OFF
+(cd "$root/build-sanitize" && ctest --output-on-failure -j "$jobs" -LE nosanitize)
