@@ -1,0 +1,27 @@
+// What the command line of kovru-cli holds once parsed.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kovru {
+
+struct CliOptions {
+    std::optional<std::string> action;
+    std::optional<std::string> ip;
+    std::optional<std::string> backup_file_out;
+    std::optional<std::string> backup_file_out_type;
+    std::optional<std::string> backup_file_in;
+    std::optional<std::string> firmware_file;
+    // Lists hold their entries only; an empty list is an absent one.
+    std::vector<std::int32_t> channels;
+    std::vector<std::string> channel_csv_files;
+    std::vector<std::string> channel_groups_csv_files;
+    std::vector<std::string> channel_inputs_csv_files;
+    std::vector<std::string> backup_config;
+    bool no_window = false;
+};
+
+} // namespace kovru

@@ -1,0 +1,22 @@
+// Downloads of controller files over TFTP ("flashraw.bin", "flashfs.bin").
+#pragma once
+
+#include "cli/status/memory_buffer.h"
+
+#include <cstdint>
+#include <string>
+
+namespace kovru {
+
+// Reads remote_name into out with up to five attempts. 0 on success; on failure out is empty.
+// expected_size drives the progress bar when the server announces no size.
+int tftp_read_memory(const std::string& address, const std::string& remote_name,
+                     std::uint64_t expected_size, MemoryBuffer& out);
+
+// Reads remote_name into folder/<base name>, through a temporary name renamed on success.
+// Returns the process exit status (0 only when the file was written whole).
+int tftp_read_file(const std::string* address, const std::string& remote_name,
+                   std::uint64_t expected_size, const std::string* folder,
+                   const std::string* output_type);
+
+} // namespace kovru
