@@ -1,6 +1,7 @@
 // A streaming reader over UTF-8 JSON text (RFC 8259) that yields one token at a time.
 // Malformed input (truncated text, bad escapes, invalid UTF-8, nesting too deep) ends in
 // an error token after the tokens that were read before the fault; it never throws.
+// The text ends at its first NUL byte, if any. Object keys arrive as string tokens.
 #pragma once
 
 #include <cstddef>
@@ -35,14 +36,16 @@ public:
     // Value of the last number token.
     double number() const;
 
-private:
-    struct Item {
-        JsonToken token;
+    struct Token {
+        JsonToken kind;
         std::string text;
         double number = 0;
     };
-    std::vector<Item> items_;
+
+private:
+    std::vector<Token> tokens_;
     std::size_t position_ = 0;
+    std::size_t current_ = 0;
 };
 
 } // namespace kovru
