@@ -1,0 +1,89 @@
+#include "cli/action/config_file_header.h"
+
+
+namespace kovru {
+namespace {
+
+constexpr std::size_t size_offset = 0;
+constexpr std::size_t crc_offset = 4;
+constexpr std::size_t crc_field_length = 4; // the CRC and two zero bytes
+constexpr std::size_t version_offset = 8;
+constexpr std::size_t counter_offset = 12;
+
+// CRC of a file as if its bytes 4..7 were zero.
+std::uint16_t file_crc(std::span<const std::uint8_t> file)
+{
+    constexpr std::uint8_t zeros[crc_field_length] = {};
+    std::uint16_t crc = crc16_mcrf4xx(file.first(crc_offset));
+    crc = crc16_mcrf4xx(zeros, crc);
+    return crc16_mcrf4xx(file.subspan(crc_offset + crc_field_length), crc);
+}
+
+} // namespace
+
+std::uint16_t crc16_mcrf4xx(std::span<const std::uint8_t> bytes, std::uint16_t crc)
+{
+    for (std::uint8_t byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0x8408)
+                            : static_cast<std::uint16_t>(crc >> 1);
+    }
+    return crc;
+}
+
+std::uint32_t read_u32_le(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    return static_cast<std::uint32_t>(bytes[offset]) |
+           static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
+           static_cast<std::uint32_t>(bytes[offset + 2]) << 16 |
+           static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
+}
+
+std::uint16_t read_u16_le(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    return static_cast<std::uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
+}
+
+void write_u32_le(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+void write_u16_le(std::span<std::uint8_t> bytes, std::size_t offset, std::uint16_t value)
+{
+    bytes[offset] = static_cast<std::uint8_t>(value);
+    bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+std::optional<ConfigFileHeader> read_config_file_header(std::span<const std::uint8_t> file)
+{
+    if (file.size() < config_file_header_size)
+        return std::nullopt;
+    ConfigFileHeader header;
+    header.file_size = read_u32_le(file, size_offset);
+    header.crc = read_u16_le(file, crc_offset);
+    header.version = read_u32_le(file, version_offset);
+    header.change_counter = read_u32_le(file, counter_offset);
+    return header;
+}
+
+void finish_config_file_header(std::span<std::uint8_t> file, std::uint32_t version,
+                               std::uint32_t change_counter)
+{
+    write_u32_le(file, size_offset, static_cast<std::uint32_t>(file.size()));
+    write_u32_le(file, crc_offset, 0);
+    write_u32_le(file, version_offset, version);
+    write_u32_le(file, counter_offset, change_counter);
+    write_u16_le(file, crc_offset, crc16_mcrf4xx(file));
+}
+
+bool config_file_header_valid(std::span<const std::uint8_t> file)
+{
+    auto header = read_config_file_header(file);
+    return header && header->file_size == file.size() && read_u16_le(file, crc_offset + 2) == 0 &&
+           header->crc == file_crc(file);
+}
+
+} // namespace kovru

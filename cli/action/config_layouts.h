@@ -1,0 +1,132 @@
+// Layouts of the two configuration file families whose older versions are converted on
+// restore: channel files ("/etc/config/dali/daliN.bin") and input-device files
+// ("/etc/config/dali/cdN.bin"). All offsets in bytes; records and blocks are relative.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kovru {
+
+// A field that a layout does not have.
+inline constexpr std::size_t no_offset = static_cast<std::size_t>(-1);
+
+struct ChannelLayout {
+    std::uint32_t version;
+    std::size_t file_size;
+    std::size_t record_size;
+    std::size_t group_entries_offset;
+    std::size_t short_address_table_offset; // 64 entries of 12 bytes, version 1 only
+    std::size_t final_value_offset;
+    // Within a device record:
+    std::size_t type_byte;
+    std::size_t type_follow_byte;
+    std::size_t type5_data;
+    std::size_t type6_data;
+    std::size_t type8_data;
+    std::size_t name;
+    std::size_t name_follow_byte;
+    std::size_t value32;
+    std::size_t trailing_bytes;
+};
+
+namespace channel_layout {
+
+inline constexpr std::size_t line_data_length = 59; // header and line data, 0..58
+inline constexpr std::size_t line_value32_offset = 16;
+inline constexpr std::size_t records_offset = 60;
+inline constexpr std::size_t record_count = 64;
+inline constexpr std::size_t flags_offset = 0;
+inline constexpr std::size_t common_data_offset = 4;
+inline constexpr std::size_t common_data_length = 39;
+inline constexpr std::size_t type5_data_length = 3;
+inline constexpr std::size_t type6_data_length = 7;
+inline constexpr std::size_t type8_data_length = 50;
+inline constexpr std::size_t name_length = 33;
+inline constexpr std::size_t trailing_length = 16;
+inline constexpr std::size_t group_entry_count = 16;
+inline constexpr std::size_t group_entry_length = 38;
+inline constexpr std::size_t short_address_entry_count = 64;
+inline constexpr std::size_t short_address_entry_length = 12;
+
+inline constexpr ChannelLayout v1{1,   11168, 152, 9788, 10396, 11164, 42,
+                                  no_offset, 44, 44, 44, 94, 127, 128, 136};
+inline constexpr ChannelLayout v2{2,  10912, 160, 10300, no_offset, 10908, 44,
+                                  45, 46, 49, 56, 106, 139, 140, 144};
+inline constexpr ChannelLayout v3{3,  7072,      100,       6460,      no_offset, 7068, 43,
+                                  44, no_offset, no_offset, no_offset, 45,        78,   80, 84};
+
+inline constexpr std::size_t record_offset(const ChannelLayout& layout, std::size_t record)
+{
+    return records_offset + record * layout.record_size;
+}
+
+} // namespace channel_layout
+
+struct InputDeviceLayout {
+    std::uint32_t version;
+    std::size_t file_size;
+    std::size_t block_size;
+};
+
+namespace input_device_layout {
+
+inline constexpr std::size_t line_data_length = 28; // header and line data, 0..27
+inline constexpr std::size_t records_offset = 28;
+inline constexpr std::size_t record_count = 32;
+inline constexpr std::size_t record_size = 100;
+// Within a record:
+inline constexpr std::size_t data_offset = 0;
+inline constexpr std::size_t flags_offset = 8;
+inline constexpr std::size_t value16_a_offset = 12;
+inline constexpr std::size_t value16_b_offset = 14;
+inline constexpr std::size_t instance_table_offset = 16; // 32 entries of 16 bits
+inline constexpr std::size_t instance_count = 32;
+inline constexpr std::size_t name_offset = 80;
+inline constexpr std::size_t name_length = 17;
+inline constexpr std::size_t carried_record_length = 97; // 0..96
+
+inline constexpr std::size_t blocks_offset = 3228;
+inline constexpr std::size_t block_count = 32;
+
+inline constexpr std::uint8_t instance_push_button = 1;
+inline constexpr std::uint8_t instance_occupancy_sensor = 3;
+inline constexpr std::uint8_t instance_light_sensor = 4;
+
+// Version 2 packs instance data by type; byte 192 of the block holds the push-button value.
+inline constexpr std::size_t v2_push_button_data_length = 6;
+inline constexpr std::size_t v2_occupancy_data_length = 4;
+inline constexpr std::size_t v2_light_data_length = 3;
+inline constexpr std::size_t v2_push_button_value_offset = 192;
+
+// Version 3: a 6-byte prefix (byte 1 the push-button value), then 32 slots of 6 bytes.
+inline constexpr std::size_t v3_prefix_length = 6;
+inline constexpr std::size_t v3_push_button_value_offset = 1;
+inline constexpr std::size_t v3_slot_length = 6;
+
+inline constexpr InputDeviceLayout v2{2, 9436, 194};
+inline constexpr InputDeviceLayout v3{3, 9564, 198};
+
+inline constexpr std::size_t record_offset(std::size_t record)
+{
+    return records_offset + record * record_size;
+}
+
+inline constexpr std::size_t block_offset(const InputDeviceLayout& layout, std::size_t block)
+{
+    return blocks_offset + block * layout.block_size;
+}
+
+} // namespace input_device_layout
+
+// The layouts must tile their files exactly.
+static_assert(channel_layout::record_offset(channel_layout::v1, 64) == channel_layout::v1.group_entries_offset);
+static_assert(channel_layout::record_offset(channel_layout::v2, 64) == channel_layout::v2.group_entries_offset);
+static_assert(channel_layout::record_offset(channel_layout::v3, 64) == channel_layout::v3.group_entries_offset);
+static_assert(channel_layout::v1.short_address_table_offset + 64 * 12 == channel_layout::v1.final_value_offset);
+static_assert(channel_layout::v2.group_entries_offset + 16 * 38 == channel_layout::v2.final_value_offset);
+static_assert(channel_layout::v3.final_value_offset + 4 == channel_layout::v3.file_size);
+static_assert(input_device_layout::block_offset(input_device_layout::v2, 32) == input_device_layout::v2.file_size);
+static_assert(input_device_layout::block_offset(input_device_layout::v3, 32) == input_device_layout::v3.file_size);
+
+} // namespace kovru
