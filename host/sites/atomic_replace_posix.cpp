@@ -1,0 +1,124 @@
+#include "host/sites/atomic_replace.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kovrkit {
+
+namespace {
+
+constexpr int kLockAttempts = 100;
+
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool lockExclusive(int fd)
+{
+    int result;
+    do
+        result = flock(fd, LOCK_EX);
+    while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+// Another writer may have renamed or removed the file between our open and our lock; the
+// lock only counts while the path still names the file we hold.
+bool stillNamedBy(int fd, const std::filesystem::path& path)
+{
+    struct stat held {};
+    struct stat named {};
+    return fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 && sameFile(held, named)
+        && S_ISREG(held.st_mode);
+}
+
+bool writeAll(int fd, std::string_view content)
+{
+    while (!content.empty()) {
+        const auto written = write(fd, content.data(), content.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        content.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// The new file keeps the old file's permissions, which may guard the device passwords.
+void copyModeOf(const std::filesystem::path& target, int fd)
+{
+    struct stat old {};
+    if (stat(target.c_str(), &old) == 0)
+        (void)fchmod(fd, old.st_mode & 07777);
+}
+
+// Makes the rename itself durable.
+void syncFolderOf(const std::filesystem::path& target)
+{
+    auto folder = target.parent_path();
+    if (folder.empty())
+        folder = ".";
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    (void)fsync(fd);
+    close(fd);
+}
+
+} // namespace
+
+AtomicReplacement::AtomicReplacement(std::filesystem::path target, std::filesystem::path temporary,
+                                     int fd)
+    : target_(std::move(target)), temporary_(std::move(temporary)), fd_(fd)
+{
+}
+
+std::unique_ptr<AtomicReplacement> AtomicReplacement::begin(const std::filesystem::path& target,
+                                                            const std::filesystem::path& temporary)
+{
+    for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+        const int fd = open(temporary.c_str(),
+                            O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+        if (fd < 0)
+            return nullptr;
+        if (!lockExclusive(fd)) {
+            close(fd);
+            return nullptr;
+        }
+        if (stillNamedBy(fd, temporary))
+            return std::unique_ptr<AtomicReplacement>(new AtomicReplacement(target, temporary, fd));
+        close(fd);
+    }
+    return nullptr;
+}
+
+AtomicReplacement::~AtomicReplacement()
+{
+    // An abandoned or failed write removes its temporary file while still holding the lock.
+    if (!renamed_)
+        unlink(temporary_.c_str());
+    close(fd_);
+}
+
+bool AtomicReplacement::commit(std::string_view content)
+{
+    if (renamed_)
+        return false;
+    if (ftruncate(fd_, 0) != 0 || !writeAll(fd_, content))
+        return false;
+    copyModeOf(target_, fd_);
+    if (fsync(fd_) != 0)
+        return false;
+    if (rename(temporary_.c_str(), target_.c_str()) != 0)
+        return false;
+    renamed_ = true;
+    syncFolderOf(target_);
+    return true;
+}
+
+} // namespace kovrkit

@@ -1,0 +1,29 @@
+// Reading and atomically replacing "settings.json". Writers serialise on a lock held on the
+// temporary file, so two processes saving at once each replace the file with a whole tree.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+namespace kovrkit {
+
+// The path of the temporary file a write goes through: the settings path plus ".tmp".
+std::filesystem::path temporarySettingsPath(const std::filesystem::path& settingsPath);
+
+// A missing or empty file reads as an empty object; nullopt unless the file holds an object.
+std::optional<nlohmann::json> readSettingsFile(const std::filesystem::path& settingsPath);
+
+// The object as it is written: 2-space indentation, UTF-8, no newline at the end.
+std::string serializeSettings(const nlohmann::json& settings);
+
+bool writeSettingsFile(const std::filesystem::path& settingsPath, const nlohmann::json& settings);
+
+// Reads the settings (an unreadable file counts as an empty object), lets change edit them
+// and writes them back, all under the writers' lock.
+bool updateSettingsFile(const std::filesystem::path& settingsPath,
+                        const std::function<void(nlohmann::json&)>& change);
+
+} // namespace kovrkit

@@ -1,0 +1,39 @@
+// The sites tree in its two JSON forms: the node-map `SitesDocument` the UI edits (folders
+// list their children by id) and the nested `StoredSites` kept on disk (folders contain
+// their sub-folders and devices, no ids). Pure functions; none keeps state.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kovrkit {
+
+// Folders nested deeper than this are refused by both forms, so that a hostile tree
+// cannot exhaust the stack and every tree a save accepts also loads.
+inline constexpr std::size_t kMaxFolderDepth = 512;
+
+// The member's text when value is an object whose member key is a string, else fallback.
+std::string stringOr(const nlohmann::json& value, std::string_view key, std::string_view fallback);
+// Text without leading and trailing space, tab, CR and LF.
+std::string_view trimBlank(std::string_view text);
+
+// Checks the envelope and the root folder only; the conversion judges the rest.
+bool isValidSitesDocument(const nlohmann::json& document);
+bool isValidStoredSites(const nlohmann::json& stored);
+bool isValidStoredFolder(const nlohmann::json& folder);
+bool isValidStoredDevice(const nlohmann::json& device);
+
+// Node map to nested form. Refused: an invalid envelope, a folder without a children
+// array, a blank name, a folder listed in more than one place (which includes a folder
+// inside its own subtree) and folders nested deeper than kMaxFolderDepth.
+std::optional<nlohmann::json> documentToStored(const nlohmann::json& document);
+// Nested form to node map with fresh ids: "root", "folder-N", "device-N".
+std::optional<nlohmann::json> storedToDocument(const nlohmann::json& stored);
+
+nlohmann::json defaultSitesDocument();
+
+} // namespace kovrkit

@@ -1,0 +1,62 @@
+// The store of everything the host keeps between runs: the technician's sites tree and the
+// legacy migration record, both held in one "settings.json" that is read afresh by every
+// operation and replaced whole, atomically, by every change.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kovrkit {
+
+// The failure text of the "sitesDataSaved" reply.
+inline constexpr std::string_view kUnsavedSitesMessage = "Invalid or unsaved sites data";
+
+struct SaveOutcome {
+    bool success = false;
+    std::string message; // empty on success, kUnsavedSitesMessage otherwise
+};
+
+// "settings.json" in the given folder (the program's own folder).
+std::filesystem::path settingsPathIn(const std::filesystem::path& folder);
+
+// "YYYY-MM-DDTHH:MM:SSZ" from the system's UTC clock.
+std::string utcTimestamp();
+
+class SitesStore {
+public:
+    explicit SitesStore(std::filesystem::path settingsPath);
+
+    const std::filesystem::path& settingsPath() const { return settingsPath_; }
+
+    // The whole settings object. A missing or empty file reads as an empty object;
+    // nullopt when the file holds anything but a JSON object.
+    std::optional<nlohmann::json> readSettings() const;
+    // Replaces "settings.json" with the object: 2-space indentation, keys in ascending
+    // byte order. A failed write leaves the previous file as it was.
+    bool writeSettings(const nlohmann::json& settings) const;
+
+    // The stored tree as compact node-map JSON text with fresh ids; the default tree when
+    // nothing usable is stored. Never fails.
+    std::string loadSitesDocument() const;
+    // Stores a node-map document given as JSON text, or as a parsed value. A refused
+    // document leaves the file untouched.
+    bool saveSitesDocument(std::string_view documentText) const;
+    bool saveSitesDocument(const nlohmann::json& document) const;
+    // The whole "setSitesData" payload: saves its "sitesData" member when that is an object.
+    SaveOutcome saveSitesDataPayload(const nlohmann::json& payload) const;
+
+    bool isMigrationCompleted() const;
+    bool isMigrationDeclined() const;
+    // Each replaces the whole "legacyMigration" record; the status text is the caller's.
+    bool markMigrationCompleted(std::string_view status) const;
+    bool markMigrationDeclined(std::string_view status) const;
+
+private:
+    std::filesystem::path settingsPath_;
+};
+
+} // namespace kovrkit
