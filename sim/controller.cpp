@@ -1,0 +1,346 @@
+#include "sim/controller.h"
+
+#include "cli/backup/config_items.h"
+#include "cli/backup/tar_image.h"
+#include "sim/config_files.h"
+#include "sim/firmware_image.h"
+#include "sim/sha256.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+namespace kovru::sim {
+namespace {
+
+// Every file the controller hands out carries this modification time.
+constexpr std::uint64_t file_mtime = 1793836800;
+
+std::string two_digits(unsigned value)
+{
+    char text[4];
+    std::snprintf(text, sizeof text, "%02X", value & 0xFF);
+    return text;
+}
+
+std::string utc_time_text()
+{
+    std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &utc);
+    return text;
+}
+
+std::string uptime_text(std::chrono::steady_clock::duration elapsed)
+{
+    long long seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
+    char text[48];
+    std::snprintf(text, sizeof text, "%lld days %02lld:%02lld:%02lld", seconds / 86400,
+                  seconds / 3600 % 24, seconds / 60 % 60, seconds % 60);
+    return text;
+}
+
+bool read_whole_file(const std::filesystem::path& path, std::vector<std::uint8_t>& out)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return false;
+    out.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return true;
+}
+
+void write_whole_file(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::filesystem::path temporary = path;
+    temporary += ".tmp";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        if (!file)
+            return;
+    }
+    std::error_code ignored;
+    std::filesystem::rename(temporary, path, ignored);
+}
+
+std::string lower_hex(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'F')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+} // namespace
+
+Controller::Controller(ControllerConfig config, std::uint64_t seed,
+                       std::optional<std::filesystem::path> state_dir)
+    : config_(std::move(config)), state_root_(std::move(state_dir)), random_(seed)
+{
+    model_ = config_.model;
+    firmware_ = config_.firmware;
+    make_fresh_state();
+}
+
+void Controller::make_fresh_state()
+{
+    files_.clear();
+    for (const ConfigItem& item : config_items())
+        files_[item.device_path] = make_item_file(item, firmware_);
+    std::string seed_text = config_.ip + ":" + std::to_string(config_.port);
+    flash_raw_ = make_flash_raw(config_.flash_size, model_, firmware_, seed_text);
+    flash_fs_ = make_flash_fs(config_.flash_size, seed_text + "/fs");
+}
+
+void Controller::set_port(int port)
+{
+    std::lock_guard lock(mutex_);
+    port_ = port;
+    if (!state_root_)
+        return;
+    state_root_ = *state_root_ / (config_.ip + "_" + std::to_string(port));
+    if (!load_state())
+        save_state();
+}
+
+int Controller::port() const
+{
+    std::lock_guard lock(mutex_);
+    return port_;
+}
+
+std::string Controller::model() const
+{
+    std::lock_guard lock(mutex_);
+    return model_;
+}
+
+std::string Controller::firmware() const
+{
+    std::lock_guard lock(mutex_);
+    return firmware_;
+}
+
+bool Controller::load_state()
+{
+    std::vector<std::uint8_t> raw;
+    if (!read_whole_file(*state_root_ / "flashraw.bin", raw))
+        return false;
+    std::optional<FirmwareInfo> info = read_firmware_info(raw);
+    if (info) {
+        model_ = info->model;
+        firmware_ = info->version;
+    }
+    flash_raw_ = std::move(raw);
+    read_whole_file(*state_root_ / "flashfs.bin", flash_fs_);
+    for (const ConfigItem& item : config_items())
+        read_whole_file(*state_root_ / "config" / (item.item_name + ".bin"),
+                        files_[item.device_path]);
+    return true;
+}
+
+void Controller::save_state() const
+{
+    std::error_code ignored;
+    std::filesystem::create_directories(*state_root_ / "config", ignored);
+    write_whole_file(*state_root_ / "flashraw.bin", flash_raw_);
+    write_whole_file(*state_root_ / "flashfs.bin", flash_fs_);
+    for (const ConfigItem& item : config_items())
+        write_whole_file(*state_root_ / "config" / (item.item_name + ".bin"),
+                         files_.at(item.device_path));
+}
+
+std::string Controller::status_document() const
+{
+    std::lock_guard lock(mutex_);
+    unsigned port_tag = static_cast<unsigned>(port_);
+    std::string mac = config_.mac;
+    if (mac.empty())
+        mac = "00:1E:C0:4A:" + two_digits(port_tag >> 8) + ":" + two_digits(port_tag);
+    std::string serial = config_.serial.empty() ? "VD" + std::to_string(100000 + port_tag)
+                                                : config_.serial;
+    std::string hostname =
+        config_.hostname.empty() ? "veldir-" + std::to_string(port_tag) : config_.hostname;
+    nlohmann::ordered_json status;
+    if (!config_.faults.no_model_name)
+        status["model_name"] = model_;
+    status["firmware_version"] = firmware_;
+    status["build_date"] = "2026-11-02 08:30:00";
+    status["license"] = "standard";
+    status["license_number"] = "LIC-" + serial;
+    status["hostname"] = hostname;
+    status["serial_number"] = serial;
+    status["mac"] = mac;
+    status["rtc_temperature"] = "31.5";
+    status["ram_memory"] = "65536 kB";
+    status["flash_memory"] = std::to_string(config_.flash_size / 1024) + " kB";
+    status["boot_count"] = std::to_string(boot_count_);
+    status["time"] = utc_time_text();
+    status["uptime"] = uptime_text(std::chrono::steady_clock::now() - started_);
+    for (int line = 1; line <= 4; ++line)
+        status["dali_channel_" + std::to_string(line)] = line <= 2 ? "ok" : "no power";
+    status["ip"] = config_.ip;
+    status["bacnet_ip"] = config_.ip + ":47808";
+    status["bacnet_device_id"] = std::to_string(260000 + port_tag);
+    status["session_id"] = "";
+    status["username"] = "";
+    return status.dump();
+}
+
+std::optional<std::vector<std::uint8_t>> Controller::item_image(const std::string& item_name) const
+{
+    const ConfigItem* item = find_config_item(item_name);
+    if (!item)
+        return std::nullopt;
+    std::lock_guard lock(mutex_);
+    TarImageWriter writer;
+    const std::vector<std::uint8_t>& file = files_.at(item->device_path);
+    TarHeader header;
+    header.name = item->device_path;
+    header.mode = tar_default_mode;
+    header.size = file.size();
+    header.mtime = file_mtime;
+    writer.write_header(header);
+    writer.write_data(file);
+    if (!config_.faults.no_status_txt) {
+        nlohmann::ordered_json status;
+        status["model_name"] = model_;
+        status["firmware_version"] = firmware_;
+        status["serial_number"] =
+            config_.serial.empty() ? "VD" + std::to_string(100000 + port_) : config_.serial;
+        status["mac"] = config_.mac.empty() ? "00:1E:C0:4A:" + two_digits(unsigned(port_) >> 8) +
+                                                  ":" + two_digits(unsigned(port_))
+                                            : config_.mac;
+        std::string text = status.dump(2) + "\n";
+        header.name = "status.txt";
+        header.size = text.size();
+        writer.write_header(header);
+        writer.write_data(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    }
+    writer.finish();
+    return writer.take();
+}
+
+std::optional<std::vector<std::uint8_t>> Controller::read_flash(const std::string& name) const
+{
+    std::lock_guard lock(mutex_);
+    if (name == "flashraw.bin")
+        return flash_raw_;
+    if (name == "flashfs.bin")
+        return flash_fs_;
+    return std::nullopt;
+}
+
+void Controller::store_upload(std::vector<std::uint8_t> image)
+{
+    std::lock_guard lock(mutex_);
+    upload_area_ = std::move(image);
+}
+
+ActionAnswer Controller::restore_upload()
+{
+    std::lock_guard lock(mutex_);
+    if (upload_area_.empty())
+        return {false, "no uploaded image"};
+    TarImageReader reader(upload_area_);
+    std::map<std::string, std::vector<std::uint8_t>> restored;
+    int result = reader.open();
+    for (; result == tar_success; result = reader.next()) {
+        auto known = files_.find(reader.header().name);
+        if (known == files_.end())
+            continue;
+        std::span<const std::uint8_t> data;
+        if (reader.read_data(data) != tar_success)
+            return {false, "unreadable file " + reader.header().name};
+        restored[known->first].assign(data.begin(), data.end());
+    }
+    if (result != tar_null_record)
+        return {false, std::string("bad tar image: ") + tar_error_text(result)};
+    if (restored.empty())
+        return {false, "no configuration file in the image"};
+    for (auto& [path, bytes] : restored)
+        files_[path] = std::move(bytes);
+    upload_area_.clear();
+    if (state_root_)
+        save_state();
+    return {true, "restored " + std::to_string(restored.size()) + " file(s)"};
+}
+
+std::optional<std::string> Controller::check_upload(const std::string& hash,
+                                                    const std::string& size) const
+{
+    if (upload_area_.empty())
+        return "no uploaded image";
+    if (size != std::to_string(upload_area_.size()))
+        return "size mismatch";
+    if (lower_hex(hash) != sha256_hex(upload_area_))
+        return "digest mismatch";
+    return std::nullopt;
+}
+
+ActionAnswer Controller::upgrade_firmware(const std::string& hash, const std::string& size)
+{
+    std::lock_guard lock(mutex_);
+    if (auto refusal = check_upload(hash, size))
+        return {false, *refusal};
+    std::optional<FirmwareInfo> info = read_firmware_info(upload_area_);
+    if (!info)
+        return {false, "no firmware information block"};
+    model_ = info->model;
+    firmware_ = info->version;
+    flash_raw_ = std::move(upload_area_);
+    upload_area_.clear();
+    ++boot_count_;
+    if (state_root_)
+        save_state();
+    return {true, "firmware " + firmware_ + " installed"};
+}
+
+ActionAnswer Controller::accept_device_firmware(const std::string& hash, const std::string& size)
+{
+    std::lock_guard lock(mutex_);
+    if (auto refusal = check_upload(hash, size))
+        return {false, *refusal};
+    device_firmware_ = std::move(upload_area_);
+    upload_area_.clear();
+    return {true, "device firmware accepted"};
+}
+
+bool Controller::fail_item_attempt(const std::string& item_name)
+{
+    std::lock_guard lock(mutex_);
+    const FaultSettings& faults = config_.faults;
+    if (faults.fail_first == 0)
+        return false;
+    if (!faults.fail_items.empty() && !faults.fail_items.contains(item_name))
+        return false;
+    return ++item_attempts_[item_name] <= faults.fail_first;
+}
+
+bool Controller::fail_tftp_request()
+{
+    std::lock_guard lock(mutex_);
+    return ++tftp_requests_ <= config_.faults.tftp_fail_first;
+}
+
+bool Controller::drop_tftp_packet()
+{
+    std::lock_guard lock(mutex_);
+    if (config_.faults.tftp_loss <= 0)
+        return false;
+    return std::uniform_real_distribution<double>(0, 1)(random_) < config_.faults.tftp_loss;
+}
+
+std::map<std::string, std::vector<std::uint8_t>> Controller::files() const
+{
+    std::lock_guard lock(mutex_);
+    return files_;
+}
+
+} // namespace kovru::sim

@@ -1,0 +1,34 @@
+// Serves a controller's HTTP interface: one thread accepts, one worker per connection,
+// one request per connection.
+#pragma once
+
+#include "sim/controller.h"
+#include "sim/unique_fd.h"
+#include "sim/worker_group.h"
+
+#include <atomic>
+#include <thread>
+
+namespace kovru::sim {
+
+class HttpServer {
+public:
+    HttpServer(Controller& controller, UniqueFd listener);
+    ~HttpServer();
+    HttpServer(const HttpServer&) = delete;
+    HttpServer& operator=(const HttpServer&) = delete;
+
+    void stop();
+
+private:
+    void accept_loop();
+    void serve_connection(UniqueFd connection);
+
+    Controller& controller_;
+    UniqueFd listener_;
+    std::atomic<bool> stopping_{false};
+    WorkerGroup workers_;
+    std::thread acceptor_;
+};
+
+} // namespace kovru::sim

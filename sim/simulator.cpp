@@ -1,0 +1,44 @@
+#include "sim/simulator.h"
+
+#include "sim/sockets.h"
+
+namespace kovru::sim {
+
+bool Simulator::start(const SimConfig& config, std::string& error)
+{
+    std::uint64_t index = 0;
+    for (const ControllerConfig& controller_config : config.controllers) {
+        std::optional<ControllerSockets> sockets =
+            bind_controller_sockets(controller_config.ip, controller_config.port, error);
+        if (!sockets)
+            return false;
+        std::optional<std::filesystem::path> state_dir;
+        if (config.state_dir)
+            state_dir = *config.state_dir;
+        Running running;
+        running.controller = std::make_unique<Controller>(
+            controller_config, config.seed * 1000003 + index++, state_dir);
+        running.controller->set_port(sockets->port);
+        running.http = std::make_unique<HttpServer>(*running.controller, std::move(sockets->tcp));
+        running.tftp = std::make_unique<TftpServer>(*running.controller, std::move(sockets->udp));
+        running_.push_back(std::move(running));
+    }
+    return true;
+}
+
+void Simulator::stop()
+{
+    for (Running& running : running_) {
+        running.http->stop();
+        running.tftp->stop();
+    }
+    running_.clear();
+}
+
+std::string listening_line(const Controller& controller)
+{
+    return "listening ip=" + controller.config().ip + " port=" + std::to_string(controller.port()) +
+           " model=" + controller.model() + " firmware=" + controller.firmware();
+}
+
+} // namespace kovru::sim

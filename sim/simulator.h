@@ -1,0 +1,35 @@
+// All controllers of one kovru-sim run, each with its HTTP and TFTP server.
+#pragma once
+
+#include "sim/controller.h"
+#include "sim/controller_config.h"
+#include "sim/http_server.h"
+#include "sim/tftp_server.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kovru::sim {
+
+class Simulator {
+public:
+    // Binds every controller; false with a message when one cannot be bound.
+    bool start(const SimConfig& config, std::string& error);
+    void stop();
+
+    struct Running {
+        std::unique_ptr<Controller> controller;
+        std::unique_ptr<HttpServer> http;
+        std::unique_ptr<TftpServer> tftp;
+    };
+    const std::vector<Running>& controllers() const { return running_; }
+
+private:
+    std::vector<Running> running_;
+};
+
+// "listening ip=127.0.0.1 port=PORT model=MODEL firmware=VERSION"
+std::string listening_line(const Controller& controller);
+
+} // namespace kovru::sim

@@ -1,0 +1,256 @@
+#include "sim/tftp_transfer.h"
+
+#include "sim/sockets.h"
+
+#include <sys/socket.h>
+
+#include <charconv>
+#include <chrono>
+#include <thread>
+
+namespace kovru::sim {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t default_block_size = 512;
+constexpr std::size_t smallest_block_size = 8;
+constexpr std::size_t largest_block_size = 65464;
+constexpr auto stop_check_interval = 200ms;
+
+std::optional<std::uint64_t> parse_unsigned(const std::string& text)
+{
+    std::uint64_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+std::string remote_name(const std::string& filename)
+{
+    return filename.starts_with('/') ? filename.substr(1) : filename;
+}
+
+struct Negotiation {
+    std::size_t block_size = default_block_size;
+    std::chrono::milliseconds timeout{1000};
+    std::optional<std::uint64_t> announced_size; // tsize of a write request
+    std::vector<std::pair<std::string, std::string>> accepted;
+};
+
+// Unknown options and out-of-range values are left out of the OACK, as RFC 2347 allows.
+Negotiation negotiate(const TftpRequest& request, std::uint64_t file_size,
+                      std::chrono::milliseconds default_timeout)
+{
+    Negotiation result;
+    result.timeout = default_timeout;
+    for (const auto& [name, value] : request.options) {
+        std::optional<std::uint64_t> number = parse_unsigned(value);
+        if (!number)
+            continue;
+        if (name == "blksize" && *number >= smallest_block_size) {
+            result.block_size = std::min<std::uint64_t>(*number, largest_block_size);
+            result.accepted.emplace_back(name, std::to_string(result.block_size));
+        } else if (name == "tsize") {
+            bool reading = request.opcode == TftpOpcode::rrq;
+            if (!reading)
+                result.announced_size = *number;
+            result.accepted.emplace_back(name, std::to_string(reading ? file_size : *number));
+        } else if (name == "timeout" && *number >= 1 && *number <= 255) {
+            result.timeout = std::chrono::seconds(*number);
+            result.accepted.emplace_back(name, value);
+        }
+    }
+    return result;
+}
+
+class Transfer {
+public:
+    Transfer(Controller& controller, UniqueFd socket, const std::atomic<bool>& stopping)
+        : controller_(controller), socket_(std::move(socket)), stopping_(stopping),
+          retries_(controller.config().tftp_retries), incoming_(largest_block_size + 4)
+    {
+    }
+
+    void send_error(TftpErrorCode code, const std::string& message)
+    {
+        auto packet = tftp_error(code, message);
+        ::send(socket_.get(), packet.data(), packet.size(), 0);
+    }
+
+    void serve_read(const TftpRequest& request, const std::vector<std::uint8_t>& file);
+    void serve_write(const TftpRequest& request);
+
+private:
+    void send_packet(const std::vector<std::uint8_t>& packet)
+    {
+        int latency = controller_.config().faults.latency_ms;
+        if (latency > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(latency));
+        if (controller_.drop_tftp_packet())
+            return;
+        ::send(socket_.get(), packet.data(), packet.size(), 0);
+    }
+
+    // The next packet from the client, or nullopt when `timeout` passes (or the server stops).
+    std::optional<TftpPacket> receive(std::chrono::milliseconds timeout)
+    {
+        auto deadline = Clock::now() + timeout;
+        while (!stopping_) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                              Clock::now());
+            if (left <= 0ms)
+                return std::nullopt;
+            if (!wait_readable(socket_.get(), std::min(left, std::chrono::milliseconds(
+                                                                 stop_check_interval))))
+                continue;
+            ssize_t received = ::recv(socket_.get(), incoming_.data(), incoming_.size(), 0);
+            if (received < 0)
+                return std::nullopt;
+            auto packet =
+                parse_tftp_packet(std::span(incoming_.data(), static_cast<std::size_t>(received)));
+            if (packet)
+                return packet;
+        }
+        return std::nullopt;
+    }
+
+    // Sends the packet until the client acknowledges `block`, retransmitting on time-out.
+    bool send_until_acknowledged(const std::vector<std::uint8_t>& packet, std::uint16_t block,
+                                 std::chrono::milliseconds timeout)
+    {
+        for (int attempt = 0; attempt <= retries_ && !stopping_; ++attempt) {
+            send_packet(packet);
+            auto deadline = Clock::now() + timeout;
+            while (Clock::now() < deadline && !stopping_) {
+                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                                  Clock::now());
+                std::optional<TftpPacket> answer = receive(left);
+                if (!answer)
+                    break;
+                if (answer->opcode == TftpOpcode::error)
+                    return false;
+                // An older ACK is a duplicate: answering it would double every later block.
+                if (answer->opcode == TftpOpcode::ack && answer->block == block)
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    Controller& controller_;
+    UniqueFd socket_;
+    const std::atomic<bool>& stopping_;
+    const int retries_;
+    std::vector<std::uint8_t> incoming_;
+};
+
+void Transfer::serve_read(const TftpRequest& request, const std::vector<std::uint8_t>& file)
+{
+    const ControllerConfig& config = controller_.config();
+    Negotiation terms =
+        negotiate(request, file.size(), std::chrono::milliseconds(config.tftp_timeout_ms));
+    if (!terms.accepted.empty() &&
+        !send_until_acknowledged(tftp_oack(terms.accepted), 0, terms.timeout))
+        return;
+    std::uint64_t blocks = file.size() / terms.block_size + 1;
+    for (std::uint64_t number = 1; number <= blocks; ++number) {
+        std::size_t offset = static_cast<std::size_t>((number - 1) * terms.block_size);
+        std::size_t length = std::min(terms.block_size, file.size() - offset);
+        if (number == static_cast<std::uint64_t>(config.faults.tftp_stall_block) &&
+            config.faults.tftp_stall_ms > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(config.faults.tftp_stall_ms));
+        auto block = static_cast<std::uint16_t>(number);
+        if (!send_until_acknowledged(tftp_data(block, std::span(file.data() + offset, length)),
+                                     block, terms.timeout))
+            return;
+    }
+}
+
+void Transfer::serve_write(const TftpRequest& request)
+{
+    const ControllerConfig& config = controller_.config();
+    Negotiation terms = negotiate(request, 0, std::chrono::milliseconds(config.tftp_timeout_ms));
+    if (terms.announced_size && *terms.announced_size > upload_size_limit) {
+        send_error(TftpErrorCode::disk_full, "Image too large");
+        return;
+    }
+    std::vector<std::uint8_t> image;
+    std::vector<std::uint8_t> reply = terms.accepted.empty() ? tftp_ack(0) : tftp_oack(terms.accepted);
+    std::uint64_t expected = 1;
+    int silent_timeouts = 0;
+    send_packet(reply);
+    while (!stopping_) {
+        std::optional<TftpPacket> packet = receive(terms.timeout);
+        if (!packet) {
+            if (++silent_timeouts > config.tftp_retries)
+                return;
+            send_packet(reply);
+            continue;
+        }
+        if (packet->opcode == TftpOpcode::error)
+            return;
+        if (packet->opcode != TftpOpcode::data)
+            continue;
+        if (packet->block != static_cast<std::uint16_t>(expected)) {
+            if (packet->block == static_cast<std::uint16_t>(expected - 1))
+                send_packet(reply); // our ACK was lost
+            continue;
+        }
+        silent_timeouts = 0;
+        if (packet->payload.size() > terms.block_size ||
+            image.size() + packet->payload.size() > upload_size_limit) {
+            send_error(TftpErrorCode::disk_full, "Image too large");
+            return;
+        }
+        image.insert(image.end(), packet->payload.begin(), packet->payload.end());
+        reply = tftp_ack(packet->block);
+        send_packet(reply);
+        if (packet->payload.size() < terms.block_size)
+            break;
+        ++expected;
+    }
+    if (stopping_)
+        return;
+    controller_.store_upload(std::move(image));
+    // Linger for one time-out in case the last ACK was lost and the client sends again.
+    while (std::optional<TftpPacket> late = receive(terms.timeout)) {
+        if (late->opcode == TftpOpcode::data)
+            send_packet(reply);
+    }
+}
+
+} // namespace
+
+void run_tftp_transfer(Controller& controller, UniqueFd socket, const TftpRequest& request,
+                       const std::atomic<bool>& stopping)
+{
+    Transfer transfer(controller, std::move(socket), stopping);
+    if (controller.fail_tftp_request()) {
+        transfer.send_error(TftpErrorCode::not_defined, "Simulated failure");
+        return;
+    }
+    if (request.mode != "octet" && request.mode != "netascii") {
+        transfer.send_error(TftpErrorCode::illegal_operation, "Unsupported transfer mode");
+        return;
+    }
+    std::string name = remote_name(request.filename);
+    if (request.opcode == TftpOpcode::wrq) {
+        if (name != "flashraw.bin") {
+            transfer.send_error(TftpErrorCode::access_violation, "Only flashraw.bin is writable");
+            return;
+        }
+        transfer.serve_write(request);
+        return;
+    }
+    std::optional<std::vector<std::uint8_t>> file = controller.read_flash(name);
+    if (!file) {
+        transfer.send_error(TftpErrorCode::file_not_found, "File not found");
+        return;
+    }
+    transfer.serve_read(request, *file);
+}
+
+} // namespace kovru::sim
