@@ -40,6 +40,8 @@ long long now_millis()
 
 void emit(LogKind kind, const std::string& message)
 {
+    if (current_sink)
+        current_sink->before_console_line();
     std::fwrite(message.data(), 1, message.size(), stdout);
     std::fputs("\r\n", stdout);
     std::fflush(stdout);

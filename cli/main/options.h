@@ -21,6 +21,7 @@ struct CliOptions {
     std::vector<std::string> channel_groups_csv_files;
     std::vector<std::string> channel_inputs_csv_files;
     std::vector<std::string> backup_config;
+    bool verbose = false;
     bool no_window = false;
 };
 

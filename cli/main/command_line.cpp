@@ -1,0 +1,60 @@
+#include "cli/main/command_line.h"
+
+#include "cli/log/log.h"
+#include "cli/main/option_parser.h"
+
+#include <curl/curl.h>
+
+#include <cstdio>
+
+namespace kovru {
+namespace {
+
+class CurlGlobal {
+public:
+    CurlGlobal() { curl_global_init(CURL_GLOBAL_ALL); }
+    ~CurlGlobal() { curl_global_cleanup(); }
+    CurlGlobal(const CurlGlobal&) = delete;
+    CurlGlobal& operator=(const CurlGlobal&) = delete;
+};
+
+void echo_operands(const std::vector<std::string>& operands)
+{
+    if (operands.empty())
+        return;
+    std::printf("non-option ARGV-elements: ");
+    for (const std::string& operand : operands)
+        std::printf("%s ", operand.c_str());
+    std::printf("\n");
+}
+
+void echo_if_present(const char* name, const std::optional<std::string>& value)
+{
+    if (value)
+        std::printf("opt%s=%s\n", name, value->c_str());
+}
+
+} // namespace
+
+int run_command_line(const std::vector<std::string>& arguments, const ActionHandlers& handlers)
+{
+    std::printf("%s\n", "kovru-cli");
+    CurlGlobal curl;
+    ParsedCommandLine parsed = parse_command_line(arguments, stdout);
+    if (parsed.outcome == ParseOutcome::finished) {
+        std::fflush(stdout);
+        return 0;
+    }
+    const CliOptions& options = parsed.options;
+    echo_operands(parsed.operands);
+    echo_if_present("Action", options.action);
+    echo_if_present("IP", options.ip);
+    echo_if_present("BackupFileOut", options.backup_file_out);
+    echo_if_present("BackupFileOutType", options.backup_file_out_type);
+    set_verbose(options.verbose);
+    int status = dispatch_action(options, handlers, stdout);
+    std::fflush(stdout);
+    return status;
+}
+
+} // namespace kovru

@@ -1,0 +1,69 @@
+#include "cli/main/download_directory.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <string_view>
+
+namespace kovru {
+namespace {
+
+std::optional<std::string> environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    if (!value || !*value)
+        return std::nullopt;
+    return std::string(value);
+}
+
+// A user-dirs.dirs value: "$HOME/rest" or an absolute path, in double quotes.
+std::optional<std::string> expand_user_dir(std::string_view quoted, const std::string& home)
+{
+    if (quoted.size() < 2 || quoted.front() != '"' || quoted.back() != '"')
+        return std::nullopt;
+    std::string_view path = quoted.substr(1, quoted.size() - 2);
+    constexpr std::string_view home_prefix = "$HOME";
+    if (path.starts_with(home_prefix)) {
+        std::string_view rest = path.substr(home_prefix.size());
+        if (!rest.empty() && rest.front() != '/')
+            return std::nullopt;
+        return home + std::string(rest);
+    }
+    if (path.starts_with('/'))
+        return std::string(path);
+    return std::nullopt;
+}
+
+std::optional<std::string> configured_download_directory(const std::string& home)
+{
+    std::string config_home = environment("XDG_CONFIG_HOME").value_or(home + "/.config");
+    std::ifstream file(config_home + "/user-dirs.dirs");
+    constexpr std::string_view key = "XDG_DOWNLOAD_DIR=";
+    std::optional<std::string> found;
+    std::string line;
+    while (std::getline(file, line)) {
+        std::string_view text = line;
+        if (!text.starts_with(key))
+            continue;
+        std::optional<std::string> expanded = expand_user_dir(text.substr(key.size()), home);
+        if (expanded)
+            found = std::move(expanded);
+    }
+    // "$HOME/" alone means the user has no download folder of its own; use the default.
+    if (found && (*found == home || *found == home + "/"))
+        return std::nullopt;
+    return found;
+}
+
+} // namespace
+
+std::optional<std::string> user_download_directory()
+{
+    std::optional<std::string> home = environment("HOME");
+    if (!home)
+        return std::nullopt;
+    if (std::optional<std::string> configured = configured_download_directory(*home))
+        return configured;
+    return *home + "/Downloads";
+}
+
+} // namespace kovru
