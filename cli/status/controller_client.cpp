@@ -1,0 +1,86 @@
+#include "cli/status/controller_client.h"
+
+#include "cli/log/log.h"
+#include "cli/status/http_request.h"
+
+#include <cstdio>
+
+namespace kovru {
+
+std::string base_url(std::string_view address) { return "http://" + std::string(address); }
+
+std::string digest_hex(std::span<const std::uint8_t, 32> sha256)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(64);
+    for (std::uint8_t byte : sha256) {
+        text += digits[byte >> 4];
+        text += digits[byte & 0xF];
+    }
+    return text;
+}
+
+int fetch_status(const std::string& base, ControllerStatus& status)
+{
+    if (base.empty())
+        return 1;
+    CurlEasy curl = make_curl_easy();
+    if (!curl)
+        return 1;
+    std::string url = base + "/api/v100/status.ssi";
+    std::printf("%s\tfetching URL '%s'.\n", "status", url.c_str());
+    std::fflush(stdout);
+    MemoryBuffer body;
+    set_controller_request_options(curl.get(), url);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, append_to_memory_buffer);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
+    CURLcode result = curl_easy_perform(curl.get());
+    if (result != CURLE_OK) {
+        std::fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
+        return 1;
+    }
+    std::printf("%s\treceived %llu bytes.\n", "status",
+                static_cast<unsigned long long>(body.size()));
+    std::fflush(stdout);
+    std::string_view text(reinterpret_cast<const char*>(body.data()), body.size());
+    return read_status_document(text, status) ? 0 : 1;
+}
+
+int fetch_item_bytes(const std::string& base, const std::string& item_name, MemoryBuffer& out)
+{
+    if (base.empty() || item_name.empty())
+        return 1;
+    CurlEasy curl = make_curl_easy();
+    if (!curl)
+        return 1;
+    std::string url = base + "/api/v100/backup.ssi?config=" + item_name;
+    std::printf("%s\tfetching URL '%s'.\n", "backup", url.c_str());
+    std::fflush(stdout);
+    set_controller_request_options(curl.get(), url);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, append_to_memory_buffer);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &out);
+    for (int attempt = 1;; ++attempt) {
+        CURLcode result = curl_easy_perform(curl.get());
+        if (result == CURLE_OK)
+            break;
+        const char* text = curl_easy_strerror(result);
+        std::fprintf(stderr, "curl_easy_perform() failed: %s (%d) (attempt %d/%d)\n", text,
+                     static_cast<int>(result), attempt, transfer_attempts);
+        log_error("%s\tTransfer failed: %s (attempt %d/%d)", "backup", text, attempt,
+                  transfer_attempts);
+        if (attempt == transfer_attempts) {
+            empty_memory_buffer(out);
+            return 1;
+        }
+        log_warning("Retrying backup fetch (retry %d of %d)...", attempt, transfer_attempts);
+        pause_before_retry();
+        empty_memory_buffer(out);
+    }
+    std::printf("%s\treceived %llu bytes.\n", "backup",
+                static_cast<unsigned long long>(out.size()));
+    std::fflush(stdout);
+    return 0;
+}
+
+} // namespace kovru

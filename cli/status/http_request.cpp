@@ -1,0 +1,36 @@
+#include "cli/status/http_request.h"
+
+#include "cli/log/log.h"
+
+namespace kovru {
+namespace {
+
+constexpr long connect_timeout_s = 60;
+constexpr long stall_bytes_per_s = 1;
+constexpr long stall_time_s = 60;
+
+} // namespace
+
+void set_controller_request_options(CURL* handle, const std::string& url)
+{
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_VERBOSE, verbose() ? 1L : 0L);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, connect_timeout_s);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, stall_bytes_per_s);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, stall_time_s);
+}
+
+long http_status_of(CURL* handle)
+{
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    return status;
+}
+
+std::size_t discard_body(char*, std::size_t size, std::size_t count, void*)
+{
+    return size * count;
+}
+
+} // namespace kovru

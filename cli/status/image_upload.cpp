@@ -1,0 +1,80 @@
+// TFTP upload of an in-memory image as "flashraw.bin".
+#include "cli/log/log.h"
+#include "cli/status/controller_client.h"
+#include "cli/transport/curl_easy.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace kovru {
+namespace {
+
+constexpr long upload_timeout_s = 1800;
+constexpr long upload_connect_timeout_s = 60;
+constexpr long upload_low_speed_bytes_per_s = 30;
+constexpr long upload_low_speed_time_s = 60;
+constexpr long upload_block_size = 128;
+
+// The part of the image not yet handed to curl; the caller's image itself is never touched.
+struct ImageSource {
+    std::span<const std::uint8_t> remaining;
+};
+
+std::size_t read_image(char* buffer, std::size_t size, std::size_t count, void* data)
+{
+    auto& source = *static_cast<ImageSource*>(data);
+    std::size_t length = std::min(size * count, source.remaining.size());
+    std::memcpy(buffer, source.remaining.data(), length);
+    source.remaining = source.remaining.subspan(length);
+    return length;
+}
+
+int report_upload_progress(void*, curl_off_t, curl_off_t, curl_off_t total, curl_off_t sent)
+{
+    if (total > 0 && total >= sent)
+        set_progress(static_cast<int>(sent * 100 / total));
+    return 0;
+}
+
+} // namespace
+
+int upload_image(const std::string& address, std::span<const std::uint8_t> image,
+                 bool report_progress)
+{
+    if (address.empty() || image.empty())
+        return 1;
+    CurlEasy curl = make_curl_easy();
+    if (!curl)
+        return 1;
+    std::string url = "tftp://" + address + "/flashraw.bin";
+    std::printf("%s\tpushing URL '%s'.\n", "firmware_push_tftp", url.c_str());
+    std::fflush(stdout);
+    log_plain("Transferring... PLEASE WAIT...");
+
+    ImageSource source{image};
+    CURL* handle = curl.get();
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle, CURLOPT_VERBOSE, verbose() ? 1L : 0L);
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    if (report_progress)
+        curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, report_upload_progress);
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT, upload_timeout_s);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, upload_connect_timeout_s);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, upload_low_speed_bytes_per_s);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, upload_low_speed_time_s);
+    curl_easy_setopt(handle, CURLOPT_TFTP_BLKSIZE, upload_block_size);
+    curl_easy_setopt(handle, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(handle, CURLOPT_READFUNCTION, read_image);
+    curl_easy_setopt(handle, CURLOPT_READDATA, &source);
+    curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(image.size()));
+    CURLcode result = curl_easy_perform(handle);
+    if (result != CURLE_OK) {
+        std::fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
+        log_error("Firmware push failed, %s.", curl_easy_strerror(result));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace kovru

@@ -1,0 +1,95 @@
+#include "cli/transport/tftp_read.h"
+
+#include "cli/log/log.h"
+#include "cli/transport/curl_easy.h"
+
+#include <cstdio>
+
+namespace kovru {
+namespace {
+
+constexpr long read_connect_timeout_s = 30;
+constexpr long read_timeout_s = 300;
+constexpr long read_block_size = 128;
+constexpr long low_speed_bytes_per_s = 10;
+constexpr long low_speed_time_s = 30;
+
+struct DownloadProgress {
+    std::uint64_t expected_size = 0;
+};
+
+// The bar follows the announced size, or the caller's expected size when none is announced,
+// and stops moving once more than that has arrived.
+int report_download_progress(void* data, curl_off_t total, curl_off_t received, curl_off_t,
+                             curl_off_t)
+{
+    const auto& progress = *static_cast<const DownloadProgress*>(data);
+    auto expected = static_cast<std::int32_t>(progress.expected_size);
+    std::int64_t whole = total != 0 ? static_cast<std::int32_t>(total) : expected;
+    if (whole > 0 && received >= 0 && received <= whole)
+        set_progress(static_cast<int>(std::min<std::int64_t>(received * 100 / whole, 100)));
+    return 0;
+}
+
+} // namespace
+
+int tftp_read_memory(const std::string& address, const std::string& remote_name,
+                     std::uint64_t expected_size, MemoryBuffer& out)
+{
+    empty_memory_buffer(out);
+    set_progress(0);
+    if (address.empty() || remote_name.empty()) {
+        log_error("[ERROR] Invalid arguments to action_read_file_memory\n");
+        return 1;
+    }
+    std::string url = "tftp://" + address + "/" + remote_name;
+    std::printf("[INFO] TFTP URL: %s\n", url.c_str());
+    CurlEasy curl = make_curl_easy();
+    if (!curl) {
+        log_error("[ERROR] curl_easy_init failed\n");
+        return 1;
+    }
+    std::printf("[INFO] curl_easy_init succeeded\n");
+    DownloadProgress progress{expected_size};
+    CURL* handle = curl.get();
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, append_to_memory_buffer);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &out);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, read_connect_timeout_s);
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT, read_timeout_s);
+    curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
+    curl_easy_setopt(handle, CURLOPT_TFTP_BLKSIZE, read_block_size);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, low_speed_bytes_per_s);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, low_speed_time_s);
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, report_download_progress);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &progress);
+    std::fflush(stdout);
+    log_success("Downloading %s...", remote_name.c_str());
+
+    for (int attempt = 1; attempt <= transfer_attempts; ++attempt) {
+        if (attempt > 1) {
+            empty_memory_buffer(out);
+            set_progress(0);
+        }
+        CURLcode result = curl_easy_perform(handle);
+        if (result == CURLE_OK) {
+            log_success("Download of %s completed (%lu bytes).", remote_name.c_str(),
+                        static_cast<unsigned long>(out.size()));
+            if (expected_size == 0)
+                set_progress(100);
+            return 0;
+        }
+        log_error("Failed: %s (%d) (attempt %d/%d)", curl_easy_strerror(result),
+                  static_cast<int>(result), attempt, transfer_attempts);
+        if (attempt < transfer_attempts) {
+            log_warning("Retrying download of %s (retry %d of %d)...", remote_name.c_str(),
+                        attempt, transfer_attempts);
+            pause_before_retry();
+        }
+    }
+    empty_memory_buffer(out);
+    return 1;
+}
+
+} // namespace kovru

@@ -1,0 +1,100 @@
+#include "cli/log/log.h"
+#include "cli/transport/output_path.h"
+#include "cli/transport/tftp_read.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace kovru {
+namespace {
+
+bool present(const std::string* text) { return text && !text->empty(); }
+
+// The download lands under a temporary name beside the target and replaces it only whole.
+bool write_then_rename(const std::string& path, const MemoryBuffer& bytes)
+{
+    std::string temporary = path + ".part";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        if (!file)
+            return false;
+        file.write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        file.flush();
+        if (!file) {
+            file.close();
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
+            return false;
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    if (error) {
+        std::filesystem::remove(temporary, error);
+        return false;
+    }
+    return true;
+}
+
+// Checks that a file can be created in the output folder before anything is downloaded.
+bool output_folder_writable(const std::string& path)
+{
+    std::string probe = path + ".part";
+    std::ofstream file(probe, std::ios::binary | std::ios::trunc);
+    if (!file)
+        return false;
+    file.close();
+    std::error_code ignored;
+    std::filesystem::remove(probe, ignored);
+    return true;
+}
+
+} // namespace
+
+int tftp_read_file(const std::string* address, const std::string& remote_name,
+                   std::uint64_t expected_size, const std::string* folder,
+                   const std::string* output_type)
+{
+    set_progress(0);
+    // An empty folder counts as missing: joining it would write into the file-system root.
+    if (!present(address) || remote_name.empty() || !present(folder) || !output_type) {
+        log_error("[ERROR] Invalid arguments to action_read_file\n");
+        return 2;
+    }
+    std::string base = output_base_name(remote_name);
+    if (base.empty() || base == "." || base == "..") {
+        log_error("[ERROR] Invalid arguments to action_read_file\n");
+        return 2;
+    }
+    std::optional<std::string> path = join_output_path(*folder, base);
+    if (!path) {
+        if (folder->size() + base.size() + 2 > output_path_limit)
+            log_error("[ERROR] Output path too long\n");
+        else
+            log_error("[ERROR] snprintf failed for output path\n");
+        return 2;
+    }
+    std::printf("[INFO] Output file: %s\n", path->c_str());
+    if (!output_folder_writable(*path)) {
+        log_error("[ERROR] Cannot open output file: %s\n", path->c_str());
+        return 1;
+    }
+    std::printf("[INFO] Opened output file for writing: %s\n", path->c_str());
+    std::fflush(stdout);
+
+    MemoryBuffer bytes;
+    if (tftp_read_memory(*address, remote_name, expected_size, bytes) != 0) {
+        log_error("Failed to read the file %s.", remote_name.c_str());
+        return 1;
+    }
+    if (!write_then_rename(*path, bytes)) {
+        log_error("[ERROR] Cannot write output file: %s\n", path->c_str());
+        return 1;
+    }
+    log_success("File %s downloaded and written to: %s.", remote_name.c_str(), path->c_str());
+    return 0;
+}
+
+} // namespace kovru
