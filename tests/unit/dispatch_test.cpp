@@ -1,0 +1,283 @@
+#include "cli/log/log.h"
+#include "cli/main/actions.h"
+#include "cli/main/dispatch.h"
+#include "cli/main/download_directory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace kovru {
+namespace {
+
+// What the fake handlers saw, in call order.
+struct Call {
+    std::string name;
+    std::string detail;
+    bool capturing;
+
+    bool operator==(const Call&) const = default;
+};
+
+std::vector<Call> calls;
+std::optional<std::string> fake_download_folder;
+int fake_status = 0;
+
+bool capture_is_on()
+{
+    // A line logged while capture is on lands in the capture text.
+    std::size_t before = capture_text().size();
+    log_plain("probe");
+    return capture_text().size() > before;
+}
+
+template <const char* Name>
+int record(const CliOptions& options)
+{
+    calls.push_back({Name, options.ip.value_or("<none>"), capture_is_on()});
+    return fake_status;
+}
+
+int record_safety_backup(const std::string& ip, const std::string& folder)
+{
+    calls.push_back({"safety_backup", ip + " " + folder, capture_is_on()});
+    return exit_failed;
+}
+
+std::optional<std::string> fake_download_directory() { return fake_download_folder; }
+
+constexpr char put_backup[] = "put_backup";
+constexpr char get_backup[] = "get_backup";
+constexpr char push_firmware[] = "push_firmware";
+constexpr char push_d2fw[] = "push_d2fw";
+constexpr char setup_channel[] = "setup_channel";
+constexpr char get_status[] = "get_status";
+constexpr char read_file_flashraw[] = "read_file_flashraw";
+constexpr char read_file_flashfs[] = "read_file_flashfs";
+
+const ActionHandlers fakes = {
+    record<put_backup>,      record<get_backup>,    record<push_firmware>,
+    record<push_d2fw>,       record<setup_channel>, record<get_status>,
+    record<read_file_flashraw>, record<read_file_flashfs>, record_safety_backup,
+    fake_download_directory,
+};
+
+// A log sink that keeps the lines it is given, for the kind of each.
+class KindRecorder : public LogSink {
+public:
+    void add_line(LogKind kind, const std::string& line) override { lines.push_back({kind, line}); }
+    void set_progress(int) override {}
+    std::vector<std::pair<LogKind, std::string>> lines;
+};
+
+class Dispatch : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        calls.clear();
+        fake_download_folder = "/home/tech/Downloads";
+        fake_status = 0;
+        set_log_sink(&sink_);
+    }
+    void TearDown() override { set_log_sink(nullptr); }
+
+    int dispatch(std::optional<std::string> action, std::optional<std::string> ip = "10.0.0.9")
+    {
+        CliOptions options;
+        options.action = std::move(action);
+        options.ip = std::move(ip);
+        ::testing::internal::CaptureStdout();
+        int status = dispatch_action(options, fakes, stdout);
+        out_ = ::testing::internal::GetCapturedStdout();
+        return status;
+    }
+
+    bool logged(LogKind kind, const std::string& text) const
+    {
+        for (const auto& [line_kind, line] : sink_.lines) {
+            if (line_kind == kind && line.find(text) != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+
+    KindRecorder sink_;
+    std::string out_;
+};
+
+TEST_F(Dispatch, EachNameRunsItsOwnHandlerAndReturnsItsStatus)
+{
+    for (const char* name : {get_status, push_d2fw, setup_channel, read_file_flashraw, read_file_flashfs}) {
+        calls.clear();
+        fake_status = exit_refused;
+        EXPECT_EQ(dispatch(name), exit_refused) << name;
+        EXPECT_EQ(calls, (std::vector<Call>{{name, "10.0.0.9", false}}));
+    }
+}
+
+TEST_F(Dispatch, AbsentArgumentsArePassedOnAsAbsent)
+{
+    dispatch("get_status", std::nullopt);
+    EXPECT_EQ(calls, (std::vector<Call>{{get_status, "<none>", false}}));
+}
+
+TEST_F(Dispatch, GetBackupRunsWithCaptureOnAndReleasesItAfterwards)
+{
+    capture_on();
+    log_plain("before");
+    fake_status = exit_failed;
+    EXPECT_EQ(dispatch("get_backup"), exit_failed);
+    EXPECT_EQ(calls, (std::vector<Call>{{get_backup, "10.0.0.9", true}}));
+    EXPECT_TRUE(capture_text().empty());
+    EXPECT_FALSE(capture_is_on());
+}
+
+TEST_F(Dispatch, RestoreAndUpgradeTakeASafetyBackupFirst)
+{
+    fake_status = exit_complete;
+    EXPECT_EQ(dispatch("put_backup"), exit_complete);
+    EXPECT_EQ(calls, (std::vector<Call>{{"safety_backup", "10.0.0.9 /home/tech/Downloads", false},
+                                        {put_backup, "10.0.0.9", false}}));
+    EXPECT_TRUE(logged(LogKind::success, "Downloading backup before restoring (/home/tech/Downloads)...\r\n"));
+
+    calls.clear();
+    EXPECT_EQ(dispatch("push_firmware"), exit_complete);
+    EXPECT_EQ(calls, (std::vector<Call>{{"safety_backup", "10.0.0.9 /home/tech/Downloads", false},
+                                        {push_firmware, "10.0.0.9", false}}));
+    EXPECT_TRUE(logged(LogKind::success,
+                       "Downloading backup before firmware upgrade (/home/tech/Downloads)...\r\n"));
+}
+
+TEST_F(Dispatch, WithoutADownloadFolderTheSafetyBackupIsSkippedWithAWarning)
+{
+    fake_download_folder.reset();
+    fake_status = exit_complete;
+    EXPECT_EQ(dispatch("put_backup"), exit_complete);
+    EXPECT_EQ(calls, (std::vector<Call>{{put_backup, "10.0.0.9", false}}));
+    EXPECT_TRUE(logged(LogKind::warning,
+                       "[WARN] Could not determine user download directory, skipping get_backup.\r\n"));
+}
+
+TEST_F(Dispatch, UnknownAndWrongCaseNamesAreNotDefined)
+{
+    EXPECT_EQ(dispatch("Get_Backup"), exit_refused);
+    EXPECT_EQ(out_, "\nAction 'Get_Backup' not defined.\n");
+    EXPECT_EQ(dispatch("get_backup "), exit_refused);
+    EXPECT_EQ(dispatch(""), exit_refused);
+    EXPECT_EQ(out_, "\nAction '' not defined.\n");
+    EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(Dispatch, NoActionRunsNothingAndSucceeds)
+{
+    EXPECT_EQ(dispatch(std::nullopt), exit_complete);
+    EXPECT_TRUE(calls.empty());
+    EXPECT_TRUE(out_.empty());
+}
+
+TEST_F(Dispatch, WriteActionsAreKnownButNeverClaimSuccess)
+{
+    EXPECT_EQ(dispatch("write_file_flashraw"), exit_failed);
+    EXPECT_EQ(dispatch("write_file_flashfs"), exit_failed);
+    EXPECT_EQ(out_.find("not defined"), std::string::npos);
+    EXPECT_TRUE(calls.empty());
+    EXPECT_TRUE(logged(LogKind::error, "write_file_flashfs"));
+}
+
+// Sets environment variables for one test and puts them back afterwards.
+class ScopedEnvironment {
+public:
+    void set(const char* name, const char* value)
+    {
+        const char* old = std::getenv(name);
+        saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedEnvironment()
+    {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+            if (it->second)
+                setenv(it->first.c_str(), it->second->c_str(), 1);
+            else
+                unsetenv(it->first.c_str());
+        }
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+class DownloadDirectory : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        home_ = std::filesystem::temp_directory_path() /
+                ("kovru-home-" + std::to_string(getpid()));
+        std::filesystem::create_directories(home_ / ".config");
+        environment_.set("HOME", home_.c_str());
+        environment_.set("XDG_CONFIG_HOME", nullptr);
+    }
+    void TearDown() override { std::filesystem::remove_all(home_); }
+
+    void write_user_dirs(const std::filesystem::path& folder, const std::string& text)
+    {
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / "user-dirs.dirs") << text;
+    }
+
+    std::filesystem::path home_;
+    ScopedEnvironment environment_;
+};
+
+TEST_F(DownloadDirectory, FallsBackToDownloadsInHome)
+{
+    EXPECT_EQ(user_download_directory(), home_.string() + "/Downloads");
+}
+
+TEST_F(DownloadDirectory, ReadsTheUserDirsFile)
+{
+    write_user_dirs(home_ / ".config", "# comment\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
+                                      "XDG_DOWNLOAD_DIR=\"$HOME/Téléchargements\"\n");
+    EXPECT_EQ(user_download_directory(), home_.string() + "/Téléchargements");
+
+    write_user_dirs(home_ / ".config", "XDG_DOWNLOAD_DIR=\"/srv/downloads\"\n");
+    EXPECT_EQ(user_download_directory(), "/srv/downloads");
+}
+
+TEST_F(DownloadDirectory, HonoursXdgConfigHome)
+{
+    std::filesystem::path config = home_ / "elsewhere";
+    write_user_dirs(config, "XDG_DOWNLOAD_DIR=\"$HOME/dl\"\n");
+    environment_.set("XDG_CONFIG_HOME", config.c_str());
+    EXPECT_EQ(user_download_directory(), home_.string() + "/dl");
+}
+
+TEST_F(DownloadDirectory, IgnoresEntriesItCannotUse)
+{
+    for (const char* entry : {"XDG_DOWNLOAD_DIR=\"relative/dl\"\n", "XDG_DOWNLOAD_DIR=$HOME/dl\n",
+                              "XDG_DOWNLOAD_DIR=\"$HOMEdl\"\n", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n",
+                              "XDG_DOWNLOAD_DIR=\"\n"}) {
+        write_user_dirs(home_ / ".config", entry);
+        EXPECT_EQ(user_download_directory(), home_.string() + "/Downloads") << entry;
+    }
+}
+
+TEST_F(DownloadDirectory, IsUnknownWithoutHome)
+{
+    environment_.set("HOME", nullptr);
+    EXPECT_FALSE(user_download_directory());
+    environment_.set("HOME", "");
+    EXPECT_FALSE(user_download_directory());
+}
+
+} // namespace
+} // namespace kovru
