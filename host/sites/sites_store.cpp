@@ -59,10 +59,10 @@ bool SitesStore::saveSitesDocument(std::string_view documentText) const
     const json document = json::parse(documentText, nullptr, false);
     if (document.is_discarded())
         return false;
-    return saveSitesDocument(document);
+    return saveParsedSitesDocument(document);
 }
 
-bool SitesStore::saveSitesDocument(const json& document) const
+bool SitesStore::saveParsedSitesDocument(const json& document) const
 {
     auto stored = documentToStored(document);
     if (!stored)
@@ -74,7 +74,7 @@ bool SitesStore::saveSitesDocument(const json& document) const
 SaveOutcome SitesStore::saveSitesDataPayload(const json& payload) const
 {
     const auto sites = payload.is_object() ? payload.find("sitesData") : payload.end();
-    if (sites != payload.end() && sites->is_object() && saveSitesDocument(*sites))
+    if (sites != payload.end() && sites->is_object() && saveParsedSitesDocument(*sites))
         return {true, {}};
     return {false, std::string(kUnsavedSitesMessage)};
 }

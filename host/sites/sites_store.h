@@ -42,10 +42,10 @@ public:
     // The stored tree as compact node-map JSON text with fresh ids; the default tree when
     // nothing usable is stored. Never fails.
     std::string loadSitesDocument() const;
-    // Stores a node-map document given as JSON text, or as a parsed value. A refused
-    // document leaves the file untouched.
+    // Stores a node-map document given as JSON text, or already parsed. A refused document
+    // leaves the file untouched.
     bool saveSitesDocument(std::string_view documentText) const;
-    bool saveSitesDocument(const nlohmann::json& document) const;
+    bool saveParsedSitesDocument(const nlohmann::json& document) const;
     // The whole "setSitesData" payload: saves its "sitesData" member when that is an object.
     SaveOutcome saveSitesDataPayload(const nlohmann::json& payload) const;
 

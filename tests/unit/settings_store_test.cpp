@@ -1,0 +1,306 @@
+#include "host/sites/settings_file.h"
+#include "host/sites/sites_store.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <regex>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+
+namespace kovrkit {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+constexpr std::string_view kDefaultDocument =
+    R"({"nodes":{"root":{"children":[],"description":"","id":"root","name":"Sites","type":"folder"}},"rootId":"root","version":1})";
+
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder_ = fs::temp_directory_path() / ("settings_store_" + std::to_string(getpid()) + "_"
+                                               + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        path_ = settingsPathIn(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    void writeFile(std::string_view content) const
+    {
+        std::ofstream(path_, std::ios::binary) << content;
+    }
+    std::string fileText() const
+    {
+        std::ifstream in(path_, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    json fileJson() const { return json::parse(fileText()); }
+
+    static json twoLevelDocument(const std::string& deviceName = "Gateway")
+    {
+        return json::parse(R"({"version":1,"rootId":"root","nodes":{
+            "root":{"id":"root","type":"folder","name":"Plant","description":"","children":["f","d"]},
+            "f":{"id":"f","type":"folder","name":"Hall","description":"east","children":["d"]},
+            "d":{"id":"d","type":"device","name":")" + deviceName + R"(","description":"","ip":"10.1.1.5","username":"admin","password":"pw\"1"}}})");
+    }
+
+    fs::path folder_;
+    fs::path path_;
+    SitesStore store() const { return SitesStore(path_); }
+};
+
+TEST_F(SettingsStoreTest, MissingEmptyAndCorruptFilesServeTheDefaultTree)
+{
+    EXPECT_EQ(store().loadSitesDocument(), kDefaultDocument);
+    EXPECT_FALSE(store().isMigrationCompleted());
+    EXPECT_FALSE(store().isMigrationDeclined());
+    EXPECT_FALSE(fs::exists(path_));
+
+    writeFile("");
+    EXPECT_EQ(store().readSettings(), json::object());
+    EXPECT_EQ(store().loadSitesDocument(), kDefaultDocument);
+
+    for (const auto* content : {"{not json", "[]", "\"text\"", R"({"sitesData":{"name":"  "}})",
+                                R"({"sitesData":[1,2]})"}) {
+        writeFile(content);
+        EXPECT_EQ(store().loadSitesDocument(), kDefaultDocument) << content;
+        EXPECT_EQ(fileText(), content) << "a load never rewrites the file";
+    }
+    writeFile("[]");
+    EXPECT_FALSE(store().readSettings());
+}
+
+TEST_F(SettingsStoreTest, SaveWritesNestedTreeSortedIndentedWithoutTrailingNewline)
+{
+    ASSERT_TRUE(store().saveSitesDocument(twoLevelDocument().dump()));
+    const auto text = fileText();
+    EXPECT_EQ(text.substr(0, 18), "{\n  \"sitesData\": {");
+    EXPECT_EQ(text.back(), '}');
+    EXPECT_EQ(text, fileJson().dump(2));
+    const auto stored = fileJson()["sitesData"];
+    EXPECT_EQ(stored["schemaVersion"], 1);
+    EXPECT_EQ(stored["folders"][0]["devices"][0]["password"], "pw\"1");
+    EXPECT_EQ(stored["devices"].size(), 1u);
+    EXPECT_FALSE(fs::exists(temporarySettingsPath(path_)));
+}
+
+TEST_F(SettingsStoreTest, LoadHandsOutFreshIdsAndRoundTrips)
+{
+    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
+    const auto loaded = json::parse(store().loadSitesDocument());
+    EXPECT_EQ(loaded["nodes"]["root"]["name"], "Plant");
+    EXPECT_EQ(loaded["nodes"]["root"]["children"], json({"folder-1", "device-2"}));
+    EXPECT_EQ(loaded["nodes"]["device-1"]["ip"], "10.1.1.5");
+    const auto firstFile = fileText();
+    ASSERT_TRUE(store().saveParsedSitesDocument(loaded));
+    EXPECT_EQ(fileText(), firstFile);
+}
+
+TEST_F(SettingsStoreTest, NonAsciiTextStaysUtf8)
+{
+    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument("Lüftung Süd ✓")));
+    EXPECT_NE(fileText().find("Lüftung Süd ✓"), std::string::npos);
+    EXPECT_NE(store().loadSitesDocument().find("Lüftung Süd ✓"), std::string::npos);
+}
+
+TEST_F(SettingsStoreTest, NodeMapStoredByAnEarlierHostIsServedAsIs)
+{
+    const auto document = twoLevelDocument();
+    writeFile(json{{"sitesData", document}}.dump());
+    EXPECT_EQ(store().loadSitesDocument(), document.dump());
+}
+
+TEST_F(SettingsStoreTest, OtherTopLevelMembersSurviveSavesAndRecords)
+{
+    writeFile(R"({"zeta":{"b":1,"a":[true]},"Alpha":"x","legacyMigration":{"completed":true}})");
+    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
+    auto settings = fileJson();
+    EXPECT_EQ(settings["zeta"], json::parse(R"({"a":[true],"b":1})"));
+    EXPECT_EQ(settings["Alpha"], "x");
+    EXPECT_TRUE(store().isMigrationCompleted());
+    const auto text = fileText();
+    EXPECT_LT(text.find("\"Alpha\""), text.find("\"legacyMigration\""));
+    EXPECT_LT(text.find("\"legacyMigration\""), text.find("\"sitesData\""));
+    EXPECT_LT(text.find("\"sitesData\""), text.find("\"zeta\""));
+
+    ASSERT_TRUE(store().markMigrationDeclined("Legacy migration declined by user"));
+    settings = fileJson();
+    EXPECT_EQ(settings["zeta"], json::parse(R"({"a":[true],"b":1})"));
+    EXPECT_EQ(settings["sitesData"]["name"], "Plant");
+}
+
+TEST_F(SettingsStoreTest, UnreadableContentIsReplacedByTheSavedMemberOnly)
+{
+    writeFile("[]");
+    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
+    EXPECT_EQ(fileJson().size(), 1u);
+    EXPECT_TRUE(fileJson().contains("sitesData"));
+}
+
+TEST_F(SettingsStoreTest, RefusedDocumentsLeaveTheFileUntouched)
+{
+    const std::string original = R"({"keep":1})";
+    const json cyclic = json::parse(R"({"version":1,"rootId":"r","nodes":{
+        "r":{"type":"folder","name":"R","children":["a"]},
+        "a":{"type":"folder","name":"A","children":["r"]}}})");
+    const json blankName = json::parse(R"({"version":1,"rootId":"r","nodes":{
+        "r":{"type":"folder","name":" \t","children":[]}}})");
+    const json deviceRoot = json::parse(R"({"version":1,"rootId":"r","nodes":{"r":{"type":"device","name":"x"}}})");
+
+    EXPECT_FALSE(store().saveParsedSitesDocument(deviceRoot));
+    EXPECT_FALSE(fs::exists(path_)) << "a refused save creates no file";
+
+    writeFile(original);
+    for (const auto& refused : {cyclic, blankName, deviceRoot, json::array()})
+        EXPECT_FALSE(store().saveParsedSitesDocument(refused)) << refused;
+    EXPECT_FALSE(store().saveSitesDocument(std::string_view("{\"version\":1,")));
+    EXPECT_FALSE(store().saveSitesDocument(std::string_view("")));
+    EXPECT_EQ(fileText(), original);
+    EXPECT_FALSE(fs::exists(temporarySettingsPath(path_)));
+}
+
+TEST_F(SettingsStoreTest, PayloadOutcomeCarriesTheReplyText)
+{
+    const auto saved = store().saveSitesDataPayload({{"sitesData", twoLevelDocument()}});
+    EXPECT_TRUE(saved.success);
+    EXPECT_EQ(saved.message, "");
+    for (const json& payload : {json::object(), json{{"sitesData", twoLevelDocument().dump()}},
+                                json{{"sitesData", nullptr}}, json::array()}) {
+        const auto outcome = store().saveSitesDataPayload(payload);
+        EXPECT_FALSE(outcome.success) << payload;
+        EXPECT_EQ(outcome.message, "Invalid or unsaved sites data");
+    }
+}
+
+TEST_F(SettingsStoreTest, MigrationRecordIsReplacedWholeAndReadStrictly)
+{
+    ASSERT_TRUE(store().markMigrationDeclined("Legacy migration declined by user"));
+    auto record = fileJson()["legacyMigration"];
+    EXPECT_EQ(record["completed"], false);
+    EXPECT_EQ(record["declined"], true);
+    EXPECT_EQ(record["status"], "Legacy migration declined by user");
+    EXPECT_TRUE(std::regex_match(record["updatedAt"].get<std::string>(),
+                                 std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")));
+    EXPECT_TRUE(store().isMigrationDeclined());
+    EXPECT_FALSE(store().isMigrationCompleted());
+
+    writeFile(R"({"legacyMigration":{"completed":false,"declined":true,"status":"old","updatedAt":"x","extra":1}})");
+    ASSERT_TRUE(store().markMigrationCompleted("Legacy data imported"));
+    record = fileJson()["legacyMigration"];
+    EXPECT_EQ(record.size(), 4u);
+    EXPECT_EQ(record["status"], "Legacy data imported");
+    EXPECT_TRUE(store().isMigrationCompleted());
+    EXPECT_FALSE(store().isMigrationDeclined());
+
+    for (const auto* content : {R"({"legacyMigration":{"completed":"true"}})",
+                                R"({"legacyMigration":{"completed":1}})",
+                                R"({"legacyMigration":true})"}) {
+        writeFile(content);
+        EXPECT_FALSE(store().isMigrationCompleted()) << content;
+    }
+}
+
+TEST_F(SettingsStoreTest, StaleTemporaryFileIsReusedAndRemoved)
+{
+    std::ofstream(temporarySettingsPath(path_)) << std::string(100000, 'x');
+    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
+    EXPECT_FALSE(fs::exists(temporarySettingsPath(path_)));
+    EXPECT_EQ(fileJson()["sitesData"]["name"], "Plant");
+}
+
+// Caps the size of files this process may write, as a full disk would.
+class FileSizeCap {
+public:
+    explicit FileSizeCap(rlim_t bytes)
+    {
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit capped = previous_;
+        capped.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &capped);
+    }
+    ~FileSizeCap()
+    {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+
+private:
+    rlimit previous_ {};
+    void (*previousHandler_)(int);
+};
+
+TEST_F(SettingsStoreTest, FailedWritesKeepTheOldFile)
+{
+    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
+    const auto before = fileText();
+    {
+        FileSizeCap cap(64);
+        EXPECT_FALSE(store().saveParsedSitesDocument(twoLevelDocument("Other")));
+        EXPECT_FALSE(store().markMigrationCompleted("Legacy data imported"));
+    }
+    EXPECT_EQ(fileText(), before);
+    EXPECT_FALSE(fs::exists(temporarySettingsPath(path_)));
+
+    fs::create_directory(temporarySettingsPath(path_));
+    EXPECT_FALSE(store().saveParsedSitesDocument(twoLevelDocument("Other")));
+    EXPECT_EQ(fileText(), before);
+}
+
+TEST_F(SettingsStoreTest, ReplacementKeepsTheFilePermissions)
+{
+    writeFile("{}");
+    fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
+    EXPECT_EQ(fs::status(path_).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST_F(SettingsStoreTest, SymlinkedTemporaryFileIsNeverWrittenThrough)
+{
+    const auto victim = folder_ / "victim";
+    std::ofstream(victim) << "precious";
+    fs::create_symlink(victim, temporarySettingsPath(path_));
+    EXPECT_FALSE(store().saveParsedSitesDocument(twoLevelDocument()));
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious");
+}
+
+// Several writers at once, as two copies of the host would be: every save and record must
+// land whole, and the last word on each member must be one of the written values.
+TEST_F(SettingsStoreTest, InterleavedWritersNeverLoseTheFile)
+{
+    constexpr int kRounds = 40;
+    std::vector<std::thread> writers;
+    for (int writer = 0; writer < 3; ++writer)
+        writers.emplace_back([this, writer] {
+            for (int round = 0; round < kRounds; ++round)
+                ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument("W" + std::to_string(writer))));
+        });
+    writers.emplace_back([this] {
+        for (int round = 0; round < kRounds; ++round)
+            ASSERT_TRUE(store().markMigrationCompleted("round " + std::to_string(round)));
+    });
+    writers.emplace_back([this] {
+        for (int round = 0; round < kRounds * 4; ++round) {
+            const auto settings = store().readSettings();
+            ASSERT_TRUE(settings) << "a reader saw a partial file";
+        }
+    });
+    for (auto& thread : writers)
+        thread.join();
+    const auto settings = fileJson();
+    EXPECT_EQ(settings["legacyMigration"]["status"], "round " + std::to_string(kRounds - 1));
+    EXPECT_TRUE(std::regex_match(settings["sitesData"]["devices"][0]["name"].get<std::string>(),
+                                 std::regex("W[012]")));
+    EXPECT_FALSE(fs::exists(temporarySettingsPath(path_)));
+}
+
+} // namespace
+} // namespace kovrkit
