@@ -1,0 +1,12 @@
+#pragma once
+
+#include "host/app/url_opener.h"
+
+namespace kovrkit {
+
+class GioUrlOpener final : public UrlOpener {
+public:
+    bool openInBrowser(const std::string& url) override;
+};
+
+} // namespace kovrkit

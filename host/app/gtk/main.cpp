@@ -1,0 +1,86 @@
+#include "host/actions/unavailable_device_actions.h"
+#include "host/app/answer_file_dialogs.h"
+#include "host/app/app_identity.h"
+#include "host/app/gtk/gio_url_opener.h"
+#include "host/app/gtk/glib_host_message_poster.h"
+#include "host/app/gtk/gtk_dialogs.h"
+#include "host/app/gtk/main_window.h"
+#include "host/app/gtk/webkit_view.h"
+#include "host/app/program_paths.h"
+#include "host/app/start_options.h"
+#include "host/bridge/message_bridge.h"
+#include "host/bridge/settings_sites_storage.h"
+#include "host/legacy/unavailable_legacy_flow.h"
+#include "host/sites/sites_store.h"
+
+#include <glib-unix.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+using namespace kovrkit;
+
+static constexpr const char* kWebViewFailedMessage = "Failed to initialize the web view engine.\n"
+                                                     "Ensure either:\n"
+                                                     "- WebKitGTK 4.1 is installed on this machine, or\n"
+                                                     "- a graphical session is available.";
+
+static std::unique_ptr<Dialogs> chooseDialogs(GtkWindow* window)
+{
+    const char* answers = std::getenv(kDialogAnswersVariable);
+    if (answers && *answers)
+        return std::make_unique<AnswerFileDialogs>(AnswerFileDialogs::fromFile(answers));
+    return std::make_unique<GtkDialogs>(window);
+}
+
+static gboolean closeOnSignal(gpointer window)
+{
+    gtk_window_close(GTK_WINDOW(window));
+    return G_SOURCE_CONTINUE;
+}
+
+int main(int argc, char** argv)
+{
+    g_set_prgname("kovrkit");
+    if (!gtk_init_check(&argc, &argv)) {
+        std::fprintf(stderr, "kovrkit: no graphical display is available\n");
+        return 1;
+    }
+    const AppIdentity& identity = builtInIdentity();
+    std::string caption = windowCaption(identity);
+    GtkWindow* window = createMainWindow(caption);
+
+    std::string programDirectory = exeDirectory();
+    std::string uiFolder = resolveUiFolder(programDirectory);
+    bool devMode = hasDevSwitch(argc, argv);
+
+    std::unique_ptr<Dialogs> dialogs = chooseDialogs(window);
+    GioUrlOpener urlOpener;
+    SitesStore store(settingsPathIn(programDirectory));
+    SettingsSitesStorage sites(store);
+    MessageBridge bridge(std::string(acceptedOrigin(devMode)), { identity, *dialogs, urlOpener, sites });
+    GLibHostMessagePoster poster([&bridge](HostMessageId id, void* record) { return bridge.handleHostMessage(id, record); });
+    UnavailableDeviceActions deviceActions(bridge, poster);
+    UnavailableLegacyFlow legacyFlow(bridge);
+    bridge.setDeviceActions(&deviceActions);
+    bridge.setLegacyFlow(&legacyFlow);
+
+    bridge.beginWebViewCreation();
+    WebViewConfig config { uiFolder, devMode, programDirectory + "/webview2_userdata" };
+    std::unique_ptr<WebKitView> webView = WebKitView::create(window, config,
+        [&bridge](std::string_view source, std::string_view message) { bridge.onWebMessage(source, message); });
+    if (!webView) {
+        dialogs->showError(caption, kWebViewFailedMessage);
+        g_signal_handlers_disconnect_by_func(window, reinterpret_cast<gpointer>(gtk_main_quit), nullptr);
+        gtk_widget_destroy(GTK_WIDGET(window));
+        return 1;
+    }
+    bridge.attachWebView(webView.get());
+
+    g_unix_signal_add(SIGTERM, closeOnSignal, window);
+    g_unix_signal_add(SIGINT, closeOnSignal, window);
+    gtk_main();
+    bridge.attachWebView(nullptr);
+    return 0;
+}

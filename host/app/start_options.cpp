@@ -1,0 +1,34 @@
+#include "host/app/start_options.h"
+
+namespace kovrkit {
+
+bool hasDevSwitch(int argc, const char* const* argv)
+{
+    for (int index = 1; index < argc; ++index) {
+        if (argv[index] && std::string_view(argv[index]).find("--dev") != std::string_view::npos)
+            return true;
+    }
+    return false;
+}
+
+std::string_view acceptedOrigin(bool devMode)
+{
+    return devMode ? kDevOrigin : kAppOrigin;
+}
+
+std::string_view startUri(bool devMode)
+{
+    return devMode ? kDevStartUri : kAppStartUri;
+}
+
+bool isFromOrigin(std::string_view uri, std::string_view origin)
+{
+    if (!uri.starts_with(origin))
+        return false;
+    if (uri.size() == origin.size())
+        return true;
+    char next = uri[origin.size()];
+    return next == '/' || next == '?' || next == '#';
+}
+
+} // namespace kovrkit

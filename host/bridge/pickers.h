@@ -1,0 +1,15 @@
+#pragma once
+
+#include "host/app/dialogs.h"
+
+#include <optional>
+#include <string>
+
+namespace kovrkit {
+
+// The choosers a device action asks before it starts; nothing when the user cancels.
+std::optional<std::string> pickBackupFolder(Dialogs& dialogs);
+std::optional<std::string> pickRestoreArchive(Dialogs& dialogs);
+std::optional<std::string> pickFirmwareFile(Dialogs& dialogs);
+
+} // namespace kovrkit
