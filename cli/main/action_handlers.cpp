@@ -2,6 +2,8 @@
 // the work; an action whose module is not part of this build says so and fails.
 #include "cli/log/log.h"
 #include "cli/main/actions.h"
+#include "cli/status/get_status.h"
+#include "cli/transport/tftp_read.h"
 
 namespace kovru {
 namespace {
@@ -39,19 +41,23 @@ int run_setup_channel(const CliOptions&)
     return not_available("setup_channel");
 }
 
-int run_get_status(const CliOptions&)
+int run_get_status(const CliOptions& options)
 {
-    return not_available("get_status");
+    return get_status(options.ip);
 }
 
-int run_read_file_flashraw(const CliOptions&)
+int run_read_file_flashraw(const CliOptions& options)
 {
-    return not_available("read_file_flashraw");
+    return tftp_read_file(options.ip ? &*options.ip : nullptr, "flashraw.bin", flash_image_size,
+                          options.backup_file_out ? &*options.backup_file_out : nullptr,
+                          options.backup_file_out_type ? &*options.backup_file_out_type : nullptr);
 }
 
-int run_read_file_flashfs(const CliOptions&)
+int run_read_file_flashfs(const CliOptions& options)
 {
-    return not_available("read_file_flashfs");
+    return tftp_read_file(options.ip ? &*options.ip : nullptr, "flashfs.bin", flash_image_size,
+                          options.backup_file_out ? &*options.backup_file_out : nullptr,
+                          options.backup_file_out_type ? &*options.backup_file_out_type : nullptr);
 }
 
 int run_safety_backup(const std::string&, const std::string&)
