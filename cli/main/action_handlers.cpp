@@ -1,5 +1,7 @@
 // The action handlers of this build. Each body hands the options to the module that does
 // the work; an action whose module is not part of this build says so and fails.
+#include "cli/action/put_backup.h"
+#include "cli/backup/get_backup.h"
 #include "cli/log/log.h"
 #include "cli/main/actions.h"
 #include "cli/status/get_status.h"
@@ -16,14 +18,15 @@ int not_available(const char* action)
 
 } // namespace
 
-int run_put_backup(const CliOptions&)
+int run_put_backup(const CliOptions& options)
 {
-    return not_available("put_backup");
+    return put_backup({options.ip, options.backup_file_in});
 }
 
-int run_get_backup(const CliOptions&)
+int run_get_backup(const CliOptions& options)
 {
-    return not_available("get_backup");
+    return get_backup({options.ip, options.backup_file_out, options.backup_file_out_type,
+                       options.backup_config});
 }
 
 int run_push_firmware(const CliOptions&)
@@ -60,9 +63,9 @@ int run_read_file_flashfs(const CliOptions& options)
                           options.backup_file_out_type ? &*options.backup_file_out_type : nullptr);
 }
 
-int run_safety_backup(const std::string&, const std::string&)
+int run_safety_backup(const std::string& ip, const std::string& folder)
 {
-    return not_available("get_backup");
+    return get_backup({ip, folder, "zip", {}});
 }
 
 } // namespace kovru

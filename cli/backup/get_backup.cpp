@@ -1,0 +1,169 @@
+#include "cli/backup/get_backup.h"
+
+#include "cli/backup/archive_name.h"
+#include "cli/backup/backup_output.h"
+#include "cli/backup/config_items.h"
+#include "cli/backup/fetch_item.h"
+#include "cli/backup/tool_marker.h"
+#include "cli/log/log.h"
+#include "cli/main/actions.h"
+#include "cli/status/controller_client.h"
+#include "cli/transport/tftp_read.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+namespace kovru {
+namespace {
+
+constexpr const char* tag = "backup";
+constexpr std::uint64_t flash_snapshot_size = 0x200000;
+constexpr std::string_view flash_snapshot_name = "flashfs.bin";
+constexpr std::string_view log_name = "log.txt";
+
+std::span<const std::uint8_t> bytes_of(std::string_view text)
+{
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// Item names go into a URL and, in directory mode, into a file name.
+bool is_safe_item_name(const std::string& name)
+{
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '_' || c == '-';
+    });
+}
+
+// The names to fetch, in order, without repeats; false when a name had to be refused.
+bool items_to_fetch(const std::vector<std::string>& selection, std::vector<std::string>& names)
+{
+    if (selection.empty()) {
+        for (unsigned kind : default_fetch_order())
+            names.push_back(config_items()[kind].item_name);
+        return true;
+    }
+    bool all_taken = true;
+    for (const std::string& name : selection) {
+        if (!is_safe_item_name(name)) {
+            log_error("Invalid configuration item name '%s', not fetched.", name.c_str());
+            all_taken = false;
+        } else if (std::find(names.begin(), names.end(), name) == names.end()) {
+            names.push_back(name);
+        }
+    }
+    return all_taken;
+}
+
+std::tm local_time_now()
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
+std::unique_ptr<BackupOutput> open_zip_output(const std::string& address,
+                                              const std::string& folder)
+{
+    const std::string path = join_path(folder, archive_file_name(address, local_time_now()));
+    std::string error;
+    auto archive = BackupArchive::create(path, error);
+    if (!archive)
+        log_error("Could not open zip file for writing: %s", path.c_str());
+    return make_archive_output(std::move(archive), path);
+}
+
+bool store_flash_snapshot(const std::string& address, BackupOutput& output)
+{
+    MemoryBuffer snapshot;
+    if (tftp_read_memory(address, std::string(flash_snapshot_name), flash_snapshot_size,
+                         snapshot) != 0 ||
+        snapshot.empty()) {
+        log_warning("[WARN] Could not fetch flashfs.bin for backup");
+        return false;
+    }
+    return output.store(flash_snapshot_name, snapshot);
+}
+
+// Fetches one item and stores it; false when it is not in the backup.
+bool back_up_item(const std::string& base, const std::string& name, unsigned percent,
+                  bool zip_mode, BackupOutput& output)
+{
+    FetchedItem item;
+    if (fetch_item(base, name, item) != 0) {
+        std::printf("\033[31m%s\tbackup file not found for action get_backup.\r\n\r\n\033[0m",
+                    tag);
+        log_error("%s\tbackup file not found for action get_backup.", tag);
+        return false;
+    }
+    std::printf("\033[32m%s\tbackup file OK, adding to backup archive...\r\n\r\n\033[0m", tag);
+    const std::string entry = name + ".tar";
+    if (!output.store(entry, item.image)) {
+        if (zip_mode)
+            log_error("Could not add %s to the backup archive.", entry.c_str());
+        return false;
+    }
+    if (zip_mode)
+        log_success("%u%% Backup file %s...", percent, entry.c_str());
+    return true;
+}
+
+void report_missing_arguments()
+{
+    std::printf("Missing arguments for action get_backup.\n");
+    log_error("Missing arguments for action get_backup.");
+}
+
+} // namespace
+
+int get_backup(const BackupRequest& request)
+{
+    if (!request.address || !request.output_folder) {
+        report_missing_arguments();
+        return exit_refused;
+    }
+    const std::string type = request.output_type.value_or("directory");
+    if (type != "zip" && type != "directory") {
+        log_error("Unknown backup output type '%s' (use zip or directory).", type.c_str());
+        return exit_refused;
+    }
+    const bool zip_mode = type == "zip";
+    const std::string& address = *request.address;
+    const std::string base = base_url(address);
+    std::vector<std::string> names;
+    bool complete = items_to_fetch(request.items, names);
+
+    auto output = zip_mode ? open_zip_output(address, *request.output_folder)
+                           : make_directory_output(*request.output_folder);
+    complete = output->store(tool_marker_name, bytes_of(tool_marker_text)) && complete;
+    complete = store_flash_snapshot(address, *output) && complete;
+
+    std::size_t left_out = 0;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const unsigned percent = static_cast<unsigned>(k * 100 / names.size());
+        set_progress(static_cast<int>(percent));
+        if (!back_up_item(base, names[k], percent, zip_mode, *output))
+            ++left_out;
+    }
+    if (left_out > 0) {
+        log_warning("%zu of %zu configuration items are missing from the backup.", left_out,
+                    names.size());
+        complete = false;
+    }
+    set_progress(100);
+    log_success("%u%% Completed (%s).", 100u, output->location().c_str());
+
+    const std::string_view log_text = capture_text();
+    if (!log_text.empty())
+        complete = output->store(log_name, bytes_of(log_text)) && complete;
+    std::string error;
+    if (!output->finish(error)) {
+        log_error("Backup not written: %s (%s).", output->location().c_str(), error.c_str());
+        complete = false;
+    }
+    return complete ? exit_complete : exit_failed;
+}
+
+} // namespace kovru
