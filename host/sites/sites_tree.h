@@ -1,0 +1,65 @@
+// Plain C++ forms of the sites tree that the store reads and writes without building a JSON
+// value per member: large trees are streamed from text into these and written back as text.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace kovrkit {
+
+// The nested form: a folder holds its sub-folders and devices.
+struct DeviceEntry {
+    std::string name;
+    std::string description;
+    std::string ip;
+    std::string username;
+    std::string password;
+    bool operator==(const DeviceEntry&) const = default;
+};
+
+struct FolderEntry {
+    std::string name;
+    std::string description;
+    std::vector<FolderEntry> folders;
+    std::vector<DeviceEntry> devices;
+    bool operator==(const FolderEntry&) const = default;
+};
+
+// One entry of a node map, as far as a save reads it: members that are missing or not
+// strings are empty optionals, children ids that are not strings are left out.
+struct MapNode {
+    std::optional<std::string> type;
+    std::optional<std::string> name;
+    std::optional<std::string> description;
+    std::optional<std::string> ip;
+    std::optional<std::string> username;
+    std::optional<std::string> password;
+    std::optional<std::vector<std::string>> children;
+    bool operator==(const MapNode&) const = default;
+};
+
+// A node map whose envelope and root folder are valid. Entries that are not objects are
+// left out.
+struct NodeMap {
+    std::string rootId;
+    std::unordered_map<std::string, MapNode> nodes;
+    bool operator==(const NodeMap&) const = default;
+};
+
+// From parsed JSON values; nullopt where the validity checks refuse the value.
+std::optional<NodeMap> nodeMapFromJson(const nlohmann::json& document);
+std::optional<FolderEntry> folderTreeFromJson(const nlohmann::json& stored);
+
+// Applies the save rules: unusable children are skipped; a broken folder, a blank name, a
+// folder listed twice or nested too deep refuses the whole tree.
+std::optional<FolderEntry> convertNodeMap(const NodeMap& map);
+
+nlohmann::json storedJson(const FolderEntry& root);
+// The node map with fresh ids: "root", "folder-N", "device-N" in a depth-first walk.
+nlohmann::json nodeMapJson(const FolderEntry& root);
+
+} // namespace kovrkit
