@@ -1,4 +1,5 @@
 #include "cli/backup/tar_image.h"
+#include "fakes/backup_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -168,6 +169,49 @@ TEST(TarImage, HostileSizesAreRefused)
     EXPECT_EQ(with_size("77777777777"), tar_could_not_read);
     EXPECT_EQ(with_size("3001"), tar_could_not_read);
     EXPECT_EQ(with_size("12x"), tar_could_not_read);
+}
+
+TEST(TarImage, GnuTarListsAndExtractsWhatWeWrite)
+{
+    testing::ScratchFolder folder;
+    const std::size_t sizes[] = {0, 1, 511, 512, 513, 11168};
+    TarImageWriter writer;
+    for (std::size_t size : sizes) {
+        std::vector<std::uint8_t> data(size);
+        for (std::size_t i = 0; i < size; ++i)
+            data[i] = static_cast<std::uint8_t>(i * 31 + size);
+        TarHeader header;
+        header.name = "etc/config/f" + std::to_string(size) + ".bin";
+        header.mode = 0664;
+        header.size = size;
+        header.mtime = 1700000000;
+        ASSERT_EQ(writer.write_header(header), tar_success);
+        writer.write_data(data);
+        testing::write_bytes(folder.file("expected" + std::to_string(size)), data);
+    }
+    writer.finish();
+    testing::write_bytes(folder.file("multi.tar"), writer.bytes());
+    testing::write_bytes(folder.file("single.tar"),
+                         make_single_file_tar("/etc/config/dali/dali2.bin", bytes_of("abc"), 7));
+
+    auto listed = testing::run_command("tar -tvf " + folder.file("multi.tar"));
+    ASSERT_EQ(listed.exit_status, 0) << listed.output;
+    EXPECT_NE(listed.output.find("-rw-rw-r--"), std::string::npos) << listed.output;
+    EXPECT_NE(listed.output.find("11168 2023-11-14"), std::string::npos) << listed.output;
+    auto extracted = testing::run_command("mkdir -p " + folder.file("out") + " && tar -xf " +
+                                          folder.file("multi.tar") + " -C " + folder.file("out"));
+    ASSERT_EQ(extracted.exit_status, 0) << extracted.output;
+    for (std::size_t size : sizes) {
+        const std::string name = "f" + std::to_string(size) + ".bin";
+        EXPECT_EQ(testing::read_bytes(folder.file("out/etc/config/" + name)),
+                  testing::read_bytes(folder.file("expected" + std::to_string(size))))
+            << name;
+    }
+    auto single = testing::run_command("tar -tf " + folder.file("single.tar"));
+    EXPECT_EQ(single.exit_status, 0) << single.output;
+    EXPECT_NE(single.output.find("etc/config/dali/dali2.bin"), std::string::npos);
+    auto content = testing::run_command("tar -xOf " + folder.file("single.tar"));
+    EXPECT_EQ(content.output.substr(content.output.size() - 3), "abc");
 }
 
 } // namespace
