@@ -1,9 +1,10 @@
 #include "host/sites/settings_file.h"
 
 #include "host/sites/atomic_replace.h"
+#include "host/sites/sites_text.h"
 
 #include <fstream>
-#include <iterator>
+#include <sstream>
 
 namespace kovrkit {
 
@@ -11,19 +12,58 @@ using nlohmann::json;
 
 namespace {
 
-// nullopt when the file cannot be opened (a missing file among others).
-std::optional<std::string> readWholeFile(const std::filesystem::path& path)
+constexpr std::size_t kIndent = 2;
+
+// The settings without the member key, which is skipped unparsed; an unreadable file gives
+// an empty object.
+json settingsWithout(const std::filesystem::path& settingsPath, const std::string& key)
+{
+    const auto text = readSettingsText(settingsPath);
+    if (!text || text->empty())
+        return json::object();
+    const json::parser_callback_t skipKey = [&key](int depth, json::parse_event_t event, json& parsed) {
+        return !(depth == 1 && event == json::parse_event_t::key && parsed == key);
+    };
+    json settings = json::parse(*text, skipKey, false);
+    if (settings.is_discarded() || !settings.is_object())
+        return json::object();
+    settings.erase(key);
+    return settings;
+}
+
+void appendMember(std::string& out, const std::string& key, bool first)
+{
+    out += first ? "\n" : ",\n";
+    out.append(kIndent, ' ');
+    appendJsonString(out, key);
+    out += ": ";
+}
+
+// A value serialised on its own, its inner lines shifted right to sit inside the object.
+void appendNested(std::string& out, const json& value)
+{
+    for (const char character : serializeSettings(value)) {
+        out += character;
+        if (character == '\n')
+            out.append(kIndent, ' ');
+    }
+}
+
+} // namespace
+
+std::optional<std::string> readSettingsText(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;
-    std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::ostringstream content;
+    content << in.rdbuf();
     if (in.bad())
         return std::nullopt;
-    return content;
+    return std::move(content).str();
 }
 
-std::optional<json> parseSettings(const std::string& content)
+std::optional<json> parseSettingsText(const std::string& content)
 {
     if (content.empty())
         return json::object();
@@ -32,8 +72,6 @@ std::optional<json> parseSettings(const std::string& content)
         return std::nullopt;
     return settings;
 }
-
-} // namespace
 
 std::filesystem::path temporarySettingsPath(const std::filesystem::path& settingsPath)
 {
@@ -44,10 +82,10 @@ std::filesystem::path temporarySettingsPath(const std::filesystem::path& setting
 
 std::optional<json> readSettingsFile(const std::filesystem::path& settingsPath)
 {
-    const auto content = readWholeFile(settingsPath);
+    const auto content = readSettingsText(settingsPath);
     if (!content)
         return json::object();
-    return parseSettings(*content);
+    return parseSettingsText(*content);
 }
 
 std::string serializeSettings(const json& settings)
@@ -72,6 +110,32 @@ bool updateSettingsFile(const std::filesystem::path& settingsPath,
     json settings = readSettingsFile(settingsPath).value_or(json::object());
     change(settings);
     return replacement->commit(serializeSettings(settings));
+}
+
+bool replaceSettingsMember(const std::filesystem::path& settingsPath, const std::string& key,
+                           const MemberWriter& writeValue)
+{
+    auto replacement = AtomicReplacement::begin(settingsPath, temporarySettingsPath(settingsPath));
+    if (!replacement)
+        return false;
+    const json others = settingsWithout(settingsPath, key);
+    std::string out = "{";
+    bool written = false;
+    for (const auto& [name, value] : others.items()) {
+        if (!written && key < name) {
+            appendMember(out, key, out.size() == 1);
+            writeValue(out, kIndent);
+            written = true;
+        }
+        appendMember(out, name, out.size() == 1);
+        appendNested(out, value);
+    }
+    if (!written) {
+        appendMember(out, key, out.size() == 1);
+        writeValue(out, kIndent);
+    }
+    out += "\n}";
+    return replacement->commit(out);
 }
 
 } // namespace kovrkit

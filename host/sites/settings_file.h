@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace kovrkit {
 
@@ -25,5 +26,20 @@ bool writeSettingsFile(const std::filesystem::path& settingsPath, const nlohmann
 // and writes them back, all under the writers' lock.
 bool updateSettingsFile(const std::filesystem::path& settingsPath,
                         const std::function<void(nlohmann::json&)>& change);
+
+// Writes the value of one top-level member as indented JSON text at the given indentation.
+using MemberWriter = std::function<void(std::string& out, std::size_t indentSpaces)>;
+
+// As updateSettingsFile, setting the member key to the text writeValue produces; the old
+// value of that member is never parsed into JSON values.
+bool replaceSettingsMember(const std::filesystem::path& settingsPath, const std::string& key,
+                           const MemberWriter& writeValue);
+
+// The raw text of "settings.json"; nullopt when it cannot be opened (a missing file among
+// others).
+std::optional<std::string> readSettingsText(const std::filesystem::path& settingsPath);
+
+// The settings object in a text; an empty text is an empty object.
+std::optional<nlohmann::json> parseSettingsText(const std::string& text);
 
 } // namespace kovrkit

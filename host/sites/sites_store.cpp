@@ -2,6 +2,9 @@
 
 #include "host/sites/settings_file.h"
 #include "host/sites/sites_document.h"
+#include "host/sites/sites_stream.h"
+#include "host/sites/sites_text.h"
+#include "host/sites/sites_tree.h"
 
 namespace kovrkit {
 
@@ -14,7 +17,7 @@ std::string compact(const json& value)
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-// The stored tree as the UI sees it; a file written in the node-map form is served as is.
+// The general reader: a file written in the node-map form is served as it is.
 std::optional<json> documentFromSettings(const json& settings)
 {
     const auto sites = settings.find("sitesData");
@@ -23,6 +26,28 @@ std::optional<json> documentFromSettings(const json& settings)
     if (isValidSitesDocument(*sites))
         return *sites;
     return storedToDocument(*sites);
+}
+
+std::optional<std::string> documentTextFromSettings(const std::string& settingsText)
+{
+    if (const auto tree = streamStoredSites(settingsText))
+        return nodeMapText(*tree);
+    const auto settings = parseSettingsText(settingsText);
+    if (!settings)
+        return std::nullopt;
+    const auto document = documentFromSettings(*settings);
+    if (!document)
+        return std::nullopt;
+    return compact(*document);
+}
+
+bool storeTree(const std::filesystem::path& settingsPath, const std::optional<FolderEntry>& tree)
+{
+    if (!tree)
+        return false;
+    return replaceSettingsMember(settingsPath, "sitesData", [&tree](std::string& out, std::size_t indent) {
+        appendStoredSitesText(out, *tree, indent);
+    });
 }
 
 } // namespace
@@ -46,29 +71,26 @@ bool SitesStore::writeSettings(const json& settings) const
 
 std::string SitesStore::loadSitesDocument() const
 {
-    const auto settings = readSettings();
-    if (settings) {
-        if (auto document = documentFromSettings(*settings))
-            return compact(*document);
+    const auto text = readSettingsText(settingsPath_);
+    if (text && !text->empty()) {
+        if (auto document = documentTextFromSettings(*text))
+            return std::move(*document);
     }
     return compact(defaultSitesDocument());
 }
 
 bool SitesStore::saveSitesDocument(std::string_view documentText) const
 {
+    if (const auto map = streamNodeMap(documentText))
+        return storeTree(settingsPath_, convertNodeMap(*map));
     const json document = json::parse(documentText, nullptr, false);
-    if (document.is_discarded())
-        return false;
-    return saveParsedSitesDocument(document);
+    return !document.is_discarded() && saveParsedSitesDocument(document);
 }
 
 bool SitesStore::saveParsedSitesDocument(const json& document) const
 {
-    auto stored = documentToStored(document);
-    if (!stored)
-        return false;
-    return updateSettingsFile(settingsPath_,
-                              [&stored](json& settings) { settings["sitesData"] = std::move(*stored); });
+    const auto map = nodeMapFromJson(document);
+    return map && storeTree(settingsPath_, convertNodeMap(*map));
 }
 
 SaveOutcome SitesStore::saveSitesDataPayload(const json& payload) const
