@@ -1,0 +1,79 @@
+#pragma once
+
+#include "host/app/url_opener.h"
+#include "host/bridge/host_records.h"
+#include "host/bridge/host_services.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kovrkit::testing {
+
+class FakeUrlOpener final : public UrlOpener {
+public:
+    bool openInBrowser(const std::string& url) override
+    {
+        opened.push_back(url);
+        return succeeds;
+    }
+    std::vector<std::string> opened;
+    bool succeeds = true;
+};
+
+// Keeps the last saved text and serves a fixed document.
+class FakeSitesStorage final : public SitesStorage {
+public:
+    std::string loadSitesDocument() override { return document; }
+    bool saveSitesDocument(const std::string& text) override
+    {
+        saved.push_back(text);
+        return acceptsSaves;
+    }
+    std::string document = R"({"nodes":{},"rootId":"root","version":1})";
+    std::vector<std::string> saved;
+    bool acceptsSaves = true;
+};
+
+// Records how the dispatcher routed each device command.
+class FakeDeviceActions final : public DeviceActions {
+public:
+    void runSingle(const std::string& action, const std::string& address) override
+    {
+        calls.push_back("single " + action + " [" + address + "]");
+    }
+    void runBatch(const std::string& action, const std::vector<std::string>& addresses) override
+    {
+        calls.push_back("batch " + action + " " + join(addresses));
+    }
+    void startStatus(std::vector<std::string> addresses, bool wantSummary) override
+    {
+        calls.push_back(std::string("status ") + (wantSummary ? "summary " : "") + join(addresses));
+    }
+    std::vector<std::string> calls;
+
+private:
+    static std::string join(const std::vector<std::string>& addresses)
+    {
+        std::string text;
+        for (const std::string& address : addresses)
+            text += "[" + address + "]";
+        return text;
+    }
+};
+
+// Keeps posted records until the test delivers them, like a main loop that has not run yet.
+class FakeHostMessagePoster final : public HostMessagePoster {
+public:
+    bool postHostMessage(HostMessageId id, void* record) override
+    {
+        if (!accepts)
+            return false;
+        posted.emplace_back(id, record);
+        return true;
+    }
+    std::vector<std::pair<HostMessageId, void*>> posted;
+    bool accepts = true;
+};
+
+} // namespace kovrkit::testing

@@ -1,0 +1,136 @@
+#include "fakes/fake_dialogs.h"
+#include "fakes/fake_host_services.h"
+#include "fakes/fake_temp_folder.h"
+#include "fakes/fake_web_view.h"
+#include "host/bridge/message_bridge.h"
+#include "host/bridge/settings_sites_storage.h"
+#include "host/sites/sites_store.h"
+
+#include <gtest/gtest.h>
+
+using namespace kovrkit;
+using namespace kovrkit::testing;
+using nlohmann::json;
+
+namespace {
+
+// The bridge in front of the real sites store, in a folder of its own.
+class BridgeSitesTest : public ::testing::Test {
+protected:
+    BridgeSitesTest()
+    {
+        bridge.attachWebView(&view);
+        send(R"({"command":"ui_ready"})");
+    }
+
+    void sendJson(const json& message) { bridge.onWebMessage("kovrkit://app/index.html", message.dump()); }
+    void send(const std::string& text) { bridge.onWebMessage("kovrkit://app/index.html", text); }
+
+    bool save(const json& document)
+    {
+        sendJson(json { { "command", "setSitesData" }, { "payload", { { "sitesData", document } } } });
+        return json::parse(view.posted.back())["payload"]["success"].get<bool>();
+    }
+    json load()
+    {
+        send(R"({"command":"getSitesData"})");
+        return json::parse(view.posted.back())["payload"]["sitesData"];
+    }
+
+    TempFolder folder;
+    SitesStore store { settingsPathIn(folder.path()) };
+    SettingsSitesStorage storage { store };
+    AppIdentity identity;
+    FakeDialogs dialogs;
+    FakeUrlOpener opener;
+    FakeWebView view;
+    MessageBridge bridge { "kovrkit://app", { identity, dialogs, opener, storage } };
+};
+
+json node(const std::string& id, const std::string& type, const std::string& name, json children = nullptr)
+{
+    json result = { { "id", id }, { "type", type }, { "name", name }, { "description", "" } };
+    if (type == "folder")
+        result["children"] = children.is_null() ? json::array() : children;
+    else
+        result.update({ { "ip", "10.0.0." + id }, { "username", "admin" }, { "password", "p\"w" } });
+    return result;
+}
+
+json treeWithFolderAndDevices()
+{
+    return { { "version", 1 }, { "rootId", "r" },
+        { "nodes",
+            { { "r", node("r", "folder", "Plant", { "d0", "A", "B" }) }, { "A", node("A", "folder", "Hall", { "d1" }) },
+                { "B", node("B", "folder", "Yard") }, { "d1", node("d1", "device", "Gateway 1") },
+                { "d0", node("d0", "device", "Gateway 0") } } } };
+}
+
+TEST_F(BridgeSitesTest, FirstLoadServesTheDefaultTree)
+{
+    load();
+    EXPECT_EQ(view.posted.back(), R"({"command":"sitesDataLoaded","payload":{"sitesData":{"nodes":{"root":{"children":[],)"
+                                  R"("description":"","id":"root","name":"Sites","type":"folder"}},"rootId":"root","version":1}}})");
+}
+
+TEST_F(BridgeSitesTest, SavedTreeComesBackWithFreshIdsFoldersFirst)
+{
+    ASSERT_TRUE(save(treeWithFolderAndDevices()));
+    json loaded = load();
+    EXPECT_EQ(loaded["rootId"], "root");
+    json nodes = loaded["nodes"];
+    EXPECT_EQ(nodes["root"]["name"], "Plant");
+    EXPECT_EQ(nodes["root"]["children"], json({ "folder-1", "folder-2", "device-2" }));
+    EXPECT_EQ(nodes["folder-1"]["name"], "Hall");
+    EXPECT_EQ(nodes["folder-1"]["children"], json({ "device-1" }));
+    EXPECT_EQ(nodes["device-1"]["name"], "Gateway 1");
+    EXPECT_EQ(nodes["device-2"]["password"], "p\"w");
+
+    // Saving what was loaded gives the same tree again.
+    ASSERT_TRUE(save(loaded));
+    EXPECT_EQ(load(), loaded);
+}
+
+TEST_F(BridgeSitesTest, RefusedDocumentsLeaveTheFileUntouched)
+{
+    ASSERT_TRUE(save(treeWithFolderAndDevices()));
+    std::string before = folder.read("settings.json");
+
+    json rootIsDevice = treeWithFolderAndDevices();
+    rootIsDevice["rootId"] = "d0";
+    json blankName = treeWithFolderAndDevices();
+    blankName["nodes"]["A"]["name"] = " \t ";
+    json cyclic = treeWithFolderAndDevices();
+    cyclic["nodes"]["A"]["children"].push_back("r");
+    json childFolderWithoutChildren = treeWithFolderAndDevices();
+    childFolderWithoutChildren["nodes"]["B"].erase("children");
+
+    for (const json& refused : { rootIsDevice, blankName, cyclic, childFolderWithoutChildren, json { { "version", "1" } } }) {
+        EXPECT_FALSE(save(refused)) << refused.dump();
+        EXPECT_EQ(view.posted.back(),
+            R"({"command":"sitesDataSaved","payload":{"success":false,"message":"Invalid or unsaved sites data"}})");
+    }
+    EXPECT_EQ(folder.read("settings.json"), before);
+}
+
+TEST_F(BridgeSitesTest, LastOfManySavesWinsAndOtherSettingsSurvive)
+{
+    folder.write("settings.json", R"({"zeta":{"keep":[1,2]},"alpha":true})");
+    json tree = treeWithFolderAndDevices();
+    for (int round = 0; round < 20; ++round) {
+        tree["nodes"]["r"]["name"] = "Plant " + std::to_string(round);
+        ASSERT_TRUE(save(tree));
+        if (round % 3 == 0) {
+            EXPECT_FALSE(save(json::object()));
+        }
+    }
+    EXPECT_EQ(load()["nodes"]["root"]["name"], "Plant 19");
+    json settings = json::parse(folder.read("settings.json"));
+    EXPECT_EQ(settings["zeta"], json::parse(R"({"keep":[1,2]})"));
+    EXPECT_EQ(settings["alpha"], true);
+    std::string text = folder.read("settings.json");
+    EXPECT_LT(text.find("\"alpha\""), text.find("\"sitesData\""));
+    EXPECT_LT(text.find("\"sitesData\""), text.find("\"zeta\""));
+}
+
+} // namespace

@@ -1,0 +1,241 @@
+#include "fakes/fake_host_services.h"
+#include "fakes/fake_temp_folder.h"
+#include "fakes/fake_web_view.h"
+#include "fakes/fake_dialogs.h"
+#include "host/actions/unavailable_device_actions.h"
+#include "host/app/answer_file_dialogs.h"
+#include "host/app/app_identity.h"
+#include "host/app/file_replace.h"
+#include "host/app/program_paths.h"
+#include "host/app/start_options.h"
+#include "host/app/ui_resource.h"
+#include "host/bridge/message_bridge.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+using namespace kovrkit;
+using namespace kovrkit::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(AppIdentity, BuiltInTableAndCaptionRule)
+{
+    const AppIdentity& identity = builtInIdentity();
+    EXPECT_EQ(readFileVersion(identity), "2.0.2.0");
+    EXPECT_EQ(readVersionString(identity, "ProductName"), "TORVANE VELDIR Tool");
+    EXPECT_EQ(readVersionString(identity, "InternalName"), "kovrkit");
+    EXPECT_EQ(readVersionString(identity, ""), "");
+    EXPECT_EQ(readVersionString(identity, "NoSuchKey"), "");
+    EXPECT_EQ(windowCaption(identity), "TORVANE VELDIR Tool");
+
+    AppIdentity other { { { "WindowTitle", "Site Tool" } }, "" };
+    EXPECT_EQ(windowCaption(other), "Site Tool");
+    EXPECT_EQ(readFileVersion(other), "0.0.0.0");
+    EXPECT_EQ(windowCaption(AppIdentity {}), "TORVANE VELDIR Tool");
+}
+
+TEST(ProgramPaths, DirectoryOfCutsAtTheLastSeparator)
+{
+    EXPECT_EQ(directoryOf("/opt/kovrkit/kovrkit"), "/opt/kovrkit");
+    EXPECT_EQ(directoryOf("C:\\tool\\kovrkit.exe"), "C:\\tool");
+    EXPECT_EQ(directoryOf("kovrkit"), "kovrkit");
+    EXPECT_FALSE(exeDirectory().empty());
+    EXPECT_TRUE(fs::is_directory(exeDirectory()));
+}
+
+TEST(ProgramPaths, UiFolderBesideTheProgramThenInTheParentThenTheFirstCandidate)
+{
+    TempFolder folder;
+    fs::create_directories(folder.path() / "bin");
+    std::string program = folder.file("bin");
+    EXPECT_EQ(resolveUiFolder(program), program + "/ui");
+
+    fs::create_directories(folder.path() / "ui");
+    EXPECT_EQ(resolveUiFolder(program), fs::canonical(folder.path() / "ui").string());
+
+    fs::create_directories(folder.path() / "bin" / "ui");
+    EXPECT_EQ(resolveUiFolder(program), program + "/ui");
+}
+
+TEST(StartOptions, DevSwitchIsAPlainSubstringOfAnyArgument)
+{
+    const char* plain[] = { "kovrkit" };
+    const char* dev[] = { "kovrkit", "--dev" };
+    const char* inside[] = { "kovrkit", "x", "--developer" };
+    const char* other[] = { "kovrkit", "-dev", "--DEV" };
+    EXPECT_FALSE(hasDevSwitch(1, plain));
+    EXPECT_TRUE(hasDevSwitch(2, dev));
+    EXPECT_TRUE(hasDevSwitch(3, inside));
+    EXPECT_FALSE(hasDevSwitch(3, other));
+    EXPECT_EQ(startUri(true), "http://localhost:5173/");
+    EXPECT_EQ(startUri(false), "kovrkit://app/index.html");
+    EXPECT_EQ(acceptedOrigin(true), "http://localhost:5173");
+    EXPECT_EQ(acceptedOrigin(false), "kovrkit://app");
+}
+
+class UiResourceTest : public ::testing::Test {
+protected:
+    UiResourceTest()
+    {
+        fs::create_directories(folder.path() / "ui" / "assets");
+        folder.write("ui/index.html", "<html>");
+        folder.write("ui/assets/app.js", "js");
+        folder.write("ui/assets/index.html", "inner");
+        folder.write("ui/a b.css", "css");
+        folder.write("secret.txt", "secret");
+        ui = folder.file("ui");
+    }
+    std::optional<std::string> resolve(std::string_view path) { return resolveUiResource(ui, path); }
+
+    TempFolder folder;
+    std::string ui;
+};
+
+TEST_F(UiResourceTest, ServesFilesAndFolderIndexes)
+{
+    std::string root = fs::canonical(ui).string();
+    EXPECT_EQ(resolve("/index.html"), root + "/index.html");
+    EXPECT_EQ(resolve("/"), root + "/index.html");
+    EXPECT_EQ(resolve(""), root + "/index.html");
+    EXPECT_EQ(resolve("/assets/"), root + "/assets/index.html");
+    EXPECT_EQ(resolve("//assets/./app.js"), root + "/assets/app.js");
+    EXPECT_EQ(resolve("/a%20b.css"), root + "/a b.css");
+    EXPECT_EQ(resolve("/%61ssets/app.js"), root + "/assets/app.js");
+    EXPECT_FALSE(resolve("/missing.js"));
+}
+
+TEST_F(UiResourceTest, NeverServesAnythingOutsideTheFolder)
+{
+    fs::create_symlink(folder.file("secret.txt"), folder.path() / "ui" / "link.txt");
+    fs::create_directory_symlink(folder.path(), folder.path() / "ui" / "up");
+    for (const char* escape : { "/../secret.txt", "/assets/../../secret.txt", "/%2e%2e/secret.txt", "/%2E%2E/secret.txt",
+             "/assets/%2e%2e/%2e%2e/secret.txt", "/..%2fsecret.txt", "/link.txt", "/up/secret.txt",
+             "/index.html%00.js", "/%zz", "/%2", "/assets/.." }) {
+        EXPECT_FALSE(resolve(escape)) << escape;
+    }
+    EXPECT_FALSE(resolveUiResource(folder.file("no-such-folder"), "/index.html"));
+}
+
+TEST(UiResource, ContentTypesByExtension)
+{
+    EXPECT_EQ(contentTypeFor("/x/index.html"), "text/html");
+    EXPECT_EQ(contentTypeFor("/x/app.js"), "text/javascript");
+    EXPECT_EQ(contentTypeFor("/x/style.css"), "text/css");
+    EXPECT_EQ(contentTypeFor("/x/icon.svg"), "image/svg+xml");
+    EXPECT_EQ(contentTypeFor("/x/blob"), "application/octet-stream");
+}
+
+TEST(AnswerFileDialogs, AnswersInOrderAndCancelsWhenExhausted)
+{
+    TempFolder folder;
+    folder.write("answers.json", R"(["/tmp/out.csv", "", "yes", "no", 7, "/srv", "YES"])");
+    AnswerFileDialogs dialogs = AnswerFileDialogs::fromFile(folder.file("answers.json"));
+    EXPECT_EQ(dialogs.chooseSaveFile({}), "/tmp/out.csv");
+    EXPECT_FALSE(dialogs.chooseOpenFile({}));
+    EXPECT_TRUE(dialogs.askYesNo("t", "q", false));
+    EXPECT_FALSE(dialogs.askYesNo("t", "q", true));
+    EXPECT_FALSE(dialogs.chooseFolder("t"));
+    EXPECT_EQ(dialogs.chooseFolder("t"), "/srv");
+    EXPECT_FALSE(dialogs.askYesNo("t", "q", true));
+    EXPECT_FALSE(dialogs.chooseOpenFile({}));
+    EXPECT_FALSE(dialogs.askYesNo("t", "q", true));
+
+    folder.write("broken.json", R"({"not":"an array"})");
+    EXPECT_FALSE(AnswerFileDialogs::fromFile(folder.file("broken.json")).chooseOpenFile({}));
+    EXPECT_FALSE(AnswerFileDialogs::fromFile(folder.file("absent.json")).chooseOpenFile({}));
+}
+
+TEST(FileReplace, ReplacesWholeKeepsModeAndLeavesNoTemporaryFile)
+{
+    TempFolder folder;
+    std::string path = folder.file("data.txt");
+    ASSERT_TRUE(replaceFileAtomically(path, "first version, long"));
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(replaceFileAtomically(path, "second"));
+    EXPECT_EQ(folder.read("data.txt"), "second");
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 1);
+
+    EXPECT_FALSE(replaceFileAtomically(folder.file("no/such/dir.txt"), "x"));
+    std::string read;
+    EXPECT_TRUE(readWholeFile(path, read));
+    EXPECT_EQ(read, "second");
+    EXPECT_FALSE(readWholeFile(folder.file("absent"), read));
+    EXPECT_EQ(read, "second");
+}
+
+// The build without the action runner still answers every device command, and status
+// results travel as posted records.
+class UnavailableActionsTest : public ::testing::Test {
+protected:
+    UnavailableActionsTest()
+    {
+        bridge.attachWebView(&view);
+        bridge.setDeviceActions(&actions);
+        bridge.onWebMessage("kovrkit://app/", R"({"command":"ui_ready"})");
+    }
+
+    void deliverPostedRecords(size_t expected)
+    {
+        for (int wait = 0; wait < 500; ++wait) {
+            if (poster.posted.size() >= expected)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_EQ(poster.posted.size(), expected);
+        for (auto [id, record] : poster.posted)
+            EXPECT_TRUE(bridge.handleHostMessage(id, record));
+        poster.posted.clear();
+    }
+
+    AppIdentity identity;
+    FakeDialogs dialogs;
+    FakeUrlOpener opener;
+    FakeSitesStorage sites;
+    FakeWebView view;
+    MessageBridge bridge { "kovrkit://app", { identity, dialogs, opener, sites } };
+    FakeHostMessagePoster poster;
+    UnavailableDeviceActions actions { bridge, poster };
+};
+
+TEST_F(UnavailableActionsTest, BatchesAreDeduplicatedAndSummarised)
+{
+    bridge.onWebMessage("kovrkit://app/", R"({"command":"native_actionBackup","payload":{"ipsCsv":"a,b,a"}})");
+    bridge.onWebMessage("kovrkit://app/", R"({"command":"native_actionRestore","payload":{"ip":"  "}})");
+    ASSERT_EQ(view.commands(),
+        std::vector<std::string>({ "nativeActionResult", "nativeActionResult", "nativeActionBatchSummary", "nativeActionResult" }));
+    EXPECT_EQ(view.payloadAt(0)["message"], kActionUnavailableMessage);
+    EXPECT_EQ(view.payloadAt(1)["deviceIp"], "b");
+    EXPECT_EQ(view.payloadAt(2), nlohmann::json::parse(R"({"action":"native_actionBackup","total":2,"succeeded":0,"failed":2})"));
+    EXPECT_EQ(view.payloadAt(3)["message"], "Missing device IP");
+}
+
+TEST_F(UnavailableActionsTest, StatusResultsArriveThroughPostedRecords)
+{
+    bridge.onWebMessage("kovrkit://app/", R"({"command":"native_actionGetStatus","payload":{"ipsCsv":"x, y ,x"}})");
+    deliverPostedRecords(3);
+    ASSERT_EQ(view.commands(), std::vector<std::string>({ "nativeActionResult", "nativeActionResult", "nativeActionBatchSummary" }));
+    EXPECT_EQ(view.payloadAt(1)["deviceIp"], "y");
+    EXPECT_EQ(view.payloadAt(2)["total"], 2);
+
+    bridge.onWebMessage("kovrkit://app/", R"({"command":"native_actionGetStatus","payload":{"ip":""}})");
+    deliverPostedRecords(1);
+    EXPECT_EQ(view.payloadAt(3)["message"], "Missing device IP");
+}
+
+TEST_F(UnavailableActionsTest, RefusedPostsFreeTheirRecords)
+{
+    poster.accepts = false;
+    bridge.onWebMessage("kovrkit://app/", R"({"command":"native_actionGetStatus","payload":{"ipsCsv":"x,y"}})");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(poster.posted.empty());
+    EXPECT_TRUE(view.posted.empty());
+}
+
+} // namespace

@@ -1,0 +1,202 @@
+// The first page of the tool: who it is, and the technician's sites tree with folders and
+// devices that can be added, edited and removed. Every change is saved through the host.
+(function () {
+    'use strict';
+
+    var host = window.KovrkitHost;
+    var sites = window.KovrkitSites;
+    var sitesCsv = window.KovrkitSitesCsv;
+    var state = { doc: sites.defaultDocument(), selectedId: null, loaded: false, deleteArmed: false };
+
+    function $(id) { return document.getElementById(id); }
+
+    function setStatus(text, kind) {
+        var bar = $('status');
+        bar.textContent = text;
+        bar.className = 'status' + (kind ? ' status-' + kind : '');
+    }
+
+    function element(tag, className, text) {
+        var node = document.createElement(tag);
+        if (className) node.className = className;
+        if (text !== undefined) node.textContent = text;
+        return node;
+    }
+
+    function renderTree() {
+        var tree = $('tree');
+        tree.textContent = '';
+        sites.walk(state.doc, function (node, depth) {
+            var row = element('li', 'tree-row tree-' + node.type + (node.id === state.selectedId ? ' selected' : ''));
+            row.style.paddingLeft = (0.6 + depth * 1.2) + 'em';
+            row.setAttribute('role', 'treeitem');
+            row.dataset.id = node.id;
+            row.appendChild(element('span', 'tree-icon', node.type === 'folder' ? '\u25A0' : '\u25CF'));
+            row.appendChild(element('span', 'tree-name', node.name));
+            if (node.type === 'device' && node.ip) row.appendChild(element('span', 'tree-ip', node.ip));
+            row.addEventListener('click', function () { select(node.id); });
+            tree.appendChild(row);
+        });
+        $('summary').textContent = sites.countDevices(state.doc) + ' devices';
+    }
+
+    function fieldNames(node) {
+        return node.type === 'device' ? ['name', 'description', 'ip', 'username', 'password'] : ['name', 'description'];
+    }
+
+    function renderDetails() {
+        var node = state.selectedId ? sites.nodeOf(state.doc, state.selectedId) : null;
+        $('details').hidden = !node;
+        $('details-empty').hidden = !!node;
+        state.deleteArmed = false;
+        $('delete').textContent = 'Delete';
+        if (!node) return;
+        $('details-title').textContent = node.type === 'device' ? 'Device' : 'Folder';
+        ['name', 'description', 'ip', 'username', 'password'].forEach(function (name) {
+            var row = $('row-' + name);
+            var shown = fieldNames(node).indexOf(name) >= 0;
+            row.hidden = !shown;
+            $('field-' + name).value = shown ? (node[name] || '') : '';
+        });
+        $('delete').disabled = node.id === state.doc.rootId;
+    }
+
+    function render() {
+        renderTree();
+        renderDetails();
+    }
+
+    function select(id) {
+        state.selectedId = id;
+        render();
+    }
+
+    function save(doneText) {
+        if (!host.send('setSitesData', { sitesData: state.doc })) {
+            setStatus('Not connected to the desktop host; changes are not saved', 'error');
+            return;
+        }
+        state.pendingSaveText = doneText;
+        setStatus('Saving\u2026');
+    }
+
+    function addFolder() {
+        var parent = sites.targetFolder(state.doc, state.selectedId);
+        state.selectedId = sites.addFolder(state.doc, parent, 'New folder');
+        render();
+        $('field-name').select();
+        save('Folder added');
+    }
+
+    function addDevice() {
+        var parent = sites.targetFolder(state.doc, state.selectedId);
+        state.selectedId = sites.addDevice(state.doc, parent, { name: 'New device' });
+        render();
+        $('field-name').select();
+        save('Device added');
+    }
+
+    function applyDetails(event) {
+        event.preventDefault();
+        var node = sites.nodeOf(state.doc, state.selectedId);
+        if (!node) return;
+        var fields = {};
+        fieldNames(node).forEach(function (name) { fields[name] = $('field-' + name).value; });
+        if (!sites.updateNode(state.doc, node.id, fields)) {
+            setStatus('A name cannot be blank', 'error');
+            return;
+        }
+        render();
+        save('Changes saved');
+    }
+
+    function deleteSelected() {
+        var node = sites.nodeOf(state.doc, state.selectedId);
+        if (!node || node.id === state.doc.rootId) return;
+        if (!state.deleteArmed) {
+            state.deleteArmed = true;
+            $('delete').textContent = 'Confirm delete';
+            return;
+        }
+        var parentId = sites.parentOf(state.doc, node.id);
+        sites.removeNode(state.doc, node.id);
+        state.selectedId = parentId;
+        render();
+        save((node.type === 'device' ? 'Device' : 'Folder') + ' deleted');
+    }
+
+    function exportCsv() {
+        host.send('sites_exportCsv', { csvContent: sitesCsv.toCsv(state.doc) });
+    }
+
+    function importCsv() {
+        host.send('sites_importCsv');
+    }
+
+    function wireHost() {
+        host.on('appInfoLoaded', function (info) {
+            $('product').textContent = info.productName || 'TORVANE VELDIR Tool';
+            $('version').textContent = info.version ? 'Version ' + info.version : '';
+            $('copyright').textContent = info.copyright || '';
+            var website = $('website');
+            website.textContent = info.website || '';
+            website.hidden = !info.website;
+            document.title = info.windowTitle || document.title;
+        });
+        host.on('sitesDataLoaded', function (payload) {
+            state.doc = sites.isUsableDocument(payload.sitesData) ? payload.sitesData : sites.defaultDocument();
+            state.selectedId = state.doc.rootId;
+            state.loaded = true;
+            render();
+            setStatus('Sites loaded');
+        });
+        host.on('sitesDataSaved', function (payload) {
+            if (payload.success) setStatus(state.pendingSaveText || 'Saved', 'ok');
+            else setStatus(payload.message || 'The sites could not be saved', 'error');
+        });
+        host.on('sitesCsvExported', function (payload) {
+            setStatus(payload.success ? payload.message + ': ' + payload.path : payload.message, payload.success ? 'ok' : 'error');
+        });
+        host.on('sitesCsvImported', function (payload) {
+            if (!payload.success) { setStatus(payload.message, 'error'); return; }
+            var result = sitesCsv.fromCsv(payload.csvContent, sites.nodeOf(state.doc, state.doc.rootId).name);
+            if (result.error) { setStatus(result.error, 'error'); return; }
+            state.doc = result.document;
+            state.selectedId = state.doc.rootId;
+            render();
+            save('CSV imported' + (result.skipped ? ' (' + result.skipped + ' rows without a name skipped)' : ''));
+        });
+        host.on('openExternalUrlResult', function (payload) {
+            if (!payload.success) setStatus(payload.message, 'error');
+        });
+        host.on('nativeActionResult', function (payload) {
+            setStatus(payload.deviceIp + ': ' + payload.message, payload.success ? 'ok' : 'error');
+        });
+    }
+
+    function wirePage() {
+        $('add-folder').addEventListener('click', addFolder);
+        $('add-device').addEventListener('click', addDevice);
+        $('details').addEventListener('submit', applyDetails);
+        $('delete').addEventListener('click', deleteSelected);
+        $('export-csv').addEventListener('click', exportCsv);
+        $('import-csv').addEventListener('click', importCsv);
+        $('website').addEventListener('click', function (event) {
+            event.preventDefault();
+            host.send('openExternalUrl', { url: $('website').textContent });
+        });
+    }
+
+    document.addEventListener('DOMContentLoaded', function () {
+        wirePage();
+        wireHost();
+        render();
+        if (!host.available()) {
+            setStatus('Not connected to the desktop host', 'error');
+            return;
+        }
+        host.send('ui_ready');
+        host.send('getAppInfo');
+        host.send('getSitesData');
+    });
+})();
