@@ -128,8 +128,9 @@ void run_on_window_thread(const std::shared_ptr<WindowState>& state,
     std::unique_lock lock(state->mutex);
     if (!state->open)
         return;
-    g_main_context_invoke_full(nullptr, G_PRIORITY_DEFAULT, run_pending_call,
-                               new std::shared_ptr<PendingCall>(call), free_pending_call);
+    // Always queued: the window thread alone may touch the widgets.
+    g_idle_add_full(G_PRIORITY_DEFAULT, run_pending_call, new std::shared_ptr<PendingCall>(call),
+                    free_pending_call);
     state->changed.wait(lock, [&] { return call->done || !state->open; });
 }
 
@@ -149,7 +150,10 @@ void style_progress_bar(GtkWidget* bar)
 {
     GtkCssProvider* provider = gtk_css_provider_new();
     gtk_css_provider_load_from_data(
-        provider, "progressbar trough, progressbar progress { min-height: 20px; }", -1, nullptr);
+        provider,
+        "progressbar, progressbar trough, progressbar progress {"
+        " min-height: 20px; border-width: 0; margin: 0; padding: 0; }",
+        -1, nullptr);
     gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(bar),
                                               GTK_STYLE_PROVIDER(provider),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
