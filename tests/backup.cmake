@@ -3,3 +3,10 @@ add_kovru_test(tar_image_test SOURCES unit/tar_image_test.cpp LIBS kovru_backup_
 add_kovru_test(config_file_header_test SOURCES unit/config_file_header_test.cpp LIBS kovru_action_format)
 add_kovru_test(conversion_test SOURCES unit/conversion_test.cpp LIBS kovru_action_format)
 add_kovru_test(backup_archive_test SOURCES unit/backup_archive_test.cpp LIBS kovru_backup)
+
+# End to end: kovru-cli against kovru-sim.
+kovru_library(kovru_backup_test_support SOURCES fakes/backup_sim.cpp)
+target_include_directories(kovru_backup_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests)
+add_kovru_test(backup_restore_test SOURCES integration/backup_restore_test.cpp
+  LIBS kovru_action_format kovru_backup kovru_backup_test_support TIMEOUT 300)
+add_dependencies(backup_restore_test kovru-cli kovru-sim)
