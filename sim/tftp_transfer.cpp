@@ -59,7 +59,10 @@ Negotiation negotiate(const TftpRequest& request, std::uint64_t file_size,
                 result.announced_size = *number;
             result.accepted.emplace_back(name, std::to_string(reading ? file_size : *number));
         } else if (name == "timeout" && *number >= 1 && *number <= 255) {
-            result.timeout = std::chrono::seconds(*number);
+            // Retransmitting sooner than the client asks for is harmless and keeps a
+            // lossy link moving.
+            result.timeout = std::min(default_timeout,
+                                      std::chrono::milliseconds(std::chrono::seconds(*number)));
             result.accepted.emplace_back(name, value);
         }
     }

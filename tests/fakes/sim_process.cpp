@@ -1,0 +1,178 @@
+#include "fakes/sim_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <sstream>
+
+namespace kovru::testing {
+namespace {
+
+struct Pipe {
+    int read = -1;
+    int write = -1;
+    Pipe()
+    {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) == 0) {
+            read = fds[0];
+            write = fds[1];
+        }
+    }
+    ~Pipe()
+    {
+        close_read();
+        close_write();
+    }
+    void close_read()
+    {
+        if (read >= 0)
+            ::close(read);
+        read = -1;
+    }
+    void close_write()
+    {
+        if (write >= 0)
+            ::close(write);
+        write = -1;
+    }
+};
+
+pid_t spawn(const std::string& program, const std::vector<std::string>& arguments, int out_fd,
+            int err_fd)
+{
+    std::vector<std::string> words{program};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out_fd, STDOUT_FILENO);
+        ::dup2(err_fd, STDERR_FILENO);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+int wait_exit(pid_t pid)
+{
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+} // namespace
+
+std::string built_program(const std::string& relative_path)
+{
+    const char* binary_dir = std::getenv("KOVRU_BINARY_DIR");
+    return std::string(binary_dir ? binary_dir : ".") + "/" + relative_path;
+}
+
+ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments)
+{
+    ProgramRun run;
+    Pipe out;
+    Pipe err;
+    pid_t pid = spawn(program, arguments, out.write, err.write);
+    out.close_write();
+    err.close_write();
+    if (pid < 0)
+        return run;
+    pollfd fds[2] = {{out.read, POLLIN, 0}, {err.read, POLLIN, 0}};
+    std::string* targets[2] = {&run.out, &run.err};
+    int open_streams = 2;
+    while (open_streams > 0 && ::poll(fds, 2, -1) > 0) {
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            char chunk[4096];
+            ssize_t received = ::read(fds[i].fd, chunk, sizeof chunk);
+            if (received > 0) {
+                targets[i]->append(chunk, static_cast<std::size_t>(received));
+            } else {
+                fds[i].fd = -1;
+                --open_streams;
+            }
+        }
+    }
+    run.exit_status = wait_exit(pid);
+    return run;
+}
+
+ProgramRun run_cli(const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> all{"--nowindow"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return run_program(built_program("cli/main/kovru-cli"), all);
+}
+
+SimProcess::SimProcess(const std::vector<std::string>& controllers,
+                       const std::vector<std::string>& extra_arguments)
+{
+    std::vector<std::string> arguments;
+    for (const std::string& controller : controllers) {
+        arguments.push_back("--controller");
+        arguments.push_back(controller);
+    }
+    arguments.insert(arguments.end(), extra_arguments.begin(), extra_arguments.end());
+    Pipe out;
+    pid_ = spawn(built_program("sim/kovru-sim"), arguments, out.write, STDERR_FILENO);
+    out.close_write();
+    if (pid_ < 0)
+        return;
+    std::string text;
+    char chunk[1024];
+    while (text.find("ready\n") == std::string::npos) {
+        ssize_t received = ::read(out.read, chunk, sizeof chunk);
+        if (received <= 0)
+            return;
+        text.append(chunk, static_cast<std::size_t>(received));
+    }
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::size_t port_at = line.find(" port=");
+        if (line.rfind("listening ", 0) != 0 || port_at == std::string::npos)
+            continue;
+        lines_.push_back(line);
+        ports_.push_back(std::atoi(line.c_str() + port_at + 6));
+    }
+    ready_ = !ports_.empty();
+}
+
+SimProcess::~SimProcess() { stop(); }
+
+int SimProcess::stop()
+{
+    if (pid_ <= 0)
+        return -1;
+    ::kill(pid_, SIGTERM);
+    int status = wait_exit(pid_);
+    pid_ = -1;
+    return status;
+}
+
+std::string SimProcess::address(std::size_t controller) const
+{
+    return "127.0.0.1:" + std::to_string(port(controller));
+}
+
+int count_lines_with(const std::string& text, const std::string& needle)
+{
+    int count = 0;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find(needle) != std::string::npos)
+            ++count;
+    return count;
+}
+
+} // namespace kovru::testing
