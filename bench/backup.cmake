@@ -1,0 +1,5 @@
+# Full backup of a simulated controller: run as
+#   build/bench/backup_full_bench build/sim/kovru-sim build/cli/main/kovru-cli [RUNS]
+add_executable(backup_full_bench backup_full_bench.cpp)
+kovru_warnings(backup_full_bench)
+add_dependencies(backup_full_bench kovru-cli kovru-sim)
