@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
+#include <new>
 
 namespace kovru {
 namespace {
@@ -38,6 +39,18 @@ long long now_millis()
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
+// A line that does not fit in memory any more is left out of the capture, not the run.
+void collect(const std::string& message)
+{
+    try {
+        captured.reserve(captured.size() + message.size() + 1);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    captured += message;
+    captured += '\n';
+}
+
 void emit(LogKind kind, const std::string& message)
 {
     if (current_sink)
@@ -47,10 +60,8 @@ void emit(LogKind kind, const std::string& message)
     std::fflush(stdout);
     if (current_sink)
         current_sink->add_line(kind, window_line(message, now_millis()));
-    if (capturing) {
-        captured += message;
-        captured += '\n';
-    }
+    if (capturing)
+        collect(message);
 }
 
 void emit_formatted(LogKind kind, const char* format, va_list args)
