@@ -14,12 +14,39 @@ namespace {
 
 constexpr std::size_t kIndent = 2;
 
+// Deeper than any settings this host writes (the deepest sites tree included), and shallow
+// enough that serialising the value again cannot exhaust the stack.
+constexpr std::size_t kMaxSettingsNesting = 2048;
+
+bool nestsDeeperThan(std::string_view text, std::size_t limit)
+{
+    std::size_t depth = 0;
+    bool inString = false;
+    for (std::size_t index = 0; index < text.size(); ++index) {
+        const char character = text[index];
+        if (inString) {
+            if (character == '\\')
+                ++index;
+            else if (character == '"')
+                inString = false;
+        } else if (character == '"') {
+            inString = true;
+        } else if (character == '[' || character == '{') {
+            if (++depth > limit)
+                return true;
+        } else if ((character == ']' || character == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return false;
+}
+
 // The settings without the member key, which is skipped unparsed; an unreadable file gives
 // an empty object.
 json settingsWithout(const std::filesystem::path& settingsPath, const std::string& key)
 {
     const auto text = readSettingsText(settingsPath);
-    if (!text || text->empty())
+    if (!text || text->empty() || nestsDeeperThan(*text, kMaxSettingsNesting))
         return json::object();
     const json::parser_callback_t skipKey = [&key](int depth, json::parse_event_t event, json& parsed) {
         return !(depth == 1 && event == json::parse_event_t::key && parsed == key);
@@ -67,6 +94,8 @@ std::optional<json> parseSettingsText(const std::string& content)
 {
     if (content.empty())
         return json::object();
+    if (nestsDeeperThan(content, kMaxSettingsNesting))
+        return std::nullopt;
     json settings = json::parse(content, nullptr, false);
     if (settings.is_discarded() || !settings.is_object())
         return std::nullopt;
