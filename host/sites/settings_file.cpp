@@ -41,21 +41,106 @@ bool nestsDeeperThan(std::string_view text, std::size_t limit)
     return false;
 }
 
-// The settings without the member key, which is skipped unparsed; an unreadable file gives
-// an empty object.
+// Builds the settings object from parser events, passing over one top-level member without
+// building its value: a save replaces the stored tree without reading the old one.
+class SettingsWithoutMember {
+public:
+    explicit SettingsWithoutMember(const std::string& skippedKey) : skippedKey_(skippedKey) { }
+
+    json settings;
+
+    bool null() { return add(nullptr); }
+    bool boolean(bool value) { return add(value); }
+    bool number_integer(json::number_integer_t value) { return add(value); }
+    bool number_unsigned(json::number_unsigned_t value) { return add(value); }
+    bool number_float(json::number_float_t value, const std::string&) { return add(value); }
+    bool string(std::string& value) { return add(std::move(value)); }
+    bool binary(json::binary_t&) { return false; }
+    bool start_object(std::size_t) { return open(json::object()); }
+    bool start_array(std::size_t) { return open(json::array()); }
+    bool end_object() { return close(); }
+    bool end_array() { return close(); }
+
+    bool key(std::string& name)
+    {
+        if (skipDepth_ > 0)
+            return true;
+        skipNext_ = open_.size() == 1 && name == skippedKey_;
+        key_ = std::move(name);
+        return true;
+    }
+
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
+
+private:
+    // Stores the value where the parser stands; null when it is skipped.
+    json* place(json&& value)
+    {
+        if (skipDepth_ > 0 || skipNext_) {
+            skipNext_ = false;
+            return nullptr;
+        }
+        if (open_.empty()) {
+            settings = std::move(value);
+            return &settings;
+        }
+        json& parent = *open_.back();
+        if (parent.is_array()) {
+            parent.push_back(std::move(value));
+            return &parent.back();
+        }
+        json& member = parent[key_];
+        member = std::move(value);
+        return &member;
+    }
+
+    bool add(json&& value)
+    {
+        place(std::move(value));
+        return true;
+    }
+
+    bool open(json&& container)
+    {
+        if (skipDepth_ > 0) {
+            ++skipDepth_;
+            return true;
+        }
+        const bool skipped = skipNext_;
+        json* placed = place(std::move(container));
+        if (skipped)
+            skipDepth_ = 1;
+        else
+            open_.push_back(placed);
+        return true;
+    }
+
+    bool close()
+    {
+        if (skipDepth_ > 0)
+            --skipDepth_;
+        else
+            open_.pop_back();
+        return true;
+    }
+
+    const std::string& skippedKey_;
+    std::vector<json*> open_;
+    std::string key_;
+    int skipDepth_ = 0;
+    bool skipNext_ = false;
+};
+
+// The settings without the member key; an unreadable file gives an empty object.
 json settingsWithout(const std::filesystem::path& settingsPath, const std::string& key)
 {
     const auto text = readSettingsText(settingsPath);
     if (!text || text->empty() || nestsDeeperThan(*text, kMaxSettingsNesting))
         return json::object();
-    const json::parser_callback_t skipKey = [&key](int depth, json::parse_event_t event, json& parsed) {
-        return !(depth == 1 && event == json::parse_event_t::key && parsed == key);
-    };
-    json settings = json::parse(*text, skipKey, false);
-    if (settings.is_discarded() || !settings.is_object())
+    SettingsWithoutMember handler(key);
+    if (!json::sax_parse(*text, &handler) || !handler.settings.is_object())
         return json::object();
-    settings.erase(key);
-    return settings;
+    return std::move(handler.settings);
 }
 
 void appendMember(std::string& out, const std::string& key, bool first)

@@ -150,6 +150,25 @@ TEST_F(SettingsStoreTest, OtherTopLevelMembersSurviveSavesAndRecords)
     EXPECT_EQ(settings["sitesData"]["name"], "Plant");
 }
 
+TEST_F(SettingsStoreTest, FileIsWhatTheJsonLibraryWouldWriteForTheWholeObject)
+{
+    const json others = json::parse(R"({
+        "Ärger": {"deep": [[1, 2.5, {"x": null}], [], {}], "e": "line\nbreak"},
+        "a": [{"b": true, "c": -7}],
+        "sitesDat": "sorts before", "sitesDataZ": "sorts after", "~": 18446744073709551615,
+        "sitesData": {"old": ["never", "read"]}})");
+    writeFile(others.dump());
+    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
+    auto expected = others;
+    expected["sitesData"] = json::parse(fileText())["sitesData"];
+    EXPECT_EQ(expected["sitesData"]["name"], "Plant");
+    EXPECT_EQ(fileText(), serializeSettings(expected));
+
+    writeFile("");
+    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
+    EXPECT_EQ(fileText(), serializeSettings({{"sitesData", fileJson()["sitesData"]}}));
+}
+
 TEST_F(SettingsStoreTest, UnreadableContentIsReplacedByTheSavedMemberOnly)
 {
     writeFile("[]");
