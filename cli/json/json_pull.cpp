@@ -21,7 +21,10 @@ public:
     using string_t = nlohmann::json::string_t;
     using binary_t = nlohmann::json::binary_t;
 
-    explicit TokenCollector(std::vector<JsonPullReader::Token>& tokens) : tokens_(tokens) {}
+    explicit TokenCollector(std::vector<JsonPullReader::Token>& tokens)
+        : tokens_(tokens)
+    {
+    }
 
     bool null() { return add(JsonToken::null_value); }
     bool boolean(bool value) { return add(value ? JsonToken::true_value : JsonToken::false_value); }
@@ -39,7 +42,7 @@ public:
     }
     bool string(string_t& value)
     {
-        tokens_.push_back({JsonToken::string, std::move(value), 0});
+        tokens_.push_back({ JsonToken::string, std::move(value), 0 });
         return true;
     }
     bool binary(binary_t&) { return false; }
@@ -53,12 +56,12 @@ public:
 private:
     bool add(JsonToken token)
     {
-        tokens_.push_back({token, {}, 0});
+        tokens_.push_back({ token, {}, 0 });
         return true;
     }
     bool add_number(std::string source, double value)
     {
-        tokens_.push_back({JsonToken::number, std::move(source), value});
+        tokens_.push_back({ JsonToken::number, std::move(source), value });
         return true;
     }
     bool open(JsonToken token)
@@ -90,7 +93,7 @@ JsonPullReader::JsonPullReader(std::string_view text)
     } catch (const std::exception&) {
         complete = false;
     }
-    tokens_.push_back({complete ? JsonToken::end : JsonToken::error, {}, 0});
+    tokens_.push_back({ complete ? JsonToken::end : JsonToken::error, {}, 0 });
 }
 
 JsonToken JsonPullReader::next()
@@ -102,8 +105,14 @@ JsonToken JsonPullReader::next()
     return token.kind;
 }
 
-const std::string& JsonPullReader::text() const { return tokens_[current_].text; }
+const std::string& JsonPullReader::text() const
+{
+    return tokens_[current_].text;
+}
 
-double JsonPullReader::number() const { return tokens_[current_].number; }
+double JsonPullReader::number() const
+{
+    return tokens_[current_].number;
+}
 
 } // namespace kovru

@@ -20,9 +20,16 @@ std::string console_bar(int percent)
     return bar + figure;
 }
 
-ConsoleProgress::ConsoleProgress(std::FILE* out, bool terminal) : out_(out), terminal_(terminal) {}
+ConsoleProgress::ConsoleProgress(std::FILE* out, bool terminal)
+    : out_(out)
+    , terminal_(terminal)
+{
+}
 
-ConsoleProgress::~ConsoleProgress() { erase(); }
+ConsoleProgress::~ConsoleProgress()
+{
+    erase();
+}
 
 void ConsoleProgress::add_line(LogKind, const std::string&)
 {
@@ -36,7 +43,10 @@ void ConsoleProgress::set_progress(int percent)
     draw();
 }
 
-void ConsoleProgress::before_console_line() { erase(); }
+void ConsoleProgress::before_console_line()
+{
+    erase();
+}
 
 void ConsoleProgress::draw()
 {

@@ -85,12 +85,12 @@ std::string_view cut_utf8(std::string_view text, std::size_t max_bytes)
 std::string window_line(std::string_view message, long long unix_millis)
 {
     std::time_t seconds = static_cast<std::time_t>(unix_millis / 1000);
-    std::tm local{};
+    std::tm local {};
     localtime_r(&seconds, &local);
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d ", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                  static_cast<int>(unix_millis % 1000));
+        local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+        static_cast<int>(unix_millis % 1000));
     std::string line(stamp);
     std::string_view body = cut_utf8(message, window_message_limit);
     line += body;
@@ -100,7 +100,10 @@ std::string window_line(std::string_view message, long long unix_millis)
     return line;
 }
 
-void set_log_sink(LogSink* sink) { current_sink = sink; }
+void set_log_sink(LogSink* sink)
+{
+    current_sink = sink;
+}
 
 void log_line(LogKind kind, const char* format, ...)
 {
@@ -145,9 +148,18 @@ void capture_off()
     std::string().swap(captured);
 }
 
-std::string_view capture_text() { return captured; }
+std::string_view capture_text()
+{
+    return captured;
+}
 
-void set_verbose(bool on) { verbose_flag = on; }
-bool verbose() { return verbose_flag; }
+void set_verbose(bool on)
+{
+    verbose_flag = on;
+}
+bool verbose()
+{
+    return verbose_flag;
+}
 
 } // namespace kovru

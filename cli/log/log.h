@@ -20,7 +20,7 @@ public:
     virtual void add_line(LogKind kind, const std::string& stamped_line) = 0;
     virtual void set_progress(int percent) = 0;
     // Called just before a line goes to standard output, so a console bar can step aside.
-    virtual void before_console_line() {}
+    virtual void before_console_line() { }
 };
 
 // Attaches the sink (or detaches with nullptr). Not thread-safe: set it before the worker starts.

@@ -34,14 +34,17 @@ struct KindStyle {
     const char* colour;
 };
 
-constexpr std::array<KindStyle, 4> kind_styles = {{
-    {"plain", "#000000"},
-    {"success", "#008000"},
-    {"warning", "#ff8000"},
-    {"error", "#ff0000"},
-}};
+constexpr std::array<KindStyle, 4> kind_styles = { {
+    { "plain", "#000000" },
+    { "success", "#008000" },
+    { "warning", "#ff8000" },
+    { "error", "#ff0000" },
+} };
 
-const KindStyle& style_of(LogKind kind) { return kind_styles[static_cast<std::size_t>(kind)]; }
+const KindStyle& style_of(LogKind kind)
+{
+    return kind_styles[static_cast<std::size_t>(kind)];
+}
 
 struct GFreeDeleter {
     void operator()(gchar* text) const { g_free(text); }
@@ -75,7 +78,10 @@ gboolean run_pending_call(gpointer data)
     return G_SOURCE_REMOVE;
 }
 
-void free_pending_call(gpointer data) { delete static_cast<std::shared_ptr<PendingCall>*>(data); }
+void free_pending_call(gpointer data)
+{
+    delete static_cast<std::shared_ptr<PendingCall>*>(data);
+}
 
 void on_window_destroyed(GtkWidget*, gpointer data)
 {
@@ -101,9 +107,8 @@ void insert_newest_line(WindowState& state, LogKind kind, const std::string& lin
     GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(state.log_view));
     GtkTextIter start;
     gtk_text_buffer_get_start_iter(buffer, &start);
-    gtk_text_buffer_insert_with_tags_by_name(buffer, &start, line.c_str(),
-                                             static_cast<gint>(line.size()), style_of(kind).tag,
-                                             nullptr);
+    gtk_text_buffer_insert_with_tags_by_name(
+        buffer, &start, line.c_str(), static_cast<gint>(line.size()), style_of(kind).tag, nullptr);
     if (gtk_text_buffer_get_char_count(buffer) > ProgressWindow::text_limit) {
         GtkTextIter cut, end;
         gtk_text_buffer_get_iter_at_offset(buffer, &cut, ProgressWindow::text_limit);
@@ -117,26 +122,27 @@ void insert_newest_line(WindowState& state, LogKind kind, const std::string& lin
 }
 
 // Runs task on the window thread and returns once it ran, or once the window has closed.
-void run_on_window_thread(const std::shared_ptr<WindowState>& state,
-                          std::function<void(WindowState&)> task)
+void run_on_window_thread(
+    const std::shared_ptr<WindowState>& state, std::function<void(WindowState&)> task)
 {
     if (std::this_thread::get_id() == state->window_thread) {
         run_task(*state, task);
         return;
     }
-    auto call = std::make_shared<PendingCall>(PendingCall{state, std::move(task)});
+    auto call = std::make_shared<PendingCall>(PendingCall { state, std::move(task) });
     std::unique_lock lock(state->mutex);
     if (!state->open)
         return;
     // Always queued: the window thread alone may touch the widgets.
     g_idle_add_full(G_PRIORITY_DEFAULT, run_pending_call, new std::shared_ptr<PendingCall>(call),
-                    free_pending_call);
+        free_pending_call);
     state->changed.wait(lock, [&] { return call->done || !state->open; });
 }
 
 void close_window(const std::shared_ptr<WindowState>& state)
 {
-    run_on_window_thread(state, [](WindowState& open_state) { gtk_widget_destroy(open_state.window); });
+    run_on_window_thread(
+        state, [](WindowState& open_state) { gtk_widget_destroy(open_state.window); });
 }
 
 void add_colour_tags(GtkTextBuffer* buffer)
@@ -149,14 +155,12 @@ void add_colour_tags(GtkTextBuffer* buffer)
 void style_progress_bar(GtkWidget* bar)
 {
     GtkCssProvider* provider = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(
-        provider,
+    gtk_css_provider_load_from_data(provider,
         "progressbar, progressbar trough, progressbar progress {"
         " min-height: 20px; border-width: 0; margin: 0; padding: 0; }",
         -1, nullptr);
     gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(bar),
-                                              GTK_STYLE_PROVIDER(provider),
-                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+        GTK_STYLE_PROVIDER(provider), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(provider);
     gtk_widget_set_size_request(bar, -1, progress_bar_height);
 }
@@ -177,8 +181,8 @@ void build_widgets(WindowState& state)
     gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(state.log_view), GTK_WRAP_WORD_CHAR);
     add_colour_tags(gtk_text_view_get_buffer(GTK_TEXT_VIEW(state.log_view)));
     GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_AUTOMATIC,
-                                   GTK_POLICY_ALWAYS);
+    gtk_scrolled_window_set_policy(
+        GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_AUTOMATIC, GTK_POLICY_ALWAYS);
     gtk_container_add(GTK_CONTAINER(scroller), state.log_view);
 
     state.progress_bar = gtk_progress_bar_new();
@@ -193,14 +197,15 @@ void build_widgets(WindowState& state)
 
 } // namespace
 
-ProgressWindow::ProgressWindow() : state_(std::make_shared<WindowState>())
+ProgressWindow::ProgressWindow()
+    : state_(std::make_shared<WindowState>())
 {
     state_->owner = this;
     build_widgets(*state_);
-    state_->destroy_handler =
-        g_signal_connect(state_->window, "destroy", G_CALLBACK(on_window_destroyed), state_.get());
-    state_->copy_handler =
-        g_signal_connect(state_->copy_item, "activate", G_CALLBACK(on_copy_activated), state_.get());
+    state_->destroy_handler = g_signal_connect(
+        state_->window, "destroy", G_CALLBACK(on_window_destroyed), state_.get());
+    state_->copy_handler = g_signal_connect(
+        state_->copy_item, "activate", G_CALLBACK(on_copy_activated), state_.get());
 }
 
 std::unique_ptr<ProgressWindow> ProgressWindow::open()
@@ -229,8 +234,9 @@ ProgressWindow::~ProgressWindow()
 
 void ProgressWindow::add_line(LogKind kind, const std::string& stamped_line)
 {
-    run_on_window_thread(state_,
-        [kind, &stamped_line](WindowState& state) { insert_newest_line(state, kind, stamped_line); });
+    run_on_window_thread(state_, [kind, &stamped_line](WindowState& state) {
+        insert_newest_line(state, kind, stamped_line);
+    });
 }
 
 void ProgressWindow::set_progress(int percent)
@@ -265,7 +271,8 @@ bool ProgressWindow::is_open() const
     return state_->open;
 }
 
-ProgressWindow::RunResult ProgressWindow::run(std::function<int()> work, std::chrono::milliseconds pause_before_close)
+ProgressWindow::RunResult ProgressWindow::run(
+    std::function<int()> work, std::chrono::milliseconds pause_before_close)
 {
     struct Outcome {
         std::mutex mutex;
@@ -284,7 +291,8 @@ ProgressWindow::RunResult ProgressWindow::run(std::function<int()> work, std::ch
             outcome->status = status;
         }
         std::unique_lock lock(state->mutex);
-        bool closed = state->changed.wait_for(lock, pause_before_close, [&] { return !state->open; });
+        bool closed
+            = state->changed.wait_for(lock, pause_before_close, [&] { return !state->open; });
         lock.unlock();
         if (!closed)
             close_window(state);
@@ -295,15 +303,27 @@ ProgressWindow::RunResult ProgressWindow::run(std::function<int()> work, std::ch
     if (!outcome->finished) {
         // The user closed the window mid-action; the process ends without waiting for it.
         worker.detach();
-        return {1, true};
+        return { 1, true };
     }
     worker.join();
-    return {outcome->status, false};
+    return { outcome->status, false };
 }
 
-_GtkWidget* ProgressWindow::window_widget() const { return state_->window; }
-_GtkWidget* ProgressWindow::log_view() const { return state_->log_view; }
-_GtkWidget* ProgressWindow::progress_bar() const { return state_->progress_bar; }
-_GtkWidget* ProgressWindow::copy_menu_item() const { return state_->copy_item; }
+_GtkWidget* ProgressWindow::window_widget() const
+{
+    return state_->window;
+}
+_GtkWidget* ProgressWindow::log_view() const
+{
+    return state_->log_view;
+}
+_GtkWidget* ProgressWindow::progress_bar() const
+{
+    return state_->progress_bar;
+}
+_GtkWidget* ProgressWindow::copy_menu_item() const
+{
+    return state_->copy_item;
+}
 
 } // namespace kovru

@@ -30,7 +30,7 @@ public:
     void request_close();
 
     struct RunResult {
-        int status;        // work's status, or 1 when the window closed before work returned
+        int status; // work's status, or 1 when the window closed before work returned
         bool closed_early; // the worker is then still running and the process must end now
     };
 

@@ -9,8 +9,8 @@ namespace kovru {
 namespace {
 
 // Takes a backup into the download folder first; its result never stops the action.
-void run_safety_backup_step(const CliOptions& options, const ActionHandlers& handlers,
-                            const char* purpose)
+void run_safety_backup_step(
+    const CliOptions& options, const ActionHandlers& handlers, const char* purpose)
 {
     std::optional<std::string> folder = handlers.download_directory();
     if (!folder) {

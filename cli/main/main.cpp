@@ -16,7 +16,7 @@
 namespace {
 
 // Left on screen after the action so a watcher can read the last lines.
-constexpr std::chrono::milliseconds pause_before_close{4000};
+constexpr std::chrono::milliseconds pause_before_close { 4000 };
 
 int run_in_console(const std::vector<std::string>& arguments)
 {
@@ -40,7 +40,9 @@ int main(int argc, char* argv[])
 
     kovru::set_log_sink(window.get());
     auto [status, closed_early] = window->run(
-        [&arguments] { return kovru::run_command_line(arguments, kovru::linked_action_handlers()); },
+        [&arguments] {
+            return kovru::run_command_line(arguments, kovru::linked_action_handlers());
+        },
         pause_before_close);
     if (closed_early) {
         // The worker is mid-action and still holds the sink; end here without unwinding it.

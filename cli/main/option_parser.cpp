@@ -36,31 +36,32 @@ int verbose_seen = 0;
 int no_window_seen = 0;
 
 const option long_options[] = {
-    {"version", no_argument, nullptr, code_version},
-    {"help", no_argument, nullptr, code_help},
-    {"verbose", no_argument, &verbose_seen, 1},
-    {"nowindow", no_argument, &no_window_seen, 1},
-    {"action", required_argument, nullptr, code_action},
-    {"ip", required_argument, nullptr, code_ip},
-    {"channel", required_argument, nullptr, code_channel},
-    {"channelcsvfile", required_argument, nullptr, code_channel_csv_file},
-    {"channelgroupscsvfile", required_argument, nullptr, code_channel_groups_csv_file},
-    {"channelinputscsvfile", required_argument, nullptr, code_channel_inputs_csv_file},
-    {"backupfileout", required_argument, nullptr, code_backup_file_out},
-    {"backupfileouttype", required_argument, nullptr, code_backup_file_out_type},
-    {"backupconfig", required_argument, nullptr, code_backup_config},
-    {"backupfilein", required_argument, nullptr, code_backup_file_in},
-    {"firmwarefile", required_argument, nullptr, code_firmware_file},
-    {"create", required_argument, nullptr, code_create},
-    {"delete", required_argument, nullptr, 0},
-    {"file", required_argument, nullptr, 0},
-    {nullptr, 0, nullptr, 0},
+    { "version", no_argument, nullptr, code_version },
+    { "help", no_argument, nullptr, code_help },
+    { "verbose", no_argument, &verbose_seen, 1 },
+    { "nowindow", no_argument, &no_window_seen, 1 },
+    { "action", required_argument, nullptr, code_action },
+    { "ip", required_argument, nullptr, code_ip },
+    { "channel", required_argument, nullptr, code_channel },
+    { "channelcsvfile", required_argument, nullptr, code_channel_csv_file },
+    { "channelgroupscsvfile", required_argument, nullptr, code_channel_groups_csv_file },
+    { "channelinputscsvfile", required_argument, nullptr, code_channel_inputs_csv_file },
+    { "backupfileout", required_argument, nullptr, code_backup_file_out },
+    { "backupfileouttype", required_argument, nullptr, code_backup_file_out_type },
+    { "backupconfig", required_argument, nullptr, code_backup_config },
+    { "backupfilein", required_argument, nullptr, code_backup_file_in },
+    { "firmwarefile", required_argument, nullptr, code_firmware_file },
+    { "create", required_argument, nullptr, code_create },
+    { "delete", required_argument, nullptr, 0 },
+    { "file", required_argument, nullptr, 0 },
+    { nullptr, 0, nullptr, 0 },
 };
 
 // getopt_long permutes its argument vector, so it works on a private mutable copy.
 class ArgumentVector {
 public:
-    explicit ArgumentVector(const std::vector<std::string>& arguments) : storage_(arguments)
+    explicit ArgumentVector(const std::vector<std::string>& arguments)
+        : storage_(arguments)
     {
         if (storage_.empty())
             storage_.emplace_back("kovru-cli");
@@ -78,7 +79,11 @@ private:
 
 class OptionReader {
 public:
-    OptionReader(ParsedCommandLine& parsed, std::FILE* out) : parsed_(parsed), out_(out) {}
+    OptionReader(ParsedCommandLine& parsed, std::FILE* out)
+        : parsed_(parsed)
+        , out_(out)
+    {
+    }
 
     // False once --help or --version has ended the parse.
     bool take(int code, int long_index, int this_option_index)

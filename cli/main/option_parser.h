@@ -12,7 +12,7 @@ namespace kovru {
 inline constexpr const char* cli_version = "1.4.1";
 
 enum class ParseOutcome {
-    run,      // go on to the action
+    run, // go on to the action
     finished, // --help or --version printed its text; the process ends with status 0
 };
 

@@ -24,8 +24,8 @@ std::string cli_path()
 
 // Runs kovru-cli with the arguments; each "NAME=value" in environment is set ("NAME=" with
 // nothing after it removes NAME). Standard error is left alone.
-CliRun run_cli(const std::vector<std::string>& arguments,
-               const std::vector<std::string>& environment = {})
+CliRun run_cli(
+    const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {})
 {
     int pipe_ends[2];
     if (pipe(pipe_ends) != 0)
@@ -45,7 +45,7 @@ CliRun run_cli(const std::vector<std::string>& arguments,
                 setenv(name.c_str(), value.c_str(), 1);
         }
         std::string path = cli_path();
-        std::vector<char*> argv{path.data()};
+        std::vector<char*> argv { path.data() };
         std::vector<std::string> copies = arguments;
         for (std::string& argument : copies)
             argv.push_back(argument.data());
@@ -65,63 +65,67 @@ CliRun run_cli(const std::vector<std::string>& arguments,
     return run;
 }
 
-const std::string help_text = "Help\n"
-                              "version\t\tShow the command version.\n"
-                              "help\t\tShow the command help.\n"
-                              "action\t\tsetup_channel|get_backup|put_backup|push_firmware|push_d2fw.\n"
-                              "ip\t\tIP address of the controller.\n"
-                              "channel\t\tChannel number (1-4).\n"
-                              "channelcsvfile\tChannel CSV file path.\n"
-                              "firmwarefile\tFirmware binary file path.\n";
+const std::string help_text
+    = "Help\n"
+      "version\t\tShow the command version.\n"
+      "help\t\tShow the command help.\n"
+      "action\t\tsetup_channel|get_backup|put_backup|push_firmware|push_d2fw.\n"
+      "ip\t\tIP address of the controller.\n"
+      "channel\t\tChannel number (1-4).\n"
+      "channelcsvfile\tChannel CSV file path.\n"
+      "firmwarefile\tFirmware binary file path.\n";
 
 TEST(CliConsole, HelpAndVersionEndAtOnceWithSuccess)
 {
-    CliRun help = run_cli({"--help", "--action=get_status"});
+    CliRun help = run_cli({ "--help", "--action=get_status" });
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out, "kovru-cli\n" + help_text);
 
-    CliRun version = run_cli({"--version"});
+    CliRun version = run_cli({ "--version" });
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "kovru-cli\nVersion 1.4.1\n");
 }
 
 TEST(CliConsole, EchoesOptionsOperandsAndTheValuesItKeeps)
 {
-    CliRun run = run_cli({"--nowindow", "--ip=10.1.2.3", "left", "--backupfileout", "/tmp/out",
-                          "--backupfileouttype=zip", "over"});
+    CliRun run = run_cli({ "--nowindow", "--ip=10.1.2.3", "left", "--backupfileout", "/tmp/out",
+        "--backupfileouttype=zip", "over" });
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "kovru-cli\n"
-                       "option nowindow\n"
-                       "IP=10.1.2.3\n"
-                       "BackupFileOut/tmp/out\n"
-                       "BackupFileOutTypezip\n"
-                       "non-option ARGV-elements: left over \n"
-                       "optIP=10.1.2.3\n"
-                       "optBackupFileOut=/tmp/out\n"
-                       "optBackupFileOutType=zip\n");
+    EXPECT_EQ(run.out,
+        "kovru-cli\n"
+        "option nowindow\n"
+        "IP=10.1.2.3\n"
+        "BackupFileOut/tmp/out\n"
+        "BackupFileOutTypezip\n"
+        "non-option ARGV-elements: left over \n"
+        "optIP=10.1.2.3\n"
+        "optBackupFileOut=/tmp/out\n"
+        "optBackupFileOutType=zip\n");
 }
 
 TEST(CliConsole, UnknownOrWrongCaseActionIsRefused)
 {
-    CliRun run = run_cli({"--nowindow", "--action=Get_Backup"});
+    CliRun run = run_cli({ "--nowindow", "--action=Get_Backup" });
     EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, "kovru-cli\noption nowindow\nACTION=Get_Backup\noptAction=Get_Backup\n"
-                       "\nAction 'Get_Backup' not defined.\n");
+    EXPECT_EQ(run.out,
+        "kovru-cli\noption nowindow\nACTION=Get_Backup\noptAction=Get_Backup\n"
+        "\nAction 'Get_Backup' not defined.\n");
 }
 
 TEST(CliConsole, ActionsWithoutAnOperationFail)
 {
-    CliRun run = run_cli({"--nowindow", "--action=write_file_flashfs"});
+    CliRun run = run_cli({ "--nowindow", "--action=write_file_flashfs" });
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out.find("not defined"), std::string::npos);
 }
 
 TEST(CliConsole, UpgradeWithoutADownloadFolderWarnsAndGoesOn)
 {
-    CliRun run = run_cli({"--nowindow", "--action=push_firmware"}, {"HOME="});
+    CliRun run = run_cli({ "--nowindow", "--action=push_firmware" }, { "HOME=" });
     EXPECT_NE(run.status, 0);
-    std::string warning = "optAction=push_firmware\n"
-                          "[WARN] Could not determine user download directory, skipping get_backup.\r\n";
+    std::string warning
+        = "optAction=push_firmware\n"
+          "[WARN] Could not determine user download directory, skipping get_backup.\r\n";
     EXPECT_NE(run.out.find(warning), std::string::npos) << run.out;
     // The upgrade itself still runs and says why it cannot go on.
     EXPECT_GT(run.out.size(), run.out.find(warning) + warning.size());
@@ -129,7 +133,7 @@ TEST(CliConsole, UpgradeWithoutADownloadFolderWarnsAndGoesOn)
 
 TEST(CliWindow, FallsBackToTheConsoleWithoutADisplay)
 {
-    CliRun run = run_cli({"--action=nothing"}, {"DISPLAY=", "WAYLAND_DISPLAY="});
+    CliRun run = run_cli({ "--action=nothing" }, { "DISPLAY=", "WAYLAND_DISPLAY=" });
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.out.find("\nAction 'nothing' not defined.\n"), std::string::npos);
 }
@@ -138,10 +142,11 @@ TEST(CliWindow, RunsTheActionBehindTheWindowAndEndsWithItsStatus)
 {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "needs a display";
-    CliRun refused = run_cli({"--action=Get_Backup"});
+    CliRun refused = run_cli({ "--action=Get_Backup" });
     EXPECT_EQ(refused.status, 2);
-    EXPECT_EQ(refused.out, "kovru-cli\nACTION=Get_Backup\noptAction=Get_Backup\n"
-                           "\nAction 'Get_Backup' not defined.\n");
+    EXPECT_EQ(refused.out,
+        "kovru-cli\nACTION=Get_Backup\noptAction=Get_Backup\n"
+        "\nAction 'Get_Backup' not defined.\n");
 
     CliRun nothing = run_cli({});
     EXPECT_EQ(nothing.status, 0);

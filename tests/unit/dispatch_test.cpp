@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <unistd.h>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace kovru {
@@ -37,20 +37,22 @@ bool capture_is_on()
     return capture_text().size() > before;
 }
 
-template <const char* Name>
-int record(const CliOptions& options)
+template <const char* Name> int record(const CliOptions& options)
 {
-    calls.push_back({Name, options.ip.value_or("<none>"), capture_is_on()});
+    calls.push_back({ Name, options.ip.value_or("<none>"), capture_is_on() });
     return fake_status;
 }
 
 int record_safety_backup(const std::string& ip, const std::string& folder)
 {
-    calls.push_back({"safety_backup", ip + " " + folder, capture_is_on()});
+    calls.push_back({ "safety_backup", ip + " " + folder, capture_is_on() });
     return exit_failed;
 }
 
-std::optional<std::string> fake_download_directory() { return fake_download_folder; }
+std::optional<std::string> fake_download_directory()
+{
+    return fake_download_folder;
+}
 
 constexpr char put_backup[] = "put_backup";
 constexpr char get_backup[] = "get_backup";
@@ -62,17 +64,26 @@ constexpr char read_file_flashraw[] = "read_file_flashraw";
 constexpr char read_file_flashfs[] = "read_file_flashfs";
 
 const ActionHandlers fakes = {
-    record<put_backup>,      record<get_backup>,    record<push_firmware>,
-    record<push_d2fw>,       record<setup_channel>, record<get_status>,
-    record<read_file_flashraw>, record<read_file_flashfs>, record_safety_backup,
+    record<put_backup>,
+    record<get_backup>,
+    record<push_firmware>,
+    record<push_d2fw>,
+    record<setup_channel>,
+    record<get_status>,
+    record<read_file_flashraw>,
+    record<read_file_flashfs>,
+    record_safety_backup,
     fake_download_directory,
 };
 
 // A log sink that keeps the lines it is given, for the kind of each.
 class KindRecorder : public LogSink {
 public:
-    void add_line(LogKind kind, const std::string& line) override { lines.push_back({kind, line}); }
-    void set_progress(int) override {}
+    void add_line(LogKind kind, const std::string& line) override
+    {
+        lines.push_back({ kind, line });
+    }
+    void set_progress(int) override { }
     std::vector<std::pair<LogKind, std::string>> lines;
 };
 
@@ -113,18 +124,19 @@ protected:
 
 TEST_F(Dispatch, EachNameRunsItsOwnHandlerAndReturnsItsStatus)
 {
-    for (const char* name : {get_status, push_d2fw, setup_channel, read_file_flashraw, read_file_flashfs}) {
+    for (const char* name :
+        { get_status, push_d2fw, setup_channel, read_file_flashraw, read_file_flashfs }) {
         calls.clear();
         fake_status = exit_refused;
         EXPECT_EQ(dispatch(name), exit_refused) << name;
-        EXPECT_EQ(calls, (std::vector<Call>{{name, "10.0.0.9", false}}));
+        EXPECT_EQ(calls, (std::vector<Call> { { name, "10.0.0.9", false } }));
     }
 }
 
 TEST_F(Dispatch, AbsentArgumentsArePassedOnAsAbsent)
 {
     dispatch("get_status", std::nullopt);
-    EXPECT_EQ(calls, (std::vector<Call>{{get_status, "<none>", false}}));
+    EXPECT_EQ(calls, (std::vector<Call> { { get_status, "<none>", false } }));
 }
 
 TEST_F(Dispatch, GetBackupRunsWithCaptureOnAndReleasesItAfterwards)
@@ -133,7 +145,7 @@ TEST_F(Dispatch, GetBackupRunsWithCaptureOnAndReleasesItAfterwards)
     log_plain("before");
     fake_status = exit_failed;
     EXPECT_EQ(dispatch("get_backup"), exit_failed);
-    EXPECT_EQ(calls, (std::vector<Call>{{get_backup, "10.0.0.9", true}}));
+    EXPECT_EQ(calls, (std::vector<Call> { { get_backup, "10.0.0.9", true } }));
     EXPECT_TRUE(capture_text().empty());
     EXPECT_FALSE(capture_is_on());
 }
@@ -142,16 +154,19 @@ TEST_F(Dispatch, RestoreAndUpgradeTakeASafetyBackupFirst)
 {
     fake_status = exit_complete;
     EXPECT_EQ(dispatch("put_backup"), exit_complete);
-    EXPECT_EQ(calls, (std::vector<Call>{{"safety_backup", "10.0.0.9 /home/tech/Downloads", false},
-                                        {put_backup, "10.0.0.9", false}}));
-    EXPECT_TRUE(logged(LogKind::success, "Downloading backup before restoring (/home/tech/Downloads)...\r\n"));
+    EXPECT_EQ(calls,
+        (std::vector<Call> { { "safety_backup", "10.0.0.9 /home/tech/Downloads", false },
+            { put_backup, "10.0.0.9", false } }));
+    EXPECT_TRUE(logged(
+        LogKind::success, "Downloading backup before restoring (/home/tech/Downloads)...\r\n"));
 
     calls.clear();
     EXPECT_EQ(dispatch("push_firmware"), exit_complete);
-    EXPECT_EQ(calls, (std::vector<Call>{{"safety_backup", "10.0.0.9 /home/tech/Downloads", false},
-                                        {push_firmware, "10.0.0.9", false}}));
+    EXPECT_EQ(calls,
+        (std::vector<Call> { { "safety_backup", "10.0.0.9 /home/tech/Downloads", false },
+            { push_firmware, "10.0.0.9", false } }));
     EXPECT_TRUE(logged(LogKind::success,
-                       "Downloading backup before firmware upgrade (/home/tech/Downloads)...\r\n"));
+        "Downloading backup before firmware upgrade (/home/tech/Downloads)...\r\n"));
 }
 
 TEST_F(Dispatch, WithoutADownloadFolderTheSafetyBackupIsSkippedWithAWarning)
@@ -159,9 +174,9 @@ TEST_F(Dispatch, WithoutADownloadFolderTheSafetyBackupIsSkippedWithAWarning)
     fake_download_folder.reset();
     fake_status = exit_complete;
     EXPECT_EQ(dispatch("put_backup"), exit_complete);
-    EXPECT_EQ(calls, (std::vector<Call>{{put_backup, "10.0.0.9", false}}));
+    EXPECT_EQ(calls, (std::vector<Call> { { put_backup, "10.0.0.9", false } }));
     EXPECT_TRUE(logged(LogKind::warning,
-                       "[WARN] Could not determine user download directory, skipping get_backup.\r\n"));
+        "[WARN] Could not determine user download directory, skipping get_backup.\r\n"));
 }
 
 TEST_F(Dispatch, UnknownAndWrongCaseNamesAreNotDefined)
@@ -196,7 +211,7 @@ public:
     void set(const char* name, const char* value)
     {
         const char* old = std::getenv(name);
-        saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
+        saved_.push_back({ name, old ? std::optional<std::string>(old) : std::nullopt });
         if (value)
             setenv(name, value, 1);
         else
@@ -220,8 +235,7 @@ class DownloadDirectory : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        home_ = std::filesystem::temp_directory_path() /
-                ("kovru-home-" + std::to_string(getpid()));
+        home_ = std::filesystem::temp_directory_path() / ("kovru-home-" + std::to_string(getpid()));
         std::filesystem::create_directories(home_ / ".config");
         environment_.set("HOME", home_.c_str());
         environment_.set("XDG_CONFIG_HOME", nullptr);
@@ -245,8 +259,9 @@ TEST_F(DownloadDirectory, FallsBackToDownloadsInHome)
 
 TEST_F(DownloadDirectory, ReadsTheUserDirsFile)
 {
-    write_user_dirs(home_ / ".config", "# comment\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
-                                      "XDG_DOWNLOAD_DIR=\"$HOME/Téléchargements\"\n");
+    write_user_dirs(home_ / ".config",
+        "# comment\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
+        "XDG_DOWNLOAD_DIR=\"$HOME/Téléchargements\"\n");
     EXPECT_EQ(user_download_directory(), home_.string() + "/Téléchargements");
 
     write_user_dirs(home_ / ".config", "XDG_DOWNLOAD_DIR=\"/srv/downloads\"\n");
@@ -263,9 +278,9 @@ TEST_F(DownloadDirectory, HonoursXdgConfigHome)
 
 TEST_F(DownloadDirectory, IgnoresEntriesItCannotUse)
 {
-    for (const char* entry : {"XDG_DOWNLOAD_DIR=\"relative/dl\"\n", "XDG_DOWNLOAD_DIR=$HOME/dl\n",
-                              "XDG_DOWNLOAD_DIR=\"$HOMEdl\"\n", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n",
-                              "XDG_DOWNLOAD_DIR=\"\n"}) {
+    for (const char* entry : { "XDG_DOWNLOAD_DIR=\"relative/dl\"\n", "XDG_DOWNLOAD_DIR=$HOME/dl\n",
+             "XDG_DOWNLOAD_DIR=\"$HOMEdl\"\n", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n",
+             "XDG_DOWNLOAD_DIR=\"\n" }) {
         write_user_dirs(home_ / ".config", entry);
         EXPECT_EQ(user_download_directory(), home_.string() + "/Downloads") << entry;
     }

@@ -29,31 +29,40 @@ std::vector<Read> read_all(std::string_view text)
     for (;;) {
         JsonToken kind = reader.next();
         bool has_text = kind == JsonToken::string || kind == JsonToken::number;
-        reads.push_back({kind, has_text ? reader.text() : "", kind == JsonToken::number ? reader.number() : 0});
+        reads.push_back({ kind, has_text ? reader.text() : "",
+            kind == JsonToken::number ? reader.number() : 0 });
         if (kind == JsonToken::end || kind == JsonToken::error)
             return reads;
     }
 }
 
-Read str(std::string text) { return {JsonToken::string, std::move(text), 0}; }
-Read num(std::string text, double value) { return {JsonToken::number, std::move(text), value}; }
-Read tok(JsonToken kind) { return {kind, "", 0}; }
+Read str(std::string text)
+{
+    return { JsonToken::string, std::move(text), 0 };
+}
+Read num(std::string text, double value)
+{
+    return { JsonToken::number, std::move(text), value };
+}
+Read tok(JsonToken kind)
+{
+    return { kind, "", 0 };
+}
 
 TEST(JsonPullReader, YieldsEveryTokenKindInDocumentOrder)
 {
-    std::vector<Read> expected = {
-        tok(JsonToken::object_start), str("a"), tok(JsonToken::array_start), num("1", 1),
-        num("-2.5e1", -25), tok(JsonToken::true_value), tok(JsonToken::false_value),
-        tok(JsonToken::null_value), tok(JsonToken::array_end), str("b"), str("x\\y\n\u00e9"),
-        tok(JsonToken::object_end), tok(JsonToken::end)};
+    std::vector<Read> expected = { tok(JsonToken::object_start), str("a"),
+        tok(JsonToken::array_start), num("1", 1), num("-2.5e1", -25), tok(JsonToken::true_value),
+        tok(JsonToken::false_value), tok(JsonToken::null_value), tok(JsonToken::array_end),
+        str("b"), str("x\\y\n\u00e9"), tok(JsonToken::object_end), tok(JsonToken::end) };
     EXPECT_EQ(read_all(R"({"a":[1,-2.5e1,true,false,null],"b":"x\\y\n\u00e9"})"), expected);
 }
 
 TEST(JsonPullReader, ReadsScalarDocumentsAndKeepsLargeNumbers)
 {
-    EXPECT_EQ(read_all("2"), (std::vector<Read>{num("2", 2), tok(JsonToken::end)}));
-    EXPECT_EQ(read_all(" \"C:\\\\x\" "), (std::vector<Read>{str("C:\\x"), tok(JsonToken::end)}));
-    EXPECT_EQ(read_all("-7"), (std::vector<Read>{num("-7", -7), tok(JsonToken::end)}));
+    EXPECT_EQ(read_all("2"), (std::vector<Read> { num("2", 2), tok(JsonToken::end) }));
+    EXPECT_EQ(read_all(" \"C:\\\\x\" "), (std::vector<Read> { str("C:\\x"), tok(JsonToken::end) }));
+    EXPECT_EQ(read_all("-7"), (std::vector<Read> { num("-7", -7), tok(JsonToken::end) }));
     EXPECT_EQ(read_all("18446744073709551615")[0].text, "18446744073709551615");
     EXPECT_EQ(read_all("\"\\ud83d\\ude00\"")[0].text, "\xF0\x9F\x98\x80");
 }
@@ -75,28 +84,34 @@ TEST(JsonPullReader, EndAndErrorRepeatOnceReached)
 // Malformed input yields what was read before the fault, then one error token.
 TEST(JsonPullReader, StopsCleanlyOnMalformedInput)
 {
-    EXPECT_EQ(read_all(""), (std::vector<Read>{tok(JsonToken::error)}));
+    EXPECT_EQ(read_all(""), (std::vector<Read> { tok(JsonToken::error) }));
     EXPECT_EQ(read_all("[1,2"),
-              (std::vector<Read>{tok(JsonToken::array_start), num("1", 1), num("2", 2), tok(JsonToken::error)}));
+        (std::vector<Read> {
+            tok(JsonToken::array_start), num("1", 1), num("2", 2), tok(JsonToken::error) }));
     EXPECT_EQ(read_all(R"(["ok","trunc)"),
-              (std::vector<Read>{tok(JsonToken::array_start), str("ok"), tok(JsonToken::error)}));
+        (std::vector<Read> { tok(JsonToken::array_start), str("ok"), tok(JsonToken::error) }));
     EXPECT_EQ(read_all(R"(["ok","bad\q"])"),
-              (std::vector<Read>{tok(JsonToken::array_start), str("ok"), tok(JsonToken::error)}));
-    EXPECT_EQ(read_all(R"(["\u12"])"), (std::vector<Read>{tok(JsonToken::array_start), tok(JsonToken::error)}));
-    EXPECT_EQ(read_all(R"(["\udc00"])"), (std::vector<Read>{tok(JsonToken::array_start), tok(JsonToken::error)}));
-    EXPECT_EQ(read_all("[1]x"), (std::vector<Read>{tok(JsonToken::array_start), num("1", 1),
-                                                    tok(JsonToken::array_end), tok(JsonToken::error)}));
-    EXPECT_EQ(read_all("[1e999]"), (std::vector<Read>{tok(JsonToken::array_start), tok(JsonToken::error)}));
-    EXPECT_EQ(read_all("C:\\data\\a.csv"), (std::vector<Read>{tok(JsonToken::error)}));
-    EXPECT_EQ(read_all("[01]"), (std::vector<Read>{tok(JsonToken::array_start), num("0", 0),
-                                                    tok(JsonToken::error)}));
+        (std::vector<Read> { tok(JsonToken::array_start), str("ok"), tok(JsonToken::error) }));
+    EXPECT_EQ(read_all(R"(["\u12"])"),
+        (std::vector<Read> { tok(JsonToken::array_start), tok(JsonToken::error) }));
+    EXPECT_EQ(read_all(R"(["\udc00"])"),
+        (std::vector<Read> { tok(JsonToken::array_start), tok(JsonToken::error) }));
+    EXPECT_EQ(read_all("[1]x"),
+        (std::vector<Read> { tok(JsonToken::array_start), num("1", 1), tok(JsonToken::array_end),
+            tok(JsonToken::error) }));
+    EXPECT_EQ(read_all("[1e999]"),
+        (std::vector<Read> { tok(JsonToken::array_start), tok(JsonToken::error) }));
+    EXPECT_EQ(read_all("C:\\data\\a.csv"), (std::vector<Read> { tok(JsonToken::error) }));
+    EXPECT_EQ(read_all("[01]"),
+        (std::vector<Read> { tok(JsonToken::array_start), num("0", 0), tok(JsonToken::error) }));
 }
 
 TEST(JsonPullReader, RefusesInvalidUtf8)
 {
-    for (std::string bad : {"[\"\xC3\"]", "[\"\xFF\"]", "[\"\xC0\xAF\"]", "[\"\xED\xA0\x80\"]",
-                            "[\"\xF4\x90\x80\x80\"]"}) {
-        EXPECT_EQ(read_all(bad), (std::vector<Read>{tok(JsonToken::array_start), tok(JsonToken::error)}))
+    for (std::string bad : { "[\"\xC3\"]", "[\"\xFF\"]", "[\"\xC0\xAF\"]", "[\"\xED\xA0\x80\"]",
+             "[\"\xF4\x90\x80\x80\"]" }) {
+        EXPECT_EQ(read_all(bad),
+            (std::vector<Read> { tok(JsonToken::array_start), tok(JsonToken::error) }))
             << "input bytes: " << bad.size();
     }
     EXPECT_EQ(read_all("[\"\xE2\x82\xAC\"]")[1], str("\xE2\x82\xAC"));

@@ -38,7 +38,10 @@ protected:
 };
 
 // The part of a window line after its "YYYY-MM-DD hh:mm:ss.mmm " stamp.
-std::string body(const std::string& line) { return line.substr(24); }
+std::string body(const std::string& line)
+{
+    return line.substr(24);
+}
 
 TEST_F(Log, LinesReachTheSinkInOrderWithTheirKinds)
 {
@@ -48,8 +51,9 @@ TEST_F(Log, LinesReachTheSinkInOrderWithTheirKinds)
     log_error("D");
     log_line(LogKind::success, "E");
     ASSERT_EQ(sink_.lines.size(), 5u);
-    EXPECT_EQ(sink_.kinds, (std::vector<LogKind>{LogKind::plain, LogKind::success, LogKind::warning,
-                                                 LogKind::error, LogKind::success}));
+    EXPECT_EQ(sink_.kinds,
+        (std::vector<LogKind> { LogKind::plain, LogKind::success, LogKind::warning, LogKind::error,
+            LogKind::success }));
     EXPECT_EQ(body(sink_.lines[0]), "A 1\r\n");
     EXPECT_EQ(body(sink_.lines[1]), "B two\r\n");
     EXPECT_EQ(body(sink_.lines[4]), "E\r\n");
@@ -88,7 +92,7 @@ TEST_F(Log, ProgressIsClamped)
     set_progress(42);
     set_progress(100);
     set_progress(150);
-    EXPECT_EQ(sink_.progress, (std::vector<int>{0, 0, 42, 100, 100}));
+    EXPECT_EQ(sink_.progress, (std::vector<int> { 0, 0, 42, 100, 100 }));
     set_log_sink(nullptr);
     set_progress(10);
     EXPECT_EQ(sink_.progress.size(), 5u);

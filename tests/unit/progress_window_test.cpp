@@ -36,7 +36,7 @@ std::string colour_at(const GtkTextIter& iter)
             continue;
         char text[16];
         std::snprintf(text, sizeof text, "%d,%d,%d", static_cast<int>(rgba->red * 255 + 0.5),
-                      static_cast<int>(rgba->green * 255 + 0.5), static_cast<int>(rgba->blue * 255 + 0.5));
+            static_cast<int>(rgba->green * 255 + 0.5), static_cast<int>(rgba->blue * 255 + 0.5));
         colour = text;
         gdk_rgba_free(rgba);
     }
@@ -57,13 +57,16 @@ std::vector<ShownLine> shown_lines(ProgressWindow& window)
             break;
         gtk_text_iter_forward_to_line_end(&end);
         gchar* text = gtk_text_buffer_get_text(buffer, &start, &end, FALSE);
-        lines.push_back({text, colour_at(start)});
+        lines.push_back({ text, colour_at(start) });
         g_free(text);
     }
     return lines;
 }
 
-std::string without_stamp(const std::string& line) { return line.size() >= 24 ? line.substr(24) : line; }
+std::string without_stamp(const std::string& line)
+{
+    return line.size() >= 24 ? line.substr(24) : line;
+}
 
 std::string log_text(ProgressWindow& window)
 {
@@ -116,8 +119,8 @@ TEST_F(ProgressWindowTest, HasItsTitleSizeAndMenuItem)
     gtk_window_get_default_size(window, &width, &height);
     EXPECT_EQ(width, 800);
     EXPECT_EQ(height, 600);
-    EXPECT_STREQ(gtk_menu_item_get_label(GTK_MENU_ITEM(window_->copy_menu_item())),
-                 "Copy log to clipboard");
+    EXPECT_STREQ(
+        gtk_menu_item_get_label(GTK_MENU_ITEM(window_->copy_menu_item())), "Copy log to clipboard");
     EXPECT_FALSE(gtk_text_view_get_editable(GTK_TEXT_VIEW(window_->log_view())));
     EXPECT_EQ(fraction(*window_), 0.0);
 }
@@ -134,14 +137,13 @@ TEST_F(ProgressWindowTest, NewestLineFirstInTheColourOfItsKind)
     ASSERT_EQ(lines.size(), 4u);
     for (ShownLine& line : lines)
         line.text = without_stamp(line.text);
-    EXPECT_EQ(lines, (std::vector<ShownLine>{{"D 4", "255,0,0"},
-                                             {"C", "255,128,0"},
-                                             {"B", "0,128,0"},
-                                             {"A", "0,0,0"}}));
+    EXPECT_EQ(lines,
+        (std::vector<ShownLine> {
+            { "D 4", "255,0,0" }, { "C", "255,128,0" }, { "B", "0,128,0" }, { "A", "0,0,0" } }));
     // Each line carries its own "YYYY-MM-DD hh:mm:ss.mmm " stamp.
     std::string first = shown_lines(*window_)[0].text;
     EXPECT_TRUE(g_regex_match_simple("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} D 4$",
-                                     first.c_str(), G_REGEX_DEFAULT, G_REGEX_MATCH_DEFAULT))
+        first.c_str(), G_REGEX_DEFAULT, G_REGEX_MATCH_DEFAULT))
         << first;
 }
 
@@ -184,7 +186,8 @@ TEST_F(ProgressWindowTest, CopyMenuItemPutsTheLogOnTheClipboard)
     ASSERT_TRUE(copied);
     // The X clipboard hands text out with plain line feeds.
     std::string expected = log_text(*window_);
-    for (std::size_t at = expected.find("\r\n"); at != std::string::npos; at = expected.find("\r\n", at))
+    for (std::size_t at = expected.find("\r\n"); at != std::string::npos;
+         at = expected.find("\r\n", at))
         expected.erase(at, 1);
     EXPECT_EQ(std::string(copied), expected);
     EXPECT_NE(expected.find(" second\n"), std::string::npos);
@@ -209,7 +212,7 @@ TEST_F(ProgressWindowTest, ProgressBarStaysTwentyPixelsHighAtTheBottom)
     gtk_window_resize(GTK_WINDOW(window), 500, 300);
     while (gtk_widget_get_allocated_height(window) != 300 || gtk_events_pending())
         gtk_main_iteration();
-    GtkAllocation bar{};
+    GtkAllocation bar {};
     gtk_widget_get_allocation(window_->progress_bar(), &bar);
     EXPECT_EQ(bar.height, 20);
     EXPECT_EQ(bar.y + bar.height, 300);
@@ -268,7 +271,8 @@ TEST_F(ProgressWindowTest, ClosingDuringThePauseKeepsTheActionsStatus)
             // The user closes the window while it waits out its pause.
             g_idle_add(
                 [](gpointer data) {
-                    gtk_window_close(GTK_WINDOW(static_cast<ProgressWindow*>(data)->window_widget()));
+                    gtk_window_close(
+                        GTK_WINDOW(static_cast<ProgressWindow*>(data)->window_widget()));
                     return G_SOURCE_REMOVE;
                 },
                 window);
