@@ -3,12 +3,11 @@
 #include "cli/log/log.h"
 #include "cli/main/actions.h"
 
-#include <string_view>
-
 namespace kovru {
 namespace {
 
-// Takes a backup into the download folder first; its result never stops the action.
+// Takes a backup into the download folder first; its result never stops the action. Without
+// an address there is nothing to back up, and the action itself reports the missing argument.
 void run_safety_backup_step(
     const CliOptions& options, const ActionHandlers& handlers, const char* purpose)
 {
@@ -17,8 +16,10 @@ void run_safety_backup_step(
         log_warning("[WARN] Could not determine user download directory, skipping get_backup.");
         return;
     }
+    if (!options.ip)
+        return;
     log_success("Downloading backup before %s (%s)...", purpose, folder->c_str());
-    handlers.safety_backup(options.ip.value_or(""), *folder);
+    handlers.safety_backup(*options.ip, *folder);
 }
 
 int run_with_capture(const CliOptions& options, ActionHandler handler)

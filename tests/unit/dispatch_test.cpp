@@ -137,6 +137,10 @@ TEST_F(Dispatch, AbsentArgumentsArePassedOnAsAbsent)
 {
     dispatch("get_status", std::nullopt);
     EXPECT_EQ(calls, (std::vector<Call> { { get_status, "<none>", false } }));
+    // No address, no safety backup: the restore itself reports what is missing.
+    calls.clear();
+    dispatch("put_backup", std::nullopt);
+    EXPECT_EQ(calls, (std::vector<Call> { { put_backup, "<none>", false } }));
 }
 
 TEST_F(Dispatch, GetBackupRunsWithCaptureOnAndReleasesItAfterwards)
