@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,47 @@ TEST(JsonPullReader, TextEndsAtTheFirstNul)
     std::string text("[1]\0garbage", 11);
     EXPECT_EQ(read_all(text).back(), tok(JsonToken::end));
     EXPECT_EQ(read_all(std::string("[\"a\0b\"]", 7)).back(), tok(JsonToken::error));
+}
+
+} // namespace
+} // namespace kovru
+
+namespace kovru {
+namespace {
+
+// Damaged copies of a real document: every one must end in end or error, never run away.
+TEST(JsonPullReader, SurvivesDamagedDocuments)
+{
+    const std::string document = R"({"model_name":"VELDIR-2","firmware_version":"1.10.0",)"
+                                 R"("list":[1,-2.5e3,true,false,null,"\u00e9\n\\"],"o":{}})";
+    std::uint32_t seed = 12345;
+    auto next_random = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    for (int round = 0; round < 5000; ++round) {
+        std::string damaged = document;
+        int changes = 1 + static_cast<int>(next_random() % 4);
+        for (int change = 0; change < changes; ++change) {
+            std::size_t at = next_random() % damaged.size();
+            switch (next_random() % 3) {
+            case 0:
+                damaged[at] = static_cast<char>(next_random() & 0xFF);
+                break;
+            case 1:
+                damaged.erase(at, 1 + next_random() % 8);
+                break;
+            default:
+                damaged.insert(at, 1, "[{\"\\,:]}0e-"[next_random() % 12]);
+                break;
+            }
+            if (damaged.empty())
+                damaged = "x";
+        }
+        std::vector<Read> reads = read_all(damaged);
+        ASSERT_FALSE(reads.empty());
+        ASSERT_LE(reads.size(), damaged.size() + 1) << damaged;
+    }
 }
 
 } // namespace
