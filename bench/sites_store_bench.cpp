@@ -19,21 +19,19 @@ void addDevices(json& nodes, json& children, const std::string& folderId)
 {
     for (int device = 0; device < kDevicesPerFolder; ++device) {
         const auto id = folderId + "-d" + std::to_string(device);
-        nodes[id] = {{"id", id},
-                     {"type", "device"},
-                     {"name", "Gateway " + std::to_string(device) + " of " + folderId},
-                     {"description", "Lighting gateway, panel room"},
-                     {"ip", "10.20." + std::to_string(device) + ".200"},
-                     {"username", "admin"},
-                     {"password", "s3cret-pass"}};
+        nodes[id] = { { "id", id }, { "type", "device" },
+            { "name", "Gateway " + std::to_string(device) + " of " + folderId },
+            { "description", "Lighting gateway, panel room" },
+            { "ip", "10.20." + std::to_string(device) + ".200" }, { "username", "admin" },
+            { "password", "s3cret-pass" } };
         children.push_back(id);
     }
 }
 
 json folderNode(const std::string& id, json children)
 {
-    return {{"id", id}, {"type", "folder"}, {"name", "Folder " + id}, {"description", ""},
-            {"children", std::move(children)}};
+    return { { "id", id }, { "type", "folder" }, { "name", "Folder " + id }, { "description", "" },
+        { "children", std::move(children) } };
 }
 
 // 200 sites of 9 floors each (2,000 folders), 10 devices in every folder (20,000 devices).
@@ -56,11 +54,12 @@ json largeSitesDocument()
         rootChildren.push_back(siteId);
     }
     nodes["root"] = folderNode("root", std::move(rootChildren));
-    return {{"version", 1}, {"rootId", "root"}, {"nodes", std::move(nodes)}};
+    return { { "version", 1 }, { "rootId", "root" }, { "nodes", std::move(nodes) } };
 }
 
 struct BenchFolder {
-    BenchFolder() : path(fs::temp_directory_path() / ("sites_bench_" + std::to_string(getpid())))
+    BenchFolder()
+        : path(fs::temp_directory_path() / ("sites_bench_" + std::to_string(getpid())))
     {
         fs::create_directories(path);
     }
@@ -86,7 +85,8 @@ void BM_SaveSetSitesDataMessage(benchmark::State& state)
 {
     BenchFolder folder;
     const kovrkit::SitesStore store(kovrkit::settingsPathIn(folder.path));
-    const json envelope = {{"command", "setSitesData"}, {"payload", {{"sitesData", largeSitesDocument()}}}};
+    const json envelope = { { "command", "setSitesData" },
+        { "payload", { { "sitesData", largeSitesDocument() } } } };
     const auto message = envelope.dump();
     for (auto _ : state) {
         const json parsed = json::parse(message, nullptr, false);

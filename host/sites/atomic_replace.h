@@ -13,8 +13,8 @@ class AtomicReplacement {
 public:
     // Opens (or reuses) the temporary file and waits for the writers' lock on it.
     // Nothing is open when the result is null.
-    static std::unique_ptr<AtomicReplacement> begin(const std::filesystem::path& target,
-                                                    const std::filesystem::path& temporary);
+    static std::unique_ptr<AtomicReplacement> begin(
+        const std::filesystem::path& target, const std::filesystem::path& temporary);
     ~AtomicReplacement();
     AtomicReplacement(const AtomicReplacement&) = delete;
     AtomicReplacement& operator=(const AtomicReplacement&) = delete;

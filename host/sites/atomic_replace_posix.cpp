@@ -30,8 +30,8 @@ bool lockExclusive(int fd)
 // lock only counts while the path still names the file we hold.
 bool stillNamedBy(int fd, const std::filesystem::path& path)
 {
-    struct stat held {};
-    struct stat named {};
+    struct stat held { };
+    struct stat named { };
     return fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 && sameFile(held, named)
         && S_ISREG(held.st_mode);
 }
@@ -52,7 +52,7 @@ bool writeAll(int fd, std::string_view content)
 // The new file keeps the old file's permissions, which may guard the device passwords.
 void copyModeOf(const std::filesystem::path& target, int fd)
 {
-    struct stat old {};
+    struct stat old { };
     if (stat(target.c_str(), &old) == 0)
         (void)fchmod(fd, old.st_mode & 07777);
 }
@@ -72,18 +72,20 @@ void syncFolderOf(const std::filesystem::path& target)
 
 } // namespace
 
-AtomicReplacement::AtomicReplacement(std::filesystem::path target, std::filesystem::path temporary,
-                                     int fd)
-    : target_(std::move(target)), temporary_(std::move(temporary)), fd_(fd)
+AtomicReplacement::AtomicReplacement(
+    std::filesystem::path target, std::filesystem::path temporary, int fd)
+    : target_(std::move(target))
+    , temporary_(std::move(temporary))
+    , fd_(fd)
 {
 }
 
-std::unique_ptr<AtomicReplacement> AtomicReplacement::begin(const std::filesystem::path& target,
-                                                            const std::filesystem::path& temporary)
+std::unique_ptr<AtomicReplacement> AtomicReplacement::begin(
+    const std::filesystem::path& target, const std::filesystem::path& temporary)
 {
     for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
-        const int fd = open(temporary.c_str(),
-                            O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+        const int fd = open(
+            temporary.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
         if (fd < 0)
             return nullptr;
         if (!lockExclusive(fd)) {

@@ -13,12 +13,12 @@ public:
     {
         for (const auto& child : folder.folders) {
             const std::size_t childIndex = nodes.size();
-            nodes.push_back({"folder-" + std::to_string(nextFolder_++), &child, nullptr, {}});
+            nodes.push_back({ "folder-" + std::to_string(nextFolder_++), &child, nullptr, {} });
             nodes[index].children.push_back(nodes[childIndex].id);
             addContents(child, childIndex);
         }
         for (const auto& device : folder.devices) {
-            nodes.push_back({"device-" + std::to_string(nextDevice_++), nullptr, &device, {}});
+            nodes.push_back({ "device-" + std::to_string(nextDevice_++), nullptr, &device, {} });
             nodes[index].children.push_back(nodes.back().id);
         }
     }
@@ -33,7 +33,7 @@ private:
 std::vector<NumberedNode> numberNodes(const FolderEntry& root)
 {
     Numbering numbering;
-    numbering.nodes.push_back({"root", &root, nullptr, {}});
+    numbering.nodes.push_back({ "root", &root, nullptr, {} });
     numbering.addContents(root, 0);
     return std::move(numbering.nodes);
 }

@@ -21,16 +21,17 @@ bool recordFlag(const std::optional<json>& settings, std::string_view flag)
     return value != record->end() && value->is_boolean() && value->get<bool>();
 }
 
-bool markMigration(const std::filesystem::path& settingsPath, bool completed, std::string_view status)
+bool markMigration(
+    const std::filesystem::path& settingsPath, bool completed, std::string_view status)
 {
     json record = {
-        {"completed", completed},
-        {"declined", !completed},
-        {"status", std::string(status)},
-        {"updatedAt", utcTimestamp()},
+        { "completed", completed },
+        { "declined", !completed },
+        { "status", std::string(status) },
+        { "updatedAt", utcTimestamp() },
     };
     return updateSettingsFile(settingsPath,
-                              [&record](json& settings) { settings["legacyMigration"] = std::move(record); });
+        [&record](json& settings) { settings["legacyMigration"] = std::move(record); });
 }
 
 } // namespace

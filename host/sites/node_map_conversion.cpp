@@ -20,10 +20,9 @@ std::optional<std::string> textMember(const json& node, std::string_view key)
 
 MapNode mapNodeFromJson(const json& node)
 {
-    MapNode entry{textMember(node, "type"),     textMember(node, "name"),
-                  textMember(node, "description"), textMember(node, "ip"),
-                  textMember(node, "username"), textMember(node, "password"),
-                  std::nullopt};
+    MapNode entry { textMember(node, "type"), textMember(node, "name"),
+        textMember(node, "description"), textMember(node, "ip"), textMember(node, "username"),
+        textMember(node, "password"), std::nullopt };
     const auto children = node.find("children");
     if (children != node.end() && children->is_array()) {
         entry.children.emplace();
@@ -41,7 +40,10 @@ bool isBlank(const std::string& name)
 
 class NodeMapWalk {
 public:
-    explicit NodeMapWalk(const NodeMap& map) : map_(map) { }
+    explicit NodeMapWalk(const NodeMap& map)
+        : map_(map)
+    {
+    }
 
     // The folder under id in nested form, or nullopt when the whole conversion must fail.
     std::optional<FolderEntry> convertFolder(const std::string& id, std::size_t depth)
@@ -52,7 +54,8 @@ public:
         if (node == map_.nodes.end() || node->second.type != "folder" || !node->second.children)
             return std::nullopt;
         const MapNode& source = node->second;
-        FolderEntry folder{source.name.value_or("Folder"), source.description.value_or(""), {}, {}};
+        FolderEntry folder { source.name.value_or("Folder"), source.description.value_or(""), {},
+            {} };
         if (isBlank(folder.name))
             return std::nullopt;
         for (const auto& childId : *source.children)
@@ -76,9 +79,9 @@ private:
                 return false;
             folder.folders.push_back(std::move(*converted));
         } else if (source.type == "device") {
-            DeviceEntry device{source.name.value_or("Device"), source.description.value_or(""),
-                               source.ip.value_or(""), source.username.value_or(""),
-                               source.password.value_or("")};
+            DeviceEntry device { source.name.value_or("Device"), source.description.value_or(""),
+                source.ip.value_or(""), source.username.value_or(""),
+                source.password.value_or("") };
             if (isBlank(device.name))
                 return false;
             folder.devices.push_back(std::move(device));

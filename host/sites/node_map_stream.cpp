@@ -11,19 +11,31 @@ using json = nlohmann::json;
 
 // Container depths that matter; every other container is skipped whole.
 constexpr int kDocumentDepth = 1; // members of the document
-constexpr int kNodesDepth = 2;    // entries of "nodes"
-constexpr int kNodeDepth = 3;     // members of one node
+constexpr int kNodesDepth = 2; // entries of "nodes"
+constexpr int kNodeDepth = 3; // members of one node
 constexpr int kChildrenDepth = 4; // ids in "children"
 
-enum class NodeMember : std::uint8_t { type, name, description, ip, username, password, children, other };
+enum class NodeMember : std::uint8_t {
+    type,
+    name,
+    description,
+    ip,
+    username,
+    password,
+    children,
+    other
+};
 
 NodeMember nodeMemberNamed(const std::string& key)
 {
     static const std::pair<std::string_view, NodeMember> known[] = {
-        {"type", NodeMember::type},         {"name", NodeMember::name},
-        {"description", NodeMember::description}, {"ip", NodeMember::ip},
-        {"username", NodeMember::username}, {"password", NodeMember::password},
-        {"children", NodeMember::children},
+        { "type", NodeMember::type },
+        { "name", NodeMember::name },
+        { "description", NodeMember::description },
+        { "ip", NodeMember::ip },
+        { "username", NodeMember::username },
+        { "password", NodeMember::password },
+        { "children", NodeMember::children },
     };
     for (const auto& [name, member] : known)
         if (key == name)
@@ -99,10 +111,16 @@ public:
         return true;
     }
 
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&)
+    {
+        return false;
+    }
 
 private:
-    bool isDocumentMember() const { return topKey_ == "version" || topKey_ == "rootId" || topKey_ == "nodes"; }
+    bool isDocumentMember() const
+    {
+        return topKey_ == "version" || topKey_ == "rootId" || topKey_ == "nodes";
+    }
 
     // Scalars other than strings are usable only as "version"; elsewhere they mean a shape
     // the general reader must judge, unless they sit under a member nobody reads.
@@ -130,14 +148,28 @@ private:
     {
         std::optional<std::string>* target = nullptr;
         switch (member_) {
-        case NodeMember::type: target = &node_->type; break;
-        case NodeMember::name: target = &node_->name; break;
-        case NodeMember::description: target = &node_->description; break;
-        case NodeMember::ip: target = &node_->ip; break;
-        case NodeMember::username: target = &node_->username; break;
-        case NodeMember::password: target = &node_->password; break;
-        case NodeMember::children: return false;
-        case NodeMember::other: return true;
+        case NodeMember::type:
+            target = &node_->type;
+            break;
+        case NodeMember::name:
+            target = &node_->name;
+            break;
+        case NodeMember::description:
+            target = &node_->description;
+            break;
+        case NodeMember::ip:
+            target = &node_->ip;
+            break;
+        case NodeMember::username:
+            target = &node_->username;
+            break;
+        case NodeMember::password:
+            target = &node_->password;
+            break;
+        case NodeMember::children:
+            return false;
+        case NodeMember::other:
+            return true;
         }
         *target = std::move(text);
         return true;

@@ -45,7 +45,10 @@ bool nestsDeeperThan(std::string_view text, std::size_t limit)
 // building its value: a save replaces the stored tree without reading the old one.
 class SettingsWithoutMember {
 public:
-    explicit SettingsWithoutMember(const std::string& skippedKey) : skippedKey_(skippedKey) { }
+    explicit SettingsWithoutMember(const std::string& skippedKey)
+        : skippedKey_(skippedKey)
+    {
+    }
 
     json settings;
 
@@ -70,7 +73,10 @@ public:
         return true;
     }
 
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&)
+    {
+        return false;
+    }
 
 private:
     // Stores the value where the parser stands; null when it is skipped.
@@ -215,8 +221,8 @@ bool writeSettingsFile(const std::filesystem::path& settingsPath, const json& se
     return replacement && replacement->commit(serializeSettings(settings));
 }
 
-bool updateSettingsFile(const std::filesystem::path& settingsPath,
-                        const std::function<void(json&)>& change)
+bool updateSettingsFile(
+    const std::filesystem::path& settingsPath, const std::function<void(json&)>& change)
 {
     auto replacement = AtomicReplacement::begin(settingsPath, temporarySettingsPath(settingsPath));
     if (!replacement)
@@ -227,7 +233,7 @@ bool updateSettingsFile(const std::filesystem::path& settingsPath,
 }
 
 bool replaceSettingsMember(const std::filesystem::path& settingsPath, const std::string& key,
-                           const MemberWriter& writeValue)
+    const MemberWriter& writeValue)
 {
     auto replacement = AtomicReplacement::begin(settingsPath, temporarySettingsPath(settingsPath));
     if (!replacement)

@@ -24,8 +24,8 @@ bool writeSettingsFile(const std::filesystem::path& settingsPath, const nlohmann
 
 // Reads the settings (an unreadable file counts as an empty object), lets change edit them
 // and writes them back, all under the writers' lock.
-bool updateSettingsFile(const std::filesystem::path& settingsPath,
-                        const std::function<void(nlohmann::json&)>& change);
+bool updateSettingsFile(
+    const std::filesystem::path& settingsPath, const std::function<void(nlohmann::json&)>& change);
 
 // Writes the value of one top-level member as indented JSON text at the given indentation.
 using MemberWriter = std::function<void(std::string& out, std::size_t indentSpaces)>;
@@ -33,7 +33,7 @@ using MemberWriter = std::function<void(std::string& out, std::size_t indentSpac
 // As updateSettingsFile, setting the member key to the text writeValue produces; the old
 // value of that member is never parsed into JSON values.
 bool replaceSettingsMember(const std::filesystem::path& settingsPath, const std::string& key,
-                           const MemberWriter& writeValue);
+    const MemberWriter& writeValue);
 
 // The raw text of "settings.json"; nullopt when it cannot be opened (a missing file among
 // others).

@@ -32,7 +32,8 @@ bool isValidSitesDocument(const json& document)
     if (version == document.end() || !version->is_number())
         return false;
     const auto rootId = document.find("rootId");
-    if (rootId == document.end() || !rootId->is_string() || rootId->get_ref<const std::string&>().empty())
+    if (rootId == document.end() || !rootId->is_string()
+        || rootId->get_ref<const std::string&>().empty())
         return false;
     const auto nodes = document.find("nodes");
     if (nodes == document.end() || !nodes->is_object())
@@ -50,13 +51,13 @@ bool isValidSitesDocument(const json& document)
 json defaultSitesDocument()
 {
     json root = {
-        {"id", "root"},
-        {"type", "folder"},
-        {"name", "Sites"},
-        {"description", ""},
-        {"children", json::array()},
+        { "id", "root" },
+        { "type", "folder" },
+        { "name", "Sites" },
+        { "description", "" },
+        { "children", json::array() },
     };
-    json document = {{"version", 1}, {"rootId", "root"}, {"nodes", json::object()}};
+    json document = { { "version", 1 }, { "rootId", "root" }, { "nodes", json::object() } };
     document["nodes"]["root"] = std::move(root);
     return document;
 }

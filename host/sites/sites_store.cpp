@@ -45,9 +45,10 @@ bool storeTree(const std::filesystem::path& settingsPath, const std::optional<Fo
 {
     if (!tree)
         return false;
-    return replaceSettingsMember(settingsPath, "sitesData", [&tree](std::string& out, std::size_t indent) {
-        appendStoredSitesText(out, *tree, indent);
-    });
+    return replaceSettingsMember(
+        settingsPath, "sitesData", [&tree](std::string& out, std::size_t indent) {
+            appendStoredSitesText(out, *tree, indent);
+        });
 }
 
 } // namespace
@@ -57,7 +58,10 @@ std::filesystem::path settingsPathIn(const std::filesystem::path& folder)
     return folder / "settings.json";
 }
 
-SitesStore::SitesStore(std::filesystem::path settingsPath) : settingsPath_(std::move(settingsPath)) { }
+SitesStore::SitesStore(std::filesystem::path settingsPath)
+    : settingsPath_(std::move(settingsPath))
+{
+}
 
 std::optional<json> SitesStore::readSettings() const
 {
@@ -97,8 +101,8 @@ SaveOutcome SitesStore::saveSitesDataPayload(const json& payload) const
 {
     const auto sites = payload.is_object() ? payload.find("sitesData") : payload.end();
     if (sites != payload.end() && sites->is_object() && saveParsedSitesDocument(*sites))
-        return {true, {}};
-    return {false, std::string(kUnsavedSitesMessage)};
+        return { true, {} };
+    return { false, std::string(kUnsavedSitesMessage) };
 }
 
 } // namespace kovrkit

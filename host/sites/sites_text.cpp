@@ -42,12 +42,23 @@ std::size_t utf8SequenceLength(std::string_view text)
 void appendEscapedControl(std::string& out, unsigned char code)
 {
     switch (code) {
-    case '\b': out += "\\b"; return;
-    case '\t': out += "\\t"; return;
-    case '\n': out += "\\n"; return;
-    case '\f': out += "\\f"; return;
-    case '\r': out += "\\r"; return;
-    default: break;
+    case '\b':
+        out += "\\b";
+        return;
+    case '\t':
+        out += "\\t";
+        return;
+    case '\n':
+        out += "\\n";
+        return;
+    case '\f':
+        out += "\\f";
+        return;
+    case '\r':
+        out += "\\r";
+        return;
+    default:
+        break;
     }
     constexpr char hex[] = "0123456789abcdef";
     out += "\\u00";
@@ -71,7 +82,7 @@ void appendMemberStart(std::string& out, std::string_view key, std::size_t inden
 }
 
 void appendIndentedString(std::string& out, std::string_view key, std::string_view value,
-                          std::size_t indent, bool first = false)
+    std::size_t indent, bool first = false)
 {
     appendMemberStart(out, key, indent, first);
     appendJsonString(out, value);
@@ -93,7 +104,7 @@ void appendStoredDevice(std::string& out, const DeviceEntry& device, std::size_t
 
 template <typename Entry, typename AppendEntry>
 void appendIndentedArray(std::string& out, const std::vector<Entry>& entries, std::size_t indent,
-                         AppendEntry appendEntry)
+    AppendEntry appendEntry)
 {
     if (entries.empty()) {
         out += "[]";
@@ -110,18 +121,20 @@ void appendIndentedArray(std::string& out, const std::vector<Entry>& entries, st
     out += ']';
 }
 
-void appendStoredFolder(std::string& out, const FolderEntry& folder, std::size_t indent, bool isRoot)
+void appendStoredFolder(
+    std::string& out, const FolderEntry& folder, std::size_t indent, bool isRoot)
 {
     const std::size_t inner = indent + 2;
     out += '{';
     appendIndentedString(out, "description", folder.description, inner, true);
     appendMemberStart(out, "devices", inner, false);
     appendIndentedArray(out, folder.devices, inner,
-                        [&out](const DeviceEntry& device, std::size_t at) { appendStoredDevice(out, device, at); });
+        [&out](const DeviceEntry& device, std::size_t at) { appendStoredDevice(out, device, at); });
     appendMemberStart(out, "folders", inner, false);
-    appendIndentedArray(out, folder.folders, inner, [&out](const FolderEntry& child, std::size_t at) {
-        appendStoredFolder(out, child, at, false);
-    });
+    appendIndentedArray(
+        out, folder.folders, inner, [&out](const FolderEntry& child, std::size_t at) {
+            appendStoredFolder(out, child, at, false);
+        });
     appendIndentedString(out, "name", folder.name, inner);
     if (isRoot) {
         appendMemberStart(out, "schemaVersion", inner, false);
@@ -132,7 +145,8 @@ void appendStoredFolder(std::string& out, const FolderEntry& folder, std::size_t
     out += '}';
 }
 
-void appendCompactMember(std::string& out, std::string_view key, std::string_view value, bool first = false)
+void appendCompactMember(
+    std::string& out, std::string_view key, std::string_view value, bool first = false)
 {
     if (!first)
         out += ',';
@@ -202,7 +216,7 @@ std::string nodeMapText(const FolderEntry& root)
 {
     auto nodes = numberNodes(root);
     std::sort(nodes.begin(), nodes.end(),
-              [](const NumberedNode& a, const NumberedNode& b) { return a.id < b.id; });
+        [](const NumberedNode& a, const NumberedNode& b) { return a.id < b.id; });
     std::string out = "{\"nodes\":{";
     for (std::size_t index = 0; index < nodes.size(); ++index) {
         if (index > 0)

@@ -77,7 +77,10 @@ public:
         const Member member = top().member;
         return member == Member::other || (member != Member::name && setText({}));
     }
-    bool boolean(bool) { return skipDepth_ > 0 || (isReadingMember() && top().member == Member::other); }
+    bool boolean(bool)
+    {
+        return skipDepth_ > 0 || (isReadingMember() && top().member == Member::other);
+    }
     bool number_integer(json::number_integer_t) { return number(); }
     bool number_unsigned(json::number_unsigned_t) { return number(); }
     bool number_float(json::number_float_t, const std::string&) { return number(); }
@@ -115,7 +118,7 @@ public:
         if (skipDepth_ > 0)
             return ++skipDepth_, true;
         if (stack_.empty()) {
-            stack_.push_back({Frame::Kind::settings});
+            stack_.push_back({ Frame::Kind::settings });
             return true;
         }
         Frame& frame = top();
@@ -124,16 +127,17 @@ public:
             if (frame.folderDepth > kMaxFolderDepth)
                 return false;
             frame.folder->folders.emplace_back();
-            stack_.push_back({Frame::Kind::folder, &frame.folder->folders.back(), nullptr, frame.folderDepth});
+            stack_.push_back(
+                { Frame::Kind::folder, &frame.folder->folders.back(), nullptr, frame.folderDepth });
             return true;
         case Frame::Kind::deviceList:
             frame.folder->devices.emplace_back();
-            stack_.push_back({Frame::Kind::device, frame.folder, &frame.folder->devices.back()});
+            stack_.push_back({ Frame::Kind::device, frame.folder, &frame.folder->devices.back() });
             return true;
         case Frame::Kind::settings:
             if (frame.member == Member::sitesData) {
                 root.emplace();
-                stack_.push_back({Frame::Kind::folder, &*root, nullptr, 0});
+                stack_.push_back({ Frame::Kind::folder, &*root, nullptr, 0 });
                 return true;
             }
             return skipUnread();
@@ -150,11 +154,12 @@ public:
             return false;
         Frame& frame = top();
         if (frame.kind == Frame::Kind::folder && frame.member == Member::folders) {
-            stack_.push_back({Frame::Kind::folderList, frame.folder, nullptr, frame.folderDepth + 1});
+            stack_.push_back(
+                { Frame::Kind::folderList, frame.folder, nullptr, frame.folderDepth + 1 });
             return true;
         }
         if (frame.kind == Frame::Kind::folder && frame.member == Member::devices) {
-            stack_.push_back({Frame::Kind::deviceList, frame.folder});
+            stack_.push_back({ Frame::Kind::deviceList, frame.folder });
             return true;
         }
         return skipUnread();
@@ -186,7 +191,10 @@ public:
         return true;
     }
 
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&)
+    {
+        return false;
+    }
 
 private:
     Frame& top() { return stack_.back(); }
@@ -202,7 +210,8 @@ private:
     bool skipUnread()
     {
         const Frame& frame = top();
-        const bool isList = frame.kind == Frame::Kind::folderList || frame.kind == Frame::Kind::deviceList;
+        const bool isList
+            = frame.kind == Frame::Kind::folderList || frame.kind == Frame::Kind::deviceList;
         if (isList || frame.member != Member::other)
             return false;
         skipDepth_ = 1;
@@ -230,14 +239,23 @@ private:
         Frame& frame = top();
         std::string* target = nullptr;
         switch (frame.member) {
-        case Member::name: target = frame.device ? &frame.device->name : &frame.folder->name; break;
+        case Member::name:
+            target = frame.device ? &frame.device->name : &frame.folder->name;
+            break;
         case Member::description:
             target = frame.device ? &frame.device->description : &frame.folder->description;
             break;
-        case Member::ip: target = &frame.device->ip; break;
-        case Member::username: target = &frame.device->username; break;
-        case Member::password: target = &frame.device->password; break;
-        default: return false;
+        case Member::ip:
+            target = &frame.device->ip;
+            break;
+        case Member::username:
+            target = &frame.device->username;
+            break;
+        case Member::password:
+            target = &frame.device->password;
+            break;
+        default:
+            return false;
         }
         *target = std::move(text);
         return true;

@@ -19,13 +19,14 @@ const json& arrayOrEmpty(const json& folder, std::string_view key)
 // Assumes a value that passed the validity checks.
 FolderEntry folderFromJson(const json& stored, std::string_view nameFallback)
 {
-    FolderEntry folder{stringOr(stored, "name", nameFallback), stringOr(stored, "description", ""), {}, {}};
+    FolderEntry folder { stringOr(stored, "name", nameFallback),
+        stringOr(stored, "description", ""), {}, {} };
     for (const auto& child : arrayOrEmpty(stored, "folders"))
         folder.folders.push_back(folderFromJson(child, ""));
     for (const auto& device : arrayOrEmpty(stored, "devices"))
-        folder.devices.push_back({stringOr(device, "name", ""), stringOr(device, "description", ""),
-                                  stringOr(device, "ip", ""), stringOr(device, "username", ""),
-                                  stringOr(device, "password", "")});
+        folder.devices.push_back({ stringOr(device, "name", ""),
+            stringOr(device, "description", ""), stringOr(device, "ip", ""),
+            stringOr(device, "username", ""), stringOr(device, "password", "") });
     return folder;
 }
 
@@ -36,32 +37,21 @@ json folderJson(const FolderEntry& folder)
         folders.push_back(folderJson(child));
     json devices = json::array();
     for (const auto& device : folder.devices)
-        devices.push_back({{"name", device.name},
-                           {"description", device.description},
-                           {"ip", device.ip},
-                           {"username", device.username},
-                           {"password", device.password}});
-    return {{"name", folder.name},
-            {"description", folder.description},
-            {"folders", std::move(folders)},
-            {"devices", std::move(devices)}};
+        devices.push_back(
+            { { "name", device.name }, { "description", device.description }, { "ip", device.ip },
+                { "username", device.username }, { "password", device.password } });
+    return { { "name", folder.name }, { "description", folder.description },
+        { "folders", std::move(folders) }, { "devices", std::move(devices) } };
 }
 
 json nodeJson(const NumberedNode& node)
 {
     if (node.device)
-        return {{"id", node.id},
-                {"type", "device"},
-                {"name", node.device->name},
-                {"description", node.device->description},
-                {"ip", node.device->ip},
-                {"username", node.device->username},
-                {"password", node.device->password}};
-    return {{"id", node.id},
-            {"type", "folder"},
-            {"name", node.folder->name},
-            {"description", node.folder->description},
-            {"children", node.children}};
+        return { { "id", node.id }, { "type", "device" }, { "name", node.device->name },
+            { "description", node.device->description }, { "ip", node.device->ip },
+            { "username", node.device->username }, { "password", node.device->password } };
+    return { { "id", node.id }, { "type", "folder" }, { "name", node.folder->name },
+        { "description", node.folder->description }, { "children", node.children } };
 }
 
 } // namespace
@@ -85,7 +75,7 @@ json nodeMapJson(const FolderEntry& root)
     json nodes = json::object();
     for (const auto& node : numberNodes(root))
         nodes[node.id] = nodeJson(node);
-    return {{"version", 1}, {"rootId", "root"}, {"nodes", std::move(nodes)}};
+    return { { "version", 1 }, { "rootId", "root" }, { "nodes", std::move(nodes) } };
 }
 
 std::optional<json> documentToStored(const json& document)

@@ -27,17 +27,19 @@ json generatedTree(int variant)
         json children = json::array();
         for (int device = 0; device < 40; ++device) {
             const auto deviceId = folderId + "d" + std::to_string(device);
-            nodes[deviceId] = {{"type", "device"},
-                               {"name", "Tree " + std::to_string(variant) + " device " + std::to_string(device)},
-                               {"ip", "10.0." + std::to_string(folder) + "." + std::to_string(device)},
-                               {"description", std::string(static_cast<std::size_t>(variant) * 7, 'x')}};
+            nodes[deviceId] = { { "type", "device" },
+                { "name", "Tree " + std::to_string(variant) + " device " + std::to_string(device) },
+                { "ip", "10.0." + std::to_string(folder) + "." + std::to_string(device) },
+                { "description", std::string(static_cast<std::size_t>(variant) * 7, 'x') } };
             children.push_back(deviceId);
         }
-        nodes[folderId] = {{"type", "folder"}, {"name", "Folder " + std::to_string(folder)}, {"children", children}};
+        nodes[folderId] = { { "type", "folder" }, { "name", "Folder " + std::to_string(folder) },
+            { "children", children } };
         rootChildren.push_back(folderId);
     }
-    nodes["root"] = {{"type", "folder"}, {"name", "Tree " + std::to_string(variant)}, {"children", rootChildren}};
-    return {{"version", 1}, {"rootId", "root"}, {"nodes", nodes}};
+    nodes["root"] = { { "type", "folder" }, { "name", "Tree " + std::to_string(variant) },
+        { "children", rootChildren } };
+    return { { "version", 1 }, { "rootId", "root" }, { "nodes", nodes } };
 }
 
 [[noreturn]] void saveForever(const SitesStore& store, const std::vector<json>& trees, int first)
@@ -63,7 +65,7 @@ TEST(SettingsCrashSafety, KilledWriterLeavesOldOrNewFileNeverNone)
         trees.push_back(generatedTree(variant));
         storedForms.push_back(*documentToStored(trees.back()));
     }
-    ASSERT_TRUE(store.writeSettings({{"keep", {{"note", "not ours"}}}}));
+    ASSERT_TRUE(store.writeSettings({ { "keep", { { "note", "not ours" } } } }));
     ASSERT_TRUE(store.saveParsedSitesDocument(trees[0]));
 
     std::mt19937 random(12345);

@@ -16,8 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-constexpr std::string_view kDefaultDocument =
-    R"({"nodes":{"root":{"children":[],"description":"","id":"root","name":"Sites","type":"folder"}},"rootId":"root","version":1})";
+constexpr std::string_view kDefaultDocument
+    = R"({"nodes":{"root":{"children":[],"description":"","id":"root","name":"Sites","type":"folder"}},"rootId":"root","version":1})";
 
 // "YYYY-MM-DDTHH:MM:SSZ"
 bool isUtcTimestamp(const std::string& text)
@@ -26,8 +26,9 @@ bool isUtcTimestamp(const std::string& text)
     if (text.size() != shape.size())
         return false;
     for (std::size_t index = 0; index < shape.size(); ++index) {
-        const bool matches = shape[index] == 'd' ? std::isdigit(static_cast<unsigned char>(text[index])) != 0
-                                                 : text[index] == shape[index];
+        const bool matches = shape[index] == 'd'
+            ? std::isdigit(static_cast<unsigned char>(text[index])) != 0
+            : text[index] == shape[index];
         if (!matches)
             return false;
     }
@@ -38,8 +39,9 @@ class SettingsStoreTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder_ = fs::temp_directory_path() / ("settings_store_" + std::to_string(getpid()) + "_"
-                                               + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder_ = fs::temp_directory_path()
+            / ("settings_store_" + std::to_string(getpid()) + "_"
+                + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder_);
         fs::create_directories(folder_);
         path_ = settingsPathIn(folder_);
@@ -53,7 +55,7 @@ protected:
     std::string fileText() const
     {
         std::ifstream in(path_, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
     }
     json fileJson() const { return json::parse(fileText()); }
 
@@ -62,7 +64,9 @@ protected:
         return json::parse(R"({"version":1,"rootId":"root","nodes":{
             "root":{"id":"root","type":"folder","name":"Plant","description":"","children":["f","d"]},
             "f":{"id":"f","type":"folder","name":"Hall","description":"east","children":["d"]},
-            "d":{"id":"d","type":"device","name":")" + deviceName + R"(","description":"","ip":"10.1.1.5","username":"admin","password":"pw\"1"}}})");
+            "d":{"id":"d","type":"device","name":")"
+            + deviceName
+            + R"(","description":"","ip":"10.1.1.5","username":"admin","password":"pw\"1"}}})");
     }
 
     fs::path folder_;
@@ -81,8 +85,8 @@ TEST_F(SettingsStoreTest, MissingEmptyAndCorruptFilesServeTheDefaultTree)
     EXPECT_EQ(store().readSettings(), json::object());
     EXPECT_EQ(store().loadSitesDocument(), kDefaultDocument);
 
-    for (const auto* content : {"{not json", "[]", "\"text\"", R"({"sitesData":{"name":"  "}})",
-                                R"({"sitesData":[1,2]})"}) {
+    for (const auto* content : { "{not json", "[]", "\"text\"", R"({"sitesData":{"name":"  "}})",
+             R"({"sitesData":[1,2]})" }) {
         writeFile(content);
         EXPECT_EQ(store().loadSitesDocument(), kDefaultDocument) << content;
         EXPECT_EQ(fileText(), content) << "a load never rewrites the file";
@@ -110,7 +114,7 @@ TEST_F(SettingsStoreTest, LoadHandsOutFreshIdsAndRoundTrips)
     ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
     const auto loaded = json::parse(store().loadSitesDocument());
     EXPECT_EQ(loaded["nodes"]["root"]["name"], "Plant");
-    EXPECT_EQ(loaded["nodes"]["root"]["children"], json({"folder-1", "device-2"}));
+    EXPECT_EQ(loaded["nodes"]["root"]["children"], json({ "folder-1", "device-2" }));
     EXPECT_EQ(loaded["nodes"]["device-1"]["ip"], "10.1.1.5");
     const auto firstFile = fileText();
     ASSERT_TRUE(store().saveParsedSitesDocument(loaded));
@@ -127,7 +131,7 @@ TEST_F(SettingsStoreTest, NonAsciiTextStaysUtf8)
 TEST_F(SettingsStoreTest, NodeMapStoredByAnEarlierHostIsServedAsIs)
 {
     const auto document = twoLevelDocument();
-    writeFile(json{{"sitesData", document}}.dump());
+    writeFile(json { { "sitesData", document } }.dump());
     EXPECT_EQ(store().loadSitesDocument(), document.dump());
 }
 
@@ -166,7 +170,7 @@ TEST_F(SettingsStoreTest, FileIsWhatTheJsonLibraryWouldWriteForTheWholeObject)
 
     writeFile("");
     ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
-    EXPECT_EQ(fileText(), serializeSettings({{"sitesData", fileJson()["sitesData"]}}));
+    EXPECT_EQ(fileText(), serializeSettings({ { "sitesData", fileJson()["sitesData"] } }));
 }
 
 TEST_F(SettingsStoreTest, UnreadableContentIsReplacedByTheSavedMemberOnly)
@@ -185,13 +189,14 @@ TEST_F(SettingsStoreTest, RefusedDocumentsLeaveTheFileUntouched)
         "a":{"type":"folder","name":"A","children":["r"]}}})");
     const json blankName = json::parse(R"({"version":1,"rootId":"r","nodes":{
         "r":{"type":"folder","name":" \t","children":[]}}})");
-    const json deviceRoot = json::parse(R"({"version":1,"rootId":"r","nodes":{"r":{"type":"device","name":"x"}}})");
+    const json deviceRoot
+        = json::parse(R"({"version":1,"rootId":"r","nodes":{"r":{"type":"device","name":"x"}}})");
 
     EXPECT_FALSE(store().saveParsedSitesDocument(deviceRoot));
     EXPECT_FALSE(fs::exists(path_)) << "a refused save creates no file";
 
     writeFile(original);
-    for (const auto& refused : {cyclic, blankName, deviceRoot, json::array()})
+    for (const auto& refused : { cyclic, blankName, deviceRoot, json::array() })
         EXPECT_FALSE(store().saveParsedSitesDocument(refused)) << refused;
     EXPECT_FALSE(store().saveSitesDocument(std::string_view("{\"version\":1,")));
     EXPECT_FALSE(store().saveSitesDocument(std::string_view("")));
@@ -201,11 +206,12 @@ TEST_F(SettingsStoreTest, RefusedDocumentsLeaveTheFileUntouched)
 
 TEST_F(SettingsStoreTest, PayloadOutcomeCarriesTheReplyText)
 {
-    const auto saved = store().saveSitesDataPayload({{"sitesData", twoLevelDocument()}});
+    const auto saved = store().saveSitesDataPayload({ { "sitesData", twoLevelDocument() } });
     EXPECT_TRUE(saved.success);
     EXPECT_EQ(saved.message, "");
-    for (const json& payload : {json::object(), json{{"sitesData", twoLevelDocument().dump()}},
-                                json{{"sitesData", nullptr}}, json::array()}) {
+    for (const json& payload :
+        { json::object(), json { { "sitesData", twoLevelDocument().dump() } },
+            json { { "sitesData", nullptr } }, json::array() }) {
         const auto outcome = store().saveSitesDataPayload(payload);
         EXPECT_FALSE(outcome.success) << payload;
         EXPECT_EQ(outcome.message, "Invalid or unsaved sites data");
@@ -223,7 +229,8 @@ TEST_F(SettingsStoreTest, MigrationRecordIsReplacedWholeAndReadStrictly)
     EXPECT_TRUE(store().isMigrationDeclined());
     EXPECT_FALSE(store().isMigrationCompleted());
 
-    writeFile(R"({"legacyMigration":{"completed":false,"declined":true,"status":"old","updatedAt":"x","extra":1}})");
+    writeFile(
+        R"({"legacyMigration":{"completed":false,"declined":true,"status":"old","updatedAt":"x","extra":1}})");
     ASSERT_TRUE(store().markMigrationCompleted("Legacy data imported"));
     record = fileJson()["legacyMigration"];
     EXPECT_EQ(record.size(), 4u);
@@ -231,9 +238,8 @@ TEST_F(SettingsStoreTest, MigrationRecordIsReplacedWholeAndReadStrictly)
     EXPECT_TRUE(store().isMigrationCompleted());
     EXPECT_FALSE(store().isMigrationDeclined());
 
-    for (const auto* content : {R"({"legacyMigration":{"completed":"true"}})",
-                                R"({"legacyMigration":{"completed":1}})",
-                                R"({"legacyMigration":true})"}) {
+    for (const auto* content : { R"({"legacyMigration":{"completed":"true"}})",
+             R"({"legacyMigration":{"completed":1}})", R"({"legacyMigration":true})" }) {
         writeFile(content);
         EXPECT_FALSE(store().isMigrationCompleted()) << content;
     }
@@ -306,7 +312,7 @@ TEST_F(SettingsStoreTest, ReplacementKeepsTheFilePermissions)
     fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write);
     ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
     EXPECT_EQ(fs::status(path_).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
+        fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(SettingsStoreTest, SymlinkedTemporaryFileIsNeverWrittenThrough)
@@ -328,7 +334,8 @@ TEST_F(SettingsStoreTest, InterleavedWritersNeverLoseTheFile)
     for (int writer = 0; writer < 3; ++writer)
         writers.emplace_back([this, writer] {
             for (int round = 0; round < kRounds; ++round)
-                ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument("W" + std::to_string(writer))));
+                ASSERT_TRUE(store().saveParsedSitesDocument(
+                    twoLevelDocument("W" + std::to_string(writer))));
         });
     writers.emplace_back([this] {
         for (int round = 0; round < kRounds; ++round)

@@ -11,33 +11,35 @@ using nlohmann::json;
 
 json folderNode(const std::string& id, const std::string& name, json children)
 {
-    return {{"id", id}, {"type", "folder"}, {"name", name}, {"description", ""}, {"children", children}};
+    return { { "id", id }, { "type", "folder" }, { "name", name }, { "description", "" },
+        { "children", children } };
 }
 
 json deviceNode(const std::string& id, const std::string& name, const std::string& ip = "10.0.0.1")
 {
-    return {{"id", id},        {"type", "device"}, {"name", name},    {"description", "d"},
-            {"ip", ip},        {"username", "u"},  {"password", "p"}};
+    return { { "id", id }, { "type", "device" }, { "name", name }, { "description", "d" },
+        { "ip", ip }, { "username", "u" }, { "password", "p" } };
 }
 
 json documentWith(json nodes, const std::string& rootId = "r")
 {
-    return {{"version", 1}, {"rootId", rootId}, {"nodes", nodes}};
+    return { { "version", 1 }, { "rootId", rootId }, { "nodes", nodes } };
 }
 
 json storedDevice(const std::string& name)
 {
-    return {{"name", name}, {"description", ""}, {"ip", "1.2.3.4"}, {"username", ""}, {"password", ""}};
+    return { { "name", name }, { "description", "" }, { "ip", "1.2.3.4" }, { "username", "" },
+        { "password", "" } };
 }
 
 TEST(SitesDocumentHelpers, StringOrFallsBackForMissingAndMistypedMembers)
 {
-    const json value = {{"s", "text"}, {"n", 3}, {"z", nullptr}};
+    const json value = { { "s", "text" }, { "n", 3 }, { "z", nullptr } };
     EXPECT_EQ(stringOr(value, "s", "f"), "text");
     EXPECT_EQ(stringOr(value, "n", "f"), "f");
     EXPECT_EQ(stringOr(value, "z", "f"), "f");
     EXPECT_EQ(stringOr(value, "missing", "f"), "f");
-    EXPECT_EQ(stringOr(json::array({"s"}), "s", "f"), "f");
+    EXPECT_EQ(stringOr(json::array({ "s" }), "s", "f"), "f");
 }
 
 TEST(SitesDocumentHelpers, TrimBlankRemovesOnlySpaceTabCrLf)
@@ -50,14 +52,14 @@ TEST(SitesDocumentHelpers, TrimBlankRemovesOnlySpaceTabCrLf)
 TEST(SitesDocumentHelpers, DefaultDocumentHasExactCompactText)
 {
     EXPECT_EQ(defaultSitesDocument().dump(),
-              R"({"nodes":{"root":{"children":[],"description":"","id":"root","name":"Sites","type":"folder"}},"rootId":"root","version":1})");
+        R"({"nodes":{"root":{"children":[],"description":"","id":"root","name":"Sites","type":"folder"}},"rootId":"root","version":1})");
 }
 
 TEST(SitesDocumentValidation, EnvelopeAndRootFolderAreChecked)
 {
-    const json nodes = {{"r", folderNode("r", "Root", json::array())}};
+    const json nodes = { { "r", folderNode("r", "Root", json::array()) } };
     EXPECT_TRUE(isValidSitesDocument(documentWith(nodes)));
-    for (const json& version : {json(7), json(1.5), json(2u)}) {
+    for (const json& version : { json(7), json(1.5), json(2u) }) {
         auto document = documentWith(nodes);
         document["version"] = version;
         EXPECT_TRUE(isValidSitesDocument(document)) << version;
@@ -81,7 +83,8 @@ TEST(SitesDocumentValidation, EnvelopeAndRootFolderAreChecked)
 
 TEST(SitesDocumentValidation, StoredFormNamesMustNotBeBlank)
 {
-    json stored = {{"name", "Sites"}, {"folders", json::array()}, {"devices", json::array({storedDevice("d")})}};
+    json stored = { { "name", "Sites" }, { "folders", json::array() },
+        { "devices", json::array({ storedDevice("d") }) } };
     EXPECT_TRUE(isValidStoredSites(stored));
     EXPECT_TRUE(isValidStoredSites(json::object()));
 
@@ -89,7 +92,7 @@ TEST(SitesDocumentValidation, StoredFormNamesMustNotBeBlank)
     blankDevice["devices"][0]["name"] = " \t ";
     EXPECT_FALSE(isValidStoredSites(blankDevice));
     auto unnamedFolder = stored;
-    unnamedFolder["folders"].push_back({{"description", "x"}});
+    unnamedFolder["folders"].push_back({ { "description", "x" } });
     EXPECT_FALSE(isValidStoredSites(unnamedFolder));
     auto numberName = stored;
     numberName["name"] = 5;
@@ -112,20 +115,18 @@ TEST(DocumentToStored, CopiesTheTreeAndDropsUnknownMembers)
 {
     auto device = deviceNode("d", "Gateway");
     device["colour"] = "red";
-    const json nodes = {{"r", folderNode("r", "My sites", {"f", "d"})},
-                        {"f", folderNode("f", "Floor 1", json::array())},
-                        {"d", device}};
+    const json nodes = { { "r", folderNode("r", "My sites", { "f", "d" }) },
+        { "f", folderNode("f", "Floor 1", json::array()) }, { "d", device } };
     const auto stored = documentToStored(documentWith(nodes));
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->dump(),
-              R"({"description":"","devices":[{"description":"d","ip":"10.0.0.1","name":"Gateway","password":"p","username":"u"}],"folders":[{"description":"","devices":[],"folders":[],"name":"Floor 1"}],"name":"My sites","schemaVersion":1})");
+        R"({"description":"","devices":[{"description":"d","ip":"10.0.0.1","name":"Gateway","password":"p","username":"u"}],"folders":[{"description":"","devices":[],"folders":[],"name":"Floor 1"}],"name":"My sites","schemaVersion":1})");
 }
 
 TEST(DocumentToStored, SkipsUnusableChildrenButFailsOnBrokenFolders)
 {
-    json nodes = {{"r", folderNode("r", "Root", {"ghost", 42, "other", "d", "d"})},
-                  {"other", {{"type", "lamp"}, {"name", "x"}}},
-                  {"d", deviceNode("d", "Twice")}};
+    json nodes = { { "r", folderNode("r", "Root", { "ghost", 42, "other", "d", "d" }) },
+        { "other", { { "type", "lamp" }, { "name", "x" } } }, { "d", deviceNode("d", "Twice") } };
     nodes["r"].erase("name");
     const auto stored = documentToStored(documentWith(nodes));
     ASSERT_TRUE(stored);
@@ -134,7 +135,7 @@ TEST(DocumentToStored, SkipsUnusableChildrenButFailsOnBrokenFolders)
     EXPECT_EQ((*stored)["folders"].size(), 0u);
 
     nodes["r"]["children"].push_back("f");
-    nodes["f"] = {{"type", "folder"}, {"name", "No children"}};
+    nodes["f"] = { { "type", "folder" }, { "name", "No children" } };
     EXPECT_FALSE(documentToStored(documentWith(nodes)));
 }
 
@@ -144,7 +145,8 @@ TEST(DocumentToStored, FallbackNamesForMistypedNames)
     device["name"] = 12;
     json folder = folderNode("f", "x", json::array());
     folder["name"] = nullptr;
-    const json nodes = {{"r", folderNode("r", "Root", {"f", "d"})}, {"f", folder}, {"d", device}};
+    const json nodes
+        = { { "r", folderNode("r", "Root", { "f", "d" }) }, { "f", folder }, { "d", device } };
     const auto stored = documentToStored(documentWith(nodes));
     ASSERT_TRUE(stored);
     EXPECT_EQ((*stored)["folders"][0]["name"], "Folder");
@@ -153,29 +155,30 @@ TEST(DocumentToStored, FallbackNamesForMistypedNames)
 
 TEST(DocumentToStored, RefusesBlankNamesSoEverySavedTreeLoads)
 {
-    const json blankRoot = {{"r", folderNode("r", "  ", json::array())}};
+    const json blankRoot = { { "r", folderNode("r", "  ", json::array()) } };
     EXPECT_FALSE(documentToStored(documentWith(blankRoot)));
-    const json blankFolder = {{"r", folderNode("r", "Root", {"f"})}, {"f", folderNode("f", "\t", json::array())}};
+    const json blankFolder = { { "r", folderNode("r", "Root", { "f" }) },
+        { "f", folderNode("f", "\t", json::array()) } };
     EXPECT_FALSE(documentToStored(documentWith(blankFolder)));
-    const json blankDevice = {{"r", folderNode("r", "Root", {"d"})}, {"d", deviceNode("d", "")}};
+    const json blankDevice
+        = { { "r", folderNode("r", "Root", { "d" }) }, { "d", deviceNode("d", "") } };
     EXPECT_FALSE(documentToStored(documentWith(blankDevice)));
     // A blank name on a node the tree never reaches does not matter.
-    const json unreachable = {{"r", folderNode("r", "Root", json::array())}, {"d", deviceNode("d", "")}};
+    const json unreachable
+        = { { "r", folderNode("r", "Root", json::array()) }, { "d", deviceNode("d", "") } };
     EXPECT_TRUE(documentToStored(documentWith(unreachable)));
 }
 
 TEST(DocumentToStored, RefusesCyclesAndFoldersListedTwice)
 {
-    const json selfListed = {{"r", folderNode("r", "Root", {"r"})}};
+    const json selfListed = { { "r", folderNode("r", "Root", { "r" }) } };
     EXPECT_FALSE(documentToStored(documentWith(selfListed)));
-    const json ancestorListed = {{"r", folderNode("r", "Root", {"a"})},
-                                 {"a", folderNode("a", "A", {"b"})},
-                                 {"b", folderNode("b", "B", {"a"})}};
+    const json ancestorListed = { { "r", folderNode("r", "Root", { "a" }) },
+        { "a", folderNode("a", "A", { "b" }) }, { "b", folderNode("b", "B", { "a" }) } };
     EXPECT_FALSE(documentToStored(documentWith(ancestorListed)));
-    const json sharedFolder = {{"r", folderNode("r", "Root", {"a", "b"})},
-                               {"a", folderNode("a", "A", {"s"})},
-                               {"b", folderNode("b", "B", {"s"})},
-                               {"s", folderNode("s", "Shared", json::array())}};
+    const json sharedFolder = { { "r", folderNode("r", "Root", { "a", "b" }) },
+        { "a", folderNode("a", "A", { "s" }) }, { "b", folderNode("b", "B", { "s" }) },
+        { "s", folderNode("s", "Shared", json::array()) } };
     EXPECT_FALSE(documentToStored(documentWith(sharedFolder)));
 }
 
@@ -185,7 +188,8 @@ json chainOfFolders(std::size_t depth)
     json nodes = json::object();
     for (std::size_t level = 0; level <= depth; ++level) {
         const auto id = "f" + std::to_string(level);
-        const json children = level < depth ? json::array({"f" + std::to_string(level + 1)}) : json::array();
+        const json children
+            = level < depth ? json::array({ "f" + std::to_string(level + 1) }) : json::array();
         nodes[id] = folderNode(id, "Level", children);
     }
     return documentWith(nodes, "f0");
@@ -199,26 +203,27 @@ TEST(DocumentToStored, DepthLimitHoldsOnBothSides)
     EXPECT_FALSE(documentToStored(chainOfFolders(kMaxFolderDepth + 1)));
     EXPECT_FALSE(documentToStored(chainOfFolders(100000)));
 
-    json tooDeep = {{"name", "Level"}};
+    json tooDeep = { { "name", "Level" } };
     for (std::size_t level = 0; level < kMaxFolderDepth + 1; ++level)
-        tooDeep = {{"name", "Level"}, {"folders", json::array({std::move(tooDeep)})}};
+        tooDeep = { { "name", "Level" }, { "folders", json::array({ std::move(tooDeep) }) } };
     EXPECT_FALSE(isValidStoredSites(tooDeep));
 }
 
 TEST(StoredToDocument, NumbersFoldersPreOrderAndDevicesInWalkOrder)
 {
     const json stored = {
-        {"folders", json::array({{{"name", "A"}, {"devices", json::array({storedDevice("d1")})}},
-                                 {{"name", "B"}}})},
-        {"devices", json::array({storedDevice("d0")})},
+        { "folders",
+            json::array({ { { "name", "A" }, { "devices", json::array({ storedDevice("d1") }) } },
+                { { "name", "B" } } }) },
+        { "devices", json::array({ storedDevice("d0") }) },
     };
     const auto document = storedToDocument(stored);
     ASSERT_TRUE(document);
     const auto& nodes = (*document)["nodes"];
     EXPECT_EQ(nodes["root"]["name"], "Sites");
-    EXPECT_EQ(nodes["root"]["children"], json({"folder-1", "folder-2", "device-2"}));
+    EXPECT_EQ(nodes["root"]["children"], json({ "folder-1", "folder-2", "device-2" }));
     EXPECT_EQ(nodes["folder-1"]["name"], "A");
-    EXPECT_EQ(nodes["folder-1"]["children"], json({"device-1"}));
+    EXPECT_EQ(nodes["folder-1"]["children"], json({ "device-1" }));
     EXPECT_EQ(nodes["device-1"]["name"], "d1");
     EXPECT_EQ(nodes["device-2"]["name"], "d0");
     EXPECT_EQ(nodes["folder-2"]["children"], json::array());
@@ -227,14 +232,14 @@ TEST(StoredToDocument, NumbersFoldersPreOrderAndDevicesInWalkOrder)
 
 TEST(StoredToDocument, NullTextsBecomeEmptyAndBlankNamesReject)
 {
-    const json stored = {{"name", "Mine"},
-                         {"description", nullptr},
-                         {"devices", json::array({{{"name", "d"}, {"ip", nullptr}, {"password", nullptr}}})}};
+    const json stored = { { "name", "Mine" }, { "description", nullptr },
+        { "devices",
+            json::array({ { { "name", "d" }, { "ip", nullptr }, { "password", nullptr } } }) } };
     const auto document = storedToDocument(stored);
     ASSERT_TRUE(document);
     EXPECT_EQ((*document)["nodes"]["root"]["description"], "");
     EXPECT_EQ((*document)["nodes"]["device-1"].dump(),
-              R"({"description":"","id":"device-1","ip":"","name":"d","password":"","type":"device","username":""})");
+        R"({"description":"","id":"device-1","ip":"","name":"d","password":"","type":"device","username":""})");
 
     auto blank = stored;
     blank["devices"][0]["name"] = "  \t";
@@ -243,13 +248,12 @@ TEST(StoredToDocument, NullTextsBecomeEmptyAndBlankNamesReject)
 
 TEST(SitesRoundTrip, FoldersComeBeforeDevicesAfterSaveAndLoad)
 {
-    const json nodes = {{"r", folderNode("r", "Root", {"x"})},
-                        {"x", folderNode("x", "Mixed", {"d", "f"})},
-                        {"d", deviceNode("d", "Dev")},
-                        {"f", folderNode("f", "Sub", json::array())}};
+    const json nodes = { { "r", folderNode("r", "Root", { "x" }) },
+        { "x", folderNode("x", "Mixed", { "d", "f" }) }, { "d", deviceNode("d", "Dev") },
+        { "f", folderNode("f", "Sub", json::array()) } };
     const auto document = storedToDocument(*documentToStored(documentWith(nodes)));
     ASSERT_TRUE(document);
-    EXPECT_EQ((*document)["nodes"]["folder-1"]["children"], json({"folder-2", "device-1"}));
+    EXPECT_EQ((*document)["nodes"]["folder-1"]["children"], json({ "folder-2", "device-1" }));
 }
 
 // Random node maps, including the faults a buggy UI could send: every map the save accepts
@@ -262,8 +266,9 @@ json randomNodeMap(std::mt19937& random)
     for (int index = 0; index < nodeCount; ++index) {
         const auto id = "n" + std::to_string(index);
         const bool folder = index == 0 || pick(3) == 0;
-        const std::string names[] = {"Name", " ", "Ünïcode ✓", "", "tab\tinside"};
-        json node = folder ? folderNode(id, names[pick(5)], json::array()) : deviceNode(id, names[pick(5)]);
+        const std::string names[] = { "Name", " ", "Ünïcode ✓", "", "tab\tinside" };
+        json node = folder ? folderNode(id, names[pick(5)], json::array())
+                           : deviceNode(id, names[pick(5)]);
         if (folder)
             for (int child = pick(4); child > 0; --child)
                 node["children"].push_back("n" + std::to_string(pick(nodeCount + 2)));

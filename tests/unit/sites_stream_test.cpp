@@ -17,26 +17,28 @@ using nlohmann::json;
 
 class RandomSites {
 public:
-    explicit RandomSites(unsigned seed) : random_(seed) { }
+    explicit RandomSites(unsigned seed)
+        : random_(seed)
+    {
+    }
 
     int pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random_); }
 
     std::string text()
     {
-        static const std::string samples[] = {"Hall", "", "  ", "Süd ✓", "quote\" back\\slash",
-                                              "line\nbreak\ttab", std::string("nul\0in", 6), "\x01\x1f\x7f",
-                                              "𝄞 clef"};
+        static const std::string samples[] = { "Hall", "", "  ", "Süd ✓", "quote\" back\\slash",
+            "line\nbreak\ttab", std::string("nul\0in", 6), "\x01\x1f\x7f", "𝄞 clef" };
         return samples[pick(9)];
     }
 
     FolderEntry tree(int depth = 0)
     {
-        FolderEntry folder{nonBlank(), text(), {}, {}};
+        FolderEntry folder { nonBlank(), text(), {}, {} };
         const int folders = depth < 4 ? pick(4) : 0;
         for (int index = 0; index < folders; ++index)
             folder.folders.push_back(tree(depth + 1));
         for (int index = pick(4); index > 0; --index)
-            folder.devices.push_back({nonBlank(), text(), text(), text(), text()});
+            folder.devices.push_back({ nonBlank(), text(), text(), text(), text() });
         return folder;
     }
 
@@ -44,14 +46,22 @@ public:
     json anyValue(int depth = 0)
     {
         switch (pick(depth < 2 ? 8 : 5)) {
-        case 0: return nullptr;
-        case 1: return pick(2) == 0;
-        case 2: return pick(100) - 50;
-        case 3: return 2.5;
-        case 4: return text();
-        case 5: return json::array({anyValue(depth + 1), text()});
-        case 6: return json{{"name", text()}, {"x", anyValue(depth + 1)}};
-        default: return json::object();
+        case 0:
+            return nullptr;
+        case 1:
+            return pick(2) == 0;
+        case 2:
+            return pick(100) - 50;
+        case 3:
+            return 2.5;
+        case 4:
+            return text();
+        case 5:
+            return json::array({ anyValue(depth + 1), text() });
+        case 6:
+            return json { { "name", text() }, { "x", anyValue(depth + 1) } };
+        default:
+            return json::object();
         }
     }
 
@@ -62,26 +72,30 @@ public:
         json nodes = json::object();
         for (int index = 0; index < count; ++index) {
             const auto id = "n" + std::to_string(index);
-            json node = {{"id", id}, {"type", index == 0 || pick(3) == 0 ? "folder" : "device"}, {"name", text()}};
+            json node = { { "id", id },
+                { "type", index == 0 || pick(3) == 0 ? "folder" : "device" }, { "name", text() } };
             node["children"] = json::array();
             for (int child = pick(4); child > 0; --child)
                 node["children"].push_back("n" + std::to_string(pick(count + 1)));
-            for (const char* key : {"description", "ip", "username", "password"})
+            for (const char* key : { "description", "ip", "username", "password" })
                 if (pick(3) > 0)
                     node[key] = text();
             if (pick(6) == 0)
-                node[pickKey({"type", "name", "children", "ip", "expanded"})] = anyValue();
+                node[pickKey({ "type", "name", "children", "ip", "expanded" })] = anyValue();
             if (pick(5) == 0)
-                node.erase(pickKey({"type", "name", "children"}));
+                node.erase(pickKey({ "type", "name", "children" }));
             nodes[id] = pick(15) == 0 ? anyValue() : node;
         }
-        json document = {{"version", 1}, {"rootId", "n0"}, {"nodes", nodes}};
+        json document = { { "version", 1 }, { "rootId", "n0" }, { "nodes", nodes } };
         if (pick(8) == 0)
-            document[pickKey({"version", "rootId", "nodes", "extra"})] = anyValue();
+            document[pickKey({ "version", "rootId", "nodes", "extra" })] = anyValue();
         return document;
     }
 
-    std::string pickKey(std::initializer_list<const char*> keys) { return *(keys.begin() + pick(static_cast<int>(keys.size()))); }
+    std::string pickKey(std::initializer_list<const char*> keys)
+    {
+        return *(keys.begin() + pick(static_cast<int>(keys.size())));
+    }
 
 private:
     std::string nonBlank()
@@ -108,7 +122,8 @@ TEST(SitesText, StringsAreEscapedAsTheJsonLibraryDoes)
 
 TEST(SitesText, InvalidUtf8IsReplacedSoTheTextStaysParsable)
 {
-    for (const std::string bad : {"\xff", "a\xc3", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xc0\xaf", "\xe2\x82"}) {
+    for (const std::string bad :
+        { "\xff", "a\xc3", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xc0\xaf", "\xe2\x82" }) {
         std::string out;
         appendJsonString(out, bad);
         const auto parsed = json::parse(out, nullptr, false);
@@ -163,24 +178,28 @@ TEST(SitesStream, TheUsualShapesAreStreamedBothWays)
 
 TEST(SitesStream, NodeMapReaderGivesUpOnRepeatedKeysAndBrokenText)
 {
-    const std::string valid = R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","children":[]}}})";
+    const std::string valid
+        = R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","children":[]}}})";
     ASSERT_TRUE(streamNodeMap(valid));
-    for (const auto* text : {
-             R"({"version":1,"rootId":"r","rootId":"r","nodes":{"r":{"type":"folder","children":[]}}})",
-             R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","type":"folder","children":[]}}})",
-             R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","children":[]},"r":{}}})",
-             R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","children":[1]}}})",
-             R"({"version":"1","rootId":"r","nodes":{"r":{"type":"folder","children":[]}}})",
-             R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","children":[]}}} x)",
-             R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","children":[]})",
-             R"([1])", R"("text")", "",
-         })
+    for (const auto* text :
+        {
+            R"({"version":1,"rootId":"r","rootId":"r","nodes":{"r":{"type":"folder","children":[]}}})",
+            R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","type":"folder","children":[]}}})",
+            R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","children":[]},"r":{}}})",
+            R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","children":[1]}}})",
+            R"({"version":"1","rootId":"r","nodes":{"r":{"type":"folder","children":[]}}})",
+            R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","children":[]}}} x)",
+            R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","children":[]})",
+            R"([1])",
+            R"("text")",
+            "",
+        })
         EXPECT_FALSE(streamNodeMap(text)) << text;
 }
 
 std::string settingsTextAround(const json& sites, RandomSites& random)
 {
-    json settings = {{"sitesData", sites}};
+    json settings = { { "sitesData", sites } };
     if (random.pick(2) == 0)
         settings["other"] = random.anyValue();
     return settings.dump(random.pick(2) == 0 ? -1 : 2);
@@ -193,11 +212,22 @@ TEST(SitesStream, StoredReaderAgreesWithTheGeneralPath)
     for (int round = 0; round < 2000; ++round) {
         json sites = storedJson(random.tree());
         switch (random.pick(6)) {
-        case 0: sites["folders"].push_back(random.anyValue()); break;
-        case 1: sites["devices"].push_back({{"name", random.text()}, {"ip", random.anyValue()}}); break;
-        case 2: sites[random.pickKey({"name", "description", "schemaVersion", "folders", "extra"})] = random.anyValue(); break;
-        case 3: sites.erase(random.pickKey({"name", "description", "schemaVersion", "folders", "devices"})); break;
-        default: break;
+        case 0:
+            sites["folders"].push_back(random.anyValue());
+            break;
+        case 1:
+            sites["devices"].push_back({ { "name", random.text() }, { "ip", random.anyValue() } });
+            break;
+        case 2:
+            sites[random.pickKey({ "name", "description", "schemaVersion", "folders", "extra" })]
+                = random.anyValue();
+            break;
+        case 3:
+            sites.erase(
+                random.pickKey({ "name", "description", "schemaVersion", "folders", "devices" }));
+            break;
+        default:
+            break;
         }
         const auto text = settingsTextAround(sites, random);
         const auto fast = streamStoredSites(text);
@@ -216,22 +246,27 @@ TEST(SitesStream, StoredReaderLeavesNodeMapsAndOddSettingsToTheGeneralPath)
              R"({"sitesData":{"version":1,"rootId":"root","nodes":{}}})",
              R"({"sitesData":{"name":"S"},"sitesData":{"name":"T"}})",
              R"({"sitesData":{"name":"S","name":"T"}})",
-             R"({"sitesData":[]})", R"({"other":1})", R"([])", R"(3)", R"({"sitesData":{"name":"S"})",
+             R"({"sitesData":[]})",
+             R"({"other":1})",
+             R"([])",
+             R"(3)",
+             R"({"sitesData":{"name":"S"})",
          })
         EXPECT_FALSE(streamStoredSites(text)) << text;
 }
 
 TEST(SitesStream, DeepTreesStopAtTheDepthLimit)
 {
-    json sites = {{"name", "leaf"}};
+    json sites = { { "name", "leaf" } };
     for (std::size_t level = 0; level < kMaxFolderDepth; ++level)
-        sites = {{"name", "level"}, {"folders", json::array({std::move(sites)})}};
-    EXPECT_TRUE(streamStoredSites(json{{"sitesData", sites}}.dump()));
-    sites = {{"name", "level"}, {"folders", json::array({std::move(sites)})}};
-    EXPECT_FALSE(streamStoredSites(json{{"sitesData", sites}}.dump()));
+        sites = { { "name", "level" }, { "folders", json::array({ std::move(sites) }) } };
+    EXPECT_TRUE(streamStoredSites(json { { "sitesData", sites } }.dump()));
+    sites = { { "name", "level" }, { "folders", json::array({ std::move(sites) }) } };
+    EXPECT_FALSE(streamStoredSites(json { { "sitesData", sites } }.dump()));
     EXPECT_FALSE(folderTreeFromJson(sites));
 
-    const std::string deepText = "{\"sitesData\":" + std::string(200000, '[') + std::string(200000, ']') + "}";
+    const std::string deepText
+        = "{\"sitesData\":" + std::string(200000, '[') + std::string(200000, ']') + "}";
     EXPECT_FALSE(streamStoredSites(deepText));
 }
 
@@ -240,9 +275,11 @@ TEST(SitesStream, CorruptedTextsAreReadSafely)
 {
     RandomSites random(17);
     for (int round = 0; round < 3000; ++round) {
-        auto text = round % 2 == 0 ? random.nodeMap().dump() : settingsTextAround(storedJson(random.tree()), random);
+        auto text = round % 2 == 0 ? random.nodeMap().dump()
+                                   : settingsTextAround(storedJson(random.tree()), random);
         for (int flips = 1 + random.pick(3); flips > 0; --flips)
-            text[static_cast<std::size_t>(random.pick(static_cast<int>(text.size())))] = "{}[]\",:\\0x "[random.pick(12)];
+            text[static_cast<std::size_t>(random.pick(static_cast<int>(text.size())))]
+                = "{}[]\",:\\0x "[random.pick(12)];
         const auto parsed = json::parse(text, nullptr, false);
         if (const auto map = streamNodeMap(text)) {
             ASSERT_EQ(map, nodeMapFromJson(parsed)) << text;
