@@ -4,6 +4,10 @@
 #include "host/bridge/host_records.h"
 #include "host/bridge/host_services.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -62,18 +66,35 @@ private:
     }
 };
 
-// Keeps posted records until the test delivers them, like a main loop that has not run yet.
+// Keeps posted records until the test takes them, like a main loop that has not run yet.
+// Workers post from their own threads.
 class FakeHostMessagePoster final : public HostMessagePoster {
 public:
     bool postHostMessage(HostMessageId id, void* record) override
     {
-        if (!accepts)
-            return false;
-        posted.emplace_back(id, record);
-        return true;
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++attempts_;
+        if (accepts)
+            posted_.emplace_back(id, record);
+        changed_.notify_all();
+        return accepts;
     }
-    std::vector<std::pair<HostMessageId, void*>> posted;
-    bool accepts = true;
+
+    // Waits (at most a minute) until `count` posts were attempted, then takes what was posted.
+    std::vector<std::pair<HostMessageId, void*>> takeAfterAttempts(size_t count)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_for(lock, std::chrono::minutes(1), [&] { return attempts_ >= count; });
+        return std::exchange(posted_, {});
+    }
+
+    std::atomic<bool> accepts = true;
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    size_t attempts_ = 0;
+    std::vector<std::pair<HostMessageId, void*>> posted_;
 };
 
 } // namespace kovrkit::testing

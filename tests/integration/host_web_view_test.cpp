@@ -205,6 +205,74 @@ TEST(HostWebView, PackagedFolderIsServedUnderItsSchemeAndNothingOutside)
     EXPECT_EQ(results["sitesRoot"], "root");
 }
 
+// Drives the real page through its own buttons and fields, the way a technician would, and
+// leaves the result on disk: the saved tree in "settings.json" and the exported CSV.
+const char* kPageDriver = R"JS(
+(function () {
+  function $(id) { return document.getElementById(id); }
+  function statusIs(text) { return function () { return $('status').textContent.indexOf(text) === 0; }; }
+  function until(condition) {
+    return new Promise(function (resolve) {
+      (function poll() { if (condition()) resolve(); else setTimeout(poll, 50); })();
+    });
+  }
+  function edit(fields) {
+    Object.keys(fields).forEach(function (name) { $('field-' + name).value = fields[name]; });
+    $('details').requestSubmit();
+  }
+  var steps = [
+    [function () {}, statusIs('Sites loaded')],
+    [function () { $('add-folder').click(); }, statusIs('Folder added')],
+    [function () { edit({ name: 'Hall B', description: 'second floor' }); }, statusIs('Changes saved')],
+    [function () { $('add-device').click(); }, statusIs('Device added')],
+    [function () { edit({ name: 'Gate B1', ip: '10.1.1.1', username: 'admin', password: 'pw' }); }, statusIs('Changes saved')],
+    [function () { $('add-device').click(); }, statusIs('Device added')],
+    [function () { $('delete').click(); $('delete').click(); }, statusIs('Device deleted')],
+    [function () { edit({ name: ' \t ' }); }, statusIs('A name cannot be blank')],
+    [function () { $('export-csv').click(); }, statusIs('CSV exported')]
+  ];
+  window.addEventListener('load', function () {
+    steps.reduce(function (done, step) {
+      return done.then(function () { step[0](); return until(step[1]); });
+    }, Promise.resolve());
+  });
+})();
+)JS";
+
+void copyFolder(const fs::path& from, const fs::path& to)
+{
+    fs::copy(from, to, fs::copy_options::recursive);
+}
+
+TEST(HostWebView, RealUiEditsAndSavesTheTree)
+{
+    TempFolder folder;
+    const char* source = std::getenv("KOVRU_SOURCE_DIR");
+    ASSERT_NE(source, nullptr);
+    copyFolder(fs::path(source) / "ui", folder.path() / "ui");
+    folder.write("ui/driver.js", kPageDriver);
+    std::string page = folder.read("ui/index.html");
+    page.replace(page.find("</head>"), 7, "<script src=\"driver.js\"></script></head>");
+    folder.write("ui/index.html", page);
+    folder.write("answers.json", json({ folder.file("plant") }).dump());
+
+    HostProcess host(folder.path().string(), {}, { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json") });
+    ASSERT_TRUE(host.started());
+    ASSERT_TRUE(waitForFile(folder.file("plant.csv"), 120));
+    EXPECT_EQ(host.stop(), 0);
+
+    json stored = json::parse(folder.read("settings.json"))["sitesData"];
+    EXPECT_EQ(stored["name"], "Sites");
+    ASSERT_EQ(stored["folders"].size(), 1u);
+    json hall = stored["folders"][0];
+    EXPECT_EQ(hall["name"], "Hall B");
+    EXPECT_EQ(hall["description"], "second floor");
+    ASSERT_EQ(hall["devices"].size(), 1u);
+    EXPECT_EQ(hall["devices"][0],
+        json::parse(R"({"description":"","ip":"10.1.1.1","name":"Gate B1","password":"pw","username":"admin"})"));
+    EXPECT_EQ(folder.read("plant.csv"), "folder,name,description,ip,username,password\r\nHall B,Gate B1,,10.1.1.1,admin,pw\r\n");
+}
+
 // The real UI folder, shown with a stored tree; the screenshot lands in the build folder.
 TEST(HostWebView, RealUiShowsTheSitesTree)
 {

@@ -13,9 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 using namespace kovrkit;
 using namespace kovrkit::testing;
@@ -181,17 +179,14 @@ protected:
         bridge.onWebMessage("kovrkit://app/", R"({"command":"ui_ready"})");
     }
 
-    void deliverPostedRecords(size_t expected)
+    // Hands the records to the bridge as the main loop would, once `attempts` posts were made
+    // in all.
+    void deliverPostedRecords(size_t attempts, size_t expected)
     {
-        for (int wait = 0; wait < 500; ++wait) {
-            if (poster.posted.size() >= expected)
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        ASSERT_EQ(poster.posted.size(), expected);
-        for (auto [id, record] : poster.posted)
+        auto posted = poster.takeAfterAttempts(attempts);
+        ASSERT_EQ(posted.size(), expected);
+        for (auto [id, record] : posted)
             EXPECT_TRUE(bridge.handleHostMessage(id, record));
-        poster.posted.clear();
     }
 
     AppIdentity identity;
@@ -219,13 +214,13 @@ TEST_F(UnavailableActionsTest, BatchesAreDeduplicatedAndSummarised)
 TEST_F(UnavailableActionsTest, StatusResultsArriveThroughPostedRecords)
 {
     bridge.onWebMessage("kovrkit://app/", R"({"command":"native_actionGetStatus","payload":{"ipsCsv":"x, y ,x"}})");
-    deliverPostedRecords(3);
+    deliverPostedRecords(3, 3);
     ASSERT_EQ(view.commands(), std::vector<std::string>({ "nativeActionResult", "nativeActionResult", "nativeActionBatchSummary" }));
     EXPECT_EQ(view.payloadAt(1)["deviceIp"], "y");
     EXPECT_EQ(view.payloadAt(2)["total"], 2);
 
     bridge.onWebMessage("kovrkit://app/", R"({"command":"native_actionGetStatus","payload":{"ip":""}})");
-    deliverPostedRecords(1);
+    deliverPostedRecords(4, 1);
     EXPECT_EQ(view.payloadAt(3)["message"], "Missing device IP");
 }
 
@@ -233,8 +228,7 @@ TEST_F(UnavailableActionsTest, RefusedPostsFreeTheirRecords)
 {
     poster.accepts = false;
     bridge.onWebMessage("kovrkit://app/", R"({"command":"native_actionGetStatus","payload":{"ipsCsv":"x,y"}})");
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_TRUE(poster.posted.empty());
+    EXPECT_TRUE(poster.takeAfterAttempts(3).empty());
     EXPECT_TRUE(view.posted.empty());
 }
 
