@@ -112,6 +112,8 @@ private:
             ++skipDepth_;
             return true;
         }
+        if (open_.size() >= kMaxSettingsNesting)
+            return false;
         const bool skipped = skipNext_;
         json* placed = place(std::move(container));
         if (skipped)
@@ -141,7 +143,7 @@ private:
 json settingsWithout(const std::filesystem::path& settingsPath, const std::string& key)
 {
     const auto text = readSettingsText(settingsPath);
-    if (!text || text->empty() || nestsDeeperThan(*text, kMaxSettingsNesting))
+    if (!text || text->empty())
         return json::object();
     SettingsWithoutMember handler(key);
     if (!json::sax_parse(*text, &handler) || !handler.settings.is_object())
