@@ -210,14 +210,17 @@ void Transfer::serve_write(const TftpRequest& request)
         }
         image.insert(image.end(), packet->payload.begin(), packet->payload.end());
         reply = tftp_ack(packet->block);
+        const bool last_block = packet->payload.size() < terms.block_size;
+        // Stored before the last ACK: a client acts on the upload as soon as it has it.
+        if (last_block)
+            controller_.store_upload(std::move(image));
         send_packet(reply);
-        if (packet->payload.size() < terms.block_size)
+        if (last_block)
             break;
         ++expected;
     }
     if (stopping_)
         return;
-    controller_.store_upload(std::move(image));
     // Linger for one time-out in case the last ACK was lost and the client sends again.
     while (std::optional<TftpPacket> late = receive(terms.timeout)) {
         if (late->opcode == TftpOpcode::data)
