@@ -44,6 +44,8 @@ TEST(SimFaults, BrokenStatusAnswersFailGetStatus)
             EXPECT_FALSE(contains(run.out, "model_name="));
         }
     }
+    // The simulator survives every fault and ends cleanly.
+    EXPECT_EQ(sim.stop(), 0);
 }
 
 TEST(SimFaults, ItemAnswersWithoutStatusFileOrCutShortAreVisible)
@@ -127,7 +129,7 @@ TEST(SimState, RestoredFilesSurviveARestart)
     ASSERT_EQ(reader.find("/etc/config/views/views7.bin"), tar_success);
     ASSERT_EQ(reader.read_data(data), tar_success);
     EXPECT_EQ(std::vector<std::uint8_t>(data.begin(), data.end()), views);
-    second.stop();
+    EXPECT_EQ(second.stop(), 0);
     std::filesystem::remove_all(folder);
 }
 

@@ -175,6 +175,7 @@ TEST(ImagePush, FirmwareUpgradeTakesModelAndVersionFromTheImage)
     EXPECT_EQ(request_d2fw_upgrade(base_url(sim.address()), digest_of(device_firmware),
                                    device_firmware.size()),
               2);
+    EXPECT_EQ(sim.stop(), 0);
 }
 
 TEST(FlashRead, IntoMemoryAndIntoAFile)
