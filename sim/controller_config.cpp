@@ -130,6 +130,8 @@ bool apply_setting(std::string_view key, std::string_view value, ControllerConfi
                config.flash_size <= 64u * 1024 * 1024;
     if (key == "tftp_timeout_ms")
         return parse_number(value, config.tftp_timeout_ms) && config.tftp_timeout_ms > 0;
+    if (key == "tftp_tsize")
+        return parse_flag(value, config.tftp_tsize);
     if (key == "tftp_retries")
         return parse_number(value, config.tftp_retries) && config.tftp_retries > 0;
     return apply_fault(key, value, config.faults, known);
@@ -260,7 +262,8 @@ SETTINGS are key=value pairs separated by commas, for example
 
 Controller keys: ip, port (0 = free port), model (VELDIR-1..VELDIR-4), firmware,
   serial, mac, hostname, flash_size (bytes of flashraw.bin and flashfs.bin),
-  tftp_timeout_ms (retransmission time-out), tftp_retries.
+  tftp_timeout_ms (retransmission time-out), tftp_retries,
+  tftp_tsize (0: read requests get no transfer size).
 Fault keys: latency_ms, fail_first (first N attempts of each item get no answer),
   fail_items (item names separated by '|'), no_status_txt, truncated, empty,
   http_error (status code), http_drop, no_model_name, tftp_loss (0..1),

@@ -40,6 +40,7 @@ struct ControllerConfig {
     std::size_t flash_size = 2 * 1024 * 1024;
     int tftp_timeout_ms = 1000;
     int tftp_retries = 5;
+    bool tftp_tsize = true; // answers the transfer-size option of read requests
     FaultSettings faults;
 };
 

@@ -42,9 +42,10 @@ struct Negotiation {
 
 // Unknown options and out-of-range values are left out of the OACK, as RFC 2347 allows.
 Negotiation negotiate(const TftpRequest& request, std::uint64_t file_size,
-                      std::chrono::milliseconds default_timeout)
+                      const ControllerConfig& config)
 {
     Negotiation result;
+    std::chrono::milliseconds default_timeout(config.tftp_timeout_ms);
     result.timeout = default_timeout;
     for (const auto& [name, value] : request.options) {
         std::optional<std::uint64_t> number = parse_unsigned(value);
@@ -55,6 +56,8 @@ Negotiation negotiate(const TftpRequest& request, std::uint64_t file_size,
             result.accepted.emplace_back(name, std::to_string(result.block_size));
         } else if (name == "tsize") {
             bool reading = request.opcode == TftpOpcode::rrq;
+            if (reading && !config.tftp_tsize)
+                continue;
             if (!reading)
                 result.announced_size = *number;
             result.accepted.emplace_back(name, std::to_string(reading ? file_size : *number));
@@ -153,8 +156,7 @@ private:
 void Transfer::serve_read(const TftpRequest& request, const std::vector<std::uint8_t>& file)
 {
     const ControllerConfig& config = controller_.config();
-    Negotiation terms =
-        negotiate(request, file.size(), std::chrono::milliseconds(config.tftp_timeout_ms));
+    Negotiation terms = negotiate(request, file.size(), config);
     if (!terms.accepted.empty() &&
         !send_until_acknowledged(tftp_oack(terms.accepted), 0, terms.timeout))
         return;
@@ -175,7 +177,7 @@ void Transfer::serve_read(const TftpRequest& request, const std::vector<std::uin
 void Transfer::serve_write(const TftpRequest& request)
 {
     const ControllerConfig& config = controller_.config();
-    Negotiation terms = negotiate(request, 0, std::chrono::milliseconds(config.tftp_timeout_ms));
+    Negotiation terms = negotiate(request, 0, config);
     if (terms.announced_size && *terms.announced_size > upload_size_limit) {
         send_error(TftpErrorCode::disk_full, "Image too large");
         return;

@@ -210,6 +210,24 @@ TEST(FlashRead, IntoMemoryAndIntoAFile)
               2);
 }
 
+// Without an announced size the bar follows the expected 2 MiB and stops where the file ends.
+TEST(FlashRead, ProgressFollowsTheExpectedSizeWhenNoneIsAnnounced)
+{
+    SimProcess sim({"tftp_tsize=0,flash_size=1048576"});
+    ASSERT_TRUE(sim.ready());
+    TransportLogSink log;
+    MemoryBuffer flash_fs;
+    ASSERT_EQ(tftp_read_memory(sim.address(), "flashfs.bin", flash_image_size, flash_fs), 0);
+    EXPECT_EQ(flash_fs.size(), 1048576u);
+    ASSERT_FALSE(log.progress.empty());
+    EXPECT_EQ(log.progress.back(), 50);
+    EXPECT_TRUE(std::is_sorted(log.progress.begin(), log.progress.end()));
+
+    log.progress.clear();
+    ASSERT_EQ(tftp_read_memory(sim.address(), "flashfs.bin", 0, flash_fs), 0);
+    EXPECT_EQ(log.progress.back(), 100);
+}
+
 TEST(FlashRead, RefusedArgumentsAndFailedReadsLeaveNoFile)
 {
     SimProcess sim({"tftp_fail_first=5"});
