@@ -214,5 +214,32 @@ TEST(TarImage, GnuTarListsAndExtractsWhatWeWrite)
     EXPECT_EQ(content.output.substr(content.output.size() - 3), "abc");
 }
 
+TEST(TarImage, ReadsImagesGnuTarWrites)
+{
+    testing::ScratchFolder folder;
+    testing::write_bytes(folder.file("status.txt"), bytes_of(R"({"model_name":"VELDIR-1"})"));
+    testing::write_bytes(folder.file("dali3.bin"), std::vector<std::uint8_t>(1000, 7));
+    std::filesystem::permissions(folder.file("dali3.bin"), std::filesystem::perms(0644));
+    for (const char* format : {"ustar", "gnu", "v7"}) {
+        auto made = testing::run_command("tar --format=" + std::string(format) + " -C " +
+                                         folder.path() + " -cf " + folder.file("made.tar") +
+                                         " dali3.bin status.txt");
+        ASSERT_EQ(made.exit_status, 0) << made.output;
+        auto image = testing::read_bytes(folder.file("made.tar"));
+        TarImageReader reader(image);
+        int files = 0;
+        int result = reader.open();
+        for (; result == tar_success; result = reader.next())
+            ++files;
+        EXPECT_EQ(result, tar_null_record) << format;
+        EXPECT_EQ(files, 2) << format;
+        ASSERT_EQ(reader.find("dali3.bin"), tar_success) << format;
+        std::span<const std::uint8_t> data;
+        ASSERT_EQ(reader.read_data(data), tar_success);
+        EXPECT_EQ(data.size(), 1000u);
+        EXPECT_EQ(reader.header().mode & 0777, 0644u) << format;
+    }
+}
+
 } // namespace
 } // namespace kovru
