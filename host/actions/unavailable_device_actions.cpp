@@ -34,7 +34,8 @@ void UnavailableDeviceActions::runSingle(const std::string& action, const std::s
     bridge_.postActionResult(action, false, -1, kActionUnavailableMessage, address, "");
 }
 
-void UnavailableDeviceActions::runBatch(const std::string& action, const std::vector<std::string>& addresses)
+void UnavailableDeviceActions::runBatch(
+    const std::string& action, const std::vector<std::string>& addresses)
 {
     std::vector<std::string> devices = uniqueDeviceList(addresses);
     if (devices.empty()) {
@@ -47,7 +48,8 @@ void UnavailableDeviceActions::runBatch(const std::string& action, const std::ve
     bridge_.postBatchSummary(action, total, 0, total);
 }
 
-static void postOrDrop(HostMessagePoster& poster, HostMessageId id, void* record, void (*destroy)(void*))
+static void postOrDrop(
+    HostMessagePoster& poster, HostMessageId id, void* record, void (*destroy)(void*))
 {
     if (!poster.postHostMessage(id, record))
         destroy(record);
@@ -55,14 +57,17 @@ static void postOrDrop(HostMessagePoster& poster, HostMessageId id, void* record
 
 static void postStatusResult(HostMessagePoster& poster, std::string message, std::string address)
 {
-    auto* record = new PostedActionResult { "native_actionGetStatus", false, -1, std::move(message), std::move(address), "" };
-    postOrDrop(poster, HostMessageId::ActionResult, record, [](void* r) { delete static_cast<PostedActionResult*>(r); });
+    auto* record = new PostedActionResult { "native_actionGetStatus", false, -1, std::move(message),
+        std::move(address), "" };
+    postOrDrop(poster, HostMessageId::ActionResult, record,
+        [](void* r) { delete static_cast<PostedActionResult*>(r); });
 }
 
 static void postStatusSummary(HostMessagePoster& poster, int32_t total)
 {
     auto* record = new PostedBatchSummary { "native_actionGetStatus", total, 0, total };
-    postOrDrop(poster, HostMessageId::BatchSummary, record, [](void* r) { delete static_cast<PostedBatchSummary*>(r); });
+    postOrDrop(poster, HostMessageId::BatchSummary, record,
+        [](void* r) { delete static_cast<PostedBatchSummary*>(r); });
 }
 
 void UnavailableDeviceActions::startStatus(std::vector<std::string> addresses, bool wantSummary)

@@ -6,7 +6,8 @@
 
 namespace kovrkit {
 
-inline constexpr const char* kActionUnavailableMessage = "This action is not available in this build";
+inline constexpr const char* kActionUnavailableMessage
+    = "This action is not available in this build";
 
 // Device actions of a build without the action runner: every device gets a failing result
 // that says so, batches end with their summary, and status results travel from a worker

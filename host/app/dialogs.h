@@ -7,13 +7,13 @@
 namespace kovrkit {
 
 struct FileFilter {
-    std::string name;    // "CSV Files (*.csv)"
+    std::string name; // "CSV Files (*.csv)"
     std::string pattern; // "*.csv"
 };
 
 struct FileDialogSpec {
     std::vector<FileFilter> filters; // the first one is selected
-    std::string initialName;         // save dialogs only
+    std::string initialName; // save dialogs only
 };
 
 // The system dialogs the host shows, all modal to the main window. Every chooser gives

@@ -64,7 +64,8 @@ static std::optional<fs::path> relativeRequestPath(const std::string& decoded)
 
 static bool isInside(const fs::path& candidate, const fs::path& root)
 {
-    auto [rootEnd, candidateAt] = std::mismatch(root.begin(), root.end(), candidate.begin(), candidate.end());
+    auto [rootEnd, candidateAt]
+        = std::mismatch(root.begin(), root.end(), candidate.begin(), candidate.end());
     return rootEnd == root.end();
 }
 

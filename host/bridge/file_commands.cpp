@@ -10,7 +10,9 @@ namespace kovrkit {
 
 static const FileDialogSpec& csvDialogSpec(bool forSaving)
 {
-    static const FileDialogSpec saveSpec { { { "CSV Files (*.csv)", "*.csv" }, { "All Files (*.*)", "*.*" } }, "sites.csv" };
+    static const FileDialogSpec saveSpec {
+        { { "CSV Files (*.csv)", "*.csv" }, { "All Files (*.*)", "*.*" } }, "sites.csv"
+    };
     static const FileDialogSpec openSpec { saveSpec.filters, "" };
     return forSaving ? saveSpec : openSpec;
 }
@@ -18,7 +20,8 @@ static const FileDialogSpec& csvDialogSpec(bool forSaving)
 static bool nameHasExtension(const std::string& path)
 {
     auto nameStart = path.find_last_of('/');
-    std::string_view name = std::string_view(path).substr(nameStart == std::string::npos ? 0 : nameStart + 1);
+    std::string_view name
+        = std::string_view(path).substr(nameStart == std::string::npos ? 0 : nameStart + 1);
     auto dot = name.find_last_of('.');
     return dot != std::string_view::npos && dot > 0 && dot + 1 < name.size();
 }
@@ -72,9 +75,10 @@ static bool startsWithIgnoringCase(std::string_view text, std::string_view lower
 {
     if (text.size() < lowerPrefix.size())
         return false;
-    return std::equal(lowerPrefix.begin(), lowerPrefix.end(), text.begin(), [](char expected, char actual) {
-        return expected == static_cast<char>(std::tolower(static_cast<unsigned char>(actual)));
-    });
+    return std::equal(
+        lowerPrefix.begin(), lowerPrefix.end(), text.begin(), [](char expected, char actual) {
+            return expected == static_cast<char>(std::tolower(static_cast<unsigned char>(actual)));
+        });
 }
 
 CommandOutcome openExternalUrl(UrlOpener& opener, const std::string& url)

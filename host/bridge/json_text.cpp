@@ -10,7 +10,8 @@ static constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 static size_t utf8SequenceLength(std::string_view text)
 {
     auto byte = [&](size_t index) { return static_cast<uint8_t>(text[index]); };
-    auto continuation = [&](size_t index) { return index < text.size() && (byte(index) & 0xC0) == 0x80; };
+    auto continuation
+        = [&](size_t index) { return index < text.size() && (byte(index) & 0xC0) == 0x80; };
     uint8_t lead = byte(0);
     if (lead < 0x80)
         return 1;

@@ -56,7 +56,9 @@ void MessageBridge::onWebMessage(std::string_view sourceUri, std::string_view me
         if (command == message.end() || !command->is_string())
             return;
         auto payloadMember = message.find("payload");
-        json payload = (payloadMember != message.end() && payloadMember->is_object()) ? *payloadMember : json::object();
+        json payload = (payloadMember != message.end() && payloadMember->is_object())
+            ? *payloadMember
+            : json::object();
 
         if (!uiReady_) {
             uiReady_ = true;
@@ -120,13 +122,15 @@ void MessageBridge::setSitesData(const json& payload)
     auto sitesData = payload.find("sitesData");
     bool saved = false;
     if (sitesData != payload.end() && sitesData->is_object())
-        saved = services_.sites.saveSitesDocument(sitesData->dump(-1, ' ', false, json::error_handler_t::replace));
+        saved = services_.sites.saveSitesDocument(
+            sitesData->dump(-1, ' ', false, json::error_handler_t::replace));
     sendToUi(sitesDataSavedMessage(saved));
 }
 
 void MessageBridge::exportCsv(const json& payload)
 {
-    CommandOutcome outcome = exportSitesCsv(services_.dialogs, getPayloadString(payload, "csvContent"));
+    CommandOutcome outcome
+        = exportSitesCsv(services_.dialogs, getPayloadString(payload, "csvContent"));
     sendToUi(sitesCsvExportedMessage(outcome.success, outcome.message, outcome.value));
 }
 
@@ -181,7 +185,8 @@ void MessageBridge::postActionResult(const std::string& action, bool success, in
     sendToUi(nativeActionResultMessage(action, success, exitCode, message, deviceIp, data));
 }
 
-void MessageBridge::postBatchSummary(const std::string& action, int32_t total, int32_t succeeded, int32_t failed)
+void MessageBridge::postBatchSummary(
+    const std::string& action, int32_t total, int32_t succeeded, int32_t failed)
 {
     sendToUi(nativeActionBatchSummaryMessage(action, total, succeeded, failed));
 }
@@ -192,8 +197,8 @@ bool MessageBridge::handleHostMessage(HostMessageId id, void* record)
     case HostMessageId::ActionResult: {
         std::unique_ptr<PostedActionResult> result(static_cast<PostedActionResult*>(record));
         if (result)
-            postActionResult(result->action, result->success, result->exitCode, result->message, result->deviceIp,
-                result->data);
+            postActionResult(result->action, result->success, result->exitCode, result->message,
+                result->deviceIp, result->data);
         return true;
     }
     case HostMessageId::BatchSummary: {

@@ -47,9 +47,10 @@ public:
     // every other id alone and returns false.
     bool handleHostMessage(HostMessageId id, void* record);
 
-    void postActionResult(const std::string& action, bool success, int32_t exitCode, const std::string& message,
-        const std::string& deviceIp, const std::string& data);
-    void postBatchSummary(const std::string& action, int32_t total, int32_t succeeded, int32_t failed);
+    void postActionResult(const std::string& action, bool success, int32_t exitCode,
+        const std::string& message, const std::string& deviceIp, const std::string& data);
+    void postBatchSummary(
+        const std::string& action, int32_t total, int32_t succeeded, int32_t failed);
 
     bool uiReady() const { return uiReady_; }
     size_t pendingCount() const { return pendingMessages_.size(); }

@@ -90,10 +90,15 @@ std::string sitesDataSavedMessage(bool success)
 
 std::string sitesCsvExportedMessage(bool success, std::string_view message, std::string_view path)
 {
-    return MessageText("sitesCsvExported").flag("success", success).text("message", message).text("path", path).finish();
+    return MessageText("sitesCsvExported")
+        .flag("success", success)
+        .text("message", message)
+        .text("path", path)
+        .finish();
 }
 
-std::string sitesCsvImportedMessage(bool success, std::string_view message, std::string_view csvContent)
+std::string sitesCsvImportedMessage(
+    bool success, std::string_view message, std::string_view csvContent)
 {
     return MessageText("sitesCsvImported")
         .flag("success", success)
@@ -104,7 +109,10 @@ std::string sitesCsvImportedMessage(bool success, std::string_view message, std:
 
 std::string openExternalUrlResultMessage(bool success, std::string_view message)
 {
-    return MessageText("openExternalUrlResult").flag("success", success).text("message", message).finish();
+    return MessageText("openExternalUrlResult")
+        .flag("success", success)
+        .text("message", message)
+        .finish();
 }
 
 std::string nativeActionResultMessage(std::string_view action, bool success, int32_t exitCode,
@@ -121,7 +129,8 @@ std::string nativeActionResultMessage(std::string_view action, bool success, int
     return result.finish();
 }
 
-std::string nativeActionBatchSummaryMessage(std::string_view action, int32_t total, int32_t succeeded, int32_t failed)
+std::string nativeActionBatchSummaryMessage(
+    std::string_view action, int32_t total, int32_t succeeded, int32_t failed)
 {
     return MessageText("nativeActionBatchSummary")
         .text("action", action)
@@ -178,7 +187,10 @@ std::string legacyMigrationSucceededMessage(bool canLaunchLegacyUninstall)
 
 std::string legacyUninstallLaunchResultMessage(bool success, std::string_view message)
 {
-    return MessageText("legacyUninstallLaunchResult").flag("success", success).text("message", message).finish();
+    return MessageText("legacyUninstallLaunchResult")
+        .flag("success", success)
+        .text("message", message)
+        .finish();
 }
 
 } // namespace kovrkit

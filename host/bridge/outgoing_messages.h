@@ -34,11 +34,13 @@ std::string appInfoLoadedMessage(const AppInfo& info);
 std::string sitesDataLoadedMessage(std::string_view sitesDocumentJson);
 std::string sitesDataSavedMessage(bool success);
 std::string sitesCsvExportedMessage(bool success, std::string_view message, std::string_view path);
-std::string sitesCsvImportedMessage(bool success, std::string_view message, std::string_view csvContent);
+std::string sitesCsvImportedMessage(
+    bool success, std::string_view message, std::string_view csvContent);
 std::string openExternalUrlResultMessage(bool success, std::string_view message);
 std::string nativeActionResultMessage(std::string_view action, bool success, int32_t exitCode,
     std::string_view message, std::string_view deviceIp, std::string_view data);
-std::string nativeActionBatchSummaryMessage(std::string_view action, int32_t total, int32_t succeeded, int32_t failed);
+std::string nativeActionBatchSummaryMessage(
+    std::string_view action, int32_t total, int32_t succeeded, int32_t failed);
 std::string legacyMigrationStatusMessage(const LegacyMigrationStatus& status);
 std::string legacyMigrationFailedMessage(std::string_view reason);
 std::string legacyMigrationIncompatibleMessage();

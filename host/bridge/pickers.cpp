@@ -12,13 +12,17 @@ std::optional<std::string> pickBackupFolder(Dialogs& dialogs)
 
 std::optional<std::string> pickRestoreArchive(Dialogs& dialogs)
 {
-    static const FileDialogSpec spec { { { "ZIP Files (*.zip)", "*.zip" }, { "All Files (*.*)", "*.*" } }, "" };
+    static const FileDialogSpec spec {
+        { { "ZIP Files (*.zip)", "*.zip" }, { "All Files (*.*)", "*.*" } }, ""
+    };
     return dialogs.chooseOpenFile(spec);
 }
 
 std::optional<std::string> pickFirmwareFile(Dialogs& dialogs)
 {
-    static const FileDialogSpec spec { { { "Firmware Files (*.bin)", "*.bin" }, { "All Files (*.*)", "*.*" } }, "" };
+    static const FileDialogSpec spec {
+        { { "Firmware Files (*.bin)", "*.bin" }, { "All Files (*.*)", "*.*" } }, ""
+    };
     return dialogs.chooseOpenFile(spec);
 }
 

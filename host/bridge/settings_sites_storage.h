@@ -8,7 +8,10 @@ namespace kovrkit {
 // The sites tree kept in "settings.json" by the sites store.
 class SettingsSitesStorage final : public SitesStorage {
 public:
-    explicit SettingsSitesStorage(const SitesStore& store) : store_(store) { }
+    explicit SettingsSitesStorage(const SitesStore& store)
+        : store_(store)
+    {
+    }
 
     std::string loadSitesDocument() override { return store_.loadSitesDocument(); }
     bool saveSitesDocument(const std::string& sitesDocumentJson) override

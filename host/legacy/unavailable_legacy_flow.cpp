@@ -11,12 +11,14 @@ void UnavailableLegacyFlow::statusCheck()
 
 void UnavailableLegacyFlow::migrate()
 {
-    bridge_.sendToUi(legacyMigrationFailedMessage("Legacy migration is not available in this build"));
+    bridge_.sendToUi(
+        legacyMigrationFailedMessage("Legacy migration is not available in this build"));
 }
 
 void UnavailableLegacyFlow::uninstall()
 {
-    bridge_.sendToUi(legacyUninstallLaunchResultMessage(false, "Legacy uninstall is not available in this build"));
+    bridge_.sendToUi(legacyUninstallLaunchResultMessage(
+        false, "Legacy uninstall is not available in this build"));
 }
 
 } // namespace kovrkit

@@ -9,7 +9,10 @@ namespace kovrkit {
 // and migrating or uninstalling fails with a message that says why.
 class UnavailableLegacyFlow final : public LegacyFlow {
 public:
-    explicit UnavailableLegacyFlow(MessageBridge& bridge) : bridge_(bridge) { }
+    explicit UnavailableLegacyFlow(MessageBridge& bridge)
+        : bridge_(bridge)
+    {
+    }
 
     void statusCheck() override;
     void migrate() override;

@@ -36,7 +36,10 @@ public:
             yesNoAnswers.pop_front();
         return answer;
     }
-    void showError(const std::string& title, const std::string& text) override { asked.push_back("error:" + title + ":" + text); }
+    void showError(const std::string& title, const std::string& text) override
+    {
+        asked.push_back("error:" + title + ":" + text);
+    }
 
     std::deque<std::optional<std::string>> paths;
     std::deque<bool> yesNoAnswers;

@@ -20,10 +20,12 @@ std::string HostProcess::builtProgram()
     return std::string(binary ? binary : ".") + "/host/app/kovrkit";
 }
 
-HostProcess::HostProcess(const std::string& folder, std::vector<std::string> arguments, std::vector<std::string> environment)
+HostProcess::HostProcess(const std::string& folder, std::vector<std::string> arguments,
+    std::vector<std::string> environment)
 {
     std::string program = folder + "/kovrkit";
-    std::filesystem::copy_file(builtProgram(), program, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(
+        builtProgram(), program, std::filesystem::copy_options::overwrite_existing);
 
     std::vector<std::string> variables;
     for (char** entry = environ; *entry; ++entry)

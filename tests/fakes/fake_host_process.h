@@ -11,7 +11,8 @@ namespace kovrkit::testing {
 // web view data stay there, run with extra environment variables.
 class HostProcess {
 public:
-    HostProcess(const std::string& folder, std::vector<std::string> arguments, std::vector<std::string> environment);
+    HostProcess(const std::string& folder, std::vector<std::string> arguments,
+        std::vector<std::string> environment);
     ~HostProcess();
     HostProcess(const HostProcess&) = delete;
     HostProcess& operator=(const HostProcess&) = delete;

@@ -11,7 +11,8 @@
 
 namespace kovrkit::testing {
 
-FakeHttpServer::FakeHttpServer(const std::string& address, int port, std::map<std::string, std::string> pages)
+FakeHttpServer::FakeHttpServer(
+    const std::string& address, int port, std::map<std::string, std::string> pages)
     : pages_(std::move(pages))
 {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -21,7 +22,8 @@ FakeHttpServer::FakeHttpServer(const std::string& address, int port, std::map<st
     socketAddress.sin_family = AF_INET;
     socketAddress.sin_port = htons(static_cast<uint16_t>(port));
     ::inet_pton(AF_INET, address.c_str(), &socketAddress.sin_addr);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&socketAddress), sizeof socketAddress) != 0 || ::listen(fd, 16) != 0) {
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&socketAddress), sizeof socketAddress) != 0
+        || ::listen(fd, 16) != 0) {
         ::close(fd);
         return;
     }
@@ -80,7 +82,8 @@ void FakeHttpServer::answer(int connection)
         if (count <= 0)
             return;
         request.append(chunk, static_cast<size_t>(count));
-        if (headerEnd == std::string::npos && (headerEnd = request.find("\r\n\r\n")) != std::string::npos) {
+        if (headerEnd == std::string::npos
+            && (headerEnd = request.find("\r\n\r\n")) != std::string::npos) {
             auto lengthAt = request.find("Content-Length: ");
             if (lengthAt == std::string::npos)
                 lengthAt = request.find("content-length: ");
@@ -89,7 +92,8 @@ void FakeHttpServer::answer(int connection)
         }
     }
     std::string method = request.substr(0, request.find(' '));
-    std::string target = request.substr(method.size() + 1, request.find(' ', method.size() + 1) - method.size() - 1);
+    std::string target = request.substr(
+        method.size() + 1, request.find(' ', method.size() + 1) - method.size() - 1);
     std::string headers = "Access-Control-Allow-Origin: *\r\nConnection: close\r\n";
     if (method == "POST" && target == "/report") {
         {
@@ -105,14 +109,17 @@ void FakeHttpServer::answer(int connection)
         sendAll(connection, "HTTP/1.1 404 Not Found\r\n" + headers + "Content-Length: 0\r\n\r\n");
         return;
     }
-    sendAll(connection, "HTTP/1.1 200 OK\r\n" + headers + "Content-Type: text/html; charset=utf-8\r\nContent-Length: "
+    sendAll(connection,
+        "HTTP/1.1 200 OK\r\n" + headers
+            + "Content-Type: text/html; charset=utf-8\r\nContent-Length: "
             + std::to_string(page->second.size()) + "\r\n\r\n" + page->second);
 }
 
 std::vector<std::string> FakeHttpServer::waitForReports(size_t count, int seconds)
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    arrived_.wait_for(lock, std::chrono::seconds(seconds), [&] { return reports_.size() >= count; });
+    arrived_.wait_for(
+        lock, std::chrono::seconds(seconds), [&] { return reports_.size() >= count; });
     return reports_;
 }
 

@@ -13,7 +13,8 @@ public:
     TempFolder()
     {
         std::random_device source;
-        path_ = std::filesystem::temp_directory_path() / ("kovrkit-test-" + std::to_string(source()) + std::to_string(source()));
+        path_ = std::filesystem::temp_directory_path()
+            / ("kovrkit-test-" + std::to_string(source()) + std::to_string(source()));
         std::filesystem::create_directories(path_);
     }
     ~TempFolder()

@@ -22,7 +22,10 @@ public:
             names.push_back(nlohmann::json::parse(text).at("command").get<std::string>());
         return names;
     }
-    nlohmann::json payloadAt(size_t index) const { return nlohmann::json::parse(posted.at(index)).at("payload"); }
+    nlohmann::json payloadAt(size_t index) const
+    {
+        return nlohmann::json::parse(posted.at(index)).at("payload");
+    }
 
     std::vector<std::string> posted;
 };

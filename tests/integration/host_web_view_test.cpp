@@ -78,7 +78,8 @@ std::vector<json> messagesInOrder(const std::vector<std::string>& reports)
     std::vector<json> entries;
     for (const std::string& report : reports)
         entries.push_back(json::parse(report));
-    std::sort(entries.begin(), entries.end(), [](const json& a, const json& b) { return a["seq"] < b["seq"]; });
+    std::sort(entries.begin(), entries.end(),
+        [](const json& a, const json& b) { return a["seq"] < b["seq"]; });
     std::vector<json> messages;
     for (const json& entry : entries) {
         if (entry.contains("message"))
@@ -98,13 +99,15 @@ std::vector<std::string> commandsOf(const std::vector<json>& messages)
 TEST(HostWebView, DevelopmentPageSpeaksTheWholeProtocol)
 {
     TempFolder folder;
-    folder.write("answers.json", json({ folder.file("exported"), folder.file("exported.csv") }).dump());
+    folder.write(
+        "answers.json", json({ folder.file("exported"), folder.file("exported.csv") }).dump());
     FakeHttpServer devServer("127.0.0.1", 5173, { { "/", kDevPage } });
     FakeHttpServer frameServer("127.0.0.1", 5174, { { "/frame.html", kFramePage } });
     ASSERT_TRUE(devServer.listening());
     ASSERT_TRUE(frameServer.listening());
 
-    HostProcess host(folder.path().string(), { "--dev" }, { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json") });
+    HostProcess host(folder.path().string(), { "--dev" },
+        { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json") });
     ASSERT_TRUE(host.started());
 
     // Twelve replies and the frame's mark; the last reply answers the command sent after the
@@ -117,9 +120,10 @@ TEST(HostWebView, DevelopmentPageSpeaksTheWholeProtocol)
 
     std::vector<json> messages = messagesInOrder(reports);
     ASSERT_EQ(commandsOf(messages),
-        std::vector<std::string>({ "appInfoLoaded", "legacyMigrationStatus", "sitesDataSaved", "sitesDataLoaded",
-            "sitesCsvExported", "sitesCsvImported", "openExternalUrlResult", "nativeActionResult", "nativeActionResult",
-            "nativeActionResult", "nativeActionBatchSummary", "legacyUninstallLaunchResult" }));
+        std::vector<std::string>({ "appInfoLoaded", "legacyMigrationStatus", "sitesDataSaved",
+            "sitesDataLoaded", "sitesCsvExported", "sitesCsvImported", "openExternalUrlResult",
+            "nativeActionResult", "nativeActionResult", "nativeActionResult",
+            "nativeActionBatchSummary", "legacyUninstallLaunchResult" }));
     EXPECT_EQ(reports.size(), 13u) << "the frame's mark and twelve replies, nothing from the frame";
 
     EXPECT_EQ(messages[0]["payload"]["version"], "2.0.2.0");
@@ -131,7 +135,8 @@ TEST(HostWebView, DevelopmentPageSpeaksTheWholeProtocol)
     EXPECT_EQ(nodes["folder-1"]["description"], "ä");
     EXPECT_EQ(nodes["device-1"]["name"], "Gate 1");
     EXPECT_EQ(messages[4]["payload"],
-        json({ { "success", true }, { "message", "CSV exported" }, { "path", folder.file("exported.csv") } }));
+        json({ { "success", true }, { "message", "CSV exported" },
+            { "path", folder.file("exported.csv") } }));
     EXPECT_EQ(folder.read("exported.csv"), "name,ip\r\nGate ü,10.0.0.5\r\n");
     EXPECT_EQ(messages[5]["payload"]["csvContent"], "name,ip\r\nGate ü,10.0.0.5\r\n");
     EXPECT_EQ(messages[6]["payload"]["message"], "Only HTTP and HTTPS URLs are supported");
@@ -190,15 +195,17 @@ TEST(HostWebView, PackagedFolderIsServedUnderItsSchemeAndNothingOutside)
     fs::create_symlink(folder.file("settings.json"), folder.path() / "ui" / "outside.txt");
     folder.write("answers.json", json({ folder.file("report.csv") }).dump());
 
-    HostProcess host(folder.path().string(), {}, { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json") });
+    HostProcess host(
+        folder.path().string(), {}, { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json") });
     ASSERT_TRUE(host.started());
     ASSERT_TRUE(waitForFile(folder.file("report.csv"), 120));
     EXPECT_EQ(host.stop(), 0);
 
     json results = json::parse(folder.read("report.csv"));
     EXPECT_EQ(results["probe.txt"], "inside");
-    for (const char* refused : { "../settings.json", "%2e%2e/settings.json", "kovrkit://app/..%2fsettings.json",
-             "outside.txt", "kovrkit://other/probe.txt", "missing.txt" }) {
+    for (const char* refused :
+        { "../settings.json", "%2e%2e/settings.json", "kovrkit://app/..%2fsettings.json",
+            "outside.txt", "kovrkit://other/probe.txt", "missing.txt" }) {
         EXPECT_EQ(results[refused].get<std::string>().find("secret"), std::string::npos) << refused;
     }
     EXPECT_EQ(results["href"], "kovrkit://app/index.html");
@@ -256,7 +263,8 @@ TEST(HostWebView, RealUiEditsAndSavesTheTree)
     folder.write("ui/index.html", page);
     folder.write("answers.json", json({ folder.file("plant") }).dump());
 
-    HostProcess host(folder.path().string(), {}, { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json") });
+    HostProcess host(
+        folder.path().string(), {}, { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json") });
     ASSERT_TRUE(host.started());
     ASSERT_TRUE(waitForFile(folder.file("plant.csv"), 120));
     EXPECT_EQ(host.stop(), 0);
@@ -269,8 +277,10 @@ TEST(HostWebView, RealUiEditsAndSavesTheTree)
     EXPECT_EQ(hall["description"], "second floor");
     ASSERT_EQ(hall["devices"].size(), 1u);
     EXPECT_EQ(hall["devices"][0],
-        json::parse(R"({"description":"","ip":"10.1.1.1","name":"Gate B1","password":"pw","username":"admin"})"));
-    EXPECT_EQ(folder.read("plant.csv"), "folder,name,description,ip,username,password\r\nHall B,Gate B1,,10.1.1.1,admin,pw\r\n");
+        json::parse(
+            R"({"description":"","ip":"10.1.1.1","name":"Gate B1","password":"pw","username":"admin"})"));
+    EXPECT_EQ(folder.read("plant.csv"),
+        "folder,name,description,ip,username,password\r\nHall B,Gate B1,,10.1.1.1,admin,pw\r\n");
 }
 
 // The real UI folder, shown with a stored tree; the screenshot lands in the build folder.
@@ -280,7 +290,8 @@ TEST(HostWebView, RealUiShowsTheSitesTree)
     const char* source = std::getenv("KOVRU_SOURCE_DIR");
     ASSERT_NE(source, nullptr);
     fs::create_directory_symlink(fs::path(source) / "ui", folder.path() / "ui");
-    folder.write("settings.json", R"({"sitesData":{"schemaVersion":1,"name":"North Campus","description":"",
+    folder.write(
+        "settings.json", R"({"sitesData":{"schemaVersion":1,"name":"North Campus","description":"",
         "folders":[{"name":"Building A","description":"","folders":[],"devices":[
           {"name":"Gateway A1","description":"","ip":"127.0.0.1:8081","username":"admin","password":"x"},
           {"name":"Gateway A2","description":"","ip":"127.0.0.1:8082","username":"admin","password":"x"}]}],
@@ -300,7 +311,8 @@ TEST(HostWebView, RealUiShowsTheSitesTree)
         if (shot)
             g_object_unref(shot);
         shot = gdk_pixbuf_get_from_window(root, 0, 0, width, height);
-        const guchar* pixel = gdk_pixbuf_get_pixels(shot) + 20 * gdk_pixbuf_get_rowstride(shot) + 20 * gdk_pixbuf_get_n_channels(shot);
+        const guchar* pixel = gdk_pixbuf_get_pixels(shot) + 20 * gdk_pixbuf_get_rowstride(shot)
+            + 20 * gdk_pixbuf_get_n_channels(shot);
         shown = pixel[0] == 0x1F && pixel[1] == 0x3A && pixel[2] == 0x5F;
     }
     // Give the tree time to be drawn before the picture is kept.

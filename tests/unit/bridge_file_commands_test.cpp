@@ -78,7 +78,8 @@ TEST_F(CsvExportTest, ExistingFileIsReplacedWholeOnlyAfterConfirmation)
     EXPECT_FALSE(declined.success);
     EXPECT_EQ(declined.message, "CSV export cancelled");
     EXPECT_EQ(folder.read("sites.csv"), "a much longer old content that must disappear");
-    EXPECT_EQ(dialogs.asked[1], "question:Confirm Save As:sites.csv already exists.\nDo you want to replace it?:no");
+    EXPECT_EQ(dialogs.asked[1],
+        "question:Confirm Save As:sites.csv already exists.\nDo you want to replace it?:no");
 
     CommandOutcome confirmed = exportSitesCsv(dialogs, "new");
     EXPECT_TRUE(confirmed.success);
@@ -103,8 +104,8 @@ TEST(CsvImport, ReportsCancelMissingAndEmptyFilesAndKeepsTheByteOrderMark)
     FakeDialogs dialogs;
     folder.write("empty.csv", "");
     folder.write("bom.csv", "\xEF\xBB\xBFname\n");
-    dialogs.paths = { std::nullopt, folder.file("none.csv"), folder.file("empty.csv"), folder.path().string(),
-        folder.file("bom.csv") };
+    dialogs.paths = { std::nullopt, folder.file("none.csv"), folder.file("empty.csv"),
+        folder.path().string(), folder.file("bom.csv") };
 
     auto expect = [&](bool success, const char* message, const std::string& content) {
         CommandOutcome outcome = importSitesCsv(dialogs);
@@ -125,8 +126,8 @@ TEST(OpenExternalUrl, AcceptsOnlyHttpAndHttpsTrimmedWithCaseKept)
     auto message = [&](const std::string& url) { return openExternalUrl(opener, url).message; };
     EXPECT_EQ(message(""), "Missing URL");
     EXPECT_EQ(message(" \t\r\n"), "Missing URL");
-    for (const char* refused : { "ftp://host/file", "mailto:a@b.c", "javascript:alert(1)", "file:///etc/passwd",
-             "www.example.com", "http:/x", " httpx://a" }) {
+    for (const char* refused : { "ftp://host/file", "mailto:a@b.c", "javascript:alert(1)",
+             "file:///etc/passwd", "www.example.com", "http:/x", " httpx://a" }) {
         EXPECT_EQ(message(refused), "Only HTTP and HTTPS URLs are supported") << refused;
     }
     EXPECT_TRUE(opener.opened.empty());
@@ -135,7 +136,8 @@ TEST(OpenExternalUrl, AcceptsOnlyHttpAndHttpsTrimmedWithCaseKept)
     EXPECT_TRUE(opened.success);
     EXPECT_EQ(opened.message, "Opened in browser");
     EXPECT_EQ(message("Http://a"), "Opened in browser");
-    EXPECT_EQ(opener.opened, std::vector<std::string>({ "HTTPS://Example.COM/Path?q=1", "Http://a" }));
+    EXPECT_EQ(
+        opener.opened, std::vector<std::string>({ "HTTPS://Example.COM/Path?q=1", "Http://a" }));
 
     opener.succeeds = false;
     EXPECT_EQ(message("http://a"), "Failed to open URL in browser");
@@ -160,8 +162,11 @@ TEST(EscapeJsonText, EscapesControlsAndReplacesBrokenUtf8)
     EXPECT_EQ(escapeJsonText("a\"b\\c\td\ne\rf"), "a\\\"b\\\\c\\td\\ne\\rf");
     EXPECT_EQ(escapeJsonText(std::string("\x00\x01\x1f\x7f", 4)), "\\u0000\\u0001\\u001f\x7f");
     EXPECT_EQ(escapeJsonText("ä€😀"), "ä€😀");
-    EXPECT_EQ(escapeJsonText("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
-    EXPECT_EQ(escapeJsonText("\xC3"), "\xEF\xBF\xBD");                 // cut short at the end
+    EXPECT_EQ(escapeJsonText("a\xFF"
+                             "b"),
+        "a\xEF\xBF\xBD"
+        "b");
+    EXPECT_EQ(escapeJsonText("\xC3"), "\xEF\xBF\xBD"); // cut short at the end
     EXPECT_EQ(escapeJsonText("\xE2\x82"), "\xEF\xBF\xBD\xEF\xBF\xBD"); // cut short at the end
     EXPECT_EQ(escapeJsonText("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD"); // overlong
     EXPECT_EQ(escapeJsonText("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"); // surrogate

@@ -16,7 +16,8 @@ const char* kOrigin = "kovrkit://app";
 AppIdentity testIdentity()
 {
     return AppIdentity { { { "ProductName", "Product \"P\"" }, { "WindowTitle", "Title" },
-                             { "LegalCopyright", "(c) Maker" }, { "Website", "https://maker.example" } },
+                             { "LegalCopyright", "(c) Maker" },
+                             { "Website", "https://maker.example" } },
         "2.0.2.0" };
 }
 
@@ -51,8 +52,9 @@ TEST_F(BridgeTest, AcceptsOnlyPagesOfTheExpectedOrigin)
     send(getSites, "kovrkit://app#top");
     EXPECT_EQ(view.posted.size(), 3u);
 
-    for (const char* foreign : { "kovrkit://app.other/index.html", "kovrkit://apps/", "https://app/index.html",
-             "http://localhost:5173/", "KOVRKIT://app/", "", "kovrkit:/" }) {
+    for (const char* foreign :
+        { "kovrkit://app.other/index.html", "kovrkit://apps/", "https://app/index.html",
+            "http://localhost:5173/", "KOVRKIT://app/", "", "kovrkit:/" }) {
         send(getSites, foreign);
     }
     EXPECT_EQ(view.posted.size(), 3u);
@@ -78,9 +80,10 @@ TEST(BridgeOrigin, DevelopmentOriginRefusesOtherPortsAndHosts)
 
 TEST_F(BridgeTest, IgnoresMalformedMessagesWithoutReply)
 {
-    for (const char* malformed : { "", "not json", "{\"command\":", "[]", "\"getSitesData\"", "42", "null",
-             R"({"payload":{}})", R"({"command":42})", R"({"command":null})", R"({"command":["getSitesData"]})",
-             R"({"command":"getSitesData"} trailing)", "{\"command\":\"getSitesData\" /* c */}" }) {
+    for (const char* malformed : { "", "not json", "{\"command\":", "[]", "\"getSitesData\"", "42",
+             "null", R"({"payload":{}})", R"({"command":42})", R"({"command":null})",
+             R"({"command":["getSitesData"]})", R"({"command":"getSitesData"} trailing)",
+             "{\"command\":\"getSitesData\" /* c */}" }) {
         send(malformed);
     }
     EXPECT_TRUE(view.posted.empty());
@@ -104,7 +107,8 @@ TEST_F(BridgeTest, QueuesRepliesUntilTheUiSpeaksAndFlushesThemInOrder)
     EXPECT_TRUE(view.posted.empty());
 
     send(R"({"command":"ui_ready"})");
-    EXPECT_EQ(view.commands(), std::vector<std::string>({ "nativeActionResult", "nativeActionBatchSummary" }));
+    EXPECT_EQ(view.commands(),
+        std::vector<std::string>({ "nativeActionResult", "nativeActionBatchSummary" }));
     EXPECT_EQ(view.payloadAt(0).at("message"), "first");
 
     bridge.postActionResult("a", true, 0, "later", "", "");
@@ -115,7 +119,8 @@ TEST_F(BridgeTest, FirstCommandFlushesTheQueueBeforeItsOwnReply)
 {
     bridge.postActionResult("a", true, 0, "queued", "", "");
     send(R"({"command":"getSitesData"})");
-    EXPECT_EQ(view.commands(), std::vector<std::string>({ "nativeActionResult", "sitesDataLoaded" }));
+    EXPECT_EQ(
+        view.commands(), std::vector<std::string>({ "nativeActionResult", "sitesDataLoaded" }));
 }
 
 TEST_F(BridgeTest, MessagesBeforeTheWebViewExistsAreDroppedAndCreationResetsTheQueue)
@@ -134,8 +139,14 @@ TEST_F(BridgeTest, MessagesBeforeTheWebViewExistsAreDroppedAndCreationResetsTheQ
 TEST_F(BridgeTest, AppInfoCarriesTheIdentityThenTheLegacyStatus)
 {
     struct RecordingLegacy final : LegacyFlow {
-        explicit RecordingLegacy(MessageBridge& bridge) : bridge(bridge) { }
-        void statusCheck() override { bridge.sendToUi(R"({"command":"legacyMigrationStatus","payload":{}})"); }
+        explicit RecordingLegacy(MessageBridge& bridge)
+            : bridge(bridge)
+        {
+        }
+        void statusCheck() override
+        {
+            bridge.sendToUi(R"({"command":"legacyMigrationStatus","payload":{}})");
+        }
         void migrate() override { }
         void uninstall() override { }
         MessageBridge& bridge;
@@ -143,7 +154,8 @@ TEST_F(BridgeTest, AppInfoCarriesTheIdentityThenTheLegacyStatus)
     bridge.setLegacyFlow(&legacy);
 
     send(R"({"command":"getAppInfo","payload":[1,2]})");
-    ASSERT_EQ(view.commands(), std::vector<std::string>({ "appInfoLoaded", "legacyMigrationStatus" }));
+    ASSERT_EQ(
+        view.commands(), std::vector<std::string>({ "appInfoLoaded", "legacyMigrationStatus" }));
     EXPECT_EQ(view.posted[0],
         R"({"command":"appInfoLoaded","payload":{"version":"2.0.2.0","productName":"Product \"P\"",)"
         R"("windowTitle":"Title","copyright":"(c) Maker","website":"https://maker.example"}})");
@@ -165,7 +177,8 @@ TEST_F(BridgeTest, SetSitesDataNeedsAnObjectAndRepliesWithTheFixedTexts)
     send(R"({"command":"setSitesData","payload":{}})");
     send(R"({"command":"setSitesData"})");
     EXPECT_TRUE(sites.saved.empty());
-    send(R"({"command":"setSitesData","payload":{"sitesData":{"version":1,"rootId":"r","nodes":{}}}})");
+    send(
+        R"({"command":"setSitesData","payload":{"sitesData":{"version":1,"rootId":"r","nodes":{}}}})");
     ASSERT_EQ(sites.saved.size(), 1u);
     EXPECT_EQ(sites.saved[0], R"({"nodes":{},"rootId":"r","version":1})");
 
@@ -185,7 +198,9 @@ TEST_F(BridgeTest, GetSitesDataInsertsTheDocumentVerbatim)
 {
     sites.document = R"({"nodes":{"root":{"name":"ä \"x\""}},"rootId":"root","version":1})";
     send(R"({"command":"getSitesData"})");
-    EXPECT_EQ(view.posted[0], std::string(R"({"command":"sitesDataLoaded","payload":{"sitesData":)") + sites.document + "}}");
+    EXPECT_EQ(view.posted[0],
+        std::string(R"({"command":"sitesDataLoaded","payload":{"sitesData":)") + sites.document
+            + "}}");
 }
 
 TEST_F(BridgeTest, MistypedPayloadStringsReadAsEmpty)
@@ -196,7 +211,8 @@ TEST_F(BridgeTest, MistypedPayloadStringsReadAsEmpty)
     EXPECT_TRUE(opener.opened.empty());
     EXPECT_EQ(view.posted[0],
         R"({"command":"sitesCsvExported","payload":{"success":false,"message":"No CSV content to export","path":""}})");
-    EXPECT_EQ(view.posted[1], R"({"command":"openExternalUrlResult","payload":{"success":false,"message":"Missing URL"}})");
+    EXPECT_EQ(view.posted[1],
+        R"({"command":"openExternalUrlResult","payload":{"success":false,"message":"Missing URL"}})");
 }
 
 TEST_F(BridgeTest, RoutesDeviceCommandsByTheirAddressList)
@@ -204,8 +220,9 @@ TEST_F(BridgeTest, RoutesDeviceCommandsByTheirAddressList)
     send(R"({"command":"native_actionBackup","payload":{"ipsCsv":" , ,\t,"}})");
     EXPECT_TRUE(actions.calls.empty());
     ASSERT_EQ(view.posted.size(), 1u);
-    EXPECT_EQ(view.posted[0], R"({"command":"nativeActionResult","payload":{"action":"native_actionBackup",)"
-                              R"("success":false,"exitCode":-1,"message":"Missing device IP","deviceIp":""}})");
+    EXPECT_EQ(view.posted[0],
+        R"({"command":"nativeActionResult","payload":{"action":"native_actionBackup",)"
+        R"("success":false,"exitCode":-1,"message":"Missing device IP","deviceIp":""}})");
 
     send(R"({"command":"native_actionBackup","payload":{"ipsCsv":" 10.0.0.1 ,","ip":"ignored"}})");
     send(R"({"command":"native_actionRestore","payload":{"ipsCsv":"10.0.0.1,10.0.0.1"}})");
@@ -215,16 +232,17 @@ TEST_F(BridgeTest, RoutesDeviceCommandsByTheirAddressList)
     send(R"({"command":"native_actionGetStatus","payload":{"ip":""}})");
     send(R"({"command":"native_actionGetStatus","payload":{"ipsCsv":"x"}})");
     send(R"({"command":"native_actionGetStatus","payload":{"ipsCsv":"x,x"}})");
-    EXPECT_EQ(actions.calls, std::vector<std::string>({
-                                 "single native_actionBackup [10.0.0.1]",
-                                 "batch native_actionRestore [10.0.0.1][10.0.0.1]",
-                                 "batch native_actionFirmwareUpgrade [a][b]",
-                                 "single native_actionBackup [ 10.0.0.9 ]",
-                                 "single native_actionRestore []",
-                                 "status []",
-                                 "status [x]",
-                                 "status summary [x][x]",
-                             }));
+    EXPECT_EQ(actions.calls,
+        std::vector<std::string>({
+            "single native_actionBackup [10.0.0.1]",
+            "batch native_actionRestore [10.0.0.1][10.0.0.1]",
+            "batch native_actionFirmwareUpgrade [a][b]",
+            "single native_actionBackup [ 10.0.0.9 ]",
+            "single native_actionRestore []",
+            "status []",
+            "status [x]",
+            "status summary [x][x]",
+        }));
 }
 
 TEST_F(BridgeTest, ActionResultsCarryDataOnlyWhenThereIsSome)
@@ -232,10 +250,12 @@ TEST_F(BridgeTest, ActionResultsCarryDataOnlyWhenThereIsSome)
     send(R"({"command":"ui_ready"})");
     bridge.postActionResult("native_actionGetStatus", true, 0, "ok", "1.2.3.4", "");
     bridge.postActionResult("native_actionGetStatus", true, 0, "ok", "1.2.3.4", "{}");
-    EXPECT_EQ(view.posted[0], R"({"command":"nativeActionResult","payload":{"action":"native_actionGetStatus",)"
-                              R"("success":true,"exitCode":0,"message":"ok","deviceIp":"1.2.3.4"}})");
-    EXPECT_EQ(view.posted[1], R"({"command":"nativeActionResult","payload":{"action":"native_actionGetStatus",)"
-                              R"("success":true,"exitCode":0,"message":"ok","deviceIp":"1.2.3.4","data":{}}})");
+    EXPECT_EQ(view.posted[0],
+        R"({"command":"nativeActionResult","payload":{"action":"native_actionGetStatus",)"
+        R"("success":true,"exitCode":0,"message":"ok","deviceIp":"1.2.3.4"}})");
+    EXPECT_EQ(view.posted[1],
+        R"({"command":"nativeActionResult","payload":{"action":"native_actionGetStatus",)"
+        R"("success":true,"exitCode":0,"message":"ok","deviceIp":"1.2.3.4","data":{}}})");
 }
 
 TEST_F(BridgeTest, TextsWithQuotesBackslashesAndControlsArriveIntact)
@@ -256,13 +276,15 @@ TEST_F(BridgeTest, HostMessagesBecomeUiMessagesAndFreeTheirRecords)
     send(R"({"command":"ui_ready"})");
     EXPECT_TRUE(bridge.handleHostMessage(HostMessageId::ActionResult,
         new PostedActionResult { "native_actionGetStatus", false, -1, "m", "1.1.1.1", "" }));
-    EXPECT_TRUE(bridge.handleHostMessage(HostMessageId::BatchSummary,
-        new PostedBatchSummary { "native_actionGetStatus", 2, 1, 1 }));
+    EXPECT_TRUE(bridge.handleHostMessage(
+        HostMessageId::BatchSummary, new PostedBatchSummary { "native_actionGetStatus", 2, 1, 1 }));
     EXPECT_TRUE(bridge.handleHostMessage(HostMessageId::ActionResult, nullptr));
     EXPECT_FALSE(bridge.handleHostMessage(static_cast<HostMessageId>(0x8312), nullptr));
-    EXPECT_EQ(view.commands(), std::vector<std::string>({ "nativeActionResult", "nativeActionBatchSummary" }));
-    EXPECT_EQ(view.posted[1], R"({"command":"nativeActionBatchSummary","payload":{"action":"native_actionGetStatus",)"
-                              R"("total":2,"succeeded":1,"failed":1}})");
+    EXPECT_EQ(view.commands(),
+        std::vector<std::string>({ "nativeActionResult", "nativeActionBatchSummary" }));
+    EXPECT_EQ(view.posted[1],
+        R"({"command":"nativeActionBatchSummary","payload":{"action":"native_actionGetStatus",)"
+        R"("total":2,"succeeded":1,"failed":1}})");
 }
 
 } // namespace

@@ -23,12 +23,16 @@ protected:
         send(R"({"command":"ui_ready"})");
     }
 
-    void sendJson(const json& message) { bridge.onWebMessage("kovrkit://app/index.html", message.dump()); }
+    void sendJson(const json& message)
+    {
+        bridge.onWebMessage("kovrkit://app/index.html", message.dump());
+    }
     void send(const std::string& text) { bridge.onWebMessage("kovrkit://app/index.html", text); }
 
     bool save(const json& document)
     {
-        sendJson(json { { "command", "setSitesData" }, { "payload", { { "sitesData", document } } } });
+        sendJson(
+            json { { "command", "setSitesData" }, { "payload", { { "sitesData", document } } } });
         return json::parse(view.posted.back())["payload"]["success"].get<bool>();
     }
     json load()
@@ -47,13 +51,15 @@ protected:
     MessageBridge bridge { "kovrkit://app", { identity, dialogs, opener, storage } };
 };
 
-json node(const std::string& id, const std::string& type, const std::string& name, json children = nullptr)
+json node(const std::string& id, const std::string& type, const std::string& name,
+    json children = nullptr)
 {
     json result = { { "id", id }, { "type", type }, { "name", name }, { "description", "" } };
     if (type == "folder")
         result["children"] = children.is_null() ? json::array() : children;
     else
-        result.update({ { "ip", "10.0.0." + id }, { "username", "admin" }, { "password", "p\"w" } });
+        result.update(
+            { { "ip", "10.0.0." + id }, { "username", "admin" }, { "password", "p\"w" } });
     return result;
 }
 
@@ -61,7 +67,8 @@ json treeWithFolderAndDevices()
 {
     return { { "version", 1 }, { "rootId", "r" },
         { "nodes",
-            { { "r", node("r", "folder", "Plant", { "d0", "A", "B" }) }, { "A", node("A", "folder", "Hall", { "d1" }) },
+            { { "r", node("r", "folder", "Plant", { "d0", "A", "B" }) },
+                { "A", node("A", "folder", "Hall", { "d1" }) },
                 { "B", node("B", "folder", "Yard") }, { "d1", node("d1", "device", "Gateway 1") },
                 { "d0", node("d0", "device", "Gateway 0") } } } };
 }
@@ -69,8 +76,9 @@ json treeWithFolderAndDevices()
 TEST_F(BridgeSitesTest, FirstLoadServesTheDefaultTree)
 {
     load();
-    EXPECT_EQ(view.posted.back(), R"({"command":"sitesDataLoaded","payload":{"sitesData":{"nodes":{"root":{"children":[],)"
-                                  R"("description":"","id":"root","name":"Sites","type":"folder"}},"rootId":"root","version":1}}})");
+    EXPECT_EQ(view.posted.back(),
+        R"({"command":"sitesDataLoaded","payload":{"sitesData":{"nodes":{"root":{"children":[],)"
+        R"("description":"","id":"root","name":"Sites","type":"folder"}},"rootId":"root","version":1}}})");
 }
 
 TEST_F(BridgeSitesTest, SavedTreeComesBackWithFreshIdsFoldersFirst)
@@ -105,7 +113,8 @@ TEST_F(BridgeSitesTest, RefusedDocumentsLeaveTheFileUntouched)
     json childFolderWithoutChildren = treeWithFolderAndDevices();
     childFolderWithoutChildren["nodes"]["B"].erase("children");
 
-    for (const json& refused : { rootIsDevice, blankName, cyclic, childFolderWithoutChildren, json { { "version", "1" } } }) {
+    for (const json& refused : { rootIsDevice, blankName, cyclic, childFolderWithoutChildren,
+             json { { "version", "1" } } }) {
         EXPECT_FALSE(save(refused)) << refused.dump();
         EXPECT_EQ(view.posted.back(),
             R"({"command":"sitesDataSaved","payload":{"success":false,"message":"Invalid or unsaved sites data"}})");

@@ -1,7 +1,7 @@
+#include "fakes/fake_dialogs.h"
 #include "fakes/fake_host_services.h"
 #include "fakes/fake_temp_folder.h"
 #include "fakes/fake_web_view.h"
-#include "fakes/fake_dialogs.h"
 #include "host/actions/unavailable_device_actions.h"
 #include "host/app/answer_file_dialogs.h"
 #include "host/app/app_identity.h"
@@ -88,7 +88,10 @@ protected:
         folder.write("secret.txt", "secret");
         ui = folder.file("ui");
     }
-    std::optional<std::string> resolve(std::string_view path) { return resolveUiResource(ui, path); }
+    std::optional<std::string> resolve(std::string_view path)
+    {
+        return resolveUiResource(ui, path);
+    }
 
     TempFolder folder;
     std::string ui;
@@ -111,9 +114,9 @@ TEST_F(UiResourceTest, NeverServesAnythingOutsideTheFolder)
 {
     fs::create_symlink(folder.file("secret.txt"), folder.path() / "ui" / "link.txt");
     fs::create_directory_symlink(folder.path(), folder.path() / "ui" / "up");
-    for (const char* escape : { "/../secret.txt", "/assets/../../secret.txt", "/%2e%2e/secret.txt", "/%2E%2E/secret.txt",
-             "/assets/%2e%2e/%2e%2e/secret.txt", "/..%2fsecret.txt", "/link.txt", "/up/secret.txt",
-             "/index.html%00.js", "/%zz", "/%2", "/assets/.." }) {
+    for (const char* escape : { "/../secret.txt", "/assets/../../secret.txt", "/%2e%2e/secret.txt",
+             "/%2E%2E/secret.txt", "/assets/%2e%2e/%2e%2e/secret.txt", "/..%2fsecret.txt",
+             "/link.txt", "/up/secret.txt", "/index.html%00.js", "/%zz", "/%2", "/assets/.." }) {
         EXPECT_FALSE(resolve(escape)) << escape;
     }
     EXPECT_FALSE(resolveUiResource(folder.file("no-such-folder"), "/index.html"));
@@ -201,25 +204,34 @@ protected:
 
 TEST_F(UnavailableActionsTest, BatchesAreDeduplicatedAndSummarised)
 {
-    bridge.onWebMessage("kovrkit://app/", R"({"command":"native_actionBackup","payload":{"ipsCsv":"a,b,a"}})");
-    bridge.onWebMessage("kovrkit://app/", R"({"command":"native_actionRestore","payload":{"ip":"  "}})");
+    bridge.onWebMessage(
+        "kovrkit://app/", R"({"command":"native_actionBackup","payload":{"ipsCsv":"a,b,a"}})");
+    bridge.onWebMessage(
+        "kovrkit://app/", R"({"command":"native_actionRestore","payload":{"ip":"  "}})");
     ASSERT_EQ(view.commands(),
-        std::vector<std::string>({ "nativeActionResult", "nativeActionResult", "nativeActionBatchSummary", "nativeActionResult" }));
+        std::vector<std::string>({ "nativeActionResult", "nativeActionResult",
+            "nativeActionBatchSummary", "nativeActionResult" }));
     EXPECT_EQ(view.payloadAt(0)["message"], kActionUnavailableMessage);
     EXPECT_EQ(view.payloadAt(1)["deviceIp"], "b");
-    EXPECT_EQ(view.payloadAt(2), nlohmann::json::parse(R"({"action":"native_actionBackup","total":2,"succeeded":0,"failed":2})"));
+    EXPECT_EQ(view.payloadAt(2),
+        nlohmann::json::parse(
+            R"({"action":"native_actionBackup","total":2,"succeeded":0,"failed":2})"));
     EXPECT_EQ(view.payloadAt(3)["message"], "Missing device IP");
 }
 
 TEST_F(UnavailableActionsTest, StatusResultsArriveThroughPostedRecords)
 {
-    bridge.onWebMessage("kovrkit://app/", R"({"command":"native_actionGetStatus","payload":{"ipsCsv":"x, y ,x"}})");
+    bridge.onWebMessage(
+        "kovrkit://app/", R"({"command":"native_actionGetStatus","payload":{"ipsCsv":"x, y ,x"}})");
     deliverPostedRecords(3, 3);
-    ASSERT_EQ(view.commands(), std::vector<std::string>({ "nativeActionResult", "nativeActionResult", "nativeActionBatchSummary" }));
+    ASSERT_EQ(view.commands(),
+        std::vector<std::string>(
+            { "nativeActionResult", "nativeActionResult", "nativeActionBatchSummary" }));
     EXPECT_EQ(view.payloadAt(1)["deviceIp"], "y");
     EXPECT_EQ(view.payloadAt(2)["total"], 2);
 
-    bridge.onWebMessage("kovrkit://app/", R"({"command":"native_actionGetStatus","payload":{"ip":""}})");
+    bridge.onWebMessage(
+        "kovrkit://app/", R"({"command":"native_actionGetStatus","payload":{"ip":""}})");
     deliverPostedRecords(4, 1);
     EXPECT_EQ(view.payloadAt(3)["message"], "Missing device IP");
 }
@@ -227,7 +239,8 @@ TEST_F(UnavailableActionsTest, StatusResultsArriveThroughPostedRecords)
 TEST_F(UnavailableActionsTest, RefusedPostsFreeTheirRecords)
 {
     poster.accepts = false;
-    bridge.onWebMessage("kovrkit://app/", R"({"command":"native_actionGetStatus","payload":{"ipsCsv":"x,y"}})");
+    bridge.onWebMessage(
+        "kovrkit://app/", R"({"command":"native_actionGetStatus","payload":{"ipsCsv":"x,y"}})");
     EXPECT_TRUE(poster.takeAfterAttempts(3).empty());
     EXPECT_TRUE(view.posted.empty());
 }

@@ -36,7 +36,7 @@ static std::string directoryPart(const std::string& path)
 // The replacement keeps the old file's permissions; a new file gets the usual ones.
 static void copyModeOrDefault(int fd, const std::string& path)
 {
-    struct stat old {};
+    struct stat old { };
     if (::stat(path.c_str(), &old) == 0) {
         (void)::fchmod(fd, old.st_mode & 07777);
         return;
@@ -77,7 +77,7 @@ bool readWholeFile(const std::string& path, std::string& bytes)
     UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid())
         return false;
-    struct stat info {};
+    struct stat info { };
     if (::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode))
         return false;
     std::string content;
@@ -98,7 +98,7 @@ bool readWholeFile(const std::string& path, std::string& bytes)
 
 bool fileExists(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     return ::stat(path.c_str(), &info) == 0;
 }
 

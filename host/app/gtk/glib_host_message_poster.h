@@ -11,7 +11,10 @@ namespace kovrkit {
 class GLibHostMessagePoster final : public HostMessagePoster {
 public:
     using Handler = std::function<bool(HostMessageId, void*)>;
-    explicit GLibHostMessagePoster(Handler handler) : handler_(std::move(handler)) { }
+    explicit GLibHostMessagePoster(Handler handler)
+        : handler_(std::move(handler))
+    {
+    }
 
     bool postHostMessage(HostMessageId id, void* record) override;
 

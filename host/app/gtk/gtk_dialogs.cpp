@@ -25,11 +25,12 @@ struct DialogGuard {
 
 } // namespace
 
-std::optional<std::string> GtkDialogs::runChooser(GtkFileChooserAction action, const char* title, const FileDialogSpec* spec)
+std::optional<std::string> GtkDialogs::runChooser(
+    GtkFileChooserAction action, const char* title, const FileDialogSpec* spec)
 {
     const char* acceptLabel = action == GTK_FILE_CHOOSER_ACTION_SAVE ? "_Save" : "_Open";
-    GtkWidget* dialog = gtk_file_chooser_dialog_new(
-        title, owner_, action, "_Cancel", GTK_RESPONSE_CANCEL, acceptLabel, GTK_RESPONSE_ACCEPT, nullptr);
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(title, owner_, action, "_Cancel",
+        GTK_RESPONSE_CANCEL, acceptLabel, GTK_RESPONSE_ACCEPT, nullptr);
     DialogGuard guard { dialog };
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
@@ -71,7 +72,8 @@ bool GtkDialogs::askYesNo(const std::string& title, const std::string& text, boo
     DialogGuard guard { dialog };
     gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
-    gtk_dialog_set_default_response(GTK_DIALOG(dialog), yesIsDefault ? GTK_RESPONSE_YES : GTK_RESPONSE_NO);
+    gtk_dialog_set_default_response(
+        GTK_DIALOG(dialog), yesIsDefault ? GTK_RESPONSE_YES : GTK_RESPONSE_NO);
     return gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_YES;
 }
 

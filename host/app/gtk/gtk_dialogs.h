@@ -10,7 +10,10 @@ namespace kovrkit {
 // loop, so messages from the page are still dispatched while it is open.
 class GtkDialogs final : public Dialogs {
 public:
-    explicit GtkDialogs(GtkWindow* owner) : owner_(owner) { }
+    explicit GtkDialogs(GtkWindow* owner)
+        : owner_(owner)
+    {
+    }
 
     std::optional<std::string> chooseSaveFile(const FileDialogSpec& spec) override;
     std::optional<std::string> chooseOpenFile(const FileDialogSpec& spec) override;
@@ -19,7 +22,8 @@ public:
     void showError(const std::string& title, const std::string& text) override;
 
 private:
-    std::optional<std::string> runChooser(GtkFileChooserAction action, const char* title, const FileDialogSpec* spec);
+    std::optional<std::string> runChooser(
+        GtkFileChooserAction action, const char* title, const FileDialogSpec* spec);
 
     GtkWindow* owner_;
 };

@@ -21,10 +21,11 @@
 
 using namespace kovrkit;
 
-static constexpr const char* kWebViewFailedMessage = "Failed to initialize the web view engine.\n"
-                                                     "Ensure either:\n"
-                                                     "- WebKitGTK 4.1 is installed on this machine, or\n"
-                                                     "- a graphical session is available.";
+static constexpr const char* kWebViewFailedMessage
+    = "Failed to initialize the web view engine.\n"
+      "Ensure either:\n"
+      "- WebKitGTK 4.1 is installed on this machine, or\n"
+      "- a graphical session is available.";
 
 static std::unique_ptr<Dialogs> chooseDialogs(GtkWindow* window)
 {
@@ -59,8 +60,10 @@ int main(int argc, char** argv)
     GioUrlOpener urlOpener;
     SitesStore store(settingsPathIn(programDirectory));
     SettingsSitesStorage sites(store);
-    MessageBridge bridge(std::string(acceptedOrigin(devMode)), { identity, *dialogs, urlOpener, sites });
-    GLibHostMessagePoster poster([&bridge](HostMessageId id, void* record) { return bridge.handleHostMessage(id, record); });
+    MessageBridge bridge(
+        std::string(acceptedOrigin(devMode)), { identity, *dialogs, urlOpener, sites });
+    GLibHostMessagePoster poster(
+        [&bridge](HostMessageId id, void* record) { return bridge.handleHostMessage(id, record); });
     UnavailableDeviceActions deviceActions(bridge, poster);
     UnavailableLegacyFlow legacyFlow(bridge);
     bridge.setDeviceActions(&deviceActions);
@@ -68,11 +71,14 @@ int main(int argc, char** argv)
 
     bridge.beginWebViewCreation();
     WebViewConfig config { uiFolder, devMode, programDirectory + "/webview2_userdata" };
-    std::unique_ptr<WebKitView> webView = WebKitView::create(window, config,
-        [&bridge](std::string_view source, std::string_view message) { bridge.onWebMessage(source, message); });
+    std::unique_ptr<WebKitView> webView = WebKitView::create(
+        window, config, [&bridge](std::string_view source, std::string_view message) {
+            bridge.onWebMessage(source, message);
+        });
     if (!webView) {
         dialogs->showError(caption, kWebViewFailedMessage);
-        g_signal_handlers_disconnect_by_func(window, reinterpret_cast<gpointer>(gtk_main_quit), nullptr);
+        g_signal_handlers_disconnect_by_func(
+            window, reinterpret_cast<gpointer>(gtk_main_quit), nullptr);
         gtk_widget_destroy(GTK_WIDGET(window));
         return 1;
     }

@@ -6,9 +6,10 @@
 
 namespace kovrkit {
 
-static constexpr const char* kContextMenuScript = "window.addEventListener('contextmenu', function (event) {\n"
-                                                  "    event.preventDefault();\n"
-                                                  "}, { capture: true });\n";
+static constexpr const char* kContextMenuScript
+    = "window.addEventListener('contextmenu', function (event) {\n"
+      "    event.preventDefault();\n"
+      "}, { capture: true });\n";
 
 // `TOKEN` is replaced; the handler object is captured before any page script runs.
 static constexpr const char* kWebViewScript = R"JS((function () {
@@ -55,8 +56,8 @@ std::string pageScript(const std::string& token)
 
 std::string deliveryScript(const std::string& json)
 {
-    return std::string("window.") + kDeliverFunctionName + " && window." + kDeliverFunctionName + "(\""
-        + escapeJsonText(json) + "\");";
+    return std::string("window.") + kDeliverFunctionName + " && window." + kDeliverFunctionName
+        + "(\"" + escapeJsonText(json) + "\");";
 }
 
 std::string newMessageToken()

@@ -44,8 +44,10 @@ void serveUiFile(WebKitURISchemeRequest* request, gpointer folder)
     auto* bytes = g_bytes_new_take(g_memdup2(content.data(), size), size);
     auto stream = adoptObject(g_memory_input_stream_new_from_bytes(bytes));
     g_bytes_unref(bytes);
-    auto response = adoptObject(webkit_uri_scheme_response_new(stream.get(), static_cast<gint64>(size)));
-    webkit_uri_scheme_response_set_content_type(response.get(), std::string(contentTypeFor(*file)).c_str());
+    auto response
+        = adoptObject(webkit_uri_scheme_response_new(stream.get(), static_cast<gint64>(size)));
+    webkit_uri_scheme_response_set_content_type(
+        response.get(), std::string(contentTypeFor(*file)).c_str());
     webkit_uri_scheme_request_finish_with_response(request, response.get());
 }
 
@@ -59,7 +61,8 @@ void freeFolder(gpointer folder)
 void registerUiScheme(WebKitWebContext* context, const std::string& uiFolder)
 {
     std::string scheme(kAppScheme);
-    webkit_web_context_register_uri_scheme(context, scheme.c_str(), serveUiFile, new std::string(uiFolder), freeFolder);
+    webkit_web_context_register_uri_scheme(
+        context, scheme.c_str(), serveUiFile, new std::string(uiFolder), freeFolder);
     WebKitSecurityManager* security = webkit_web_context_get_security_manager(context);
     webkit_security_manager_register_uri_scheme_as_secure(security, scheme.c_str());
 }

@@ -21,7 +21,8 @@ WebKitView::~WebKitView()
         g_signal_handlers_disconnect_by_data(view_.get(), this);
 }
 
-std::unique_ptr<WebKitView> WebKitView::create(GtkWindow* window, const WebViewConfig& config, MessageHandler onMessage)
+std::unique_ptr<WebKitView> WebKitView::create(
+    GtkWindow* window, const WebViewConfig& config, MessageHandler onMessage)
 {
     std::unique_ptr<WebKitView> view(new WebKitView(config, std::move(onMessage)));
     if (!view->build(window))
@@ -32,8 +33,8 @@ std::unique_ptr<WebKitView> WebKitView::create(GtkWindow* window, const WebViewC
 static GObjectPtr<WebKitWebContext> newContext(const std::string& dataFolder)
 {
     std::string cacheFolder = dataFolder + "/cache";
-    auto dataManager = adoptObject(webkit_website_data_manager_new(
-        "base-data-directory", dataFolder.c_str(), "base-cache-directory", cacheFolder.c_str(), nullptr));
+    auto dataManager = adoptObject(webkit_website_data_manager_new("base-data-directory",
+        dataFolder.c_str(), "base-cache-directory", cacheFolder.c_str(), nullptr));
     if (!dataManager)
         return nullptr;
     return adoptObject(webkit_web_context_new_with_website_data_manager(dataManager.get()));
@@ -61,8 +62,10 @@ bool WebKitView::build(GtkWindow* window)
     webkit_user_content_manager_add_script(contentManager_.get(), userScript);
     webkit_user_script_unref(userScript);
     std::string signal = std::string("script-message-received::") + kMessageHandlerName;
-    scriptMessageHandler_ = g_signal_connect(contentManager_.get(), signal.c_str(), G_CALLBACK(onScriptMessage), this);
-    if (!webkit_user_content_manager_register_script_message_handler(contentManager_.get(), kMessageHandlerName))
+    scriptMessageHandler_ = g_signal_connect(
+        contentManager_.get(), signal.c_str(), G_CALLBACK(onScriptMessage), this);
+    if (!webkit_user_content_manager_register_script_message_handler(
+            contentManager_.get(), kMessageHandlerName))
         return false;
 
     GtkWidget* widget = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_.get(),
@@ -86,8 +89,8 @@ void WebKitView::postMessageJson(const std::string& json)
     if (!current || !isFromOrigin(current, acceptedOrigin(config_.devMode)))
         return;
     std::string script = deliveryScript(json);
-    webkit_web_view_evaluate_javascript(
-        view_.get(), script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr, nullptr, nullptr, nullptr);
+    webkit_web_view_evaluate_javascript(view_.get(), script.c_str(),
+        static_cast<gssize>(script.size()), nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
 void WebKitView::receiveScriptMessage(WebKitJavascriptResult* result)
@@ -106,12 +109,14 @@ void WebKitView::receiveScriptMessage(WebKitJavascriptResult* result)
     onMessage_(source ? source : "", message);
 }
 
-void WebKitView::onScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self)
+void WebKitView::onScriptMessage(
+    WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self)
 {
     static_cast<WebKitView*>(self)->receiveScriptMessage(result);
 }
 
-gboolean WebKitView::onContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer)
+gboolean WebKitView::onContextMenu(
+    WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer)
 {
     return TRUE;
 }

@@ -14,18 +14,20 @@
 namespace kovrkit {
 
 struct WebViewConfig {
-    std::string uiFolder;     // served under kovrkit://app
-    bool devMode = false;     // navigate to the development server instead
-    std::string dataFolder;   // profile and cache of the engine
+    std::string uiFolder; // served under kovrkit://app
+    bool devMode = false; // navigate to the development server instead
+    std::string dataFolder; // profile and cache of the engine
 };
 
 // The page hosted by WebKitGTK inside the main window.
 class WebKitView final : public WebViewPort {
 public:
-    using MessageHandler = std::function<void(std::string_view sourceUri, std::string_view messageJson)>;
+    using MessageHandler
+        = std::function<void(std::string_view sourceUri, std::string_view messageJson)>;
 
     // Adds the view to `window` and starts loading the UI; nothing when the engine refuses.
-    static std::unique_ptr<WebKitView> create(GtkWindow* window, const WebViewConfig& config, MessageHandler onMessage);
+    static std::unique_ptr<WebKitView> create(
+        GtkWindow* window, const WebViewConfig& config, MessageHandler onMessage);
     ~WebKitView() override;
     WebKitView(const WebKitView&) = delete;
     WebKitView& operator=(const WebKitView&) = delete;
@@ -37,8 +39,10 @@ private:
     bool build(GtkWindow* window);
     void receiveScriptMessage(WebKitJavascriptResult* result);
 
-    static void onScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
-    static gboolean onContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer);
+    static void onScriptMessage(
+        WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
+    static gboolean onContextMenu(
+        WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer);
 
     WebViewConfig config_;
     MessageHandler onMessage_;
