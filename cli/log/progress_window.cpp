@@ -105,10 +105,12 @@ void on_copy_activated(GtkMenuItem*, gpointer data)
 void insert_newest_line(WindowState& state, LogKind kind, const std::string& line)
 {
     GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(state.log_view));
+    // Messages may carry controller text; the buffer refuses anything but valid UTF-8.
+    GText valid(g_utf8_make_valid(line.c_str(), static_cast<gssize>(line.size())));
     GtkTextIter start;
     gtk_text_buffer_get_start_iter(buffer, &start);
     gtk_text_buffer_insert_with_tags_by_name(
-        buffer, &start, line.c_str(), static_cast<gint>(line.size()), style_of(kind).tag, nullptr);
+        buffer, &start, valid.get(), -1, style_of(kind).tag, nullptr);
     if (gtk_text_buffer_get_char_count(buffer) > ProgressWindow::text_limit) {
         GtkTextIter cut, end;
         gtk_text_buffer_get_iter_at_offset(buffer, &cut, ProgressWindow::text_limit);

@@ -158,6 +158,15 @@ TEST_F(ProgressWindowTest, AMessageEndingInALineFeedGetsNoSecondBreak)
     EXPECT_EQ(shown_lines(*window_).size(), 2u);
 }
 
+TEST_F(ProgressWindowTest, InvalidUtf8IsShownReplacedNotDropped)
+{
+    log_warning("name \xFF\xC3 end");
+    std::vector<ShownLine> lines = shown_lines(*window_);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(without_stamp(lines[0].text), "name \uFFFD\uFFFD end");
+    EXPECT_EQ(lines[0].colour, "255,128,0");
+}
+
 TEST_F(ProgressWindowTest, ProgressBarFollowsClampedProgress)
 {
     on_worker([] { set_progress(42); });
