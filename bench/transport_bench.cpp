@@ -60,7 +60,7 @@ double loopback_udp_rtt()
 {
     int a = ::socket(AF_INET, SOCK_DGRAM, 0);
     int b = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
+    sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ::bind(b, reinterpret_cast<sockaddr*>(&address), sizeof address);
@@ -72,7 +72,7 @@ double loopback_udp_rtt()
     auto start = Clock::now();
     for (int i = 0; i < rounds; ++i) {
         ::send(a, packet, sizeof packet, 0);
-        sockaddr_in from{};
+        sockaddr_in from {};
         socklen_t from_length = sizeof from;
         ::recvfrom(b, packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&from), &from_length);
         ::sendto(b, packet, 4, 0, reinterpret_cast<sockaddr*>(&from), from_length);
@@ -95,10 +95,12 @@ struct Result {
 
 void print(const Result& result)
 {
-    std::fprintf(stderr, "%-28s latency %3d ms  %8.3f s  floor %8.3f s  (%6.1f%% of time)  %7.1f us/exchange  %8.1f KiB/s\n",
-                 result.name.c_str(), result.latency_ms, result.seconds, result.floor_seconds,
-                 100.0 * result.floor_seconds / result.seconds,
-                 1e6 * result.seconds / result.exchanges, result.bytes / 1024 / result.seconds);
+    std::fprintf(stderr,
+        "%-28s latency %3d ms  %8.3f s  floor %8.3f s  (%6.1f%% of time)  %7.1f us/exchange  %8.1f "
+        "KiB/s\n",
+        result.name.c_str(), result.latency_ms, result.seconds, result.floor_seconds,
+        100.0 * result.floor_seconds / result.seconds, 1e6 * result.seconds / result.exchanges,
+        result.bytes / 1024 / result.seconds);
 }
 
 kovru::sim::Simulator start_simulator(int latency_ms)
@@ -116,8 +118,8 @@ kovru::sim::Simulator start_simulator(int latency_ms)
 Result time_flash_read(int latency_ms, double rtt)
 {
     kovru::sim::Simulator simulator = start_simulator(latency_ms);
-    std::string address =
-        "127.0.0.1:" + std::to_string(simulator.controllers().at(0).controller->port());
+    std::string address
+        = "127.0.0.1:" + std::to_string(simulator.controllers().at(0).controller->port());
     kovru::MemoryBuffer flash;
     auto start = Clock::now();
     {
@@ -127,15 +129,15 @@ Result time_flash_read(int latency_ms, double rtt)
     double seconds = seconds_since(start);
     simulator.stop();
     double blocks = static_cast<double>(kovru::flash_image_size / 128 + 1);
-    return {"2 MiB TFTP read, block 128", latency_ms, seconds, blocks,
-            blocks * (rtt + latency_ms / 1000.0), static_cast<double>(flash.size())};
+    return { "2 MiB TFTP read, block 128", latency_ms, seconds, blocks,
+        blocks * (rtt + latency_ms / 1000.0), static_cast<double>(flash.size()) };
 }
 
 Result time_item_fetches(int latency_ms, double rtt)
 {
     kovru::sim::Simulator simulator = start_simulator(latency_ms);
-    std::string base =
-        kovru::base_url("127.0.0.1:" + std::to_string(simulator.controllers().at(0).controller->port()));
+    std::string base = kovru::base_url(
+        "127.0.0.1:" + std::to_string(simulator.controllers().at(0).controller->port()));
     double bytes = 0;
     auto start = Clock::now();
     {
@@ -150,8 +152,8 @@ Result time_item_fetches(int latency_ms, double rtt)
     simulator.stop();
     double requests = kovru::config_item_count;
     // Each request is a fresh connection: the handshake and the request, two round trips.
-    return {"612 item fetches (HTTP)", latency_ms, seconds, requests,
-            requests * (2 * rtt + latency_ms / 1000.0), bytes};
+    return { "612 item fetches (HTTP)", latency_ms, seconds, requests,
+        requests * (2 * rtt + latency_ms / 1000.0), bytes };
 }
 
 // The same read from tftpd-hpa, when installed: the reference that shows whether the
@@ -161,8 +163,8 @@ std::optional<Result> time_flash_read_from_tftpd(double rtt)
     const char* program = "/usr/sbin/in.tftpd";
     if (::access(program, X_OK) != 0)
         return std::nullopt;
-    std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("kovru-bench-" + std::to_string(::getpid()));
+    std::filesystem::path folder
+        = std::filesystem::temp_directory_path() / ("kovru-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     {
         std::ofstream file(folder / "flashfs.bin", std::ios::binary);
@@ -173,7 +175,7 @@ std::optional<Result> time_flash_read_from_tftpd(double rtt)
     pid_t pid = ::fork();
     if (pid == 0) {
         ::execl(program, program, "-L", "-p", "-u", ::getuid() == 0 ? "root" : "nobody", "-a",
-                address.c_str(), "-s", folder.c_str(), static_cast<char*>(nullptr));
+            address.c_str(), "-s", folder.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -188,8 +190,8 @@ std::optional<Result> time_flash_read_from_tftpd(double rtt)
     ::waitpid(pid, nullptr, 0);
     std::filesystem::remove_all(folder);
     double blocks = static_cast<double>(kovru::flash_image_size / 128 + 1);
-    return Result{"same read from tftpd-hpa", 0, seconds, blocks, blocks * rtt,
-                  static_cast<double>(flash.size())};
+    return Result { "same read from tftpd-hpa", 0, seconds, blocks, blocks * rtt,
+        static_cast<double>(flash.size()) };
 }
 
 } // namespace

@@ -31,16 +31,16 @@ ChannelLayout channel_layout(std::uint32_t version)
 {
     switch (version) {
     case 2:
-        return {10912, 160, 44, 106, 10300};
+        return { 10912, 160, 44, 106, 10300 };
     case 3:
-        return {7072, 100, 43, 45, 6460};
+        return { 7072, 100, 43, 45, 6460 };
     default:
-        return {11168, 152, 42, 94, 9788};
+        return { 11168, 152, 42, 94, 9788 };
     }
 }
 
 void put_name(std::vector<std::uint8_t>& file, std::size_t offset, std::size_t field_size,
-              const std::string& name)
+    const std::string& name)
 {
     std::size_t length = std::min(name.size(), field_size - 1);
     std::memcpy(file.data() + offset, name.data(), length);
@@ -48,7 +48,7 @@ void put_name(std::vector<std::uint8_t>& file, std::size_t offset, std::size_t f
 
 std::vector<unsigned> version_components(std::string_view version)
 {
-    std::vector<unsigned> components{0};
+    std::vector<unsigned> components { 0 };
     for (char c : version) {
         if (c >= '0' && c <= '9')
             components.back() = components.back() * 10 + static_cast<unsigned>(c - '0');
@@ -102,9 +102,9 @@ std::vector<std::uint8_t> make_channel_file(unsigned line, std::uint32_t layout_
     for (unsigned device = 0; device < demo_devices_per_line; ++device) {
         std::size_t record = channel_records + device * layout.record_size;
         write_u32_le(file, record, 0x3); // present, short address valid
-        file[record + 5] = 254;          // maximum level
-        file[record + 6] = 1;            // minimum level
-        file[record + 9] = 7;            // fade time
+        file[record + 5] = 254; // maximum level
+        file[record + 6] = 1; // minimum level
+        file[record + 9] = 7; // fade time
         file[record + 11] = static_cast<std::uint8_t>(2 * device + 1);
         write_u16_le(file, record + 18, static_cast<std::uint16_t>(1u << (device % 2)));
         std::fill_n(file.begin() + static_cast<std::ptrdiff_t>(record + 20), 16, 0xFF);
@@ -157,11 +157,11 @@ std::vector<std::uint8_t> make_input_device_file(unsigned line, std::uint32_t la
 std::vector<std::uint8_t> make_item_file(const ConfigItem& item, std::string_view firmware)
 {
     if (item.kind >= kind_first_channel && item.kind < kind_first_channel + 4)
-        return make_channel_file(item.kind - kind_first_channel + 1,
-                                 channel_layout_version(firmware));
+        return make_channel_file(
+            item.kind - kind_first_channel + 1, channel_layout_version(firmware));
     if (item.kind >= kind_first_input_device && item.kind < kind_first_input_device + 4)
-        return make_input_device_file(item.kind - kind_first_input_device + 1,
-                                      input_device_layout_version(firmware));
+        return make_input_device_file(
+            item.kind - kind_first_input_device + 1, input_device_layout_version(firmware));
     std::vector<std::uint8_t> file(config_file_header_size + 48);
     put_name(file, config_file_header_size, 48, item.item_name);
     finish_config_file_header(file, 1, fresh_change_counter);

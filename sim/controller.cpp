@@ -29,7 +29,7 @@ std::string two_digits(unsigned value)
 std::string utc_time_text()
 {
     std::time_t now = std::time(nullptr);
-    std::tm utc{};
+    std::tm utc {};
     gmtime_r(&now, &utc);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &utc);
@@ -41,7 +41,7 @@ std::string uptime_text(std::chrono::steady_clock::duration elapsed)
     long long seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
     char text[48];
     std::snprintf(text, sizeof text, "%lld days %02lld:%02lld:%02lld", seconds / 86400,
-                  seconds / 3600 % 24, seconds / 60 % 60, seconds % 60);
+        seconds / 3600 % 24, seconds / 60 % 60, seconds % 60);
     return text;
 }
 
@@ -61,7 +61,7 @@ void write_whole_file(const std::filesystem::path& path, const std::vector<std::
     {
         std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+            static_cast<std::streamsize>(bytes.size()));
         if (!file)
             return;
     }
@@ -79,9 +79,11 @@ std::string lower_hex(std::string text)
 
 } // namespace
 
-Controller::Controller(ControllerConfig config, std::uint64_t seed,
-                       std::optional<std::filesystem::path> state_dir)
-    : config_(std::move(config)), state_root_(std::move(state_dir)), random_(seed)
+Controller::Controller(
+    ControllerConfig config, std::uint64_t seed, std::optional<std::filesystem::path> state_dir)
+    : config_(std::move(config))
+    , state_root_(std::move(state_dir))
+    , random_(seed)
 {
     model_ = config_.model;
     firmware_ = config_.firmware;
@@ -140,8 +142,8 @@ bool Controller::load_state()
     flash_raw_ = std::move(raw);
     read_whole_file(*state_root_ / "flashfs.bin", flash_fs_);
     for (const ConfigItem& item : config_items())
-        read_whole_file(*state_root_ / "config" / (item.item_name + ".bin"),
-                        files_[item.device_path]);
+        read_whole_file(
+            *state_root_ / "config" / (item.item_name + ".bin"), files_[item.device_path]);
     return true;
 }
 
@@ -152,8 +154,8 @@ void Controller::save_state() const
     write_whole_file(*state_root_ / "flashraw.bin", flash_raw_);
     write_whole_file(*state_root_ / "flashfs.bin", flash_fs_);
     for (const ConfigItem& item : config_items())
-        write_whole_file(*state_root_ / "config" / (item.item_name + ".bin"),
-                         files_.at(item.device_path));
+        write_whole_file(
+            *state_root_ / "config" / (item.item_name + ".bin"), files_.at(item.device_path));
 }
 
 std::string Controller::status_document() const
@@ -163,10 +165,10 @@ std::string Controller::status_document() const
     std::string mac = config_.mac;
     if (mac.empty())
         mac = "00:1E:C0:4A:" + two_digits(port_tag >> 8) + ":" + two_digits(port_tag);
-    std::string serial = config_.serial.empty() ? "VD" + std::to_string(100000 + port_tag)
-                                                : config_.serial;
-    std::string hostname =
-        config_.hostname.empty() ? "veldir-" + std::to_string(port_tag) : config_.hostname;
+    std::string serial
+        = config_.serial.empty() ? "VD" + std::to_string(100000 + port_tag) : config_.serial;
+    std::string hostname
+        = config_.hostname.empty() ? "veldir-" + std::to_string(port_tag) : config_.hostname;
     nlohmann::ordered_json status;
     if (!config_.faults.no_model_name)
         status["model_name"] = model_;
@@ -212,16 +214,17 @@ std::optional<std::vector<std::uint8_t>> Controller::item_image(const std::strin
         nlohmann::ordered_json status;
         status["model_name"] = model_;
         status["firmware_version"] = firmware_;
-        status["serial_number"] =
-            config_.serial.empty() ? "VD" + std::to_string(100000 + port_) : config_.serial;
-        status["mac"] = config_.mac.empty() ? "00:1E:C0:4A:" + two_digits(unsigned(port_) >> 8) +
-                                                  ":" + two_digits(unsigned(port_))
-                                            : config_.mac;
+        status["serial_number"]
+            = config_.serial.empty() ? "VD" + std::to_string(100000 + port_) : config_.serial;
+        status["mac"] = config_.mac.empty()
+            ? "00:1E:C0:4A:" + two_digits(unsigned(port_) >> 8) + ":" + two_digits(unsigned(port_))
+            : config_.mac;
         std::string text = status.dump(2) + "\n";
         header.name = "status.txt";
         header.size = text.size();
         writer.write_header(header);
-        writer.write_data(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        writer.write_data(
+            std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     }
     writer.finish();
     return writer.take();
@@ -247,7 +250,7 @@ ActionAnswer Controller::restore_upload()
 {
     std::lock_guard lock(mutex_);
     if (upload_area_.empty())
-        return {false, "no uploaded image"};
+        return { false, "no uploaded image" };
     TarImageReader reader(upload_area_);
     std::map<std::string, std::vector<std::uint8_t>> restored;
     int result = reader.open();
@@ -257,23 +260,23 @@ ActionAnswer Controller::restore_upload()
             continue;
         std::span<const std::uint8_t> data;
         if (reader.read_data(data) != tar_success)
-            return {false, "unreadable file " + reader.header().name};
+            return { false, "unreadable file " + reader.header().name };
         restored[known->first].assign(data.begin(), data.end());
     }
     if (result != tar_null_record)
-        return {false, std::string("bad tar image: ") + tar_error_text(result)};
+        return { false, std::string("bad tar image: ") + tar_error_text(result) };
     if (restored.empty())
-        return {false, "no configuration file in the image"};
+        return { false, "no configuration file in the image" };
     for (auto& [path, bytes] : restored)
         files_[path] = std::move(bytes);
     upload_area_.clear();
     if (state_root_)
         save_state();
-    return {true, "restored " + std::to_string(restored.size()) + " file(s)"};
+    return { true, "restored " + std::to_string(restored.size()) + " file(s)" };
 }
 
-std::optional<std::string> Controller::check_upload(const std::string& hash,
-                                                    const std::string& size) const
+std::optional<std::string> Controller::check_upload(
+    const std::string& hash, const std::string& size) const
 {
     if (upload_area_.empty())
         return "no uploaded image";
@@ -288,10 +291,10 @@ ActionAnswer Controller::upgrade_firmware(const std::string& hash, const std::st
 {
     std::lock_guard lock(mutex_);
     if (auto refusal = check_upload(hash, size))
-        return {false, *refusal};
+        return { false, *refusal };
     std::optional<FirmwareInfo> info = read_firmware_info(upload_area_);
     if (!info)
-        return {false, "no firmware information block"};
+        return { false, "no firmware information block" };
     model_ = info->model;
     firmware_ = info->version;
     flash_raw_ = std::move(upload_area_);
@@ -299,17 +302,17 @@ ActionAnswer Controller::upgrade_firmware(const std::string& hash, const std::st
     ++boot_count_;
     if (state_root_)
         save_state();
-    return {true, "firmware " + firmware_ + " installed"};
+    return { true, "firmware " + firmware_ + " installed" };
 }
 
 ActionAnswer Controller::accept_device_firmware(const std::string& hash, const std::string& size)
 {
     std::lock_guard lock(mutex_);
     if (auto refusal = check_upload(hash, size))
-        return {false, *refusal};
+        return { false, *refusal };
     device_firmware_ = std::move(upload_area_);
     upload_area_.clear();
-    return {true, "device firmware accepted"};
+    return { true, "device firmware accepted" };
 }
 
 bool Controller::fail_item_attempt(const std::string& item_name)

@@ -29,7 +29,7 @@ public:
     // Files are made fresh for the configured model and firmware, or loaded from state_dir
     // when it holds a saved controller.
     Controller(ControllerConfig config, std::uint64_t seed,
-               std::optional<std::filesystem::path> state_dir);
+        std::optional<std::filesystem::path> state_dir);
 
     // The port is known once the servers are bound.
     void set_port(int port);

@@ -75,8 +75,8 @@ bool apply_fault(std::string_view key, std::string_view value, FaultSettings& fa
     if (key == "empty")
         return parse_flag(value, faults.empty);
     if (key == "http_error")
-        return parse_number(value, faults.http_error) && faults.http_error >= 100 &&
-               faults.http_error <= 599;
+        return parse_number(value, faults.http_error) && faults.http_error >= 100
+            && faults.http_error <= 599;
     if (key == "http_drop")
         return parse_flag(value, faults.http_drop);
     if (key == "no_model_name")
@@ -95,8 +95,8 @@ bool apply_fault(std::string_view key, std::string_view value, FaultSettings& fa
     return false;
 }
 
-bool apply_setting(std::string_view key, std::string_view value, ControllerConfig& config,
-                   bool& known)
+bool apply_setting(
+    std::string_view key, std::string_view value, ControllerConfig& config, bool& known)
 {
     known = true;
     if (key == "ip") {
@@ -126,8 +126,8 @@ bool apply_setting(std::string_view key, std::string_view value, ControllerConfi
         return true;
     }
     if (key == "flash_size")
-        return parse_number(value, config.flash_size) && config.flash_size > 0 &&
-               config.flash_size <= 64u * 1024 * 1024;
+        return parse_number(value, config.flash_size) && config.flash_size > 0
+            && config.flash_size <= 64u * 1024 * 1024;
     if (key == "tftp_timeout_ms")
         return parse_number(value, config.tftp_timeout_ms) && config.tftp_timeout_ms > 0;
     if (key == "tftp_tsize")
@@ -151,8 +151,8 @@ bool read_config_file(const std::string& path, SimConfig& config, std::string& e
 
 } // namespace
 
-bool apply_controller_settings(std::string_view settings, ControllerConfig& config,
-                               std::string& error)
+bool apply_controller_settings(
+    std::string_view settings, ControllerConfig& config, std::string& error)
 {
     for (const std::string& word : split_words(settings, ", \t")) {
         std::size_t equals = word.find('=');
@@ -212,8 +212,8 @@ ParseOutcome parse_command_line(int argc, char** argv, SimConfig& config, std::s
         std::string_view value;
         std::size_t equals = argument.find('=');
         std::string_view name = argument.substr(0, equals);
-        bool takes_value = name == "--controller" || name == "--config" || name == "--seed" ||
-                           name == "--state";
+        bool takes_value
+            = name == "--controller" || name == "--config" || name == "--seed" || name == "--state";
         if (name == "--help" || name == "-h")
             return ParseOutcome::help;
         if (!takes_value) {

@@ -13,20 +13,20 @@
 namespace kovru::sim {
 
 struct FaultSettings {
-    int latency_ms = 0;         // added before every HTTP answer and every TFTP packet sent
-    int fail_first = 0;         // the first N attempts of each item fetch get no answer
+    int latency_ms = 0; // added before every HTTP answer and every TFTP packet sent
+    int fail_first = 0; // the first N attempts of each item fetch get no answer
     std::set<std::string> fail_items; // restricts fail_first to these items; empty: all items
     bool no_status_txt = false; // item images without "status.txt"
-    bool truncated = false;     // answers announce their full length and send half of it
-    bool empty = false;         // answers with an empty body
-    int http_error = 0;         // every request is answered with this HTTP status code
-    bool http_drop = false;     // every HTTP connection is closed without an answer
+    bool truncated = false; // answers announce their full length and send half of it
+    bool empty = false; // answers with an empty body
+    int http_error = 0; // every request is answered with this HTTP status code
+    bool http_drop = false; // every HTTP connection is closed without an answer
     bool no_model_name = false; // the status document lacks "model_name"
-    double tftp_loss = 0;       // share of outgoing TFTP packets that are dropped
-    int tftp_stall_ms = 0;      // pause before sending block tftp_stall_block
+    double tftp_loss = 0; // share of outgoing TFTP packets that are dropped
+    int tftp_stall_ms = 0; // pause before sending block tftp_stall_block
     int tftp_stall_block = 1;
-    int tftp_fail_first = 0;    // the first N TFTP requests are refused with an ERROR packet
-    bool tftp_silent = false;   // TFTP requests are ignored
+    int tftp_fail_first = 0; // the first N TFTP requests are refused with an ERROR packet
+    bool tftp_silent = false; // TFTP requests are ignored
 };
 
 struct ControllerConfig {
@@ -34,8 +34,8 @@ struct ControllerConfig {
     int port = 0; // 0: a free port, printed on start
     std::string model = "VELDIR-2";
     std::string firmware = "1.5.0";
-    std::string serial;   // default derived from the port
-    std::string mac;      // default derived from the port
+    std::string serial; // default derived from the port
+    std::string mac; // default derived from the port
     std::string hostname; // default derived from the port
     std::size_t flash_size = 2 * 1024 * 1024;
     int tftp_timeout_ms = 1000;
@@ -51,8 +51,8 @@ struct SimConfig {
 };
 
 // Applies "key=value" settings separated by commas or blanks. false with a message on error.
-bool apply_controller_settings(std::string_view settings, ControllerConfig& config,
-                               std::string& error);
+bool apply_controller_settings(
+    std::string_view settings, ControllerConfig& config, std::string& error);
 
 // Lines "controller key=value ...", "seed N", "state DIR"; "#" starts a comment.
 bool read_config_text(std::string_view text, SimConfig& config, std::string& error);

@@ -22,7 +22,7 @@ constexpr std::size_t text_field_size = 33;
 
 void fill_pseudo_random(std::span<std::uint8_t> bytes, std::string_view seed_text)
 {
-    std::uint64_t state = std::hash<std::string_view>{}(seed_text) | 1;
+    std::uint64_t state = std::hash<std::string_view> {}(seed_text) | 1;
     for (std::uint8_t& byte : bytes) {
         state ^= state << 13;
         state ^= state >> 7;
@@ -32,15 +32,15 @@ void fill_pseudo_random(std::span<std::uint8_t> bytes, std::string_view seed_tex
 }
 
 void put_text(std::span<std::uint8_t> block, std::size_t offset, std::size_t field_size,
-              std::string_view text)
+    std::string_view text)
 {
     std::fill_n(block.begin() + static_cast<std::ptrdiff_t>(offset), field_size, 0);
     std::size_t length = std::min(text.size(), field_size - 1);
     std::memcpy(block.data() + offset, text.data(), length);
 }
 
-std::string get_text(std::span<const std::uint8_t> block, std::size_t offset,
-                     std::size_t field_size)
+std::string get_text(
+    std::span<const std::uint8_t> block, std::size_t offset, std::size_t field_size)
 {
     auto begin = block.begin() + static_cast<std::ptrdiff_t>(offset);
     auto end = std::find(begin, begin + static_cast<std::ptrdiff_t>(field_size), 0);
@@ -75,7 +75,7 @@ std::uint32_t firmware_version_number(std::string_view version)
 }
 
 std::vector<std::uint8_t> make_flash_raw(std::size_t size, const std::string& model,
-                                         const std::string& version, std::string_view seed_text)
+    const std::string& version, std::string_view seed_text)
 {
     std::vector<std::uint8_t> image(size);
     fill_pseudo_random(image, seed_text);

@@ -23,7 +23,7 @@ struct FirmwareInfo {
 // A raw image of `size` bytes; the information block is present when the image is large
 // enough to hold it. The filler is derived from `seed_text`.
 std::vector<std::uint8_t> make_flash_raw(std::size_t size, const std::string& model,
-                                         const std::string& version, std::string_view seed_text);
+    const std::string& version, std::string_view seed_text);
 
 std::vector<std::uint8_t> make_flash_fs(std::size_t size, std::string_view seed_text);
 

@@ -42,8 +42,8 @@ std::map<std::string, std::string> parse_query(std::string_view query)
         std::string_view pair = query.substr(0, amp);
         std::size_t equals = pair.find('=');
         std::string name = percent_decode(pair.substr(0, equals));
-        std::string value =
-            equals == std::string_view::npos ? "" : percent_decode(pair.substr(equals + 1));
+        std::string value
+            = equals == std::string_view::npos ? "" : percent_decode(pair.substr(equals + 1));
         if (!name.empty())
             members.emplace(std::move(name), std::move(value));
         query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
@@ -56,7 +56,7 @@ HttpAnswer json_answer(int status, const ActionAnswer& action)
     nlohmann::ordered_json body;
     body["result"] = action.accepted ? "ok" : "error";
     body["message"] = action.message;
-    return {status, "application/json", body.dump(), false};
+    return { status, "application/json", body.dump(), false };
 }
 
 std::string member(const HttpRequest& request, const std::string& name)
@@ -69,17 +69,17 @@ HttpAnswer answer_status_request(Controller& controller, const HttpRequest& requ
 {
     auto action = request.query.find("action");
     if (action == request.query.end())
-        return {200, "application/json", controller.status_document(), false};
+        return { 200, "application/json", controller.status_document(), false };
     ActionAnswer result;
     if (action->second == "restoreconfig")
         result = controller.restore_upload();
     else if (action->second == "firmwareupgrade")
         result = controller.upgrade_firmware(member(request, "hash"), member(request, "size"));
     else if (action->second == "deviced2fwupgrade")
-        result =
-            controller.accept_device_firmware(member(request, "hash"), member(request, "size"));
+        result
+            = controller.accept_device_firmware(member(request, "hash"), member(request, "size"));
     else
-        return json_answer(400, {false, "unknown action"});
+        return json_answer(400, { false, "unknown action" });
     return json_answer(result.accepted ? 200 : 409, result);
 }
 
@@ -87,11 +87,11 @@ HttpAnswer answer_backup_request(Controller& controller, const HttpRequest& requ
 {
     std::string item = member(request, "config");
     if (controller.fail_item_attempt(item))
-        return {0, "", "", true};
+        return { 0, "", "", true };
     std::optional<std::vector<std::uint8_t>> image = controller.item_image(item);
     if (!image)
-        return json_answer(404, {false, "unknown configuration item"});
-    return {200, "application/x-tar", std::string(image->begin(), image->end()), false};
+        return json_answer(404, { false, "unknown configuration item" });
+    return { 200, "application/x-tar", std::string(image->begin(), image->end()), false };
 }
 
 } // namespace
@@ -120,12 +120,12 @@ std::optional<HttpRequest> parse_request_head(std::string_view head)
 HttpAnswer answer_request(Controller& controller, const HttpRequest& request)
 {
     if (request.method != "GET" && request.method != "HEAD")
-        return json_answer(405, {false, "method not allowed"});
+        return json_answer(405, { false, "method not allowed" });
     if (request.path == "/api/v100/status.ssi")
         return answer_status_request(controller, request);
     if (request.path == "/api/v100/backup.ssi")
         return answer_backup_request(controller, request);
-    return json_answer(404, {false, "not found"});
+    return json_answer(404, { false, "not found" });
 }
 
 const char* http_reason(int status)

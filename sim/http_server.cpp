@@ -50,10 +50,9 @@ std::string read_request_head(int fd)
 void send_answer(int fd, const HttpAnswer& answer, const FaultSettings& faults, bool head_only)
 {
     std::string body = faults.empty ? std::string() : answer.body;
-    std::string head = "HTTP/1.1 " + std::to_string(answer.status) + " " +
-                       http_reason(answer.status) + "\r\nContent-Type: " + answer.content_type +
-                       "\r\nContent-Length: " + std::to_string(body.size()) +
-                       "\r\nConnection: close\r\n\r\n";
+    std::string head = "HTTP/1.1 " + std::to_string(answer.status) + " "
+        + http_reason(answer.status) + "\r\nContent-Type: " + answer.content_type
+        + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n";
     if (head_only)
         body.clear();
     else if (faults.truncated)
@@ -65,11 +64,16 @@ void send_answer(int fd, const HttpAnswer& answer, const FaultSettings& faults, 
 } // namespace
 
 HttpServer::HttpServer(Controller& controller, UniqueFd listener)
-    : controller_(controller), listener_(std::move(listener)), acceptor_([this] { accept_loop(); })
+    : controller_(controller)
+    , listener_(std::move(listener))
+    , acceptor_([this] { accept_loop(); })
 {
 }
 
-HttpServer::~HttpServer() { stop(); }
+HttpServer::~HttpServer()
+{
+    stop();
+}
 
 void HttpServer::stop()
 {
@@ -105,9 +109,9 @@ void HttpServer::serve_connection(UniqueFd connection)
     std::optional<HttpRequest> request = parse_request_head(head);
     HttpAnswer answer;
     if (!request)
-        answer = {400, "text/plain", "bad request\n", false};
+        answer = { 400, "text/plain", "bad request\n", false };
     else if (faults.http_error != 0)
-        answer = {faults.http_error, "text/plain", "simulated error\n", false};
+        answer = { faults.http_error, "text/plain", "simulated error\n", false };
     else
         answer = answer_request(controller_, *request);
     if (answer.drop_connection)

@@ -26,7 +26,7 @@ private:
 
     Controller& controller_;
     UniqueFd listener_;
-    std::atomic<bool> stopping_{false};
+    std::atomic<bool> stopping_ { false };
     WorkerGroup workers_;
     std::thread acceptor_;
 };

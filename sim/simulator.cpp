@@ -13,8 +13,8 @@ bool Simulator::start(const SimConfig& config, std::string& error)
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     std::uint64_t index = 0;
     for (const ControllerConfig& controller_config : config.controllers) {
-        std::optional<ControllerSockets> sockets =
-            bind_controller_sockets(controller_config.ip, controller_config.port, error);
+        std::optional<ControllerSockets> sockets
+            = bind_controller_sockets(controller_config.ip, controller_config.port, error);
         if (!sockets)
             return false;
         std::optional<std::filesystem::path> state_dir;
@@ -42,8 +42,8 @@ void Simulator::stop()
 
 std::string listening_line(const Controller& controller)
 {
-    return "listening ip=" + controller.config().ip + " port=" + std::to_string(controller.port()) +
-           " model=" + controller.model() + " firmware=" + controller.firmware();
+    return "listening ip=" + controller.config().ip + " port=" + std::to_string(controller.port())
+        + " model=" + controller.model() + " firmware=" + controller.firmware();
 }
 
 } // namespace kovru::sim

@@ -27,7 +27,7 @@ UniqueFd bound_socket(int type, const sockaddr_in& address)
 
 int bound_port(int fd)
 {
-    sockaddr_in address{};
+    sockaddr_in address {};
     socklen_t length = sizeof address;
     if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
         return 0;
@@ -44,10 +44,10 @@ bool make_address(const std::string& ip, int port, sockaddr_in& address)
     return ::inet_pton(AF_INET, ip.c_str(), &address.sin_addr) == 1;
 }
 
-std::optional<ControllerSockets> bind_controller_sockets(const std::string& ip, int port,
-                                                         std::string& error)
+std::optional<ControllerSockets> bind_controller_sockets(
+    const std::string& ip, int port, std::string& error)
 {
-    sockaddr_in address{};
+    sockaddr_in address {};
     if (!make_address(ip, port, address)) {
         error = "not an IPv4 address: " + ip;
         return std::nullopt;
@@ -56,8 +56,8 @@ std::optional<ControllerSockets> bind_controller_sockets(const std::string& ip, 
         ControllerSockets sockets;
         sockets.tcp = bound_socket(SOCK_STREAM, address);
         if (!sockets.tcp.valid() || ::listen(sockets.tcp.get(), 64) != 0) {
-            error = "cannot listen on TCP " + ip + ":" + std::to_string(port) + ": " +
-                    std::strerror(errno);
+            error = "cannot listen on TCP " + ip + ":" + std::to_string(port) + ": "
+                + std::strerror(errno);
             return std::nullopt;
         }
         sockets.port = bound_port(sockets.tcp.get());
@@ -67,8 +67,8 @@ std::optional<ControllerSockets> bind_controller_sockets(const std::string& ip, 
         if (sockets.udp.valid())
             return sockets;
         if (port != 0) {
-            error = "cannot bind UDP " + ip + ":" + std::to_string(port) + ": " +
-                    std::strerror(errno);
+            error = "cannot bind UDP " + ip + ":" + std::to_string(port) + ": "
+                + std::strerror(errno);
             return std::nullopt;
         }
         // The free TCP port is taken for UDP: try another one.
@@ -79,7 +79,7 @@ std::optional<ControllerSockets> bind_controller_sockets(const std::string& ip, 
 
 UniqueFd open_transfer_socket(const std::string& ip, const sockaddr_in& peer)
 {
-    sockaddr_in address{};
+    sockaddr_in address {};
     if (!make_address(ip, 0, address))
         return {};
     UniqueFd fd = bound_socket(SOCK_DGRAM, address);
@@ -92,7 +92,7 @@ UniqueFd open_transfer_socket(const std::string& ip, const sockaddr_in& peer)
 
 bool wait_readable(int fd, std::chrono::milliseconds timeout)
 {
-    pollfd entry{fd, POLLIN, 0};
+    pollfd entry { fd, POLLIN, 0 };
     int ready = ::poll(&entry, 1, static_cast<int>(timeout.count()));
     return ready > 0 && (entry.revents & (POLLIN | POLLERR | POLLHUP));
 }

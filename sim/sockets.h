@@ -18,8 +18,8 @@ struct ControllerSockets {
 };
 
 // Port 0 picks a port free for both protocols. nullopt with a message on failure.
-std::optional<ControllerSockets> bind_controller_sockets(const std::string& ip, int port,
-                                                         std::string& error);
+std::optional<ControllerSockets> bind_controller_sockets(
+    const std::string& ip, int port, std::string& error);
 
 // A UDP socket on ip with a free port, connected to peer (a TFTP transfer's own TID).
 UniqueFd open_transfer_socket(const std::string& ip, const sockaddr_in& peer);

@@ -27,7 +27,7 @@ void append_text(std::vector<std::uint8_t>& out, const std::string& text)
 std::optional<std::string> read_text(std::span<const std::uint8_t> bytes, std::size_t& at)
 {
     auto begin = bytes.begin() + static_cast<std::ptrdiff_t>(at);
-    auto nul = std::find(begin, bytes.end(), std::uint8_t{0});
+    auto nul = std::find(begin, bytes.end(), std::uint8_t { 0 });
     if (nul == bytes.end())
         return std::nullopt;
     std::string text(begin, nul);

@@ -46,6 +46,7 @@ std::optional<TftpPacket> parse_tftp_packet(std::span<const std::uint8_t> packet
 std::vector<std::uint8_t> tftp_data(std::uint16_t block, std::span<const std::uint8_t> payload);
 std::vector<std::uint8_t> tftp_ack(std::uint16_t block);
 std::vector<std::uint8_t> tftp_error(TftpErrorCode code, const std::string& message);
-std::vector<std::uint8_t> tftp_oack(const std::vector<std::pair<std::string, std::string>>& options);
+std::vector<std::uint8_t> tftp_oack(
+    const std::vector<std::pair<std::string, std::string>>& options);
 
 } // namespace kovru::sim

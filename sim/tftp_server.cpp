@@ -21,11 +21,16 @@ constexpr std::size_t request_limit = 1024;
 } // namespace
 
 TftpServer::TftpServer(Controller& controller, UniqueFd socket)
-    : controller_(controller), socket_(std::move(socket)), listener_([this] { listen_loop(); })
+    : controller_(controller)
+    , socket_(std::move(socket))
+    , listener_([this] { listen_loop(); })
 {
 }
 
-TftpServer::~TftpServer() { stop(); }
+TftpServer::~TftpServer()
+{
+    stop();
+}
 
 void TftpServer::stop()
 {
@@ -41,14 +46,14 @@ void TftpServer::listen_loop()
     while (!stopping_) {
         if (!wait_readable(socket_.get(), poll_interval))
             continue;
-        sockaddr_in peer{};
+        sockaddr_in peer {};
         socklen_t peer_length = sizeof peer;
         ssize_t received = ::recvfrom(socket_.get(), packet.data(), packet.size(), 0,
-                                      reinterpret_cast<sockaddr*>(&peer), &peer_length);
+            reinterpret_cast<sockaddr*>(&peer), &peer_length);
         if (received <= 0 || controller_.config().faults.tftp_silent)
             continue;
-        std::optional<TftpRequest> request =
-            parse_tftp_request(std::span(packet.data(), static_cast<std::size_t>(received)));
+        std::optional<TftpRequest> request
+            = parse_tftp_request(std::span(packet.data(), static_cast<std::size_t>(received)));
         UniqueFd transfer = open_transfer_socket(controller_.config().ip, peer);
         if (!transfer.valid())
             continue;

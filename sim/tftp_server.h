@@ -29,7 +29,7 @@ private:
 
     Controller& controller_;
     UniqueFd socket_;
-    std::atomic<bool> stopping_{false};
+    std::atomic<bool> stopping_ { false };
     WorkerGroup workers_;
     std::thread listener_;
 };

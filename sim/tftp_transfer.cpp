@@ -35,14 +35,14 @@ std::string remote_name(const std::string& filename)
 
 struct Negotiation {
     std::size_t block_size = default_block_size;
-    std::chrono::milliseconds timeout{1000};
+    std::chrono::milliseconds timeout { 1000 };
     std::optional<std::uint64_t> announced_size; // tsize of a write request
     std::vector<std::pair<std::string, std::string>> accepted;
 };
 
 // Unknown options and out-of-range values are left out of the OACK, as RFC 2347 allows.
-Negotiation negotiate(const TftpRequest& request, std::uint64_t file_size,
-                      const ControllerConfig& config)
+Negotiation negotiate(
+    const TftpRequest& request, std::uint64_t file_size, const ControllerConfig& config)
 {
     Negotiation result;
     std::chrono::milliseconds default_timeout(config.tftp_timeout_ms);
@@ -64,8 +64,8 @@ Negotiation negotiate(const TftpRequest& request, std::uint64_t file_size,
         } else if (name == "timeout" && *number >= 1 && *number <= 255) {
             // Retransmitting sooner than the client asks for is harmless and keeps a
             // lossy link moving.
-            result.timeout = std::min(default_timeout,
-                                      std::chrono::milliseconds(std::chrono::seconds(*number)));
+            result.timeout = std::min(
+                default_timeout, std::chrono::milliseconds(std::chrono::seconds(*number)));
             result.accepted.emplace_back(name, value);
         }
     }
@@ -75,8 +75,11 @@ Negotiation negotiate(const TftpRequest& request, std::uint64_t file_size,
 class Transfer {
 public:
     Transfer(Controller& controller, UniqueFd socket, const std::atomic<bool>& stopping)
-        : controller_(controller), socket_(std::move(socket)), stopping_(stopping),
-          retries_(controller.config().tftp_retries), incoming_(largest_block_size + 4)
+        : controller_(controller)
+        , socket_(std::move(socket))
+        , stopping_(stopping)
+        , retries_(controller.config().tftp_retries)
+        , incoming_(largest_block_size + 4)
     {
     }
 
@@ -105,18 +108,18 @@ private:
     {
         auto deadline = Clock::now() + timeout;
         while (!stopping_) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                              Clock::now());
+            auto left
+                = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             if (left <= 0ms)
                 return std::nullopt;
-            if (!wait_readable(socket_.get(), std::min(left, std::chrono::milliseconds(
-                                                                 stop_check_interval))))
+            if (!wait_readable(
+                    socket_.get(), std::min(left, std::chrono::milliseconds(stop_check_interval))))
                 continue;
             ssize_t received = ::recv(socket_.get(), incoming_.data(), incoming_.size(), 0);
             if (received < 0)
                 return std::nullopt;
-            auto packet =
-                parse_tftp_packet(std::span(incoming_.data(), static_cast<std::size_t>(received)));
+            auto packet = parse_tftp_packet(
+                std::span(incoming_.data(), static_cast<std::size_t>(received)));
             if (packet)
                 return packet;
         }
@@ -125,14 +128,14 @@ private:
 
     // Sends the packet until the client acknowledges `block`, retransmitting on time-out.
     bool send_until_acknowledged(const std::vector<std::uint8_t>& packet, std::uint16_t block,
-                                 std::chrono::milliseconds timeout)
+        std::chrono::milliseconds timeout)
     {
         for (int attempt = 0; attempt <= retries_ && !stopping_; ++attempt) {
             send_packet(packet);
             auto deadline = Clock::now() + timeout;
             while (Clock::now() < deadline && !stopping_) {
-                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                  Clock::now());
+                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - Clock::now());
                 std::optional<TftpPacket> answer = receive(left);
                 if (!answer)
                     break;
@@ -157,19 +160,19 @@ void Transfer::serve_read(const TftpRequest& request, const std::vector<std::uin
 {
     const ControllerConfig& config = controller_.config();
     Negotiation terms = negotiate(request, file.size(), config);
-    if (!terms.accepted.empty() &&
-        !send_until_acknowledged(tftp_oack(terms.accepted), 0, terms.timeout))
+    if (!terms.accepted.empty()
+        && !send_until_acknowledged(tftp_oack(terms.accepted), 0, terms.timeout))
         return;
     std::uint64_t blocks = file.size() / terms.block_size + 1;
     for (std::uint64_t number = 1; number <= blocks; ++number) {
         std::size_t offset = static_cast<std::size_t>((number - 1) * terms.block_size);
         std::size_t length = std::min(terms.block_size, file.size() - offset);
-        if (number == static_cast<std::uint64_t>(config.faults.tftp_stall_block) &&
-            config.faults.tftp_stall_ms > 0)
+        if (number == static_cast<std::uint64_t>(config.faults.tftp_stall_block)
+            && config.faults.tftp_stall_ms > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(config.faults.tftp_stall_ms));
         auto block = static_cast<std::uint16_t>(number);
-        if (!send_until_acknowledged(tftp_data(block, std::span(file.data() + offset, length)),
-                                     block, terms.timeout))
+        if (!send_until_acknowledged(
+                tftp_data(block, std::span(file.data() + offset, length)), block, terms.timeout))
             return;
     }
 }
@@ -183,7 +186,8 @@ void Transfer::serve_write(const TftpRequest& request)
         return;
     }
     std::vector<std::uint8_t> image;
-    std::vector<std::uint8_t> reply = terms.accepted.empty() ? tftp_ack(0) : tftp_oack(terms.accepted);
+    std::vector<std::uint8_t> reply
+        = terms.accepted.empty() ? tftp_ack(0) : tftp_oack(terms.accepted);
     std::uint64_t expected = 1;
     int silent_timeouts = 0;
     send_packet(reply);
@@ -205,8 +209,8 @@ void Transfer::serve_write(const TftpRequest& request)
             continue;
         }
         silent_timeouts = 0;
-        if (packet->payload.size() > terms.block_size ||
-            image.size() + packet->payload.size() > upload_size_limit) {
+        if (packet->payload.size() > terms.block_size
+            || image.size() + packet->payload.size() > upload_size_limit) {
             send_error(TftpErrorCode::disk_full, "Image too large");
             return;
         }
@@ -233,7 +237,7 @@ void Transfer::serve_write(const TftpRequest& request)
 } // namespace
 
 void run_tftp_transfer(Controller& controller, UniqueFd socket, const TftpRequest& request,
-                       const std::atomic<bool>& stopping)
+    const std::atomic<bool>& stopping)
 {
     Transfer transfer(controller, std::move(socket), stopping);
     if (controller.fail_tftp_request()) {

@@ -11,6 +11,6 @@ namespace kovru::sim {
 
 // Runs the transfer over `socket`, already connected to the client's transfer id.
 void run_tftp_transfer(Controller& controller, UniqueFd socket, const TftpRequest& request,
-                       const std::atomic<bool>& stopping);
+    const std::atomic<bool>& stopping);
 
 } // namespace kovru::sim

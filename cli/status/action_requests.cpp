@@ -25,7 +25,8 @@ std::string perform_action_request(const std::string& url)
     }
     long status = http_status_of(curl.get());
     if (status >= 400) {
-        std::string reason = "the controller refused it (HTTP status " + std::to_string(status) + ")";
+        std::string reason
+            = "the controller refused it (HTTP status " + std::to_string(status) + ")";
         std::fprintf(stderr, "%s\n", reason.c_str());
         return reason;
     }
@@ -41,12 +42,12 @@ struct UpgradeTexts {
 };
 
 int request_upgrade(const std::string& base, std::span<const std::uint8_t, 32> sha256,
-                    std::size_t size, const UpgradeTexts& texts)
+    std::size_t size, const UpgradeTexts& texts)
 {
     if (base.empty())
         return 1;
-    std::string url = base + "/api/v100/status.ssi?action=" + texts.action +
-                      "&hash=" + digest_hex(sha256) + "&size=" + std::to_string(size);
+    std::string url = base + "/api/v100/status.ssi?action=" + texts.action
+        + "&hash=" + digest_hex(sha256) + "&size=" + std::to_string(size);
     std::printf("%s\tpushing URL '%s'.\n", texts.tag, url.c_str());
     std::fflush(stdout);
     log_plain("%s", texts.before);
@@ -69,23 +70,21 @@ int request_restore(const std::string& base)
     return perform_action_request(url).empty() ? 0 : 1;
 }
 
-int request_firmware_upgrade(const std::string& base, std::span<const std::uint8_t, 32> sha256,
-                             std::size_t size)
+int request_firmware_upgrade(
+    const std::string& base, std::span<const std::uint8_t, 32> sha256, std::size_t size)
 {
     return request_upgrade(base, sha256, size,
-                           {"firmware", "firmwareupgrade", "Applying firmware upgrade... PLEASE WAIT...",
-                            "Firmware push failed, %s.",
-                            "Verifying firmware upgrade... PLEASE WAIT..."});
+        { "firmware", "firmwareupgrade", "Applying firmware upgrade... PLEASE WAIT...",
+            "Firmware push failed, %s.", "Verifying firmware upgrade... PLEASE WAIT..." });
 }
 
-int request_d2fw_upgrade(const std::string& base, std::span<const std::uint8_t, 32> sha256,
-                         std::size_t size)
+int request_d2fw_upgrade(
+    const std::string& base, std::span<const std::uint8_t, 32> sha256, std::size_t size)
 {
     return request_upgrade(base, sha256, size,
-                           {"d2fw", "deviced2fwupgrade",
-                            "Confirming the device firmware upgrade file....",
-                            "Device firmware file push failed, %s.",
-                            "Verifying the device firmware upgrade file..."});
+        { "d2fw", "deviced2fwupgrade", "Confirming the device firmware upgrade file....",
+            "Device firmware file push failed, %s.",
+            "Verifying the device firmware upgrade file..." });
 }
 
 } // namespace kovru

@@ -7,7 +7,10 @@
 
 namespace kovru {
 
-std::string base_url(std::string_view address) { return "http://" + std::string(address); }
+std::string base_url(std::string_view address)
+{
+    return "http://" + std::string(address);
+}
 
 std::string digest_hex(std::span<const std::uint8_t, 32> sha256)
 {
@@ -40,8 +43,8 @@ int fetch_status(const std::string& base, ControllerStatus& status)
         std::fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
         return 1;
     }
-    std::printf("%s\treceived %llu bytes.\n", "status",
-                static_cast<unsigned long long>(body.size()));
+    std::printf(
+        "%s\treceived %llu bytes.\n", "status", static_cast<unsigned long long>(body.size()));
     std::fflush(stdout);
     std::string_view text(reinterpret_cast<const char*>(body.data()), body.size());
     return read_status_document(text, status) ? 0 : 1;
@@ -66,9 +69,9 @@ int fetch_item_bytes(const std::string& base, const std::string& item_name, Memo
             break;
         const char* text = curl_easy_strerror(result);
         std::fprintf(stderr, "curl_easy_perform() failed: %s (%d) (attempt %d/%d)\n", text,
-                     static_cast<int>(result), attempt, transfer_attempts);
-        log_error("%s\tTransfer failed: %s (attempt %d/%d)", "backup", text, attempt,
-                  transfer_attempts);
+            static_cast<int>(result), attempt, transfer_attempts);
+        log_error(
+            "%s\tTransfer failed: %s (attempt %d/%d)", "backup", text, attempt, transfer_attempts);
         if (attempt == transfer_attempts) {
             empty_memory_buffer(out);
             return 1;
@@ -77,8 +80,8 @@ int fetch_item_bytes(const std::string& base, const std::string& item_name, Memo
         pause_before_retry();
         empty_memory_buffer(out);
     }
-    std::printf("%s\treceived %llu bytes.\n", "backup",
-                static_cast<unsigned long long>(out.size()));
+    std::printf(
+        "%s\treceived %llu bytes.\n", "backup", static_cast<unsigned long long>(out.size()));
     std::fflush(stdout);
     return 0;
 }

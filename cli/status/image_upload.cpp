@@ -39,8 +39,8 @@ int report_upload_progress(void*, curl_off_t, curl_off_t, curl_off_t total, curl
 
 } // namespace
 
-int upload_image(const std::string& address, std::span<const std::uint8_t> image,
-                 bool report_progress)
+int upload_image(
+    const std::string& address, std::span<const std::uint8_t> image, bool report_progress)
 {
     if (address.empty() || image.empty())
         return 1;
@@ -52,7 +52,7 @@ int upload_image(const std::string& address, std::span<const std::uint8_t> image
     std::fflush(stdout);
     log_plain("Transferring... PLEASE WAIT...");
 
-    ImageSource source{image};
+    ImageSource source { image };
     CURL* handle = curl.get();
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_VERBOSE, verbose() ? 1L : 0L);

@@ -42,8 +42,7 @@ bool read_status_document(std::string_view body, ControllerStatus& status)
     std::optional<std::string> pending_key;
     for (;;) {
         JsonToken token = reader.next();
-        if (token == JsonToken::end || token == JsonToken::error ||
-            token == JsonToken::object_end)
+        if (token == JsonToken::end || token == JsonToken::error || token == JsonToken::object_end)
             break;
         if (token == JsonToken::string && !pending_key) {
             pending_key = reader.text();

@@ -20,8 +20,8 @@ struct DownloadProgress {
 
 // The bar follows the announced size, or the caller's expected size when none is announced,
 // and stops moving once more than that has arrived.
-int report_download_progress(void* data, curl_off_t total, curl_off_t received, curl_off_t,
-                             curl_off_t)
+int report_download_progress(
+    void* data, curl_off_t total, curl_off_t received, curl_off_t, curl_off_t)
 {
     const auto& progress = *static_cast<const DownloadProgress*>(data);
     auto expected = static_cast<std::int32_t>(progress.expected_size);
@@ -34,7 +34,7 @@ int report_download_progress(void* data, curl_off_t total, curl_off_t received, 
 } // namespace
 
 int tftp_read_memory(const std::string& address, const std::string& remote_name,
-                     std::uint64_t expected_size, MemoryBuffer& out)
+    std::uint64_t expected_size, MemoryBuffer& out)
 {
     empty_memory_buffer(out);
     set_progress(0);
@@ -50,7 +50,7 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
         return 1;
     }
     std::printf("[INFO] curl_easy_init succeeded\n");
-    DownloadProgress progress{expected_size};
+    DownloadProgress progress { expected_size };
     CURL* handle = curl.get();
     curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
@@ -75,16 +75,16 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
         CURLcode result = curl_easy_perform(handle);
         if (result == CURLE_OK) {
             log_success("Download of %s completed (%lu bytes).", remote_name.c_str(),
-                        static_cast<unsigned long>(out.size()));
+                static_cast<unsigned long>(out.size()));
             if (expected_size == 0)
                 set_progress(100);
             return 0;
         }
         log_error("Failed: %s (%d) (attempt %d/%d)", curl_easy_strerror(result),
-                  static_cast<int>(result), attempt, transfer_attempts);
+            static_cast<int>(result), attempt, transfer_attempts);
         if (attempt < transfer_attempts) {
-            log_warning("Retrying download of %s (retry %d of %d)...", remote_name.c_str(),
-                        attempt, transfer_attempts);
+            log_warning("Retrying download of %s (retry %d of %d)...", remote_name.c_str(), attempt,
+                transfer_attempts);
             pause_before_retry();
         }
     }

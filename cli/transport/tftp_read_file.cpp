@@ -9,7 +9,10 @@
 namespace kovru {
 namespace {
 
-bool present(const std::string* text) { return text && !text->empty(); }
+bool present(const std::string* text)
+{
+    return text && !text->empty();
+}
 
 // The download lands under a temporary name beside the target and replaces it only whole.
 bool write_then_rename(const std::string& path, const MemoryBuffer& bytes)
@@ -20,7 +23,7 @@ bool write_then_rename(const std::string& path, const MemoryBuffer& bytes)
         if (!file)
             return false;
         file.write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+            static_cast<std::streamsize>(bytes.size()));
         file.flush();
         if (!file) {
             file.close();
@@ -54,8 +57,7 @@ bool output_folder_writable(const std::string& path)
 } // namespace
 
 int tftp_read_file(const std::string* address, const std::string& remote_name,
-                   std::uint64_t expected_size, const std::string* folder,
-                   const std::string* output_type)
+    std::uint64_t expected_size, const std::string* folder, const std::string* output_type)
 {
     set_progress(0);
     // An empty folder counts as missing: joining it would write into the file-system root.

@@ -42,10 +42,10 @@ struct Pipe {
     }
 };
 
-pid_t spawn(const std::string& program, const std::vector<std::string>& arguments, int out_fd,
-            int err_fd)
+pid_t spawn(
+    const std::string& program, const std::vector<std::string>& arguments, int out_fd, int err_fd)
 {
-    std::vector<std::string> words{program};
+    std::vector<std::string> words { program };
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& word : words)
@@ -87,8 +87,8 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
     err.close_write();
     if (pid < 0)
         return run;
-    pollfd fds[2] = {{out.read, POLLIN, 0}, {err.read, POLLIN, 0}};
-    std::string* targets[2] = {&run.out, &run.err};
+    pollfd fds[2] = { { out.read, POLLIN, 0 }, { err.read, POLLIN, 0 } };
+    std::string* targets[2] = { &run.out, &run.err };
     int open_streams = 2;
     while (open_streams > 0 && ::poll(fds, 2, -1) > 0) {
         for (int i = 0; i < 2; ++i) {
@@ -110,13 +110,13 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
 
 ProgramRun run_cli(const std::vector<std::string>& arguments)
 {
-    std::vector<std::string> all{"--nowindow"};
+    std::vector<std::string> all { "--nowindow" };
     all.insert(all.end(), arguments.begin(), arguments.end());
     return run_program(built_program("cli/main/kovru-cli"), all);
 }
 
-SimProcess::SimProcess(const std::vector<std::string>& controllers,
-                       const std::vector<std::string>& extra_arguments)
+SimProcess::SimProcess(
+    const std::vector<std::string>& controllers, const std::vector<std::string>& extra_arguments)
 {
     std::vector<std::string> arguments;
     for (const std::string& controller : controllers) {
@@ -148,7 +148,10 @@ SimProcess::SimProcess(const std::vector<std::string>& controllers,
     ready_ = !ports_.empty();
 }
 
-SimProcess::~SimProcess() { stop(); }
+SimProcess::~SimProcess()
+{
+    stop();
+}
 
 int SimProcess::stop()
 {

@@ -28,7 +28,7 @@ class SimProcess {
 public:
     // Each entry is one --controller setting list; empty: one default controller.
     explicit SimProcess(const std::vector<std::string>& controllers = {},
-                        const std::vector<std::string>& extra_arguments = {});
+        const std::vector<std::string>& extra_arguments = {});
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;

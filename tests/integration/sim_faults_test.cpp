@@ -25,19 +25,21 @@ bool contains(const std::string& text, const std::string& needle)
 
 TEST(SimFaults, BrokenStatusAnswersFailGetStatus)
 {
-    SimProcess sim({"http_drop=1", "http_error=503", "truncated=1", "empty=1", "latency_ms=300"});
+    SimProcess sim({ "http_drop=1", "http_error=503", "truncated=1", "empty=1", "latency_ms=300" });
     ASSERT_TRUE(sim.ready());
     struct Case {
         std::size_t controller;
         int exit_status;
         const char* message;
     };
-    for (Case c : {Case{0, 1, "curl_easy_perform() failed: Server returned nothing"},
-                   Case{1, 1, "status\treceived "}, Case{2, 1, "curl_easy_perform() failed: "
-                                                               "Transferred a partial file"},
-                   Case{3, 1, "status\treceived 0 bytes."}, Case{4, 0, "model_name=VELDIR-2"}}) {
+    for (Case c : { Case { 0, 1, "curl_easy_perform() failed: Server returned nothing" },
+             Case { 1, 1, "status\treceived " },
+             Case { 2, 1,
+                 "curl_easy_perform() failed: "
+                 "Transferred a partial file" },
+             Case { 3, 1, "status\treceived 0 bytes." }, Case { 4, 0, "model_name=VELDIR-2" } }) {
         SCOPED_TRACE(c.controller);
-        auto run = run_cli({"--action=get_status", "--ip=" + sim.address(c.controller)});
+        auto run = run_cli({ "--action=get_status", "--ip=" + sim.address(c.controller) });
         EXPECT_EQ(run.exit_status, c.exit_status);
         EXPECT_TRUE(contains(run.out + run.err, c.message)) << run.out << run.err;
         if (c.exit_status != 0) {
@@ -50,7 +52,7 @@ TEST(SimFaults, BrokenStatusAnswersFailGetStatus)
 
 TEST(SimFaults, ItemAnswersWithoutStatusFileOrCutShortAreVisible)
 {
-    SimProcess sim({"no_status_txt=1", "truncated=1"});
+    SimProcess sim({ "no_status_txt=1", "truncated=1" });
     ASSERT_TRUE(sim.ready());
     MemoryBuffer image;
     ASSERT_EQ(fetch_item_bytes(base_url(sim.address(0)), "systemconfig", image), 0);
@@ -64,10 +66,10 @@ TEST(SimFaults, ItemAnswersWithoutStatusFileOrCutShortAreVisible)
 
 TEST(SimFaults, TftpLossStallAndRefusalsAreRecovered)
 {
-    SimProcess sim({"tftp_loss=0.1,tftp_timeout_ms=20,flash_size=65536",
-                    "tftp_stall_ms=1500,tftp_stall_block=3,flash_size=65536",
-                    "tftp_fail_first=2,flash_size=65536"},
-                   {"--seed", "42"});
+    SimProcess sim({ "tftp_loss=0.1,tftp_timeout_ms=20,flash_size=65536",
+                       "tftp_stall_ms=1500,tftp_stall_block=3,flash_size=65536",
+                       "tftp_fail_first=2,flash_size=65536" },
+        { "--seed", "42" });
     ASSERT_TRUE(sim.ready());
     MemoryBuffer lossy;
     ASSERT_EQ(tftp_read_memory(sim.address(0), "flashfs.bin", flash_image_size, lossy), 0);
@@ -80,11 +82,11 @@ TEST(SimFaults, TftpLossStallAndRefusalsAreRecovered)
     EXPECT_EQ(tftp_read_memory(sim.address(1), "flashfs.bin", flash_image_size, stalled), 0);
     EXPECT_EQ(stalled.size(), 65536u);
 
-    auto folder = std::filesystem::temp_directory_path() /
-                  ("kovru-faults-" + std::to_string(::getpid()));
+    auto folder
+        = std::filesystem::temp_directory_path() / ("kovru-faults-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
-    auto run = run_cli({"--action=read_file_flashraw", "--ip=" + sim.address(2),
-                        "--backupfileout=" + folder.string(), "--backupfileouttype=zip"});
+    auto run = run_cli({ "--action=read_file_flashraw", "--ip=" + sim.address(2),
+        "--backupfileout=" + folder.string(), "--backupfileouttype=zip" });
     EXPECT_EQ(run.exit_status, 0) << run.out;
     EXPECT_EQ(count_lines_with(run.out, "Failed: "), 2);
     EXPECT_EQ(count_lines_with(run.out, "(attempt 2/5)"), 1);
@@ -99,27 +101,27 @@ TEST(SimFaults, ClosedPortFailsFast)
     ASSERT_TRUE(sim.ready());
     std::string address = sim.address();
     sim.stop();
-    auto status = run_cli({"--action=get_status", "--ip=" + address});
+    auto status = run_cli({ "--action=get_status", "--ip=" + address });
     EXPECT_EQ(status.exit_status, 1);
     EXPECT_TRUE(contains(status.err, "curl_easy_perform() failed: Couldn't connect to server"));
 }
 
 TEST(SimState, RestoredFilesSurviveARestart)
 {
-    auto folder = std::filesystem::temp_directory_path() /
-                  ("kovru-state-" + std::to_string(::getpid()));
+    auto folder
+        = std::filesystem::temp_directory_path() / ("kovru-state-" + std::to_string(::getpid()));
     std::vector<std::uint8_t> views(64, 0x77);
     int port = 0;
     {
-        SimProcess first({"firmware=1.3.1"}, {"--state", folder.string()});
+        SimProcess first({ "firmware=1.3.1" }, { "--state", folder.string() });
         ASSERT_TRUE(first.ready());
         port = first.port();
         ASSERT_EQ(upload_image(first.address(),
-                               make_single_file_tar("/etc/config/views/views7.bin", views, 0), false),
-                  0);
+                      make_single_file_tar("/etc/config/views/views7.bin", views, 0), false),
+            0);
         ASSERT_EQ(request_restore(base_url(first.address())), 0);
     }
-    SimProcess second({"port=" + std::to_string(port)}, {"--state", folder.string()});
+    SimProcess second({ "port=" + std::to_string(port) }, { "--state", folder.string() });
     ASSERT_TRUE(second.ready());
     EXPECT_TRUE(contains(second.listening_lines().at(0), "firmware=1.3.1"));
     MemoryBuffer item;
@@ -135,15 +137,15 @@ TEST(SimState, RestoredFilesSurviveARestart)
 
 TEST(SimCommandLine, HelpAndBadArguments)
 {
-    auto help = testing::run_program(testing::built_program("sim/kovru-sim"), {"--help"});
+    auto help = testing::run_program(testing::built_program("sim/kovru-sim"), { "--help" });
     EXPECT_EQ(help.exit_status, 0);
     EXPECT_TRUE(contains(help.out, "Usage: kovru-sim"));
-    auto bad = testing::run_program(testing::built_program("sim/kovru-sim"),
-                                    {"--controller", "model=OTHER"});
+    auto bad = testing::run_program(
+        testing::built_program("sim/kovru-sim"), { "--controller", "model=OTHER" });
     EXPECT_EQ(bad.exit_status, 2);
     EXPECT_TRUE(contains(bad.err, "bad value in model=OTHER"));
-    auto not_local = testing::run_program(testing::built_program("sim/kovru-sim"),
-                                          {"--controller", "ip=not-an-address"});
+    auto not_local = testing::run_program(
+        testing::built_program("sim/kovru-sim"), { "--controller", "ip=not-an-address" });
     EXPECT_EQ(not_local.exit_status, 1);
 }
 

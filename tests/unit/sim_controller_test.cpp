@@ -12,21 +12,21 @@
 namespace kovru::sim {
 namespace {
 
-std::vector<std::uint8_t> file_in_image(const std::vector<std::uint8_t>& image,
-                                        const std::string& name)
+std::vector<std::uint8_t> file_in_image(
+    const std::vector<std::uint8_t>& image, const std::string& name)
 {
     TarImageReader reader(image);
     std::span<const std::uint8_t> data;
     if (reader.find(name) != tar_success || reader.read_data(data) != tar_success)
         return {};
-    return {data.begin(), data.end()};
+    return { data.begin(), data.end() };
 }
 
 HttpAnswer get(Controller& controller, const std::string& target)
 {
     auto request = parse_request_head("GET " + target + " HTTP/1.1\r\nHost: x\r\n\r\n");
     EXPECT_TRUE(request) << target;
-    return request ? answer_request(controller, *request) : HttpAnswer{};
+    return request ? answer_request(controller, *request) : HttpAnswer {};
 }
 
 TEST(SimConfig, ReadsSettingsAndRefusesBadOnes)
@@ -40,10 +40,10 @@ TEST(SimConfig, ReadsSettingsAndRefusesBadOnes)
     EXPECT_EQ(config.port, 6969);
     EXPECT_EQ(config.model, "VELDIR-4");
     EXPECT_EQ(config.faults.fail_first, 2);
-    EXPECT_EQ(config.faults.fail_items, (std::set<std::string>{"dali1", "cd2"}));
+    EXPECT_EQ(config.faults.fail_items, (std::set<std::string> { "dali1", "cd2" }));
     EXPECT_DOUBLE_EQ(config.faults.tftp_loss, 0.25);
-    for (const char* bad : {"model=VELDIR-5", "port=70000", "tftp_loss=2", "colour=blue",
-                            "latency_ms=-1", "fail_first", "http_error=42"}) {
+    for (const char* bad : { "model=VELDIR-5", "port=70000", "tftp_loss=2", "colour=blue",
+             "latency_ms=-1", "fail_first", "http_error=42" }) {
         ControllerConfig other;
         EXPECT_FALSE(apply_controller_settings(bad, other, error)) << bad;
     }
@@ -51,7 +51,7 @@ TEST(SimConfig, ReadsSettingsAndRefusesBadOnes)
     SimConfig file;
     ASSERT_TRUE(read_config_text("# demo\nseed 7\ncontroller port=1 firmware=2.3.0\n"
                                  "controller ip=127.0.0.2 no_model_name=1 # faulty\n",
-                                 file, error))
+        file, error))
         << error;
     EXPECT_EQ(file.seed, 7u);
     ASSERT_EQ(file.controllers.size(), 2u);
@@ -71,8 +71,8 @@ TEST(SimConfigFiles, LayoutsFollowTheFirmwareVersionAndCarryAValidHeader)
         std::uint32_t input_version;
         std::size_t input_size;
     };
-    for (Case c : {Case{"1.0.0", 1, 11168, 2, 9436}, Case{"1.3.1", 2, 10912, 2, 9436},
-                   Case{"1.10.0", 3, 7072, 2, 9436}, Case{"2.2.4", 3, 7072, 3, 9564}}) {
+    for (Case c : { Case { "1.0.0", 1, 11168, 2, 9436 }, Case { "1.3.1", 2, 10912, 2, 9436 },
+             Case { "1.10.0", 3, 7072, 2, 9436 }, Case { "2.2.4", 3, 7072, 3, 9564 } }) {
         SCOPED_TRACE(c.firmware);
         auto channel = make_item_file(*find_config_item("dali3"), c.firmware);
         auto input = make_item_file(*find_config_item("cd1"), c.firmware);
@@ -95,10 +95,10 @@ TEST(SimController, ItemImagesHoldTheFileAndStatusUnlessFaulted)
     auto image = controller.item_image("dali_dt8_3_12");
     ASSERT_TRUE(image);
     EXPECT_EQ(file_in_image(*image, "/etc/config/dali/dali_dt8_3_12.bin"),
-              controller.files().at("/etc/config/dali/dali_dt8_3_12.bin"));
+        controller.files().at("/etc/config/dali/dali_dt8_3_12.bin"));
     std::vector<std::uint8_t> status = file_in_image(*image, "status.txt");
     EXPECT_NE(std::string(status.begin(), status.end()).find("\"model_name\": \"VELDIR-2\""),
-              std::string::npos);
+        std::string::npos);
     EXPECT_FALSE(controller.item_image("dali5"));
     EXPECT_EQ(get(controller, "/api/v100/backup.ssi?config=nothing").status, 404);
 
@@ -112,7 +112,7 @@ TEST(SimController, FirstAttemptsFailOnlyForTheNamedItems)
     ControllerConfig config;
     config.flash_size = 4096;
     config.faults.fail_first = 2;
-    config.faults.fail_items = {"dali1"};
+    config.faults.fail_items = { "dali1" };
     Controller controller(config, 1, std::nullopt);
     EXPECT_TRUE(get(controller, "/api/v100/backup.ssi?config=dali1").drop_connection);
     EXPECT_FALSE(get(controller, "/api/v100/backup.ssi?config=dali2").drop_connection);
@@ -149,32 +149,34 @@ TEST(SimController, FirmwareUpgradeChecksDigestAndSizeThenTakesModelAndVersion)
     std::string digest = sha256_hex(image);
     std::string size = std::to_string(image.size());
     controller.store_upload(image);
-    EXPECT_EQ(get(controller, "/api/v100/status.ssi?action=firmwareupgrade&hash=" +
-                                  std::string(64, '0') + "&size=" + size)
+    EXPECT_EQ(get(controller,
+                  "/api/v100/status.ssi?action=firmwareupgrade&hash=" + std::string(64, '0')
+                      + "&size=" + size)
                   .status,
-              409);
-    EXPECT_EQ(get(controller, "/api/v100/status.ssi?action=firmwareupgrade&hash=" + digest +
-                                  "&size=1")
-                  .status,
-              409);
+        409);
+    EXPECT_EQ(
+        get(controller, "/api/v100/status.ssi?action=firmwareupgrade&hash=" + digest + "&size=1")
+            .status,
+        409);
     EXPECT_EQ(controller.firmware(), "1.5.0");
-    EXPECT_EQ(get(controller, "/api/v100/status.ssi?action=firmwareupgrade&hash=" + digest +
-                                  "&size=" + size)
+    EXPECT_EQ(get(controller,
+                  "/api/v100/status.ssi?action=firmwareupgrade&hash=" + digest + "&size=" + size)
                   .status,
-              200);
+        200);
     EXPECT_EQ(controller.model(), "VELDIR-3");
     EXPECT_EQ(controller.firmware(), "1.6.2");
     EXPECT_EQ(*controller.read_flash("flashraw.bin"), image);
-    EXPECT_NE(controller.status_document().find(R"("firmware_version":"1.6.2")"),
-              std::string::npos);
+    EXPECT_NE(
+        controller.status_document().find(R"("firmware_version":"1.6.2")"), std::string::npos);
 
     // An image without an information block is refused.
     auto blank = std::vector<std::uint8_t>(1000, 1);
     controller.store_upload(blank);
-    EXPECT_EQ(get(controller, "/api/v100/status.ssi?action=firmwareupgrade&hash=" +
-                                  sha256_hex(blank) + "&size=1000")
-                  .status,
-              409);
+    EXPECT_EQ(
+        get(controller,
+            "/api/v100/status.ssi?action=firmwareupgrade&hash=" + sha256_hex(blank) + "&size=1000")
+            .status,
+        409);
 }
 
 TEST(SimHttp, RequestHeadsAreParsedStrictly)
@@ -184,7 +186,7 @@ TEST(SimHttp, RequestHeadsAreParsedStrictly)
     EXPECT_EQ(request->path, "/api/v100/backup.ssi");
     EXPECT_EQ(request->query.at("config"), "dali1");
     EXPECT_EQ(request->query.at("x"), "");
-    for (const char* bad : {"", "GET", "GET /x", "GET x HTTP/1.1", "GET /x FTP/1\r\n"})
+    for (const char* bad : { "", "GET", "GET /x", "GET x HTTP/1.1", "GET /x FTP/1\r\n" })
         EXPECT_FALSE(parse_request_head(bad)) << bad;
     auto odd = parse_request_head("GET /a?b=%4 HTTP/1.1\r\n");
     ASSERT_TRUE(odd);

@@ -33,7 +33,7 @@ TEST(StatusDocument, FailsWithoutAStringModelName)
     EXPECT_FALSE(read_status_document(R"({"model_name":4})", numeric));
     EXPECT_FALSE(numeric.model_name().has_value());
 
-    for (const char* body : {"", "[]", "null", "\"model_name\"", "<html>404</html>"}) {
+    for (const char* body : { "", "[]", "null", "\"model_name\"", "<html>404</html>" }) {
         ControllerStatus other;
         EXPECT_FALSE(read_status_document(body, other)) << body;
     }
@@ -43,11 +43,11 @@ TEST(StatusDocument, FailsWithoutAStringModelName)
 TEST(StatusDocument, OtherValueTypesAndNestingKeepKeysAndValuesPaired)
 {
     ControllerStatus status;
-    ASSERT_TRUE(read_status_document(
-        R"({"boot":12,"ok":true,"none":null,"list":["model_name","X"],)"
-        R"("nested":{"model_name":"inner","deeper":{"a":[1,{"b":2}]}},)"
-        R"("model_name":"VELDIR-1","hostname":"hall-a"})",
-        status));
+    ASSERT_TRUE(
+        read_status_document(R"({"boot":12,"ok":true,"none":null,"list":["model_name","X"],)"
+                             R"("nested":{"model_name":"inner","deeper":{"a":[1,{"b":2}]}},)"
+                             R"("model_name":"VELDIR-1","hostname":"hall-a"})",
+            status));
     EXPECT_EQ(status.model_name(), "VELDIR-1");
     EXPECT_EQ(status.get("hostname"), "hall-a");
 }
@@ -77,11 +77,11 @@ TEST(StatusDocument, EscapesAreDecodedAndALaterDuplicateWins)
 TEST(ControllerClient, FormatsUrlsAndDigests)
 {
     EXPECT_EQ(base_url("10.0.0.7:8080"), "http://10.0.0.7:8080");
-    std::array<std::uint8_t, 32> digest{};
+    std::array<std::uint8_t, 32> digest {};
     for (std::size_t i = 0; i < digest.size(); ++i)
         digest[i] = static_cast<std::uint8_t>((i % 16) * 0x11);
-    EXPECT_EQ(digest_hex(digest),
-              "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff");
+    EXPECT_EQ(
+        digest_hex(digest), "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff");
 }
 
 } // namespace
