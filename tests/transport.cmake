@@ -8,10 +8,10 @@ add_kovru_test(transport_output_path_test SOURCES unit/transport_output_path_tes
   LIBS kovru_transport)
 
 add_kovru_test(transport_cli_test SOURCES integration/transport_cli_test.cpp
-  LIBS kovru_status kovru_transport kovru_backup kovru_sim_core kovru_transport_test_support
+  LIBS kovru_status kovru_transport kovru_sim_core kovru_transport_test_support
   TIMEOUT 120)
 add_dependencies(transport_cli_test kovru-cli kovru-sim)
 
 add_kovru_test(tftp_interop_test SOURCES integration/tftp_interop_test.cpp
-  LIBS kovru_status kovru_transport kovru_backup kovru_transport_test_support TIMEOUT 120)
+  LIBS kovru_status kovru_transport kovru_backup_format kovru_transport_test_support TIMEOUT 120)
 add_dependencies(tftp_interop_test kovru-sim)
