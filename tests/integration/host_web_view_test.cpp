@@ -236,6 +236,8 @@ const char* kPageDriver = R"JS(
     [function () { $('add-device').click(); }, statusIs('Device added')],
     [function () { $('delete').click(); $('delete').click(); }, statusIs('Device deleted')],
     [function () { edit({ name: ' \t ' }); }, statusIs('A name cannot be blank')],
+    [function () { document.querySelector('[data-action=native_actionGetStatus]').click(); },
+     statusIs('Status 10.1.1.1: This action is not available in this build')],
     [function () { $('export-csv').click(); }, statusIs('CSV exported')]
   ];
   window.addEventListener('load', function () {

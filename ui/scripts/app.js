@@ -125,6 +125,43 @@
         save((node.type === 'device' ? 'Device' : 'Folder') + ' deleted');
     }
 
+    var ACTION_NAMES = {
+        native_actionGetStatus: 'Status',
+        native_actionBackup: 'Backup',
+        native_actionRestore: 'Restore',
+        native_actionFirmwareUpgrade: 'Firmware upgrade'
+    };
+
+    // The addresses the selected node stands for: a device's own, or every device in a folder.
+    function selectedAddresses() {
+        var node = sites.nodeOf(state.doc, state.selectedId);
+        if (!node) return [];
+        if (node.type === 'device') return [node.ip || ''];
+        var addresses = [];
+        sites.walk({ rootId: node.id, nodes: state.doc.nodes }, function (child) {
+            if (child.type === 'device' && child.ip) addresses.push(child.ip);
+        });
+        return addresses;
+    }
+
+    function logActivity(text, kind) {
+        var entry = element('li', kind, text);
+        var list = $('activity');
+        list.insertBefore(entry, list.firstChild);
+        while (list.children.length > 50) list.removeChild(list.lastChild);
+    }
+
+    function runDeviceAction(action) {
+        var addresses = selectedAddresses();
+        if (!addresses.length) {
+            setStatus('The folder holds no device with an address', 'error');
+            return;
+        }
+        var payload = addresses.length === 1 ? { ip: addresses[0] } : { ipsCsv: addresses.join(',') };
+        logActivity(ACTION_NAMES[action] + ' started for ' + (addresses.join(', ') || 'a device without address'));
+        host.send(action, payload);
+    }
+
     function exportCsv() {
         host.send('sites_exportCsv', { csvContent: sitesCsv.toCsv(state.doc) });
     }
@@ -170,7 +207,17 @@
             if (!payload.success) setStatus(payload.message, 'error');
         });
         host.on('nativeActionResult', function (payload) {
-            setStatus(payload.deviceIp + ': ' + payload.message, payload.success ? 'ok' : 'error');
+            var name = ACTION_NAMES[payload.action] || payload.action;
+            var text = name + (payload.deviceIp ? ' ' + payload.deviceIp : '') + ': ' + payload.message;
+            if (payload.data && payload.data.firmware_version) text += ' (firmware ' + payload.data.firmware_version + ')';
+            logActivity(text, payload.success ? 'ok' : 'error');
+            setStatus(text, payload.success ? 'ok' : 'error');
+        });
+        host.on('nativeActionBatchSummary', function (payload) {
+            var text = (ACTION_NAMES[payload.action] || payload.action) + ': ' + payload.succeeded + ' of ' + payload.total
+                + ' devices succeeded, ' + payload.failed + ' failed';
+            logActivity(text, payload.failed ? 'error' : 'ok');
+            setStatus(text, payload.failed ? 'error' : 'ok');
         });
     }
 
@@ -180,6 +227,9 @@
         $('details').addEventListener('submit', applyDetails);
         $('delete').addEventListener('click', deleteSelected);
         $('export-csv').addEventListener('click', exportCsv);
+        Array.prototype.forEach.call($('device-actions').querySelectorAll('button'), function (button) {
+            button.addEventListener('click', function () { runDeviceAction(button.dataset.action); });
+        });
         $('import-csv').addEventListener('click', importCsv);
         $('website').addEventListener('click', function (event) {
             event.preventDefault();
