@@ -37,6 +37,10 @@ function(add_kovru_test name)
   if(ARG_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
   endif()
+  if(ARG_XVFB)
+    # xvfb-run -a picks its display by probing lock files, which races between parallel tests.
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK xvfb)
+  endif()
 endfunction()
 
 # kovru_subdirectories(): add every direct subfolder that has a CMakeLists.txt, so each
