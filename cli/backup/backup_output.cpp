@@ -28,6 +28,7 @@ public:
         return archive_->close(error);
     }
 
+    bool ready() const override { return archive_ != nullptr; }
     const std::string& location() const override { return path_; }
 
 private:
@@ -55,6 +56,7 @@ public:
 
     bool finish(std::string&) override { return true; }
 
+    bool ready() const override { return true; }
     const std::string& location() const override { return folder_; }
 
 private:

@@ -101,7 +101,7 @@ bool back_up_item(const std::string& base, const std::string& name, unsigned per
     std::printf("\033[32m%s\tbackup file OK, adding to backup archive...\r\n\r\n\033[0m", tag);
     const std::string entry = name + ".tar";
     if (!output.store(entry, item.image)) {
-        if (zip_mode)
+        if (zip_mode && output.ready())
             log_error("Could not add %s to the backup archive.", entry.c_str());
         return false;
     }
