@@ -2,6 +2,7 @@
 #include "fakes/fake_host_services.h"
 #include "fakes/fake_web_view.h"
 #include "host/bridge/message_bridge.h"
+#include "host/bridge/outgoing_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -285,6 +286,38 @@ TEST_F(BridgeTest, HostMessagesBecomeUiMessagesAndFreeTheirRecords)
     EXPECT_EQ(view.posted[1],
         R"({"command":"nativeActionBatchSummary","payload":{"action":"native_actionGetStatus",)"
         R"("total":2,"succeeded":1,"failed":1}})");
+}
+
+} // namespace
+
+namespace {
+
+TEST(LegacyMessages, FieldsInOrderAndTheFixedTexts)
+{
+    LegacyMigrationStatus status;
+    status.legacyDetected = true;
+    status.legacyInstallDetected = true;
+    status.canLaunchLegacyUninstall = true;
+    status.legacyDataPath = "C:\\Users\\tech\\AppData";
+    status.legacyDisplayName = "VELDIR Tool";
+    EXPECT_EQ(legacyMigrationStatusMessage(status),
+        R"({"command":"legacyMigrationStatus","payload":{"legacyDetected":true,"legacyDataDetected":false,)"
+        R"("legacyInstallDetected":true,"migrationCompleted":false,"migrationDeclined":false,"migrationNeeded":false,)"
+        R"("suppressUiPrompt":false,"canLaunchLegacyUninstall":true,"legacyDataPath":"C:\\Users\\tech\\AppData",)"
+        R"("legacyDisplayName":"VELDIR Tool"}})");
+    EXPECT_EQ(legacyMigrationFailedMessage("No \"data\""),
+        R"({"command":"legacyMigrationResult","payload":{"success":false,"migrated":false,"message":"No \"data\""}})");
+    EXPECT_EQ(legacyMigrationIncompatibleMessage(),
+        R"({"command":"legacyMigrationResult","payload":{"success":false,"migrated":false,)"
+        R"("message":"Migrated data was not compatible with the current format"}})");
+    EXPECT_EQ(legacyMigrationMarkerUnsavedMessage(),
+        R"({"command":"legacyMigrationResult","payload":{"success":false,"migrated":true,)"
+        R"("message":"Data imported but migration marker could not be saved"}})");
+    EXPECT_EQ(legacyMigrationSucceededMessage(false),
+        R"({"command":"legacyMigrationResult","payload":{"success":true,"migrated":true,)"
+        R"("canLaunchLegacyUninstall":false,"message":"Legacy data migrated successfully"}})");
+    EXPECT_EQ(legacyUninstallLaunchResultMessage(true, "Legacy uninstaller launched"),
+        R"({"command":"legacyUninstallLaunchResult","payload":{"success":true,"message":"Legacy uninstaller launched"}})");
 }
 
 } // namespace
