@@ -8,5 +8,5 @@ add_kovru_test(backup_archive_test SOURCES unit/backup_archive_test.cpp LIBS kov
 kovru_library(kovru_backup_test_support SOURCES fakes/backup_sim.cpp)
 target_include_directories(kovru_backup_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests)
 add_kovru_test(backup_restore_test SOURCES integration/backup_restore_test.cpp
-  LIBS kovru_action_format kovru_backup kovru_backup_test_support TIMEOUT 300)
+  LIBS kovru_action_format kovru_backup kovru_backup_test_support TIMEOUT 900)
 add_dependencies(backup_restore_test kovru-cli kovru-sim)
