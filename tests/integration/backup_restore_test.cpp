@@ -167,6 +167,12 @@ TEST_F(BackupRestore, SelectionDirectoryModeAndMissingItems)
                                   R"(--backupconfig=["cd1"])"});
     EXPECT_EQ(loose.exit_status, 0) << loose.out;
     EXPECT_EQ(read_bytes(folder + "/tool.txt"), bytes_of(tool_marker_text));
+    // Item names end up in URLs and file names: a name that could leave the folder is refused.
+    CliRun escaping = run_kovru_cli({"--action=get_backup", "--ip=" + sim.address(0),
+                                     "--backupfileouttype=directory", "--backupfileout=" + folder,
+                                     R"(--backupconfig=["../escaped","cd1"])"});
+    EXPECT_EQ(escaping.exit_status, 1);
+    EXPECT_FALSE(std::filesystem::exists(scratch.file("escaped.tar")));
     EXPECT_EQ(read_bytes(folder + "/flashfs.bin").size(), 2097152u);
     EXPECT_EQ(read_bytes(folder + "/cd1.tar"), entry_named(read_zip(backup(sim.address(0),
                                                                           R"(["cd1"])")),
@@ -315,6 +321,11 @@ TEST_F(BackupRestore, RefusedInputPushesNothing)
     EXPECT_EQ(not_zip.exit_status, 2);
     EXPECT_NE(not_zip.out.find("Error -6 opening tar file."), std::string::npos) << not_zip.out;
     EXPECT_EQ(restore(sim.address(0), scratch.file("absent.zip")).exit_status, 2);
+
+    // A zip without configuration items restores nothing, which is not a success.
+    const std::string marker_only = scratch.file("marker-only.zip");
+    ASSERT_TRUE(write_zip(marker_only, {{"tool.txt", 0, bytes_of(tool_marker_text)}}));
+    EXPECT_EQ(restore(sim.address(0), marker_only).exit_status, 1);
 }
 
 TEST_F(BackupRestore, EntriesWithoutTheirFileAndPlainImages)
