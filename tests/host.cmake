@@ -23,7 +23,7 @@ if(KOVRU_BUILD_HOST)
     LIBS PkgConfig::GTK3 nlohmann_json::nlohmann_json
     XVFB LABELS nosanitize TIMEOUT 600)
   add_dependencies(host_web_view_test kovrkit)
-  set_tests_properties(host_web_view_test PROPERTIES RESOURCE_LOCK loopback_port_5173)
+  set_property(TEST host_web_view_test APPEND PROPERTY RESOURCE_LOCK loopback_port_5173)
 endif()
 
 # The page's own logic, without a browser.
