@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <random>
 
 #include <filesystem>
 #include <fstream>
@@ -104,6 +109,45 @@ TEST(SimFaults, ClosedPortFailsFast)
     auto status = run_cli({ "--action=get_status", "--ip=" + address });
     EXPECT_EQ(status.exit_status, 1);
     EXPECT_TRUE(contains(status.err, "curl_easy_perform() failed: Couldn't connect to server"));
+}
+
+// Datagrams and request heads of any shape must never stop or crash the servers.
+TEST(SimFaults, GarbageFromClientsLeavesTheServersWorking)
+{
+    SimProcess sim({ "flash_size=4096" });
+    ASSERT_TRUE(sim.ready());
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(sim.port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::mt19937 random(5);
+    int udp = ::socket(AF_INET, SOCK_DGRAM, 0);
+    for (int i = 0; i < 300; ++i) {
+        std::vector<std::uint8_t> packet(random() % 80);
+        for (auto& byte : packet)
+            byte = static_cast<std::uint8_t>(random() % 8 == 0 ? 0 : random());
+        if (i % 3 == 0 && packet.size() >= 2) {
+            packet[0] = 0;
+            packet[1] = static_cast<std::uint8_t>(1 + random() % 6);
+        }
+        ::sendto(udp, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&address),
+            sizeof address);
+    }
+    ::close(udp);
+    std::vector<std::string> heads { "GET\r\n\r\n", "GET /api/v100/backup.ssi?config=%%%",
+        "POST /api/v100/status.ssi HTTP/1.1\r\n\r\n", std::string(20000, 'A') };
+    for (const std::string& head : heads) {
+        int tcp = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (::connect(tcp, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+            ::send(tcp, head.data(), head.size(), MSG_NOSIGNAL);
+        ::close(tcp);
+    }
+    MemoryBuffer flash;
+    EXPECT_EQ(tftp_read_memory(sim.address(), "flashfs.bin", flash_image_size, flash), 0);
+    EXPECT_EQ(flash.size(), 4096u);
+    auto status = run_cli({ "--action=get_status", "--ip=" + sim.address() });
+    EXPECT_EQ(status.exit_status, 0);
+    EXPECT_EQ(sim.stop(), 0);
 }
 
 TEST(SimState, RestoredFilesSurviveARestart)
