@@ -77,7 +77,7 @@ protected:
         SimConfig config;
         ControllerConfig controller;
         controller.flash_size = 1000;
-        controller.tftp_timeout_ms = 100;
+        controller.tftp_timeout_ms = 300;
         controller.tftp_retries = 2;
         config.controllers.push_back(controller);
         std::string error;
@@ -119,7 +119,7 @@ TEST_F(SimTftp, ReadGivesUpAfterItsRetries)
     TftpClient client(port());
     client.request(TftpOpcode::rrq, "flashraw.bin", {});
     int copies = 0;
-    while (!client.receive(400).empty())
+    while (!client.receive(1000).empty())
         ++copies;
     EXPECT_EQ(copies, 3); // the first send and two retransmissions
 }
