@@ -53,13 +53,13 @@ ChildRun run_to_end(const std::vector<std::string>& arguments, const std::string
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = spawn(arguments, output_path);
     int status = 0;
-    rusage usage{};
+    rusage usage {};
     ::wait4(pid, &status, 0, &usage);
-    run.wall_seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.wall_seconds
+        = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.cpu_seconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 +
-                      usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+    run.cpu_seconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
+        + usage.ru_stime.tv_usec / 1e6;
     run.max_rss_kib = usage.ru_maxrss;
     return run;
 }
@@ -75,9 +75,9 @@ std::string read_text(const std::string& path)
 // Starts kovru-sim with one controller and returns its "127.0.0.1:PORT", or "".
 std::string start_sim(const std::string& sim, int latency_ms, const std::string& log, pid_t& pid)
 {
-    pid = spawn({sim, "--controller",
-                 "ip=127.0.0.1,port=0,latency_ms=" + std::to_string(latency_ms)},
-                log);
+    pid = spawn(
+        { sim, "--controller", "ip=127.0.0.1,port=0,latency_ms=" + std::to_string(latency_ms) },
+        log);
     for (int wait = 0; wait < 200; ++wait) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         const std::string text = read_text(log);
@@ -107,37 +107,37 @@ int main(int argc, char** argv)
     const std::string sim = argv[1];
     const std::string cli = argv[2];
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 1;
-    const auto scratch = std::filesystem::temp_directory_path() /
-                         ("kovru-backup-bench-" + std::to_string(::getpid()));
+    const auto scratch = std::filesystem::temp_directory_path()
+        / ("kovru-backup-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(scratch);
     const std::string out_folder = (scratch / "out").string();
     std::filesystem::create_directories(out_folder);
 
     std::printf("latency_ms  run  exit  wall_s  floor_s  over_floor  cpu_s  peak_rss_kib  "
                 "baseline_kib  above_baseline_kib\n");
-    for (int latency : {0, 2}) {
+    for (int latency : { 0, 2 }) {
         pid_t sim_pid = -1;
-        const std::string address =
-            start_sim(sim, latency, (scratch / "sim.log").string(), sim_pid);
+        const std::string address
+            = start_sim(sim, latency, (scratch / "sim.log").string(), sim_pid);
         if (address.empty()) {
             std::fprintf(stderr, "kovru-sim did not start\n");
             return 1;
         }
         for (int run = 1; run <= runs; ++run) {
             // The baseline: the same program refusing a backup for a missing address.
-            ChildRun baseline = run_to_end({cli, "--nowindow", "--action=get_backup",
-                                            "--backupfileout=" + out_folder},
-                                           (scratch / "baseline.log").string());
-            ChildRun backup = run_to_end({cli, "--nowindow", "--action=get_backup",
-                                          "--ip=" + address, "--backupfileouttype=zip",
-                                          "--backupfileout=" + out_folder},
-                                         (scratch / "backup.log").string());
+            ChildRun baseline = run_to_end(
+                { cli, "--nowindow", "--action=get_backup", "--backupfileout=" + out_folder },
+                (scratch / "baseline.log").string());
+            ChildRun backup
+                = run_to_end({ cli, "--nowindow", "--action=get_backup", "--ip=" + address,
+                                 "--backupfileouttype=zip", "--backupfileout=" + out_folder },
+                    (scratch / "backup.log").string());
             const double floor = round_trip_floor_seconds(latency);
             std::printf("%10d  %3d  %4d  %6.2f  %7.2f  %9.1f%%  %5.2f  %12ld  %12ld  %18ld\n",
-                        latency, run, backup.exit_status, backup.wall_seconds, floor,
-                        floor > 0 ? (backup.wall_seconds / floor - 1) * 100 : 0.0,
-                        backup.cpu_seconds, backup.max_rss_kib, baseline.max_rss_kib,
-                        backup.max_rss_kib - baseline.max_rss_kib);
+                latency, run, backup.exit_status, backup.wall_seconds, floor,
+                floor > 0 ? (backup.wall_seconds / floor - 1) * 100 : 0.0, backup.cpu_seconds,
+                backup.max_rss_kib, baseline.max_rss_kib,
+                backup.max_rss_kib - baseline.max_rss_kib);
             std::fflush(stdout);
         }
         ::kill(sim_pid, SIGTERM);

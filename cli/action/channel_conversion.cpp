@@ -18,14 +18,14 @@ bool has_type_data(std::uint8_t type)
 }
 
 void copy_bytes(std::span<const std::uint8_t> from, std::size_t from_offset,
-                std::span<std::uint8_t> to, std::size_t to_offset, std::size_t length)
+    std::span<std::uint8_t> to, std::size_t to_offset, std::size_t length)
 {
     std::copy_n(from.begin() + from_offset, length, to.begin() + to_offset);
 }
 
 // The fields every conversion carries from a source record to a target record.
 void copy_common_record_fields(std::span<const std::uint8_t> from, const ChannelLayout& source,
-                               std::span<std::uint8_t> to, const ChannelLayout& target)
+    std::span<std::uint8_t> to, const ChannelLayout& target)
 {
     copy_bytes(from, cl::flags_offset, to, cl::flags_offset, 4);
     copy_bytes(from, cl::common_data_offset, to, cl::common_data_offset, cl::common_data_length);
@@ -38,24 +38,30 @@ void copy_common_record_fields(std::span<const std::uint8_t> from, const Channel
 std::size_t type_data_offset(const ChannelLayout& layout, std::uint8_t type)
 {
     switch (type) {
-    case 5: return layout.type5_data;
-    case 6: return layout.type6_data;
-    default: return layout.type8_data;
+    case 5:
+        return layout.type5_data;
+    case 6:
+        return layout.type6_data;
+    default:
+        return layout.type8_data;
     }
 }
 
 std::size_t type_data_length(std::uint8_t type)
 {
     switch (type) {
-    case 5: return cl::type5_data_length;
-    case 6: return cl::type6_data_length;
-    default: return cl::type8_data_length;
+    case 5:
+        return cl::type5_data_length;
+    case 6:
+        return cl::type6_data_length;
+    default:
+        return cl::type8_data_length;
     }
 }
 
 // Type-specific record fields: the type byte, its follower and (to version 2) the type data.
 void convert_type_fields(std::span<const std::uint8_t> from, const ChannelLayout& source,
-                         std::span<std::uint8_t> to, const ChannelLayout& target)
+    std::span<std::uint8_t> to, const ChannelLayout& target)
 {
     const std::uint8_t type = from[source.type_byte];
     if (source.version == 2) {
@@ -70,12 +76,11 @@ void convert_type_fields(std::span<const std::uint8_t> from, const ChannelLayout
     to[target.type_byte] = type;
     if (target.version == 2)
         copy_bytes(from, type_data_offset(source, type), to, type_data_offset(target, type),
-                   type_data_length(type));
+            type_data_length(type));
 }
 
-std::vector<std::uint8_t> convert_channel(std::span<const std::uint8_t> in,
-                                          const ChannelLayout& source,
-                                          const ChannelLayout& target)
+std::vector<std::uint8_t> convert_channel(
+    std::span<const std::uint8_t> in, const ChannelLayout& source, const ChannelLayout& target)
 {
     if (in.size() != source.file_size)
         return {};
@@ -89,7 +94,7 @@ std::vector<std::uint8_t> convert_channel(std::span<const std::uint8_t> in,
         convert_type_fields(from_record, source, to_record, target);
     }
     copy_bytes(in, source.group_entries_offset, to, target.group_entries_offset,
-               cl::group_entry_count * cl::group_entry_length);
+        cl::group_entry_count * cl::group_entry_length);
     copy_bytes(in, source.final_value_offset, to, target.final_value_offset, 4);
     const std::uint32_t counter = read_config_file_header(in)->change_counter;
     finish_config_file_header(to, target.version, counter + 1);

@@ -1,6 +1,5 @@
 #include "cli/action/config_file_header.h"
 
-
 namespace kovru {
 namespace {
 
@@ -34,10 +33,10 @@ std::uint16_t crc16_mcrf4xx(std::span<const std::uint8_t> bytes, std::uint16_t c
 
 std::uint32_t read_u32_le(std::span<const std::uint8_t> bytes, std::size_t offset)
 {
-    return static_cast<std::uint32_t>(bytes[offset]) |
-           static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
-           static_cast<std::uint32_t>(bytes[offset + 2]) << 16 |
-           static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
+    return static_cast<std::uint32_t>(bytes[offset])
+        | static_cast<std::uint32_t>(bytes[offset + 1]) << 8
+        | static_cast<std::uint32_t>(bytes[offset + 2]) << 16
+        | static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
 }
 
 std::uint16_t read_u16_le(std::span<const std::uint8_t> bytes, std::size_t offset)
@@ -69,8 +68,8 @@ std::optional<ConfigFileHeader> read_config_file_header(std::span<const std::uin
     return header;
 }
 
-void finish_config_file_header(std::span<std::uint8_t> file, std::uint32_t version,
-                               std::uint32_t change_counter)
+void finish_config_file_header(
+    std::span<std::uint8_t> file, std::uint32_t version, std::uint32_t change_counter)
 {
     write_u32_le(file, size_offset, static_cast<std::uint32_t>(file.size()));
     write_u32_le(file, crc_offset, 0);
@@ -82,8 +81,8 @@ void finish_config_file_header(std::span<std::uint8_t> file, std::uint32_t versi
 bool config_file_header_valid(std::span<const std::uint8_t> file)
 {
     auto header = read_config_file_header(file);
-    return header && header->file_size == file.size() && read_u16_le(file, crc_offset + 2) == 0 &&
-           header->crc == file_crc(file);
+    return header && header->file_size == file.size() && read_u16_le(file, crc_offset + 2) == 0
+        && header->crc == file_crc(file);
 }
 
 } // namespace kovru

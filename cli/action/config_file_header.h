@@ -32,8 +32,8 @@ std::optional<ConfigFileHeader> read_config_file_header(std::span<const std::uin
 
 // Writes size (the file's length), version and counter, then the CRC over the whole file.
 // The file must be at least a header long.
-void finish_config_file_header(std::span<std::uint8_t> file, std::uint32_t version,
-                               std::uint32_t change_counter);
+void finish_config_file_header(
+    std::span<std::uint8_t> file, std::uint32_t version, std::uint32_t change_counter);
 
 // True when the file holds a header whose size and CRC match its bytes.
 bool config_file_header_valid(std::span<const std::uint8_t> file);

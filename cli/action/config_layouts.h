@@ -49,12 +49,57 @@ inline constexpr std::size_t group_entry_length = 38;
 inline constexpr std::size_t short_address_entry_count = 64;
 inline constexpr std::size_t short_address_entry_length = 12;
 
-inline constexpr ChannelLayout v1{1,   11168, 152, 9788, 10396, 11164, 42,
-                                  no_offset, 44, 44, 44, 94, 127, 128, 136};
-inline constexpr ChannelLayout v2{2,  10912, 160, 10300, no_offset, 10908, 44,
-                                  45, 46, 49, 56, 106, 139, 140, 144};
-inline constexpr ChannelLayout v3{3,  7072,      100,       6460,      no_offset, 7068, 43,
-                                  44, no_offset, no_offset, no_offset, 45,        78,   80, 84};
+inline constexpr ChannelLayout v1 {
+    .version = 1,
+    .file_size = 11168,
+    .record_size = 152,
+    .group_entries_offset = 9788,
+    .short_address_table_offset = 10396,
+    .final_value_offset = 11164,
+    .type_byte = 42,
+    .type_follow_byte = no_offset,
+    .type5_data = 44,
+    .type6_data = 44,
+    .type8_data = 44,
+    .name = 94,
+    .name_follow_byte = 127,
+    .value32 = 128,
+    .trailing_bytes = 136,
+};
+inline constexpr ChannelLayout v2 {
+    .version = 2,
+    .file_size = 10912,
+    .record_size = 160,
+    .group_entries_offset = 10300,
+    .short_address_table_offset = no_offset,
+    .final_value_offset = 10908,
+    .type_byte = 44,
+    .type_follow_byte = 45,
+    .type5_data = 46,
+    .type6_data = 49,
+    .type8_data = 56,
+    .name = 106,
+    .name_follow_byte = 139,
+    .value32 = 140,
+    .trailing_bytes = 144,
+};
+inline constexpr ChannelLayout v3 {
+    .version = 3,
+    .file_size = 7072,
+    .record_size = 100,
+    .group_entries_offset = 6460,
+    .short_address_table_offset = no_offset,
+    .final_value_offset = 7068,
+    .type_byte = 43,
+    .type_follow_byte = 44,
+    .type5_data = no_offset,
+    .type6_data = no_offset,
+    .type8_data = no_offset,
+    .name = 45,
+    .name_follow_byte = 78,
+    .value32 = 80,
+    .trailing_bytes = 84,
+};
 
 inline constexpr std::size_t record_offset(const ChannelLayout& layout, std::size_t record)
 {
@@ -104,8 +149,8 @@ inline constexpr std::size_t v3_prefix_length = 6;
 inline constexpr std::size_t v3_push_button_value_offset = 1;
 inline constexpr std::size_t v3_slot_length = 6;
 
-inline constexpr InputDeviceLayout v2{2, 9436, 194};
-inline constexpr InputDeviceLayout v3{3, 9564, 198};
+inline constexpr InputDeviceLayout v2 { .version = 2, .file_size = 9436, .block_size = 194 };
+inline constexpr InputDeviceLayout v3 { .version = 3, .file_size = 9564, .block_size = 198 };
 
 inline constexpr std::size_t record_offset(std::size_t record)
 {
@@ -120,13 +165,20 @@ inline constexpr std::size_t block_offset(const InputDeviceLayout& layout, std::
 } // namespace input_device_layout
 
 // The layouts must tile their files exactly.
-static_assert(channel_layout::record_offset(channel_layout::v1, 64) == channel_layout::v1.group_entries_offset);
-static_assert(channel_layout::record_offset(channel_layout::v2, 64) == channel_layout::v2.group_entries_offset);
-static_assert(channel_layout::record_offset(channel_layout::v3, 64) == channel_layout::v3.group_entries_offset);
-static_assert(channel_layout::v1.short_address_table_offset + 64 * 12 == channel_layout::v1.final_value_offset);
-static_assert(channel_layout::v2.group_entries_offset + 16 * 38 == channel_layout::v2.final_value_offset);
+static_assert(channel_layout::record_offset(channel_layout::v1, 64)
+    == channel_layout::v1.group_entries_offset);
+static_assert(channel_layout::record_offset(channel_layout::v2, 64)
+    == channel_layout::v2.group_entries_offset);
+static_assert(channel_layout::record_offset(channel_layout::v3, 64)
+    == channel_layout::v3.group_entries_offset);
+static_assert(channel_layout::v1.short_address_table_offset + 64 * 12
+    == channel_layout::v1.final_value_offset);
+static_assert(
+    channel_layout::v2.group_entries_offset + 16 * 38 == channel_layout::v2.final_value_offset);
 static_assert(channel_layout::v3.final_value_offset + 4 == channel_layout::v3.file_size);
-static_assert(input_device_layout::block_offset(input_device_layout::v2, 32) == input_device_layout::v2.file_size);
-static_assert(input_device_layout::block_offset(input_device_layout::v3, 32) == input_device_layout::v3.file_size);
+static_assert(input_device_layout::block_offset(input_device_layout::v2, 32)
+    == input_device_layout::v2.file_size);
+static_assert(input_device_layout::block_offset(input_device_layout::v3, 32)
+    == input_device_layout::v3.file_size);
 
 } // namespace kovru

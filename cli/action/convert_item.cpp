@@ -25,27 +25,27 @@ bool is_input_device(unsigned kind)
 
 ConvertedFile unchanged(std::span<const std::uint8_t> file)
 {
-    return {convert_ok, {file.begin(), file.end()}};
+    return { convert_ok, { file.begin(), file.end() } };
 }
 
 ConvertedFile converted(std::vector<std::uint8_t> bytes)
 {
     if (bytes.empty())
-        return {convert_not_convertible, {}};
-    return {convert_ok, std::move(bytes)};
+        return { convert_not_convertible, {} };
+    return { convert_ok, std::move(bytes) };
 }
 
 ConvertedFile not_supported(const char* family, std::uint32_t stored, std::uint32_t target)
 {
-    std::printf("CONFIGURATION %s CONVERSION VERSION %u to %u IS NOT SUPPORTED!", family, stored,
-                target);
-    return {convert_not_convertible, {}};
+    std::printf(
+        "CONFIGURATION %s CONVERSION VERSION %u to %u IS NOT SUPPORTED!", family, stored, target);
+    return { convert_not_convertible, {} };
 }
 
 // The target version, or absent with a log line when the firmware version is missing or
 // unreadable.
-std::optional<std::uint32_t> target_version(const ConfigItem& item,
-                                            const std::optional<std::string>& firmware_version)
+std::optional<std::uint32_t> target_version(
+    const ConfigItem& item, const std::optional<std::string>& firmware_version)
 {
     std::optional<std::uint32_t> target;
     if (firmware_version)
@@ -54,42 +54,42 @@ std::optional<std::uint32_t> target_version(const ConfigItem& item,
     if (!target)
         log_error("Controller firmware version unknown, cannot choose the layout of %s; not "
                   "restored.",
-                  item.device_path.c_str());
+            item.device_path.c_str());
     return target;
 }
 
 ConvertedFile convert_channel_file(const ConfigItem& item,
-                                   const std::optional<std::string>& firmware_version,
-                                   std::span<const std::uint8_t> file, std::uint32_t stored)
+    const std::optional<std::string>& firmware_version, std::span<const std::uint8_t> file,
+    std::uint32_t stored)
 {
     if (stored > 3)
-        return {convert_not_convertible, {}};
+        return { convert_not_convertible, {} };
     auto target = target_version(item, firmware_version);
     if (!target)
-        return {convert_not_convertible, {}};
+        return { convert_not_convertible, {} };
     const std::uint32_t wanted = *target <= 1 ? 1 : *target;
     const std::uint32_t have = stored <= 1 ? 1 : stored;
     if (have == wanted)
         return unchanged(file);
     if (have == 1)
-        return converted(wanted == 2 ? convert_channel_v1_to_v2(file)
-                                     : convert_channel_v1_to_v3(file));
+        return converted(
+            wanted == 2 ? convert_channel_v1_to_v2(file) : convert_channel_v1_to_v3(file));
     if (have == 2 && wanted == 3)
         return converted(convert_channel_v2_to_v3(file));
     return not_supported("dali", stored, *target);
 }
 
 ConvertedFile convert_input_device_file(const ConfigItem& item,
-                                        const std::optional<std::string>& firmware_version,
-                                        std::span<const std::uint8_t> file, std::uint32_t stored)
+    const std::optional<std::string>& firmware_version, std::span<const std::uint8_t> file,
+    std::uint32_t stored)
 {
     if (stored == 1 || stored == 3 || stored == 4)
         return unchanged(file);
     if (stored != 2)
-        return {convert_not_convertible, {}};
+        return { convert_not_convertible, {} };
     auto target = target_version(item, firmware_version);
     if (!target)
-        return {convert_not_convertible, {}};
+        return { convert_not_convertible, {} };
     if (*target == 2)
         return unchanged(file);
     if (*target == 3)
@@ -100,15 +100,14 @@ ConvertedFile convert_input_device_file(const ConfigItem& item,
 } // namespace
 
 ConvertedFile convert_item(const ConfigItem& item,
-                           const std::optional<std::string>& firmware_version,
-                           std::span<const std::uint8_t> file)
+    const std::optional<std::string>& firmware_version, std::span<const std::uint8_t> file)
 {
     if (file.empty())
-        return {convert_missing_input, {}};
+        return { convert_missing_input, {} };
     if (!is_channel(item.kind) && !is_input_device(item.kind))
         return unchanged(file);
     if (file.size() < stored_version_end)
-        return {convert_not_convertible, {}};
+        return { convert_not_convertible, {} };
     const std::uint32_t stored = read_u32_le(file, 8);
     if (is_channel(item.kind))
         return convert_channel_file(item, firmware_version, file, stored);

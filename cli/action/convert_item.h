@@ -22,7 +22,6 @@ struct ConvertedFile {
 // firmware_version is the controller's "firmware_version"; without it the channel and
 // input-device files that need a target version are refused.
 ConvertedFile convert_item(const ConfigItem& item,
-                           const std::optional<std::string>& firmware_version,
-                           std::span<const std::uint8_t> file);
+    const std::optional<std::string>& firmware_version, std::span<const std::uint8_t> file);
 
 } // namespace kovru

@@ -10,18 +10,18 @@ struct VersionRow {
     std::uint32_t target;
 };
 
-constexpr std::array<VersionRow, 4> channel_rows = {{
-    {"1.0.0", 0},
-    {"1.3.0", 1},
-    {"1.3.1", 2},
-    {"1.5.0", 3},
-}};
+constexpr std::array<VersionRow, 4> channel_rows = { {
+    { "1.0.0", 0 },
+    { "1.3.0", 1 },
+    { "1.3.1", 2 },
+    { "1.5.0", 3 },
+} };
 
-constexpr std::array<VersionRow, 3> input_device_rows = {{
-    {"1.0.0", 0},
-    {"1.3.1", 2},
-    {"2.2.4", 3},
-}};
+constexpr std::array<VersionRow, 3> input_device_rows = { {
+    { "1.0.0", 0 },
+    { "1.3.1", 2 },
+    { "2.2.4", 3 },
+} };
 
 bool is_digit(char c)
 {
@@ -36,13 +36,13 @@ unsigned long long take_component(std::string_view& text)
     for (; i < text.size() && is_digit(text[i]); ++i)
         value = value > 1'000'000'000'000ULL ? value : value * 10 + (text[i] - '0');
     std::size_t dot = text.find('.', i);
-    text = dot == std::string_view::npos ? std::string_view{} : text.substr(dot + 1);
+    text = dot == std::string_view::npos ? std::string_view {} : text.substr(dot + 1);
     return value;
 }
 
 template <std::size_t N>
-std::optional<std::uint32_t> lookup(const std::array<VersionRow, N>& rows,
-                                    std::string_view firmware)
+std::optional<std::uint32_t> lookup(
+    const std::array<VersionRow, N>& rows, std::string_view firmware)
 {
     std::uint32_t target = 0;
     for (const VersionRow& row : rows) {

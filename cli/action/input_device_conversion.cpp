@@ -20,24 +20,25 @@ PackedPlace packed_place(std::uint8_t type, std::size_t instance)
 {
     switch (type) {
     case il::instance_push_button:
-        return {il::v2_push_button_data_length * instance, il::v2_push_button_data_length};
+        return { il::v2_push_button_data_length * instance, il::v2_push_button_data_length };
     case il::instance_occupancy_sensor:
-        return {il::v2_occupancy_data_length * instance, il::v2_occupancy_data_length};
+        return { il::v2_occupancy_data_length * instance, il::v2_occupancy_data_length };
     case il::instance_light_sensor:
-        return {il::v2_light_data_length * instance, il::v2_light_data_length};
-    default: return {0, 0};
+        return { il::v2_light_data_length * instance, il::v2_light_data_length };
+    default:
+        return { 0, 0 };
     }
 }
 
-std::uint8_t instance_type(std::span<const std::uint8_t> file, std::size_t device,
-                           std::size_t instance)
+std::uint8_t instance_type(
+    std::span<const std::uint8_t> file, std::size_t device, std::size_t instance)
 {
     // The low byte of the 16-bit entry.
     return file[il::record_offset(device) + il::instance_table_offset + 2 * instance];
 }
 
-void convert_block(std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
-                   std::size_t device)
+void convert_block(
+    std::span<const std::uint8_t> in, std::span<std::uint8_t> out, std::size_t device)
 {
     auto from = in.subspan(il::block_offset(il::v2, device), il::v2.block_size);
     auto to = out.subspan(il::block_offset(il::v3, device), il::v3.block_size);
@@ -46,7 +47,7 @@ void convert_block(std::span<const std::uint8_t> in, std::span<std::uint8_t> out
         const std::uint8_t type = instance_type(in, device, instance);
         const PackedPlace place = packed_place(type, instance);
         std::copy_n(from.begin() + place.offset, place.length,
-                    to.begin() + il::v3_prefix_length + il::v3_slot_length * instance);
+            to.begin() + il::v3_prefix_length + il::v3_slot_length * instance);
         has_push_button = has_push_button || type == il::instance_push_button;
     }
     if (has_push_button)

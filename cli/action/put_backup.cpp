@@ -42,8 +42,8 @@ struct Restore {
 };
 
 // The whole entry, or nothing when it cannot be read or fails its CRC.
-std::optional<std::vector<std::uint8_t>> read_entry(zip_t* zip, zip_uint64_t index,
-                                                    std::uint64_t size)
+std::optional<std::vector<std::uint8_t>> read_entry(
+    zip_t* zip, zip_uint64_t index, std::uint64_t size)
 {
     if (size > max_entry_size)
         return std::nullopt;
@@ -69,13 +69,13 @@ std::optional<std::vector<std::uint8_t>> read_entry(zip_t* zip, zip_uint64_t ind
 bool marker_accepted(zip_t* zip)
 {
     zip_stat_t stat;
-    if (zip_stat(zip, std::string(tool_marker_name).c_str(), 0, &stat) != 0 ||
-        !(stat.valid & ZIP_STAT_SIZE) || stat.size == 0 || stat.size > max_marker_size)
+    if (zip_stat(zip, std::string(tool_marker_name).c_str(), 0, &stat) != 0
+        || !(stat.valid & ZIP_STAT_SIZE) || stat.size == 0 || stat.size > max_marker_size)
         return true;
     auto bytes = read_entry(zip, stat.index, stat.size);
     if (!bytes)
         return false;
-    return tool_marker_accepted({reinterpret_cast<const char*>(bytes->data()), bytes->size()});
+    return tool_marker_accepted({ reinterpret_cast<const char*>(bytes->data()), bytes->size() });
 }
 
 // Uploads a tar image and asks the controller to restore it.
@@ -93,8 +93,8 @@ bool push_image(const Restore& restore, std::span<const std::uint8_t> image)
 }
 
 // The item's configuration file inside its tar image, or nothing after the message.
-std::optional<std::span<const std::uint8_t>> device_file(std::span<const std::uint8_t> image,
-                                                         const std::string& path)
+std::optional<std::span<const std::uint8_t>> device_file(
+    std::span<const std::uint8_t> image, const std::string& path)
 {
     TarImageReader reader(image);
     const int found = reader.find(path);
@@ -114,7 +114,7 @@ std::optional<std::span<const std::uint8_t>> device_file(std::span<const std::ui
 
 // True when the entry's file reached the controller and its restore was requested.
 bool restore_entry(const Restore& restore, const ConfigItem& item,
-                   std::span<const std::uint8_t> image, unsigned percent)
+    std::span<const std::uint8_t> image, unsigned percent)
 {
     auto file = device_file(image, item.device_path);
     if (!file)
@@ -124,8 +124,8 @@ bool restore_entry(const Restore& restore, const ConfigItem& item,
     log_plain("%u%% Restoring file %s...", percent, item.device_path.c_str());
     if (converted.result != convert_ok || converted.bytes.empty())
         return false;
-    auto one_file = make_single_file_tar(item.device_path, converted.bytes,
-                                         static_cast<std::uint64_t>(std::time(nullptr)));
+    auto one_file = make_single_file_tar(
+        item.device_path, converted.bytes, static_cast<std::uint64_t>(std::time(nullptr)));
     if (one_file.empty() || !push_image(restore, one_file))
         return false;
     log_success("File restored.");
@@ -142,8 +142,8 @@ int restore_archive(const Restore& restore, zip_t* zip)
         const unsigned percent = static_cast<unsigned>(i * 100 / count);
         set_progress(static_cast<int>(percent));
         zip_stat_t stat;
-        if (zip_stat_index(zip, static_cast<zip_uint64_t>(i), 0, &stat) != 0 ||
-            !(stat.valid & ZIP_STAT_NAME))
+        if (zip_stat_index(zip, static_cast<zip_uint64_t>(i), 0, &stat) != 0
+            || !(stat.valid & ZIP_STAT_NAME))
             continue;
         const std::string_view name = stat.name;
         const ConfigItem* item = find_config_item_by_tar_entry(name);
@@ -165,8 +165,8 @@ int restore_archive(const Restore& restore, zip_t* zip)
         return exit_failed;
     }
     if (restored < applicable) {
-        log_warning("%zu of %zu configuration files were not restored.", applicable - restored,
-                    applicable);
+        log_warning(
+            "%zu of %zu configuration files were not restored.", applicable - restored, applicable);
         return exit_failed;
     }
     return exit_complete;
@@ -184,8 +184,8 @@ int restore_plain_tar(const Restore& restore, const std::string& path)
         if (size <= max_entry_size) {
             bytes.resize(size);
             file.seekg(0);
-            if (file.read(reinterpret_cast<char*>(bytes.data()),
-                          static_cast<std::streamsize>(size)))
+            if (file.read(
+                    reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
                 opened = TarImageReader(bytes).open();
         }
     }

@@ -12,7 +12,7 @@ struct RestoreRequest {
     std::optional<std::string> address;
     std::optional<std::string> archive_path;
     // How long the refusal of a backup from a newer tool stays on screen.
-    std::chrono::milliseconds refusal_pause{5000};
+    std::chrono::milliseconds refusal_pause { 5000 };
 };
 
 // 0 when every configuration entry of the archive was pushed and the controller asked to

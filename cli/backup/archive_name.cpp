@@ -18,12 +18,10 @@ std::string archive_file_name(std::string_view address, const std::tm& local_sta
 {
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%04u%02u%02u_%02u%02u%02u",
-                  static_cast<unsigned>(local_start.tm_year + 1900),
-                  static_cast<unsigned>(local_start.tm_mon + 1),
-                  static_cast<unsigned>(local_start.tm_mday),
-                  static_cast<unsigned>(local_start.tm_hour),
-                  static_cast<unsigned>(local_start.tm_min),
-                  static_cast<unsigned>(local_start.tm_sec));
+        static_cast<unsigned>(local_start.tm_year + 1900),
+        static_cast<unsigned>(local_start.tm_mon + 1), static_cast<unsigned>(local_start.tm_mday),
+        static_cast<unsigned>(local_start.tm_hour), static_cast<unsigned>(local_start.tm_min),
+        static_cast<unsigned>(local_start.tm_sec));
     return "backup_" + sanitize_address(address) + "_VELDIR_" + stamp + ".zip";
 }
 

@@ -90,12 +90,13 @@ struct BackupArchive::State {
 };
 
 BackupArchive::BackupArchive(std::unique_ptr<State> state, std::string path)
-    : state_(std::move(state)), path_(std::move(path))
+    : state_(std::move(state))
+    , path_(std::move(path))
 {
 }
 
-std::unique_ptr<BackupArchive> BackupArchive::create(const std::string& wanted_path,
-                                                     std::string& error)
+std::unique_ptr<BackupArchive> BackupArchive::create(
+    const std::string& wanted_path, std::string& error)
 {
     auto state = std::make_unique<State>();
     std::string path;
@@ -139,13 +140,13 @@ bool BackupArchive::add(std::string_view entry_name, std::span<const std::uint8_
         source = zip_source_buffer(zip, nullptr, 0, 0);
     } else {
         // The file source checks its range against the file's size when it is created.
-        if (std::fwrite(bytes.data(), 1, bytes.size(), state_->spool.get()) != bytes.size() ||
-            std::fflush(state_->spool.get()) != 0)
+        if (std::fwrite(bytes.data(), 1, bytes.size(), state_->spool.get()) != bytes.size()
+            || std::fflush(state_->spool.get()) != 0)
             return false;
         zip_error_t error;
         zip_error_init(&error);
         source = zip_source_file_create(state_->spool_path.c_str(), state_->spool_size,
-                                        static_cast<zip_int64_t>(bytes.size()), &error);
+            static_cast<zip_int64_t>(bytes.size()), &error);
         zip_error_fini(&error);
         state_->spool_size += bytes.size();
     }

@@ -16,8 +16,8 @@ public:
     // Creates the archive at wanted_path, or, when a file of that name exists, at the first
     // free name with "_1", "_2"... before ".zip". An existing file is never overwritten.
     // nullptr with error set when no archive could be created.
-    static std::unique_ptr<BackupArchive> create(const std::string& wanted_path,
-                                                 std::string& error);
+    static std::unique_ptr<BackupArchive> create(
+        const std::string& wanted_path, std::string& error);
     ~BackupArchive();
     BackupArchive(const BackupArchive&) = delete;
     BackupArchive& operator=(const BackupArchive&) = delete;

@@ -10,7 +10,8 @@ namespace {
 class ArchiveOutput : public BackupOutput {
 public:
     ArchiveOutput(std::unique_ptr<BackupArchive> archive, std::string path)
-        : archive_(std::move(archive)), path_(archive_ ? archive_->path() : std::move(path))
+        : archive_(std::move(archive))
+        , path_(archive_ ? archive_->path() : std::move(path))
     {
     }
 
@@ -42,7 +43,10 @@ struct FileClose {
 
 class DirectoryOutput : public BackupOutput {
 public:
-    explicit DirectoryOutput(std::string folder) : folder_(std::move(folder)) {}
+    explicit DirectoryOutput(std::string folder)
+        : folder_(std::move(folder))
+    {
+    }
 
     bool store(std::string_view name, std::span<const std::uint8_t> bytes) override
     {
@@ -65,8 +69,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<BackupOutput> make_archive_output(std::unique_ptr<BackupArchive> archive,
-                                                  std::string path)
+std::unique_ptr<BackupOutput> make_archive_output(
+    std::unique_ptr<BackupArchive> archive, std::string path)
 {
     return std::make_unique<ArchiveOutput>(std::move(archive), std::move(path));
 }

@@ -25,8 +25,8 @@ public:
 };
 
 // archive may be null when it could not be created: then nothing is stored.
-std::unique_ptr<BackupOutput> make_archive_output(std::unique_ptr<BackupArchive> archive,
-                                                  std::string path);
+std::unique_ptr<BackupOutput> make_archive_output(
+    std::unique_ptr<BackupArchive> archive, std::string path);
 std::unique_ptr<BackupOutput> make_directory_output(std::string folder);
 
 } // namespace kovru

@@ -24,7 +24,7 @@ struct ConfigItem {
 inline constexpr std::size_t config_item_count = 612;
 
 // Kinds of the item families.
-inline constexpr unsigned kind_first_channel = 2;      // "dali1".."dali4"
+inline constexpr unsigned kind_first_channel = 2; // "dali1".."dali4"
 inline constexpr unsigned kind_first_input_device = 6; // "cd1".."cd4"
 inline constexpr unsigned kind_first_dt1 = 36;
 inline constexpr unsigned kind_first_dt8 = 292;

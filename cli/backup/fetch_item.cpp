@@ -7,12 +7,12 @@ namespace kovru {
 
 int fetch_item(const std::string& base_url, const std::string& item_name, FetchedItem& item)
 {
-    item = FetchedItem{};
+    item = FetchedItem {};
     int result = fetch_item_bytes(base_url, item_name, item.image);
     if (result == 0)
         result = check_item_image(item);
     if (result != 0)
-        item.image = MemoryBuffer{};
+        item.image = MemoryBuffer {};
     return result;
 }
 

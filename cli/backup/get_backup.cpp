@@ -24,15 +24,15 @@ constexpr std::string_view log_name = "log.txt";
 
 std::span<const std::uint8_t> bytes_of(std::string_view text)
 {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+    return { reinterpret_cast<const std::uint8_t*>(text.data()), text.size() };
 }
 
 // Item names go into a URL and, in directory mode, into a file name.
 bool is_safe_item_name(const std::string& name)
 {
     return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '_' || c == '-';
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+            || c == '_' || c == '-';
     });
 }
 
@@ -59,13 +59,12 @@ bool items_to_fetch(const std::vector<std::string>& selection, std::vector<std::
 std::tm local_time_now()
 {
     std::time_t now = std::time(nullptr);
-    std::tm local{};
+    std::tm local {};
     localtime_r(&now, &local);
     return local;
 }
 
-std::unique_ptr<BackupOutput> open_zip_output(const std::string& address,
-                                              const std::string& folder)
+std::unique_ptr<BackupOutput> open_zip_output(const std::string& address, const std::string& folder)
 {
     const std::string path = join_path(folder, archive_file_name(address, local_time_now()));
     std::string error;
@@ -78,9 +77,9 @@ std::unique_ptr<BackupOutput> open_zip_output(const std::string& address,
 bool store_flash_snapshot(const std::string& address, BackupOutput& output)
 {
     MemoryBuffer snapshot;
-    if (tftp_read_memory(address, std::string(flash_snapshot_name), flash_snapshot_size,
-                         snapshot) != 0 ||
-        snapshot.empty()) {
+    if (tftp_read_memory(address, std::string(flash_snapshot_name), flash_snapshot_size, snapshot)
+            != 0
+        || snapshot.empty()) {
         log_warning("[WARN] Could not fetch flashfs.bin for backup");
         return false;
     }
@@ -88,13 +87,12 @@ bool store_flash_snapshot(const std::string& address, BackupOutput& output)
 }
 
 // Fetches one item and stores it; false when it is not in the backup.
-bool back_up_item(const std::string& base, const std::string& name, unsigned percent,
-                  bool zip_mode, BackupOutput& output)
+bool back_up_item(const std::string& base, const std::string& name, unsigned percent, bool zip_mode,
+    BackupOutput& output)
 {
     FetchedItem item;
     if (fetch_item(base, name, item) != 0) {
-        std::printf("\033[31m%s\tbackup file not found for action get_backup.\r\n\r\n\033[0m",
-                    tag);
+        std::printf("\033[31m%s\tbackup file not found for action get_backup.\r\n\r\n\033[0m", tag);
         log_error("%s\tbackup file not found for action get_backup.", tag);
         return false;
     }
@@ -148,8 +146,8 @@ int get_backup(const BackupRequest& request)
             ++left_out;
     }
     if (left_out > 0) {
-        log_warning("%zu of %zu configuration items are missing from the backup.", left_out,
-                    names.size());
+        log_warning(
+            "%zu of %zu configuration items are missing from the backup.", left_out, names.size());
         complete = false;
     }
     set_progress(100);

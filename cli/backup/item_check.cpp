@@ -35,7 +35,7 @@ int list_image(const MemoryBuffer& image, int& file_count)
     int step = reader.open();
     for (file_count = 0; step == tar_success; step = reader.next(), ++file_count)
         std::printf("\t%s (%d bytes)\r\n", reader.header().name.c_str(),
-                    static_cast<int>(reader.header().size));
+            static_cast<int>(reader.header().size));
     if (step == tar_null_record)
         return 0;
     std::printf("\tfile error %d.\r\n", step);
@@ -44,9 +44,8 @@ int list_image(const MemoryBuffer& image, int& file_count)
 
 void print_status_texts(const FetchedItem& item)
 {
-    auto text = [](const std::optional<std::string>& value) {
-        return value ? value->c_str() : "(null)";
-    };
+    auto text
+        = [](const std::optional<std::string>& value) { return value ? value->c_str() : "(null)"; };
     std::printf("%s\tmodel name: %s\r\n", tag, text(item.model_name));
     std::printf("%s\tfirmware version: %s\r\n", tag, text(item.firmware_version));
     std::printf("%s\tserial number: %s\r\n", tag, text(item.serial_number));
@@ -73,7 +72,7 @@ int read_status_file(FetchedItem& item)
         log_error("Error reading status.txt.");
         return check_status_missing;
     }
-    read_item_status({reinterpret_cast<const char*>(data.data()), data.size()}, item);
+    read_item_status({ reinterpret_cast<const char*>(data.data()), data.size() }, item);
     print_status_texts(item);
     return 0;
 }

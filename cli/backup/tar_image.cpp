@@ -12,19 +12,19 @@ struct Field {
     std::size_t length;
 };
 
-constexpr Field name_field{0, 100};
-constexpr Field mode_field{100, 8};
-constexpr Field owner_field{108, 8};
-constexpr Field size_field{124, 12};
-constexpr Field mtime_field{136, 12};
-constexpr Field checksum_field{148, 8};
+constexpr Field name_field { 0, 100 };
+constexpr Field mode_field { 100, 8 };
+constexpr Field owner_field { 108, 8 };
+constexpr Field size_field { 124, 12 };
+constexpr Field mtime_field { 136, 12 };
+constexpr Field checksum_field { 148, 8 };
 constexpr std::size_t type_offset = 156;
-constexpr Field link_field{157, 100};
+constexpr Field link_field { 157, 100 };
 constexpr unsigned checksum_spaces = 8 * ' ';
 
 // Largest size the reader accepts: far beyond any configuration item, small enough that
 // offset arithmetic cannot overflow.
-constexpr std::uint64_t max_file_size = std::uint64_t{1} << 40;
+constexpr std::uint64_t max_file_size = std::uint64_t { 1 } << 40;
 
 using Record = std::span<const std::uint8_t, tar_record_size>;
 
@@ -43,7 +43,7 @@ bool parse_octal(Record record, Field field, std::uint64_t& value)
         ++i;
     value = 0;
     for (; i < end && record[i] >= '0' && record[i] <= '7'; ++i) {
-        if (value > (std::uint64_t{1} << 60))
+        if (value > (std::uint64_t { 1 } << 60))
             return false;
         value = value * 8 + (record[i] - '0');
     }
@@ -64,8 +64,7 @@ std::uint64_t padded_size(std::uint64_t size)
     return (size + tar_record_size - 1) / tar_record_size * tar_record_size;
 }
 
-bool put_text(std::span<std::uint8_t, tar_record_size> record, Field field,
-              const std::string& text)
+bool put_text(std::span<std::uint8_t, tar_record_size> record, Field field, const std::string& text)
 {
     if (text.size() >= field.length || text.find('\0') != std::string::npos)
         return false;
@@ -73,12 +72,11 @@ bool put_text(std::span<std::uint8_t, tar_record_size> record, Field field,
     return true;
 }
 
-bool put_octal(std::span<std::uint8_t, tar_record_size> record, Field field,
-               std::uint64_t value)
+bool put_octal(std::span<std::uint8_t, tar_record_size> record, Field field, std::uint64_t value)
 {
     char digits[32];
-    int length = std::snprintf(digits, sizeof digits, "%llo",
-                               static_cast<unsigned long long>(value));
+    int length
+        = std::snprintf(digits, sizeof digits, "%llo", static_cast<unsigned long long>(value));
     return length > 0 && put_text(record, field, std::string(digits, length));
 }
 
@@ -87,16 +85,26 @@ bool put_octal(std::span<std::uint8_t, tar_record_size> record, Field field,
 const char* tar_error_text(int code)
 {
     switch (code) {
-    case tar_success: return "success";
-    case tar_failure: return "failure";
-    case tar_could_not_open: return "could not open";
-    case tar_could_not_read: return "could not read";
-    case tar_could_not_write: return "could not write";
-    case tar_could_not_seek: return "could not seek";
-    case tar_bad_checksum: return "bad checksum";
-    case tar_null_record: return "null record";
-    case tar_file_not_found: return "file not found";
-    default: return "unknown error";
+    case tar_success:
+        return "success";
+    case tar_failure:
+        return "failure";
+    case tar_could_not_open:
+        return "could not open";
+    case tar_could_not_read:
+        return "could not read";
+    case tar_could_not_write:
+        return "could not write";
+    case tar_could_not_seek:
+        return "could not seek";
+    case tar_bad_checksum:
+        return "bad checksum";
+    case tar_null_record:
+        return "null record";
+    case tar_file_not_found:
+        return "file not found";
+    default:
+        return "unknown error";
     }
 }
 
@@ -109,16 +117,16 @@ int TarImageReader::read_header_at(std::size_t offset)
     if (record[checksum_field.offset] == 0)
         return tar_null_record;
     std::uint64_t stored_checksum = 0;
-    if (!parse_octal(record, checksum_field, stored_checksum) ||
-        stored_checksum != header_checksum(record))
+    if (!parse_octal(record, checksum_field, stored_checksum)
+        || stored_checksum != header_checksum(record))
         return tar_bad_checksum;
 
     TarHeader header;
     std::uint64_t mode = 0;
     std::uint64_t owner = 0;
-    if (!parse_octal(record, mode_field, mode) || !parse_octal(record, owner_field, owner) ||
-        !parse_octal(record, size_field, header.size) ||
-        !parse_octal(record, mtime_field, header.mtime) || header.size > max_file_size)
+    if (!parse_octal(record, mode_field, mode) || !parse_octal(record, owner_field, owner)
+        || !parse_octal(record, size_field, header.size)
+        || !parse_octal(record, mtime_field, header.mtime) || header.size > max_file_size)
         return tar_could_not_read;
     const std::size_t data_offset = offset + tar_record_size;
     if (image_.size() - data_offset < header.size)
@@ -145,8 +153,7 @@ int TarImageReader::next()
     if (!has_header_)
         return tar_could_not_seek;
     // read_header_at made sure the data lies inside the image, so this cannot overflow.
-    const std::uint64_t following =
-        header_offset_ + tar_record_size + padded_size(header_.size);
+    const std::uint64_t following = header_offset_ + tar_record_size + padded_size(header_.size);
     if (following > image_.size()) {
         has_header_ = false;
         return tar_could_not_read;
@@ -175,13 +182,13 @@ int TarImageReader::read_data(std::span<const std::uint8_t>& data) const
 
 int TarImageWriter::write_header(const TarHeader& header)
 {
-    std::array<std::uint8_t, tar_record_size> record{};
-    const bool fits = put_text(record, name_field, header.name) &&
-                      put_octal(record, mode_field, header.mode) &&
-                      put_octal(record, owner_field, header.owner) &&
-                      put_octal(record, size_field, header.size) &&
-                      put_octal(record, mtime_field, header.mtime) &&
-                      put_text(record, link_field, header.link_name);
+    std::array<std::uint8_t, tar_record_size> record {};
+    const bool fits = put_text(record, name_field, header.name)
+        && put_octal(record, mode_field, header.mode)
+        && put_octal(record, owner_field, header.owner)
+        && put_octal(record, size_field, header.size)
+        && put_octal(record, mtime_field, header.mtime)
+        && put_text(record, link_field, header.link_name);
     if (!fits)
         return tar_could_not_write;
     record[type_offset] = static_cast<std::uint8_t>(header.type ? header.type : '0');
@@ -206,9 +213,8 @@ int TarImageWriter::finish()
     return tar_success;
 }
 
-std::vector<std::uint8_t> make_single_file_tar(const std::string& name,
-                                               std::span<const std::uint8_t> data,
-                                               std::uint64_t mtime)
+std::vector<std::uint8_t> make_single_file_tar(
+    const std::string& name, std::span<const std::uint8_t> data, std::uint64_t mtime)
 {
     TarHeader header;
     header.name = name;

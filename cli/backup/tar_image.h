@@ -42,7 +42,10 @@ struct TarHeader {
 // against the image, so a truncated or hostile image gives an error and is never read past.
 class TarImageReader {
 public:
-    explicit TarImageReader(std::span<const std::uint8_t> image) : image_(image) {}
+    explicit TarImageReader(std::span<const std::uint8_t> image)
+        : image_(image)
+    {
+    }
 
     // Reads the first header.
     int open();
@@ -81,8 +84,7 @@ private:
 };
 
 // A whole image holding one file; empty when the name or size does not fit a header.
-std::vector<std::uint8_t> make_single_file_tar(const std::string& name,
-                                               std::span<const std::uint8_t> data,
-                                               std::uint64_t mtime);
+std::vector<std::uint8_t> make_single_file_tar(
+    const std::string& name, std::span<const std::uint8_t> data, std::uint64_t mtime);
 
 } // namespace kovru

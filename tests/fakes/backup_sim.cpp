@@ -34,7 +34,7 @@ BackupSim::BackupSim(const std::vector<std::string>& controllers)
     if (log < 0)
         return;
     log_path_ = log_path;
-    std::vector<std::string> arguments{built_program("sim/kovru-sim")};
+    std::vector<std::string> arguments { built_program("sim/kovru-sim") };
     for (const std::string& settings : controllers) {
         arguments.push_back("--controller");
         arguments.push_back(settings);
@@ -63,8 +63,8 @@ BackupSim::BackupSim(const std::vector<std::string>& controllers)
              at = text.find("listening", at + 1)) {
             const std::size_t ip = text.find(" ip=", at);
             const std::size_t port = text.find(" port=", at);
-            found.push_back(text.substr(ip + 4, text.find(' ', ip + 4) - ip - 4) + ":" +
-                            std::to_string(std::atoi(text.c_str() + port + 6)));
+            found.push_back(text.substr(ip + 4, text.find(' ', ip + 4) - ip - 4) + ":"
+                + std::to_string(std::atoi(text.c_str() + port + 6)));
         }
         addresses_ = found;
     }
@@ -87,7 +87,7 @@ CliRun run_kovru_cli(const std::vector<std::string>& arguments)
     for (const std::string& argument : arguments)
         command += " " + shell_quoted(argument);
     CommandResult result = run_command(command);
-    return {result.exit_status, result.output};
+    return { result.exit_status, result.output };
 }
 
 } // namespace kovru::testing

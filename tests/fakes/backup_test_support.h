@@ -20,8 +20,8 @@ public:
     ScratchFolder()
     {
         std::random_device source;
-        path_ = std::filesystem::temp_directory_path() /
-                ("kovru-backup-test-" + std::to_string(source()) + std::to_string(source()));
+        path_ = std::filesystem::temp_directory_path()
+            / ("kovru-backup-test-" + std::to_string(source()) + std::to_string(source()));
         std::filesystem::create_directories(path_);
     }
     ~ScratchFolder()
@@ -42,13 +42,14 @@ private:
 inline std::vector<std::uint8_t> read_bytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
 }
 
 inline void write_bytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(
+        reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 struct CommandResult {
@@ -83,8 +84,8 @@ inline std::vector<ZipEntry> read_zip(const std::string& path)
 {
     std::vector<ZipEntry> entries;
     int error = 0;
-    std::unique_ptr<zip_t, decltype(&zip_discard)> zip(zip_open(path.c_str(), ZIP_RDONLY, &error),
-                                                        &zip_discard);
+    std::unique_ptr<zip_t, decltype(&zip_discard)> zip(
+        zip_open(path.c_str(), ZIP_RDONLY, &error), &zip_discard);
     if (!zip)
         return entries;
     const zip_int64_t count = zip_get_num_entries(zip.get(), 0);
@@ -124,7 +125,7 @@ inline bool write_zip(const std::string& path, const std::vector<ZipEntry>& entr
 
 inline std::vector<std::uint8_t> bytes_of(std::string_view text)
 {
-    return {text.begin(), text.end()};
+    return { text.begin(), text.end() };
 }
 
 } // namespace kovru::testing

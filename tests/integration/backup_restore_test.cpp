@@ -29,7 +29,8 @@ std::string trouble_lines(const std::string& out)
         if (end == std::string::npos)
             end = out.size();
         const std::string line = out.substr(start, end - start);
-        for (const char* word : {"fail", "Fail", "error", "Error", "not restored", "SUPPORTED", "refused", "did not"})
+        for (const char* word :
+            { "fail", "Fail", "error", "Error", "not restored", "SUPPORTED", "refused", "did not" })
             if (line.find(word) != std::string::npos) {
                 lines += line + "\n";
                 break;
@@ -38,7 +39,6 @@ std::string trouble_lines(const std::string& out)
     }
     return lines;
 }
-
 
 class BackupRestore : public ::testing::Test {
 protected:
@@ -64,9 +64,8 @@ protected:
 
     std::string backup(const std::string& address, const std::string& selection = {})
     {
-        std::vector<std::string> arguments{"--action=get_backup", "--ip=" + address,
-                                           "--backupfileouttype=zip",
-                                           "--backupfileout=" + scratch.file("out")};
+        std::vector<std::string> arguments { "--action=get_backup", "--ip=" + address,
+            "--backupfileouttype=zip", "--backupfileout=" + scratch.file("out") };
         if (!selection.empty())
             arguments.push_back("--backupconfig=" + selection);
         CliRun run = run_kovru_cli(arguments);
@@ -77,7 +76,7 @@ protected:
     CliRun restore(const std::string& address, const std::string& archive)
     {
         return run_kovru_cli(
-            {"--action=put_backup", "--ip=" + address, "--backupfilein=" + archive});
+            { "--action=put_backup", "--ip=" + address, "--backupfilein=" + archive });
     }
 
     ScratchFolder scratch;
@@ -102,7 +101,7 @@ Bytes item_file(const std::vector<ZipEntry>& entries, const std::string& item_na
     std::span<const std::uint8_t> data;
     if (reader.find(item->device_path) != tar_success || reader.read_data(data) != tar_success)
         return {};
-    return {data.begin(), data.end()};
+    return { data.begin(), data.end() };
 }
 
 std::string controller(const std::string& firmware, const std::string& extra = {})
@@ -110,14 +109,15 @@ std::string controller(const std::string& firmware, const std::string& extra = {
     return "ip=127.0.0.1,port=0,firmware=" + firmware + (extra.empty() ? "" : "," + extra);
 }
 
-const char* converted_items = R"(["dali1","dali2","dali3","dali4","cd1","cd2","cd3","cd4","views7"])";
+const char* converted_items
+    = R"(["dali1","dali2","dali3","dali4","cd1","cd2","cd3","cd4","views7"])";
 
 TEST_F(BackupRestore, FullBackupHoldsEveryItemInFetchOrder)
 {
-    BackupSim sim({controller("1.5.0")});
+    BackupSim sim({ controller("1.5.0") });
     ASSERT_TRUE(sim.ready());
-    CliRun run = run_kovru_cli({"--action=get_backup", "--ip=" + sim.address(0),
-                                "--backupfileouttype=zip", "--backupfileout=" + scratch.file("out")});
+    CliRun run = run_kovru_cli({ "--action=get_backup", "--ip=" + sim.address(0),
+        "--backupfileouttype=zip", "--backupfileout=" + scratch.file("out") });
     ASSERT_EQ(run.exit_status, 0) << trouble_lines(run.out);
     const std::string archive = completed_archive(run.out);
     EXPECT_NE(archive.find("backup_127.0.0.1_"), std::string::npos) << archive;
@@ -151,53 +151,50 @@ TEST_F(BackupRestore, FullBackupHoldsEveryItemInFetchOrder)
 
 TEST_F(BackupRestore, SelectionDirectoryModeAndMissingItems)
 {
-    BackupSim sim({controller("1.5.0", "fail_first=1000,fail_items=dali2")});
+    BackupSim sim({ controller("1.5.0", "fail_first=1000,fail_items=dali2") });
     ASSERT_TRUE(sim.ready());
     auto entries = read_zip(backup(sim.address(0), R"(["dali1","cd2","dali1"])"));
     std::vector<std::string> names;
     for (const ZipEntry& entry : entries)
         names.push_back(entry.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"tool.txt", "flashfs.bin", "dali1.tar", "cd2.tar",
-                                               "log.txt"}));
+    EXPECT_EQ(names,
+        (std::vector<std::string> {
+            "tool.txt", "flashfs.bin", "dali1.tar", "cd2.tar", "log.txt" }));
 
     const std::string folder = scratch.file("loose");
     std::filesystem::create_directories(folder);
-    CliRun loose = run_kovru_cli({"--action=get_backup", "--ip=" + sim.address(0),
-                                  "--backupfileouttype=directory", "--backupfileout=" + folder,
-                                  R"(--backupconfig=["cd1"])"});
+    CliRun loose = run_kovru_cli(
+        { "--action=get_backup", "--ip=" + sim.address(0), "--backupfileouttype=directory",
+            "--backupfileout=" + folder, R"(--backupconfig=["cd1"])" });
     EXPECT_EQ(loose.exit_status, 0) << loose.out;
     EXPECT_EQ(read_bytes(folder + "/tool.txt"), bytes_of(tool_marker_text));
     // Item names end up in URLs and file names: a name that could leave the folder is refused.
-    CliRun escaping = run_kovru_cli({"--action=get_backup", "--ip=" + sim.address(0),
-                                     "--backupfileouttype=directory", "--backupfileout=" + folder,
-                                     R"(--backupconfig=["../escaped","cd1"])"});
+    CliRun escaping = run_kovru_cli(
+        { "--action=get_backup", "--ip=" + sim.address(0), "--backupfileouttype=directory",
+            "--backupfileout=" + folder, R"(--backupconfig=["../escaped","cd1"])" });
     EXPECT_EQ(escaping.exit_status, 1);
     EXPECT_FALSE(std::filesystem::exists(scratch.file("escaped.tar")));
     EXPECT_EQ(read_bytes(folder + "/flashfs.bin").size(), 2097152u);
-    EXPECT_EQ(read_bytes(folder + "/cd1.tar"), entry_named(read_zip(backup(sim.address(0),
-                                                                          R"(["cd1"])")),
-                                                           "cd1.tar")
-                                                   ->bytes);
+    EXPECT_EQ(read_bytes(folder + "/cd1.tar"),
+        entry_named(read_zip(backup(sim.address(0), R"(["cd1"])")), "cd1.tar")->bytes);
 
     // A missing item makes the backup incomplete: stored without it, exit status 1.
-    CliRun partial = run_kovru_cli({"--action=get_backup", "--ip=" + sim.address(0),
-                                    "--backupfileouttype=zip",
-                                    "--backupfileout=" + scratch.file("out"),
-                                    R"(--backupconfig=["dali1","dali2"])"});
+    CliRun partial = run_kovru_cli(
+        { "--action=get_backup", "--ip=" + sim.address(0), "--backupfileouttype=zip",
+            "--backupfileout=" + scratch.file("out"), R"(--backupconfig=["dali1","dali2"])" });
     EXPECT_EQ(partial.exit_status, 1);
     EXPECT_NE(partial.out.find("backup\tbackup file not found for action get_backup."),
-              std::string::npos);
+        std::string::npos);
     auto partial_entries = read_zip(completed_archive(partial.out));
     EXPECT_TRUE(entry_named(partial_entries, "dali1.tar"));
     EXPECT_FALSE(entry_named(partial_entries, "dali2.tar"));
 
-    CliRun no_ip = run_kovru_cli({"--action=get_backup", "--backupfileouttype=zip",
-                                  "--backupfileout=" + scratch.file("out")});
+    CliRun no_ip = run_kovru_cli({ "--action=get_backup", "--backupfileouttype=zip",
+        "--backupfileout=" + scratch.file("out") });
     EXPECT_EQ(no_ip.exit_status, 2);
     EXPECT_NE(no_ip.out.find("Missing arguments for action get_backup."), std::string::npos);
-    CliRun odd_type = run_kovru_cli({"--action=get_backup", "--ip=" + sim.address(0),
-                                     "--backupfileouttype=rar",
-                                     "--backupfileout=" + scratch.file("out")});
+    CliRun odd_type = run_kovru_cli({ "--action=get_backup", "--ip=" + sim.address(0),
+        "--backupfileouttype=rar", "--backupfileout=" + scratch.file("out") });
     EXPECT_EQ(odd_type.exit_status, 2);
 }
 
@@ -213,8 +210,8 @@ void expect_converted_header(const Bytes& file, std::uint32_t version, std::uint
 
 TEST_F(BackupRestore, RestoreConvertsForNewerFirmwareAndRefusesOlder)
 {
-    BackupSim sim({controller("1.3.0"), controller("1.3.1"), controller("1.5.0"),
-                   controller("2.2.4"), controller("1.10.0")});
+    BackupSim sim({ controller("1.3.0"), controller("1.3.1"), controller("1.5.0"),
+        controller("2.2.4"), controller("1.10.0") });
     ASSERT_TRUE(sim.ready());
     const std::string old_archive = backup(sim.address(0));
     auto old_entries = read_zip(old_archive);
@@ -225,7 +222,8 @@ TEST_F(BackupRestore, RestoreConvertsForNewerFirmwareAndRefusesOlder)
         std::uint32_t channel_version;
         std::uint32_t input_device_version;
     };
-    for (Target target : {Target{1, 2, 2}, Target{2, 3, 2}, Target{3, 3, 3}, Target{4, 3, 2}}) {
+    for (Target target :
+        { Target { 1, 2, 2 }, Target { 2, 3, 2 }, Target { 3, 3, 3 }, Target { 4, 3, 2 } }) {
         SCOPED_TRACE("controller " + std::to_string(target.controller));
         CliRun run = restore(sim.address(target.controller), old_archive);
         EXPECT_EQ(run.exit_status, 0) << trouble_lines(run.out);
@@ -235,10 +233,11 @@ TEST_F(BackupRestore, RestoreConvertsForNewerFirmwareAndRefusesOlder)
             const Bytes before = item_file(old_entries, dali);
             ASSERT_EQ(read_config_file_header(before)->version, 1u);
             const Bytes now = item_file(after, dali);
-            expect_converted_header(now, target.channel_version,
-                                    read_config_file_header(before)->change_counter + 1);
-            EXPECT_EQ(now, target.channel_version == 2 ? convert_channel_v1_to_v2(before)
-                                                       : convert_channel_v1_to_v3(before));
+            expect_converted_header(
+                now, target.channel_version, read_config_file_header(before)->change_counter + 1);
+            EXPECT_EQ(now,
+                target.channel_version == 2 ? convert_channel_v1_to_v2(before)
+                                            : convert_channel_v1_to_v3(before));
 
             const std::string cd = "cd" + std::to_string(line);
             const Bytes cd_before = item_file(old_entries, cd);
@@ -247,15 +246,15 @@ TEST_F(BackupRestore, RestoreConvertsForNewerFirmwareAndRefusesOlder)
             if (target.input_device_version == 2) {
                 EXPECT_EQ(cd_now, cd_before);
             } else {
-                expect_converted_header(cd_now, 3,
-                                        read_config_file_header(cd_before)->change_counter + 1);
+                expect_converted_header(
+                    cd_now, 3, read_config_file_header(cd_before)->change_counter + 1);
                 EXPECT_EQ(cd_now, convert_input_device_v2_to_v3(cd_before));
             }
         }
         EXPECT_EQ(item_file(after, "views7"), item_file(old_entries, "views7"));
         // The safety backup went to the download folder first.
         EXPECT_NE(run.out.find("Downloading backup before restoring (" + scratch.file("Downloads")),
-                  std::string::npos);
+            std::string::npos);
     }
     // One safety backup per restore, each a full backup without the run's log.
     int safety_backups = 0;
@@ -273,7 +272,7 @@ TEST_F(BackupRestore, RestoreConvertsForNewerFirmwareAndRefusesOlder)
     CliRun back = restore(sim.address(0), new_archive);
     EXPECT_EQ(back.exit_status, 1);
     EXPECT_NE(back.out.find("CONFIGURATION dali CONVERSION VERSION 3 to 1 IS NOT SUPPORTED!"),
-              std::string::npos);
+        std::string::npos);
     auto old_again = read_zip(backup(sim.address(0), converted_items));
     EXPECT_EQ(item_file(old_again, "dali1"), item_file(old_entries, "dali1"));
     EXPECT_EQ(item_file(old_again, "views7"), item_file(read_zip(new_archive), "views7"));
@@ -289,26 +288,27 @@ Bytes changed_views_file(const std::vector<ZipEntry>& entries)
 
 ZipEntry views_entry(const Bytes& file)
 {
-    return {"views7.tar", 0, make_single_file_tar("/etc/config/views/views7.bin", file, 1)};
+    return { "views7.tar", 0, make_single_file_tar("/etc/config/views/views7.bin", file, 1) };
 }
 
 TEST_F(BackupRestore, RefusedInputPushesNothing)
 {
-    BackupSim sim({controller("1.5.0")});
+    BackupSim sim({ controller("1.5.0") });
     ASSERT_TRUE(sim.ready());
     auto original = read_zip(backup(sim.address(0), R"(["views7"])"));
     const Bytes changed = changed_views_file(original);
-    auto controller_views = [&] { return item_file(read_zip(backup(sim.address(0), R"(["views7"])")), "views7"); };
+    auto controller_views
+        = [&] { return item_file(read_zip(backup(sim.address(0), R"(["views7"])")), "views7"); };
 
     const std::string newer = scratch.file("newer.zip");
     std::string marker(tool_marker_text);
     marker.replace(marker.find("\"version_revision\": 1"), 21, "\"version_revision\": 2");
-    ASSERT_TRUE(write_zip(newer, {{"tool.txt", 0, bytes_of(marker)}, views_entry(changed)}));
+    ASSERT_TRUE(write_zip(newer, { { "tool.txt", 0, bytes_of(marker) }, views_entry(changed) }));
     CliRun refused = restore(sim.address(0), newer);
     EXPECT_EQ(refused.exit_status, 2);
     EXPECT_NE(refused.out.find("The backup is not supported by the installed tool version. "
                                "Please upgrade the tool software."),
-              std::string::npos);
+        std::string::npos);
     EXPECT_EQ(controller_views(), item_file(original, "views7"));
 
     const std::string junk = scratch.file("junk.zip");
@@ -324,17 +324,18 @@ TEST_F(BackupRestore, RefusedInputPushesNothing)
 
     // A zip without configuration items restores nothing, which is not a success.
     const std::string marker_only = scratch.file("marker-only.zip");
-    ASSERT_TRUE(write_zip(marker_only, {{"tool.txt", 0, bytes_of(tool_marker_text)}}));
+    ASSERT_TRUE(write_zip(marker_only, { { "tool.txt", 0, bytes_of(tool_marker_text) } }));
     EXPECT_EQ(restore(sim.address(0), marker_only).exit_status, 1);
 }
 
 TEST_F(BackupRestore, EntriesWithoutTheirFileAndPlainImages)
 {
-    BackupSim sim({controller("1.5.0")});
+    BackupSim sim({ controller("1.5.0") });
     ASSERT_TRUE(sim.ready());
     auto original = read_zip(backup(sim.address(0), R"(["views7"])"));
     const Bytes changed = changed_views_file(original);
-    auto controller_views = [&] { return item_file(read_zip(backup(sim.address(0), R"(["views7"])")), "views7"); };
+    auto controller_views
+        = [&] { return item_file(read_zip(backup(sim.address(0), R"(["views7"])")), "views7"); };
 
     // No "tool.txt": no version check. "dali1.tar" lacks its file: skipped, restore incomplete.
     TarImageWriter wrong;
@@ -348,17 +349,18 @@ TEST_F(BackupRestore, EntriesWithoutTheirFileAndPlainImages)
     wrong.write_data(bytes_of("{} "));
     wrong.finish();
     const std::string mixed = scratch.file("mixed.zip");
-    ASSERT_TRUE(write_zip(mixed, {{"dali1.tar", 0, wrong.take()}, views_entry(changed),
-                                  {"flashfs.bin", 0, bytes_of("never pushed")}}));
+    ASSERT_TRUE(write_zip(mixed,
+        { { "dali1.tar", 0, wrong.take() }, views_entry(changed),
+            { "flashfs.bin", 0, bytes_of("never pushed") } }));
     CliRun run = restore(sim.address(0), mixed);
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_NE(run.out.find("action_put_backup\terror '/etc/config/dali/dali1.bin' file not found."),
-              std::string::npos);
+        std::string::npos);
     EXPECT_EQ(controller_views(), changed);
 
     const std::string plain = scratch.file("views.tar");
-    write_bytes(plain, make_single_file_tar("/etc/config/views/views7.bin",
-                                            item_file(original, "views7"), 1));
+    write_bytes(plain,
+        make_single_file_tar("/etc/config/views/views7.bin", item_file(original, "views7"), 1));
     CliRun plain_run = restore(sim.address(0), plain);
     EXPECT_EQ(plain_run.exit_status, 0) << plain_run.out;
     EXPECT_NE(plain_run.out.find("OK\n"), std::string::npos);

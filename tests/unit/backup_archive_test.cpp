@@ -17,7 +17,7 @@ using testing::ScratchFolder;
 
 TEST(ArchiveName, SanitisesTheAddressAndStampsTheStart)
 {
-    std::tm start{};
+    std::tm start {};
     start.tm_year = 2026 - 1900;
     start.tm_mon = 0;
     start.tm_mday = 5;
@@ -40,11 +40,11 @@ TEST(BackupArchive, KeepsEntryOrderAndDeflatesForOutsideReaders)
     for (std::size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<std::uint8_t>(i * i >> 3);
     const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> entries = {
-        {"tool.txt", bytes_of(tool_marker_text)},
-        {"flashfs.bin", big},
-        {"dali1.tar", make_single_file_tar("/etc/config/dali/dali1.bin", bytes_of("x"), 1)},
-        {"empty.tar", {}},
-        {"log.txt", bytes_of("line\n")},
+        { "tool.txt", bytes_of(tool_marker_text) },
+        { "flashfs.bin", big },
+        { "dali1.tar", make_single_file_tar("/etc/config/dali/dali1.bin", bytes_of("x"), 1) },
+        { "empty.tar", {} },
+        { "log.txt", bytes_of("line\n") },
     };
     for (const auto& [name, bytes] : entries)
         ASSERT_TRUE(archive->add(name, bytes)) << name;
@@ -62,7 +62,7 @@ TEST(BackupArchive, KeepsEntryOrderAndDeflatesForOutsideReaders)
     auto listed = run_command("zipinfo " + folder.file("b.zip"));
     EXPECT_EQ(listed.exit_status, 0) << listed.output;
     EXPECT_EQ(testing::run_command("zipinfo -1 " + folder.file("b.zip")).output,
-              "tool.txt\nflashfs.bin\ndali1.tar\nempty.tar\nlog.txt\n");
+        "tool.txt\nflashfs.bin\ndali1.tar\nempty.tar\nlog.txt\n");
     std::size_t deflated = 0;
     for (std::size_t at = listed.output.find("defN"); at != std::string::npos;
          at = listed.output.find("defN", at + 1))
@@ -132,7 +132,8 @@ const char* status_text = R"({"model_name": "VELDIR-3", "firmware_version": "1.3
 TEST(ItemCheck, AcceptsAnImageWithItsFileAndStatus)
 {
     FetchedItem item;
-    item.image = item_image({{"/etc/config/dali/dali1.bin", "data"}, {"status.txt", status_text}});
+    item.image
+        = item_image({ { "/etc/config/dali/dali1.bin", "data" }, { "status.txt", status_text } });
     EXPECT_EQ(check_item_image(item), 0);
     EXPECT_EQ(item.model_name, "VELDIR-3");
     EXPECT_EQ(item.firmware_version, "1.3.1");
@@ -143,22 +144,25 @@ TEST(ItemCheck, AcceptsAnImageWithItsFileAndStatus)
 TEST(ItemCheck, RefusesIncompleteImages)
 {
     FetchedItem only_status;
-    only_status.image = item_image({{"status.txt", status_text}});
+    only_status.image = item_image({ { "status.txt", status_text } });
     EXPECT_EQ(check_item_image(only_status), 3);
 
     FetchedItem no_status;
-    no_status.image = item_image({{"/etc/config/dali/dali1.bin", "data"}, {"other.txt", "x"}});
+    no_status.image
+        = item_image({ { "/etc/config/dali/dali1.bin", "data" }, { "other.txt", "x" } });
     EXPECT_EQ(check_item_image(no_status), 2);
 
     FetchedItem empty_status;
-    empty_status.image = item_image({{"/etc/config/dali/dali1.bin", "data"}, {"status.txt", ""}});
+    empty_status.image
+        = item_image({ { "/etc/config/dali/dali1.bin", "data" }, { "status.txt", "" } });
     EXPECT_EQ(check_item_image(empty_status), 2);
 
     FetchedItem nothing;
     EXPECT_EQ(check_item_image(nothing), 3);
 
     FetchedItem truncated;
-    truncated.image = item_image({{"/etc/config/dali/dali1.bin", "data"}, {"status.txt", status_text}});
+    truncated.image
+        = item_image({ { "/etc/config/dali/dali1.bin", "data" }, { "status.txt", status_text } });
     truncated.image.resize(truncated.image.size() - 1024); // no end marker
     EXPECT_EQ(check_item_image(truncated), tar_could_not_read);
 }
@@ -168,7 +172,7 @@ TEST(ItemCheck, StatusReadingTakesOnlyStringMembersOfTheTopObject)
     FetchedItem item;
     read_item_status(R"({"mac": {"model_name": "inner"}, "model_name": ["x", "y"],
         "firmware_version": 5, "serial_number": "model_name", "mac": "M"})",
-                     item);
+        item);
     EXPECT_FALSE(item.model_name);
     EXPECT_FALSE(item.firmware_version);
     EXPECT_EQ(item.serial_number, "model_name");

@@ -11,8 +11,8 @@ namespace {
 TEST(ConfigFileHeader, Crc16Mcrf4xxCheckValue)
 {
     std::string_view check = "123456789";
-    EXPECT_EQ(crc16_mcrf4xx({reinterpret_cast<const std::uint8_t*>(check.data()), check.size()}),
-              0x6F91);
+    EXPECT_EQ(crc16_mcrf4xx({ reinterpret_cast<const std::uint8_t*>(check.data()), check.size() }),
+        0x6F91);
     EXPECT_EQ(crc16_mcrf4xx({}), 0xFFFF);
 }
 

@@ -31,29 +31,29 @@ TEST(ConfigItems, TableFollowsTheFamilyRules)
         const char* path;
     };
     const Expected pinned[] = {
-        {0, "systemconfig", "/etc/config/system/systemconfig.bin"},
-        {1, "bastimeout", "/etc/config/bastimeout/bastimeout.bin"},
-        {2, "dali1", "/etc/config/dali/dali1.bin"},
-        {5, "dali4", "/etc/config/dali/dali4.bin"},
-        {6, "cd1", "/etc/config/dali/cd1.bin"},
-        {9, "cd4", "/etc/config/dali/cd4.bin"},
-        {10, "daincd1", "/etc/config/nvp/daincd1.bin"},
-        {13, "daincd4", "/etc/config/nvp/daincd4.bin"},
-        {14, "schedules", "/etc/config/schedule/schedule.bin"},
-        {15, "schedulesastro", "/etc/config/schedule/scheduleastro.bin"},
-        {17, "commanders", "/etc/config/cmdr/cmdr.bin"},
-        {18, "system_ui32", "/etc/config/nvp/system_ui32.bin"},
-        {35, "bipacl", "/etc/config/nvp/bipacl.bin"},
-        {36, "dali_dt1_1_0", "/etc/config/dali/dali_dt1_1_0.bin"},
-        {99, "dali_dt1_1_63", "/etc/config/dali/dali_dt1_1_63.bin"},
-        {100, "dali_dt1_2_0", "/etc/config/dali/dali_dt1_2_0.bin"},
-        {291, "dali_dt1_4_63", "/etc/config/dali/dali_dt1_4_63.bin"},
-        {292, "dali_dt8_1_0", "/etc/config/dali/dali_dt8_1_0.bin"},
-        {432, "dali_dt8_3_12", "/etc/config/dali/dali_dt8_3_12.bin"},
-        {547, "dali_dt8_4_63", "/etc/config/dali/dali_dt8_4_63.bin"},
-        {548, "views0", "/etc/config/views/views0.bin"},
-        {555, "views7", "/etc/config/views/views7.bin"},
-        {611, "views63", "/etc/config/views/views63.bin"},
+        { 0, "systemconfig", "/etc/config/system/systemconfig.bin" },
+        { 1, "bastimeout", "/etc/config/bastimeout/bastimeout.bin" },
+        { 2, "dali1", "/etc/config/dali/dali1.bin" },
+        { 5, "dali4", "/etc/config/dali/dali4.bin" },
+        { 6, "cd1", "/etc/config/dali/cd1.bin" },
+        { 9, "cd4", "/etc/config/dali/cd4.bin" },
+        { 10, "daincd1", "/etc/config/nvp/daincd1.bin" },
+        { 13, "daincd4", "/etc/config/nvp/daincd4.bin" },
+        { 14, "schedules", "/etc/config/schedule/schedule.bin" },
+        { 15, "schedulesastro", "/etc/config/schedule/scheduleastro.bin" },
+        { 17, "commanders", "/etc/config/cmdr/cmdr.bin" },
+        { 18, "system_ui32", "/etc/config/nvp/system_ui32.bin" },
+        { 35, "bipacl", "/etc/config/nvp/bipacl.bin" },
+        { 36, "dali_dt1_1_0", "/etc/config/dali/dali_dt1_1_0.bin" },
+        { 99, "dali_dt1_1_63", "/etc/config/dali/dali_dt1_1_63.bin" },
+        { 100, "dali_dt1_2_0", "/etc/config/dali/dali_dt1_2_0.bin" },
+        { 291, "dali_dt1_4_63", "/etc/config/dali/dali_dt1_4_63.bin" },
+        { 292, "dali_dt8_1_0", "/etc/config/dali/dali_dt8_1_0.bin" },
+        { 432, "dali_dt8_3_12", "/etc/config/dali/dali_dt8_3_12.bin" },
+        { 547, "dali_dt8_4_63", "/etc/config/dali/dali_dt8_4_63.bin" },
+        { 548, "views0", "/etc/config/views/views0.bin" },
+        { 555, "views7", "/etc/config/views/views7.bin" },
+        { 611, "views63", "/etc/config/views/views63.bin" },
     };
     for (const Expected& row : pinned) {
         EXPECT_EQ(items[row.kind].item_name, row.name);
@@ -64,7 +64,7 @@ TEST(ConfigItems, TableFollowsTheFamilyRules)
 TEST(ConfigItems, DefaultOrderDiffersFromKindsOnlyInTheFirst18)
 {
     auto order = default_fetch_order();
-    const unsigned leading[] = {0, 1, 14, 15, 16, 17, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+    const unsigned leading[] = { 0, 1, 14, 15, 16, 17, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13 };
     for (unsigned i = 0; i < 18; ++i)
         EXPECT_EQ(order[i], leading[i]) << i;
     for (unsigned i = 18; i < order.size(); ++i)

@@ -17,8 +17,8 @@ namespace {
 namespace cl = channel_layout;
 namespace il = input_device_layout;
 
-std::vector<std::uint8_t> random_file(std::size_t size, std::uint32_t version,
-                                      std::uint32_t counter, unsigned seed)
+std::vector<std::uint8_t> random_file(
+    std::size_t size, std::uint32_t version, std::uint32_t counter, unsigned seed)
 {
     std::mt19937 random(seed);
     std::vector<std::uint8_t> file(size);
@@ -32,9 +32,12 @@ std::vector<std::uint8_t> random_file(std::size_t size, std::uint32_t version,
 // stays zero.
 struct Golden {
     std::vector<std::uint8_t> bytes;
-    explicit Golden(std::size_t size) : bytes(size, 0) {}
+    explicit Golden(std::size_t size)
+        : bytes(size, 0)
+    {
+    }
     void copy(std::span<const std::uint8_t> from, std::size_t from_offset, std::size_t to_offset,
-              std::size_t length)
+        std::size_t length)
     {
         std::copy_n(from.begin() + from_offset, length, bytes.begin() + to_offset);
     }
@@ -46,12 +49,12 @@ struct RecordField {
 
 // The fields every conversion carries, by offset in each version's record.
 const RecordField carried_fields[] = {
-    {0, 0, 0, 4},       // flags
-    {4, 4, 4, 39},      // common device data
-    {94, 106, 45, 33},  // name
-    {127, 139, 78, 1},  // byte after the name
-    {128, 140, 80, 4},  // 32-bit value
-    {136, 144, 84, 16}, // trailing bytes
+    { 0, 0, 0, 4 }, // flags
+    { 4, 4, 4, 39 }, // common device data
+    { 94, 106, 45, 33 }, // name
+    { 127, 139, 78, 1 }, // byte after the name
+    { 128, 140, 80, 4 }, // 32-bit value
+    { 136, 144, 84, 16 }, // trailing bytes
 };
 
 std::size_t pick(const RecordField& field, int version)
@@ -69,7 +72,7 @@ Golden channel_golden(std::span<const std::uint8_t> in, int from, const ChannelL
         const std::size_t out_record = 60 + n * target.record_size;
         for (const RecordField& field : carried_fields)
             golden.copy(in, in_record + pick(field, from), out_record + pick(field, target.version),
-                        field.length);
+                field.length);
         std::uint8_t* out = golden.bytes.data() + out_record;
         const std::uint8_t type = in[in_record + source.type_byte];
         if (from == 2) {
@@ -94,14 +97,14 @@ Golden channel_golden(std::span<const std::uint8_t> in, int from, const ChannelL
 
 void set_record_types(std::vector<std::uint8_t>& file, const ChannelLayout& layout)
 {
-    const std::uint8_t types[] = {5, 6, 8, 0, 7, 0xFF, 1};
+    const std::uint8_t types[] = { 5, 6, 8, 0, 7, 0xFF, 1 };
     for (std::size_t n = 0; n < 64; ++n)
         file[60 + n * layout.record_size + layout.type_byte] = types[n % std::size(types)];
     finish_config_file_header(file, layout.version, 41);
 }
 
-void expect_finished_header(const std::vector<std::uint8_t>& out, std::uint32_t version,
-                            std::uint32_t counter)
+void expect_finished_header(
+    const std::vector<std::uint8_t>& out, std::uint32_t version, std::uint32_t counter)
 {
     auto header = read_config_file_header(out);
     ASSERT_TRUE(header);
@@ -161,7 +164,7 @@ std::vector<std::uint8_t> input_device_v2(unsigned seed)
     auto file = random_file(9436, 2, 7, seed);
     for (std::size_t device = 0; device < 32; ++device)
         for (std::size_t i = 0; i < 32; ++i) {
-            const std::uint8_t types[] = {1, 3, 4, 0, 2};
+            const std::uint8_t types[] = { 1, 3, 4, 0, 2 };
             const std::size_t entry = 28 + device * 100 + 16 + 2 * i;
             // Device 5 has no push button at all.
             std::uint8_t type = types[(device + i) % std::size(types)];
@@ -225,9 +228,18 @@ TEST(FirmwareVersion, SelectsLayouts)
         std::uint32_t input_device;
     };
     const Row rows[] = {
-        {"0.9.9", 0, 0}, {"1.0.0", 0, 0}, {"1.2.9", 0, 0}, {"1.3.0", 1, 0},
-        {"1.3.1", 2, 2}, {"1.4.9", 2, 2}, {"1.5.0", 3, 2}, {"1.10.0", 3, 2},
-        {"2.2.3", 3, 2}, {"2.2.4", 3, 3}, {"2.10.0", 3, 3}, {"10.0.0", 3, 3},
+        { "0.9.9", 0, 0 },
+        { "1.0.0", 0, 0 },
+        { "1.2.9", 0, 0 },
+        { "1.3.0", 1, 0 },
+        { "1.3.1", 2, 2 },
+        { "1.4.9", 2, 2 },
+        { "1.5.0", 3, 2 },
+        { "1.10.0", 3, 2 },
+        { "2.2.3", 3, 2 },
+        { "2.2.4", 3, 3 },
+        { "2.10.0", 3, 3 },
+        { "10.0.0", 3, 3 },
     };
     for (const Row& row : rows) {
         EXPECT_EQ(channel_target_version(row.firmware), row.channel) << row.firmware;
@@ -265,16 +277,16 @@ TEST(ConvertItem, Chooses)
     EXPECT_EQ(convert_item(item("dali1"), fw130, v2).result, convert_not_convertible);
     EXPECT_EQ(convert_item(item("dali1"), fw131, v3).result, convert_not_convertible);
     EXPECT_EQ(convert_item(item("dali1"), fw150, random_file(11000, 1, 0, 1)).result,
-              convert_not_convertible);
+        convert_not_convertible);
     EXPECT_EQ(convert_item(item("dali1"), fw150, random_file(11168, 7, 0, 1)).result,
-              convert_not_convertible);
+        convert_not_convertible);
     EXPECT_EQ(convert_item(item("dali1"), none, v1).result, convert_not_convertible);
 
     auto cd2 = random_file(9436, 2, 0, 10);
     EXPECT_EQ(convert_item(item("cd1"), fw224, cd2).bytes.size(), 9564u);
     EXPECT_TRUE(same(convert_item(item("cd1"), fw131, cd2), cd2));
     EXPECT_EQ(convert_item(item("cd1"), std::optional<std::string>("1.0.0"), cd2).result,
-              convert_not_convertible);
+        convert_not_convertible);
     EXPECT_EQ(convert_item(item("cd2"), none, cd2).result, convert_not_convertible);
     auto cd3 = random_file(9564, 3, 0, 11);
     EXPECT_TRUE(same(convert_item(item("cd2"), none, cd3), cd3));
@@ -284,16 +296,16 @@ TEST(ConvertItem, Chooses)
     EXPECT_TRUE(same(convert_item(item("views63"), fw150, other), other));
     EXPECT_EQ(convert_item(item("views63"), fw150, {}).result, convert_missing_input);
     EXPECT_EQ(convert_item(item("dali1"), fw150, random_file(16, 1, 0, 1)).result,
-              convert_not_convertible);
+        convert_not_convertible);
 }
 
 TEST(ToolMarker, AcceptsThisVersionAndOlderOnly)
 {
     EXPECT_TRUE(tool_marker_accepted(tool_marker_text));
     auto marker = [](int major, int minor, int revision) {
-        return "{\"tool_name\": \"kovru-cli\", \"version_major\": " + std::to_string(major) +
-               ", \"version_minor\": " + std::to_string(minor) +
-               ", \"version_revision\": " + std::to_string(revision) + "}";
+        return "{\"tool_name\": \"kovru-cli\", \"version_major\": " + std::to_string(major)
+            + ", \"version_minor\": " + std::to_string(minor)
+            + ", \"version_revision\": " + std::to_string(revision) + "}";
     };
     EXPECT_TRUE(tool_marker_accepted(marker(1, 4, 0)));
     EXPECT_TRUE(tool_marker_accepted(marker(1, 3, 9)));

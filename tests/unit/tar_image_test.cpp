@@ -11,7 +11,7 @@ namespace {
 
 std::vector<std::uint8_t> bytes_of(std::string_view text)
 {
-    return {text.begin(), text.end()};
+    return { text.begin(), text.end() };
 }
 
 std::vector<std::uint8_t> two_file_image()
@@ -126,7 +126,7 @@ TEST(TarImage, ReaderRefusesBadChecksumAndEmptyImages)
     EXPECT_EQ(end_only.open(), tar_null_record);
     EXPECT_EQ(end_only.find("status.txt"), tar_file_not_found);
 
-    TarImageReader empty(std::span<const std::uint8_t>{});
+    TarImageReader empty(std::span<const std::uint8_t> {});
     EXPECT_EQ(empty.open(), tar_could_not_read);
 }
 
@@ -174,7 +174,7 @@ TEST(TarImage, HostileSizesAreRefused)
 TEST(TarImage, GnuTarListsAndExtractsWhatWeWrite)
 {
     testing::ScratchFolder folder;
-    const std::size_t sizes[] = {0, 1, 511, 512, 513, 11168};
+    const std::size_t sizes[] = { 0, 1, 511, 512, 513, 11168 };
     TarImageWriter writer;
     for (std::size_t size : sizes) {
         std::vector<std::uint8_t> data(size);
@@ -192,19 +192,19 @@ TEST(TarImage, GnuTarListsAndExtractsWhatWeWrite)
     writer.finish();
     testing::write_bytes(folder.file("multi.tar"), writer.bytes());
     testing::write_bytes(folder.file("single.tar"),
-                         make_single_file_tar("/etc/config/dali/dali2.bin", bytes_of("abc"), 7));
+        make_single_file_tar("/etc/config/dali/dali2.bin", bytes_of("abc"), 7));
 
     auto listed = testing::run_command("tar -tvf " + folder.file("multi.tar"));
     ASSERT_EQ(listed.exit_status, 0) << listed.output;
     EXPECT_NE(listed.output.find("-rw-rw-r--"), std::string::npos) << listed.output;
     EXPECT_NE(listed.output.find("11168 2023-11-14"), std::string::npos) << listed.output;
-    auto extracted = testing::run_command("mkdir -p " + folder.file("out") + " && tar -xf " +
-                                          folder.file("multi.tar") + " -C " + folder.file("out"));
+    auto extracted = testing::run_command("mkdir -p " + folder.file("out") + " && tar -xf "
+        + folder.file("multi.tar") + " -C " + folder.file("out"));
     ASSERT_EQ(extracted.exit_status, 0) << extracted.output;
     for (std::size_t size : sizes) {
         const std::string name = "f" + std::to_string(size) + ".bin";
         EXPECT_EQ(testing::read_bytes(folder.file("out/etc/config/" + name)),
-                  testing::read_bytes(folder.file("expected" + std::to_string(size))))
+            testing::read_bytes(folder.file("expected" + std::to_string(size))))
             << name;
     }
     auto single = testing::run_command("tar -tf " + folder.file("single.tar"));
@@ -220,10 +220,9 @@ TEST(TarImage, ReadsImagesGnuTarWrites)
     testing::write_bytes(folder.file("status.txt"), bytes_of(R"({"model_name":"VELDIR-1"})"));
     testing::write_bytes(folder.file("dali3.bin"), std::vector<std::uint8_t>(1000, 7));
     std::filesystem::permissions(folder.file("dali3.bin"), std::filesystem::perms(0644));
-    for (const char* format : {"ustar", "gnu", "v7"}) {
-        auto made = testing::run_command("tar --format=" + std::string(format) + " -C " +
-                                         folder.path() + " -cf " + folder.file("made.tar") +
-                                         " dali3.bin status.txt");
+    for (const char* format : { "ustar", "gnu", "v7" }) {
+        auto made = testing::run_command("tar --format=" + std::string(format) + " -C "
+            + folder.path() + " -cf " + folder.file("made.tar") + " dali3.bin status.txt");
         ASSERT_EQ(made.exit_status, 0) << made.output;
         auto image = testing::read_bytes(folder.file("made.tar"));
         TarImageReader reader(image);
