@@ -33,12 +33,12 @@ std::optional<std::string> AnswerFileDialogs::nextPath()
     return answer.get<std::string>();
 }
 
-std::optional<std::string> AnswerFileDialogs::chooseSaveFile(const FileDialogSpec&)
+std::optional<std::string> AnswerFileDialogs::chooseSaveFile(const FileDialogRequest&)
 {
     return nextPath();
 }
 
-std::optional<std::string> AnswerFileDialogs::chooseOpenFile(const FileDialogSpec&)
+std::optional<std::string> AnswerFileDialogs::chooseOpenFile(const FileDialogRequest&)
 {
     return nextPath();
 }

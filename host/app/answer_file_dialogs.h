@@ -21,8 +21,8 @@ public:
     // The answers of the file; an unreadable file or one that is not an array gives none.
     static AnswerFileDialogs fromFile(const std::string& path);
 
-    std::optional<std::string> chooseSaveFile(const FileDialogSpec& spec) override;
-    std::optional<std::string> chooseOpenFile(const FileDialogSpec& spec) override;
+    std::optional<std::string> chooseSaveFile(const FileDialogRequest& request) override;
+    std::optional<std::string> chooseOpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> chooseFolder(const std::string& title) override;
     bool askYesNo(const std::string& title, const std::string& text, bool yesIsDefault) override;
     void showError(const std::string& title, const std::string& text) override;

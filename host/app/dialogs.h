@@ -11,7 +11,7 @@ struct FileFilter {
     std::string pattern; // "*.csv"
 };
 
-struct FileDialogSpec {
+struct FileDialogRequest {
     std::vector<FileFilter> filters; // the first one is selected
     std::string initialName; // save dialogs only
 };
@@ -21,8 +21,8 @@ struct FileDialogSpec {
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
-    virtual std::optional<std::string> chooseSaveFile(const FileDialogSpec& spec) = 0;
-    virtual std::optional<std::string> chooseOpenFile(const FileDialogSpec& spec) = 0;
+    virtual std::optional<std::string> chooseSaveFile(const FileDialogRequest& request) = 0;
+    virtual std::optional<std::string> chooseOpenFile(const FileDialogRequest& request) = 0;
     virtual std::optional<std::string> chooseFolder(const std::string& title) = 0;
     virtual bool askYesNo(const std::string& title, const std::string& text, bool yesIsDefault) = 0;
     virtual void showError(const std::string& title, const std::string& text) = 0;

@@ -8,12 +8,12 @@
 
 namespace kovrkit {
 
-static const FileDialogSpec& csvDialogSpec(bool forSaving)
+static const FileDialogRequest& csvDialogSpec(bool forSaving)
 {
-    static const FileDialogSpec saveSpec {
+    static const FileDialogRequest saveSpec {
         { { "CSV Files (*.csv)", "*.csv" }, { "All Files (*.*)", "*.*" } }, "sites.csv"
     };
-    static const FileDialogSpec openSpec { saveSpec.filters, "" };
+    static const FileDialogRequest openSpec { saveSpec.filters, "" };
     return forSaving ? saveSpec : openSpec;
 }
 

@@ -12,18 +12,18 @@ std::optional<std::string> pickBackupFolder(Dialogs& dialogs)
 
 std::optional<std::string> pickRestoreArchive(Dialogs& dialogs)
 {
-    static const FileDialogSpec spec {
+    static const FileDialogRequest request {
         { { "ZIP Files (*.zip)", "*.zip" }, { "All Files (*.*)", "*.*" } }, ""
     };
-    return dialogs.chooseOpenFile(spec);
+    return dialogs.chooseOpenFile(request);
 }
 
 std::optional<std::string> pickFirmwareFile(Dialogs& dialogs)
 {
-    static const FileDialogSpec spec {
+    static const FileDialogRequest request {
         { { "Firmware Files (*.bin)", "*.bin" }, { "All Files (*.*)", "*.*" } }, ""
     };
-    return dialogs.chooseOpenFile(spec);
+    return dialogs.chooseOpenFile(request);
 }
 
 } // namespace kovrkit

@@ -11,15 +11,15 @@ namespace kovrkit::testing {
 // Dialogs answered from queues the test fills; records what was asked.
 class FakeDialogs final : public Dialogs {
 public:
-    std::optional<std::string> chooseSaveFile(const FileDialogSpec& spec) override
+    std::optional<std::string> chooseSaveFile(const FileDialogRequest& request) override
     {
-        lastSpec = spec;
+        lastRequest = request;
         asked.push_back("save");
         return nextPath();
     }
-    std::optional<std::string> chooseOpenFile(const FileDialogSpec& spec) override
+    std::optional<std::string> chooseOpenFile(const FileDialogRequest& request) override
     {
-        lastSpec = spec;
+        lastRequest = request;
         asked.push_back("open");
         return nextPath();
     }
@@ -44,7 +44,7 @@ public:
     std::deque<std::optional<std::string>> paths;
     std::deque<bool> yesNoAnswers;
     std::vector<std::string> asked;
-    FileDialogSpec lastSpec;
+    FileDialogRequest lastRequest;
 
 private:
     std::optional<std::string> nextPath()

@@ -36,11 +36,11 @@ TEST_F(CsvExportTest, CancelledDialogWritesNothing)
     EXPECT_FALSE(outcome.success);
     EXPECT_EQ(outcome.message, "CSV export cancelled");
     EXPECT_EQ(outcome.value, "");
-    ASSERT_EQ(dialogs.lastSpec.filters.size(), 2u);
-    EXPECT_EQ(dialogs.lastSpec.filters[0].name, "CSV Files (*.csv)");
-    EXPECT_EQ(dialogs.lastSpec.filters[0].pattern, "*.csv");
-    EXPECT_EQ(dialogs.lastSpec.filters[1].name, "All Files (*.*)");
-    EXPECT_EQ(dialogs.lastSpec.initialName, "sites.csv");
+    ASSERT_EQ(dialogs.lastRequest.filters.size(), 2u);
+    EXPECT_EQ(dialogs.lastRequest.filters[0].name, "CSV Files (*.csv)");
+    EXPECT_EQ(dialogs.lastRequest.filters[0].pattern, "*.csv");
+    EXPECT_EQ(dialogs.lastRequest.filters[1].name, "All Files (*.*)");
+    EXPECT_EQ(dialogs.lastRequest.initialName, "sites.csv");
 }
 
 TEST_F(CsvExportTest, WritesUtf8WithoutByteOrderMarkAndImportsItBack)
@@ -151,9 +151,9 @@ TEST(Pickers, UseTheirTitlesAndFiltersAndTreatAnEmptyFolderAsCancel)
     EXPECT_EQ(pickBackupFolder(dialogs), "/srv/backups");
     EXPECT_EQ(dialogs.asked[0], "folder:Select backup destination folder");
     EXPECT_EQ(pickRestoreArchive(dialogs), "/tmp/a.zip");
-    EXPECT_EQ(dialogs.lastSpec.filters[0].name, "ZIP Files (*.zip)");
+    EXPECT_EQ(dialogs.lastRequest.filters[0].name, "ZIP Files (*.zip)");
     EXPECT_EQ(pickFirmwareFile(dialogs), "/tmp/f.bin");
-    EXPECT_EQ(dialogs.lastSpec.filters[0].pattern, "*.bin");
+    EXPECT_EQ(dialogs.lastRequest.filters[0].pattern, "*.bin");
     EXPECT_FALSE(pickFirmwareFile(dialogs));
 }
 

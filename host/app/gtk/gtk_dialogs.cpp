@@ -6,9 +6,9 @@ namespace kovrkit {
 
 namespace {
 
-void addFilters(GtkFileChooser* chooser, const FileDialogSpec& spec)
+void addFilters(GtkFileChooser* chooser, const FileDialogRequest& request)
 {
-    for (const FileFilter& filter : spec.filters) {
+    for (const FileFilter& filter : request.filters) {
         GtkFileFilter* gtkFilter = gtk_file_filter_new();
         gtk_file_filter_set_name(gtkFilter, filter.name.c_str());
         gtk_file_filter_add_pattern(gtkFilter, filter.pattern.c_str());
@@ -26,7 +26,7 @@ struct DialogGuard {
 } // namespace
 
 std::optional<std::string> GtkDialogs::runChooser(
-    GtkFileChooserAction action, const char* title, const FileDialogSpec* spec)
+    GtkFileChooserAction action, const char* title, const FileDialogRequest* request)
 {
     const char* acceptLabel = action == GTK_FILE_CHOOSER_ACTION_SAVE ? "_Save" : "_Open";
     GtkWidget* dialog = gtk_file_chooser_dialog_new(title, owner_, action, "_Cancel",
@@ -37,10 +37,10 @@ std::optional<std::string> GtkDialogs::runChooser(
     gtk_file_chooser_set_local_only(chooser, TRUE);
     // The export asks about replacing a file itself, after it has added the extension.
     gtk_file_chooser_set_do_overwrite_confirmation(chooser, FALSE);
-    if (spec) {
-        addFilters(chooser, *spec);
-        if (action == GTK_FILE_CHOOSER_ACTION_SAVE && !spec->initialName.empty())
-            gtk_file_chooser_set_current_name(chooser, spec->initialName.c_str());
+    if (request) {
+        addFilters(chooser, *request);
+        if (action == GTK_FILE_CHOOSER_ACTION_SAVE && !request->initialName.empty())
+            gtk_file_chooser_set_current_name(chooser, request->initialName.c_str());
     }
     if (gtk_dialog_run(GTK_DIALOG(dialog)) != GTK_RESPONSE_ACCEPT)
         return std::nullopt;
@@ -50,14 +50,14 @@ std::optional<std::string> GtkDialogs::runChooser(
     return std::string(fileName.get());
 }
 
-std::optional<std::string> GtkDialogs::chooseSaveFile(const FileDialogSpec& spec)
+std::optional<std::string> GtkDialogs::chooseSaveFile(const FileDialogRequest& request)
 {
-    return runChooser(GTK_FILE_CHOOSER_ACTION_SAVE, "Save As", &spec);
+    return runChooser(GTK_FILE_CHOOSER_ACTION_SAVE, "Save As", &request);
 }
 
-std::optional<std::string> GtkDialogs::chooseOpenFile(const FileDialogSpec& spec)
+std::optional<std::string> GtkDialogs::chooseOpenFile(const FileDialogRequest& request)
 {
-    return runChooser(GTK_FILE_CHOOSER_ACTION_OPEN, "Open", &spec);
+    return runChooser(GTK_FILE_CHOOSER_ACTION_OPEN, "Open", &request);
 }
 
 std::optional<std::string> GtkDialogs::chooseFolder(const std::string& title)

@@ -15,15 +15,15 @@ public:
     {
     }
 
-    std::optional<std::string> chooseSaveFile(const FileDialogSpec& spec) override;
-    std::optional<std::string> chooseOpenFile(const FileDialogSpec& spec) override;
+    std::optional<std::string> chooseSaveFile(const FileDialogRequest& request) override;
+    std::optional<std::string> chooseOpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> chooseFolder(const std::string& title) override;
     bool askYesNo(const std::string& title, const std::string& text, bool yesIsDefault) override;
     void showError(const std::string& title, const std::string& text) override;
 
 private:
     std::optional<std::string> runChooser(
-        GtkFileChooserAction action, const char* title, const FileDialogSpec* spec);
+        GtkFileChooserAction action, const char* title, const FileDialogRequest* request);
 
     GtkWindow* owner_;
 };
