@@ -16,6 +16,17 @@ int not_available(const char* action)
     return exit_failed;
 }
 
+const std::string* present(const std::optional<std::string>& value)
+{
+    return value ? &*value : nullptr;
+}
+
+int read_flash_file(const CliOptions& options, const char* remote_name)
+{
+    return tftp_read_file(present(options.ip), remote_name, flash_image_size,
+                          present(options.backup_file_out), present(options.backup_file_out_type));
+}
+
 } // namespace
 
 int run_put_backup(const CliOptions& options)
@@ -51,16 +62,12 @@ int run_get_status(const CliOptions& options)
 
 int run_read_file_flashraw(const CliOptions& options)
 {
-    return tftp_read_file(options.ip ? &*options.ip : nullptr, "flashraw.bin", flash_image_size,
-                          options.backup_file_out ? &*options.backup_file_out : nullptr,
-                          options.backup_file_out_type ? &*options.backup_file_out_type : nullptr);
+    return read_flash_file(options, "flashraw.bin");
 }
 
 int run_read_file_flashfs(const CliOptions& options)
 {
-    return tftp_read_file(options.ip ? &*options.ip : nullptr, "flashfs.bin", flash_image_size,
-                          options.backup_file_out ? &*options.backup_file_out : nullptr,
-                          options.backup_file_out_type ? &*options.backup_file_out_type : nullptr);
+    return read_flash_file(options, "flashfs.bin");
 }
 
 int run_safety_backup(const std::string& ip, const std::string& folder)
