@@ -5,9 +5,9 @@
 
 namespace kovrkit {
 
-// Writes `bytes` to a temporary file beside `path`, flushes it to disk and renames it over
-// `path`, so that a crash at any moment leaves either the old file or the new one. On failure
-// the old file is untouched and the temporary file is removed.
+// Replaces `path` with `bytes` through an AtomicReplacement whose temporary file is `path`
+// with ".tmp" appended: a crash at any moment leaves either the old file or the new one, the
+// old file's permissions carry over, and on failure the old file is untouched.
 bool replaceFileAtomically(const std::string& path, std::string_view bytes);
 
 // The whole content of the file; nothing when it cannot be opened or read.

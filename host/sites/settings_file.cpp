@@ -1,6 +1,6 @@
 #include "host/sites/settings_file.h"
 
-#include "host/sites/atomic_replace.h"
+#include "host/app/atomic_replace.h"
 #include "host/sites/sites_text.h"
 
 #include <fstream>

@@ -171,6 +171,16 @@ TEST(FileReplace, ReplacesWholeKeepsModeAndLeavesNoTemporaryFile)
     EXPECT_EQ(read, "second");
 }
 
+TEST(FileReplace, SymlinkedTemporaryFileIsNeverWrittenThrough)
+{
+    TempFolder folder;
+    folder.write("victim", "precious");
+    fs::create_symlink(folder.file("victim"), folder.file("sites.csv.tmp"));
+    EXPECT_FALSE(replaceFileAtomically(folder.file("sites.csv"), "x"));
+    EXPECT_EQ(folder.read("victim"), "precious");
+    EXPECT_FALSE(fileExists(folder.file("sites.csv")));
+}
+
 // The build without the action runner still answers every device command, and status
 // results travel as posted records.
 class UnavailableActionsTest : public ::testing::Test {

@@ -3,6 +3,8 @@
 // renamed over the target. The temporary file doubles as the writers' lock.
 #pragma once
 
+#include "host/app/gtk/unique_fd.h"
+
 #include <filesystem>
 #include <memory>
 #include <string_view>
@@ -24,11 +26,11 @@ public:
     bool commit(std::string_view content);
 
 private:
-    AtomicReplacement(std::filesystem::path target, std::filesystem::path temporary, int fd);
+    AtomicReplacement(std::filesystem::path target, std::filesystem::path temporary, UniqueFd fd);
 
     std::filesystem::path target_;
     std::filesystem::path temporary_;
-    int fd_;
+    UniqueFd fd_;
     bool renamed_ = false;
 };
 

@@ -1,4 +1,4 @@
-#include "host/sites/atomic_replace.h"
+#include "host/app/atomic_replace.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -63,20 +63,18 @@ void syncFolderOf(const std::filesystem::path& target)
     auto folder = target.parent_path();
     if (folder.empty())
         folder = ".";
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    (void)fsync(fd);
-    close(fd);
+    const UniqueFd fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.valid())
+        (void)fsync(fd.get());
 }
 
 } // namespace
 
 AtomicReplacement::AtomicReplacement(
-    std::filesystem::path target, std::filesystem::path temporary, int fd)
+    std::filesystem::path target, std::filesystem::path temporary, UniqueFd fd)
     : target_(std::move(target))
     , temporary_(std::move(temporary))
-    , fd_(fd)
+    , fd_(std::move(fd))
 {
 }
 
@@ -84,17 +82,13 @@ std::unique_ptr<AtomicReplacement> AtomicReplacement::begin(
     const std::filesystem::path& target, const std::filesystem::path& temporary)
 {
     for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
-        const int fd = open(
-            temporary.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
-        if (fd < 0)
+        UniqueFd fd(open(
+            temporary.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666));
+        if (!fd.valid() || !lockExclusive(fd.get()))
             return nullptr;
-        if (!lockExclusive(fd)) {
-            close(fd);
-            return nullptr;
-        }
-        if (stillNamedBy(fd, temporary))
-            return std::unique_ptr<AtomicReplacement>(new AtomicReplacement(target, temporary, fd));
-        close(fd);
+        if (stillNamedBy(fd.get(), temporary))
+            return std::unique_ptr<AtomicReplacement>(
+                new AtomicReplacement(target, temporary, std::move(fd)));
     }
     return nullptr;
 }
@@ -104,17 +98,16 @@ AtomicReplacement::~AtomicReplacement()
     // An abandoned or failed write removes its temporary file while still holding the lock.
     if (!renamed_)
         unlink(temporary_.c_str());
-    close(fd_);
 }
 
 bool AtomicReplacement::commit(std::string_view content)
 {
     if (renamed_)
         return false;
-    if (ftruncate(fd_, 0) != 0 || !writeAll(fd_, content))
+    if (ftruncate(fd_.get(), 0) != 0 || !writeAll(fd_.get(), content))
         return false;
-    copyModeOf(target_, fd_);
-    if (fsync(fd_) != 0)
+    copyModeOf(target_, fd_.get());
+    if (fsync(fd_.get()) != 0)
         return false;
     if (rename(temporary_.c_str(), target_.c_str()) != 0)
         return false;
