@@ -10,11 +10,14 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 sim_log=$(mktemp)
 sim_pid=""
+host_pid=""
 cleanup() {
+  [[ -n "$host_pid" ]] && kill "$host_pid" 2>/dev/null
   [[ -n "$sim_pid" ]] && kill "$sim_pid" 2>/dev/null
   rm -f "$sim_log"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
 
 start_simulator() {
   "$root/build/sim/kovru-sim" "$@" >"$sim_log" 2>&1 &
@@ -38,7 +41,10 @@ run_host() {
     cp "$root/scripts/demo-settings.json" "$settings"
   fi
   echo "demo: simulated controllers at 127.0.0.1:16969 and 127.0.0.1:16970"
-  "$root/build/host/app/kovrkit"
+  # In the background so that a signal to this script also ends the simulator at once.
+  "$root/build/host/app/kovrkit" &
+  host_pid=$!
+  wait "$host_pid"
 }
 
 run_cli_backup() {
