@@ -1,5 +1,6 @@
 #include "host/sites/sites_text.h"
 
+#include "host/app/utf8_text.h"
 #include "host/sites/fresh_ids.h"
 
 #include <algorithm>
@@ -7,37 +8,6 @@
 namespace kovrkit {
 
 namespace {
-
-constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
-
-// Length of the well-formed UTF-8 sequence at the start of text, 0 when it is not one.
-std::size_t utf8SequenceLength(std::string_view text)
-{
-    const auto byte = [&](std::size_t index) { return static_cast<unsigned char>(text[index]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (text.size() < length || byte(1) < low || byte(1) > high)
-        return 0;
-    for (std::size_t index = 2; index < length; ++index)
-        if (byte(index) < 0x80 || byte(index) > 0xBF)
-            return 0;
-    return length;
-}
 
 void appendEscapedControl(std::string& out, unsigned char code)
 {
@@ -189,18 +159,17 @@ void appendJsonString(std::string& out, std::string_view text)
     out += '"';
     while (!text.empty()) {
         const auto byte = static_cast<unsigned char>(text.front());
+        if (byte >= 0x80) {
+            text.remove_prefix(appendUtf8SequenceOrReplacement(out, text));
+            continue;
+        }
         if (byte == '"' || byte == '\\') {
             out += '\\';
             out += static_cast<char>(byte);
         } else if (byte < 0x20) {
             appendEscapedControl(out, byte);
-        } else if (byte < 0x80) {
-            out += static_cast<char>(byte);
-        } else if (const auto length = utf8SequenceLength(text); length > 0) {
-            out += text.substr(0, length);
-            text.remove_prefix(length - 1);
         } else {
-            out += kReplacementCharacter;
+            out += static_cast<char>(byte);
         }
         text.remove_prefix(1);
     }

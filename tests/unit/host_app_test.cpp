@@ -9,6 +9,7 @@
 #include "host/app/program_paths.h"
 #include "host/app/start_options.h"
 #include "host/app/ui_resource.h"
+#include "host/app/utf8_text.h"
 #include "host/bridge/message_bridge.h"
 
 #include <gtest/gtest.h>
@@ -179,6 +180,40 @@ TEST(FileReplace, SymlinkedTemporaryFileIsNeverWrittenThrough)
     EXPECT_FALSE(replaceFileAtomically(folder.file("sites.csv"), "x"));
     EXPECT_EQ(folder.read("victim"), "precious");
     EXPECT_FALSE(fileExists(folder.file("sites.csv")));
+}
+
+std::string appendedUtf8(std::string_view text, std::size_t expectedUsed)
+{
+    std::string out = "<";
+    EXPECT_EQ(appendUtf8SequenceOrReplacement(out, text), expectedUsed) << text;
+    return out;
+}
+
+TEST(Utf8Text, CopiesWellFormedSequencesWhole)
+{
+    EXPECT_EQ(appendedUtf8("a\xC3\xA9", 1), "<a");
+    EXPECT_EQ(appendedUtf8("\xC3\xA9z", 2), "<\xC3\xA9");
+    EXPECT_EQ(appendedUtf8("\xE2\x82\xAC", 3), "<\xE2\x82\xAC");
+    EXPECT_EQ(appendedUtf8("\xED\x9F\xBF", 3), "<\xED\x9F\xBF");
+    EXPECT_EQ(appendedUtf8("\xF0\x9F\x98\x80", 4), "<\xF0\x9F\x98\x80");
+    EXPECT_EQ(appendedUtf8("\xF4\x8F\xBF\xBF", 4), "<\xF4\x8F\xBF\xBF");
+    EXPECT_EQ(appendedUtf8("", 0), "<");
+}
+
+TEST(Utf8Text, ReplacesOneByteThatStartsNoWellFormedSequence)
+{
+    const std::string replaced = "<\xEF\xBF\xBD";
+    EXPECT_EQ(appendedUtf8("\x80", 1), replaced);
+    EXPECT_EQ(appendedUtf8("\xC0\xAF", 1), replaced);
+    EXPECT_EQ(appendedUtf8("\xC3", 1), replaced);
+    EXPECT_EQ(appendedUtf8("\xC3z", 1), replaced);
+    EXPECT_EQ(appendedUtf8("\xE0\x9F\xBF", 1), replaced);
+    EXPECT_EQ(appendedUtf8("\xED\xA0\x80", 1), replaced);
+    EXPECT_EQ(appendedUtf8("\xE2\x82", 1), replaced);
+    EXPECT_EQ(appendedUtf8("\xF0\x8F\xBF\xBF", 1), replaced);
+    EXPECT_EQ(appendedUtf8("\xF4\x90\x80\x80", 1), replaced);
+    EXPECT_EQ(appendedUtf8("\xF5\x80\x80\x80", 1), replaced);
+    EXPECT_EQ(appendedUtf8("\xF0\x9F\x98z", 1), replaced);
 }
 
 // The build without the action runner still answers every device command, and status
