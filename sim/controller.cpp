@@ -295,14 +295,29 @@ ActionAnswer Controller::upgrade_firmware(const std::string& hash, const std::st
     std::optional<FirmwareInfo> info = read_firmware_info(upload_area_);
     if (!info)
         return { false, "no firmware information block" };
-    model_ = info->model;
-    firmware_ = info->version;
-    flash_raw_ = std::move(upload_area_);
+    if (!config_.faults.upgrade_keeps_firmware) {
+        model_ = info->model;
+        firmware_ = info->version;
+        flash_raw_ = std::move(upload_area_);
+    }
     upload_area_.clear();
     ++boot_count_;
+    reboot_end_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(config_.reboot_ms);
     if (state_root_)
         save_state();
-    return { true, "firmware " + firmware_ + " installed" };
+    return { true, "firmware " + info->version + " installed" };
+}
+
+bool Controller::rebooting() const
+{
+    std::lock_guard lock(mutex_);
+    return std::chrono::steady_clock::now() < reboot_end_;
+}
+
+std::chrono::steady_clock::time_point Controller::reboot_end() const
+{
+    std::lock_guard lock(mutex_);
+    return reboot_end_;
 }
 
 ActionAnswer Controller::accept_device_firmware(const std::string& hash, const std::string& size)

@@ -45,6 +45,10 @@ public:
     std::optional<std::vector<std::uint8_t>> read_flash(const std::string& name) const;
     void store_upload(std::vector<std::uint8_t> image);
 
+    // While a firmware upgrade reboots the controller, neither server answers.
+    bool rebooting() const;
+    std::chrono::steady_clock::time_point reboot_end() const;
+
     ActionAnswer restore_upload();
     ActionAnswer upgrade_firmware(const std::string& hash, const std::string& size);
     ActionAnswer accept_device_firmware(const std::string& hash, const std::string& size);
@@ -77,6 +81,7 @@ private:
     std::vector<std::uint8_t> upload_area_;
     std::vector<std::uint8_t> device_firmware_;
     unsigned boot_count_ = 1;
+    std::chrono::steady_clock::time_point reboot_end_ {};
     std::map<std::string, int> item_attempts_;
     int tftp_requests_ = 0;
     std::mt19937_64 random_;

@@ -91,6 +91,8 @@ bool apply_fault(std::string_view key, std::string_view value, FaultSettings& fa
         return parse_number(value, faults.tftp_fail_first) && faults.tftp_fail_first >= 0;
     if (key == "tftp_silent")
         return parse_flag(value, faults.tftp_silent);
+    if (key == "upgrade_keeps_firmware")
+        return parse_flag(value, faults.upgrade_keeps_firmware);
     known = false;
     return false;
 }
@@ -105,6 +107,9 @@ bool apply_setting(
     }
     if (key == "port")
         return parse_number(value, config.port) && config.port >= 0 && config.port <= 65535;
+    if (key == "reboot_ms")
+        return parse_number(value, config.reboot_ms) && config.reboot_ms >= 0
+            && config.reboot_ms <= 600000;
     if (key == "model") {
         config.model = value;
         return is_model_name(value);
@@ -263,11 +268,13 @@ SETTINGS are key=value pairs separated by commas, for example
 Controller keys: ip, port (0 = free port), model (VELDIR-1..VELDIR-4), firmware,
   serial, mac, hostname, flash_size (bytes of flashraw.bin and flashfs.bin),
   tftp_timeout_ms (retransmission time-out), tftp_retries,
-  tftp_tsize (0: read requests get no transfer size).
+  tftp_tsize (0: read requests get no transfer size),
+  reboot_ms (after a firmware upgrade, no answers for this long).
 Fault keys: latency_ms, fail_first (first N attempts of each item get no answer),
   fail_items (item names separated by '|'), no_status_txt, truncated, empty,
   http_error (status code), http_drop, no_model_name, tftp_loss (0..1),
-  tftp_stall_ms, tftp_stall_block, tftp_fail_first, tftp_silent.
+  tftp_stall_ms, tftp_stall_block, tftp_fail_first, tftp_silent,
+  upgrade_keeps_firmware (upgrades are accepted, the old version stays).
 
 --config FILE  lines "controller SETTINGS", "seed N", "state DIR"; '#' starts a comment.
 --seed N       seed of the random faults (packet loss); same seed, same losses.

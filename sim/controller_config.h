@@ -27,6 +27,7 @@ struct FaultSettings {
     int tftp_stall_block = 1;
     int tftp_fail_first = 0; // the first N TFTP requests are refused with an ERROR packet
     bool tftp_silent = false; // TFTP requests are ignored
+    bool upgrade_keeps_firmware = false; // upgrades are accepted, the old firmware stays
 };
 
 struct ControllerConfig {
@@ -41,6 +42,7 @@ struct ControllerConfig {
     int tftp_timeout_ms = 1000;
     int tftp_retries = 5;
     bool tftp_tsize = true; // answers the transfer-size option of read requests
+    int reboot_ms = 0; // after an accepted firmware upgrade nothing is answered for this long
     FaultSettings faults;
 };
 

@@ -16,6 +16,7 @@ using namespace std::chrono_literals;
 constexpr std::size_t head_limit = 16 * 1024;
 constexpr auto poll_interval = 200ms;
 constexpr auto receive_timeout = 10s;
+constexpr auto reboot_poll_interval = 20ms;
 
 bool send_all(int fd, std::string_view bytes)
 {
@@ -96,11 +97,23 @@ void HttpServer::accept_loop()
     }
 }
 
+// A rebooting controller accepts connections (the network stack is up) and answers nothing;
+// the connection is closed when the reboot ends.
+void HttpServer::wait_out_reboot()
+{
+    while (!stopping_ && std::chrono::steady_clock::now() < controller_.reboot_end())
+        std::this_thread::sleep_for(reboot_poll_interval);
+}
+
 void HttpServer::serve_connection(UniqueFd connection)
 {
+    if (controller_.rebooting())
+        return wait_out_reboot();
     std::string head = read_request_head(connection.get());
     if (head.empty())
         return;
+    if (controller_.rebooting())
+        return wait_out_reboot();
     const FaultSettings& faults = controller_.config().faults;
     if (faults.latency_ms > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(faults.latency_ms));

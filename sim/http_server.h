@@ -23,6 +23,7 @@ public:
 private:
     void accept_loop();
     void serve_connection(UniqueFd connection);
+    void wait_out_reboot();
 
     Controller& controller_;
     UniqueFd listener_;

@@ -50,7 +50,7 @@ void TftpServer::listen_loop()
         socklen_t peer_length = sizeof peer;
         ssize_t received = ::recvfrom(socket_.get(), packet.data(), packet.size(), 0,
             reinterpret_cast<sockaddr*>(&peer), &peer_length);
-        if (received <= 0 || controller_.config().faults.tftp_silent)
+        if (received <= 0 || controller_.config().faults.tftp_silent || controller_.rebooting())
             continue;
         std::optional<TftpRequest> request
             = parse_tftp_request(std::span(packet.data(), static_cast<std::size_t>(received)));

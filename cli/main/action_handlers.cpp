@@ -2,6 +2,8 @@
 // the work; an action whose module is not part of this build says so and fails.
 #include "cli/action/put_backup.h"
 #include "cli/backup/get_backup.h"
+#include "cli/firmware/push_d2fw.h"
+#include "cli/firmware/push_firmware.h"
 #include "cli/log/log.h"
 #include "cli/main/actions.h"
 #include "cli/status/get_status.h"
@@ -24,30 +26,30 @@ const std::string* present(const std::optional<std::string>& value)
 int read_flash_file(const CliOptions& options, const char* remote_name)
 {
     return tftp_read_file(present(options.ip), remote_name, flash_image_size,
-                          present(options.backup_file_out), present(options.backup_file_out_type));
+        present(options.backup_file_out), present(options.backup_file_out_type));
 }
 
 } // namespace
 
 int run_put_backup(const CliOptions& options)
 {
-    return put_backup({options.ip, options.backup_file_in});
+    return put_backup({ options.ip, options.backup_file_in });
 }
 
 int run_get_backup(const CliOptions& options)
 {
-    return get_backup({options.ip, options.backup_file_out, options.backup_file_out_type,
-                       options.backup_config});
+    return get_backup({ options.ip, options.backup_file_out, options.backup_file_out_type,
+        options.backup_config });
 }
 
-int run_push_firmware(const CliOptions&)
+int run_push_firmware(const CliOptions& options)
 {
-    return not_available("push_firmware");
+    return push_firmware({ options.ip, options.firmware_file, options.verify_upgrade });
 }
 
-int run_push_d2fw(const CliOptions&)
+int run_push_d2fw(const CliOptions& options)
 {
-    return not_available("push_d2fw");
+    return push_d2fw({ options.ip, options.firmware_file, {} });
 }
 
 int run_setup_channel(const CliOptions&)
@@ -72,7 +74,7 @@ int run_read_file_flashfs(const CliOptions& options)
 
 int run_safety_backup(const std::string& ip, const std::string& folder)
 {
-    return get_backup({ip, folder, "zip", {}});
+    return get_backup({ ip, folder, "zip", {} });
 }
 
 } // namespace kovru

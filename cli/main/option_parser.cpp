@@ -24,6 +24,7 @@ enum OptionCode : int {
     code_backup_config,
     code_backup_file_in,
     code_firmware_file,
+    code_verify_upgrade,
     code_create,
     code_version,
     code_help,
@@ -51,6 +52,7 @@ const option long_options[] = {
     { "backupconfig", required_argument, nullptr, code_backup_config },
     { "backupfilein", required_argument, nullptr, code_backup_file_in },
     { "firmwarefile", required_argument, nullptr, code_firmware_file },
+    { "verifyupgrade", required_argument, nullptr, code_verify_upgrade },
     { "create", required_argument, nullptr, code_create },
     { "delete", required_argument, nullptr, 0 },
     { "file", required_argument, nullptr, 0 },
@@ -141,6 +143,10 @@ public:
         case code_firmware_file:
             echo("FIRMWAREFILE=%s\n", optarg);
             options.firmware_file = optarg;
+            return true;
+        case code_verify_upgrade:
+            echo("VERIFYUPGRADE=%s\n", optarg);
+            options.verify_upgrade = optarg;
             return true;
         case '0':
         case '1':
@@ -243,6 +249,7 @@ void print_help(std::FILE* out)
         "channel\t\tChannel number (1-4).\n",
         "channelcsvfile\tChannel CSV file path.\n",
         "firmwarefile\tFirmware binary file path.\n",
+        "verifyupgrade\tSeconds to wait for the controller to report the new firmware.\n",
     };
     if (!out)
         return;

@@ -15,6 +15,8 @@ struct CliOptions {
     std::optional<std::string> backup_file_out_type;
     std::optional<std::string> backup_file_in;
     std::optional<std::string> firmware_file;
+    // Seconds push_firmware waits for the controller to report the new version, as typed.
+    std::optional<std::string> verify_upgrade;
     // Lists hold their entries only; an empty list is an absent one.
     std::vector<std::int32_t> channels;
     std::vector<std::string> channel_csv_files;

@@ -73,7 +73,8 @@ const std::string help_text
       "ip\t\tIP address of the controller.\n"
       "channel\t\tChannel number (1-4).\n"
       "channelcsvfile\tChannel CSV file path.\n"
-      "firmwarefile\tFirmware binary file path.\n";
+      "firmwarefile\tFirmware binary file path.\n"
+      "verifyupgrade\tSeconds to wait for the controller to report the new firmware.\n";
 
 TEST(CliConsole, HelpAndVersionEndAtOnceWithSuccess)
 {

@@ -211,7 +211,8 @@ TEST(HelpAndVersion, EndTheParseAtOnce)
         "ip\t\tIP address of the controller.\n"
         "channel\t\tChannel number (1-4).\n"
         "channelcsvfile\tChannel CSV file path.\n"
-        "firmwarefile\tFirmware binary file path.\n");
+        "firmwarefile\tFirmware binary file path.\n"
+        "verifyupgrade\tSeconds to wait for the controller to report the new firmware.\n");
     EXPECT_FALSE(help.result.options.action);
 
     Parsed version = parse({ "--vers", "--help" });

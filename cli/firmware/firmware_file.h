@@ -1,0 +1,26 @@
+// Firmware files on disk: their kind, told by the extension, and reading them whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kovru {
+
+// The largest controller image and DALI device firmware file (0xFFFFFE bytes).
+inline constexpr std::size_t firmware_image_max_size = 16'777'214;
+// A package holds one image and a digest; stored or compressed with AES overhead it stays
+// well below this.
+inline constexpr std::size_t firmware_package_max_size = 2 * firmware_image_max_size;
+
+// The text after the last "." anywhere in the path; empty when there is no "." or the only
+// one is the first character. Compared exactly: "BIN" is not "bin".
+std::string_view file_extension(std::string_view path);
+
+// The whole file when it holds at most max_size bytes. Otherwise, or when it cannot be read,
+// an empty buffer, after a line on standard output that says why.
+std::vector<std::uint8_t> read_firmware_file(const std::string& path, std::size_t max_size);
+
+} // namespace kovru

@@ -1,0 +1,127 @@
+#include "cli/firmware/push_firmware.h"
+
+#include "cli/firmware/firmware_file.h"
+#include "cli/firmware/firmware_info.h"
+#include "cli/firmware/firmware_package.h"
+#include "cli/firmware/verify_upgrade.h"
+#include "cli/log/log.h"
+#include "cli/status/controller_client.h"
+
+#include <cstdio>
+
+namespace kovru {
+namespace {
+
+struct PreparedImage {
+    std::vector<std::uint8_t> bytes;
+    std::optional<Sha256Digest> digest;
+};
+
+void print_line(const char* line)
+{
+    std::fputs(line, stdout);
+    std::fflush(stdout);
+}
+
+// A package is valid when it opens and "kovru.bh" names the digest of "kovru.binary".
+bool prepare_from_package(const std::string& path, PreparedImage& prepared)
+{
+    FirmwarePackage package;
+    if (check_package(path, package) != package_valid)
+        return false;
+    if (!package.expected_digest || package.expected_digest != package.image_digest) {
+        print_line("File is invalid (h).\n");
+        return false;
+    }
+    prepared.bytes = std::move(package.image);
+    prepared.digest = package.image_digest;
+    return true;
+}
+
+bool prepare_raw_image(const std::string& path, PreparedImage& prepared)
+{
+    print_line("Preparing file...\n");
+    log_plain("Preparing file '%s'.", path.c_str());
+    prepared.bytes = read_firmware_file(path, firmware_image_max_size);
+    prepared.digest = sha256_of(prepared.bytes);
+    return true;
+}
+
+bool check_firmware_info(const PreparedImage& prepared, FirmwareInfo& info)
+{
+    int result = read_firmware_info(prepared.bytes, info);
+    if (result == info_bad_size) {
+        std::printf("Image size is invalid (%zu bytes).\n", prepared.bytes.size());
+        std::fflush(stdout);
+    } else if (result == info_bad_model) {
+        std::printf("Model name is invalid.\n");
+        std::fflush(stdout);
+    }
+    return result == info_valid;
+}
+
+int refuse_file()
+{
+    log_error("FIRMWARE FILE IS NOT VALID!");
+    return push_refused;
+}
+
+int upload_and_apply(const std::string& address, const PreparedImage& prepared,
+    const FirmwareInfo& info, std::optional<std::chrono::seconds> verify_limit)
+{
+    if (!prepared.digest) {
+        log_error("Firmware push failed, the image digest could not be computed.");
+        return push_failed;
+    }
+    if (upload_image(address, prepared.bytes, true) != 0)
+        return push_failed;
+    print_line("OK\n");
+    const std::string base = base_url(address);
+    if (request_firmware_upgrade(base, *prepared.digest, prepared.bytes.size()) != 0)
+        return push_failed;
+    print_line("OK\n");
+    if (verify_limit && !verify_upgrade(base, info.version_string, *verify_limit))
+        return push_failed;
+    return push_complete;
+}
+
+} // namespace
+
+int push_firmware(const FirmwarePushRequest& request)
+{
+    if (!request.address || request.address->empty()) {
+        print_line("Missing arguments for action push_firmware.\n");
+        log_error("Missing arguments for action push_firmware.");
+        return push_refused;
+    }
+    std::optional<std::chrono::seconds> verify_limit;
+    if (request.verify_seconds) {
+        verify_limit = parse_verify_seconds(*request.verify_seconds);
+        if (!verify_limit) {
+            log_error("Invalid --verifyupgrade value '%s': whole seconds from 1 to %lld expected.",
+                printable_text(*request.verify_seconds).c_str(),
+                static_cast<long long>(verify_upgrade_max.count()));
+            return push_refused;
+        }
+    }
+    const std::string path = request.file_path.value_or("");
+    print_line("\n");
+
+    PreparedImage prepared;
+    std::string_view extension = file_extension(path);
+    bool prepared_ok = false;
+    if (extension == "bin") {
+        prepared_ok = prepare_from_package(path, prepared);
+    } else if (extension == "binary") {
+        prepared_ok = prepare_raw_image(path, prepared);
+    } else {
+        print_line("File format not supported.\n");
+    }
+    FirmwareInfo info;
+    if (!prepared_ok || !check_firmware_info(prepared, info))
+        return refuse_file();
+    log_firmware_info(info);
+    return upload_and_apply(*request.address, prepared, info, verify_limit);
+}
+
+} // namespace kovru

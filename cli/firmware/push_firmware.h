@@ -1,0 +1,14 @@
+// The push_firmware action: upgrades the controller from a firmware package (".bin") or a
+// raw image (".binary").
+#pragma once
+
+#include "cli/firmware/push_request.h"
+
+namespace kovru {
+
+// Checks the file locally (nothing is uploaded when it is refused), uploads the image as
+// "flashraw.bin" and asks the controller to apply it with its SHA-256 digest and size; with
+// verify_seconds, then waits for the controller to report the image's version.
+int push_firmware(const FirmwarePushRequest& request);
+
+} // namespace kovru
