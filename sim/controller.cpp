@@ -327,6 +327,8 @@ ActionAnswer Controller::accept_device_firmware(const std::string& hash, const s
         return { false, *refusal };
     device_firmware_ = std::move(upload_area_);
     upload_area_.clear();
+    if (state_root_)
+        write_whole_file(*state_root_ / "devicefirmware.bin", device_firmware_);
     return { true, "device firmware accepted" };
 }
 

@@ -141,7 +141,8 @@ int read_image_entry(zip_t* archive, FirmwarePackage& package)
 int check_package_bytes(std::span<const std::uint8_t> bytes, FirmwarePackage& package)
 {
     package = {};
-    ZipArchive archive = open_from_memory(bytes);
+    // The zip library takes zero bytes for an empty archive; no file is an empty package.
+    ZipArchive archive = bytes.empty() ? nullptr : open_from_memory(bytes);
     if (!archive)
         return refuse("File format is invalid (open).\n", package_not_zip);
     if (int result = read_digest_entry(archive.get(), package); result != package_valid)
