@@ -20,7 +20,7 @@ inline constexpr std::size_t firmware_package_max_size = 2 * firmware_image_max_
 std::string_view file_extension(std::string_view path);
 
 // The whole file when it holds at most max_size bytes. Otherwise, or when it cannot be read,
-// an empty buffer, after a line on standard output that says why.
+// an empty buffer, after a line on standard output that says why. May throw std::bad_alloc.
 std::vector<std::uint8_t> read_firmware_file(const std::string& path, std::size_t max_size);
 
 } // namespace kovru

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <string_view>
 
 namespace kovru {
@@ -147,7 +148,13 @@ int check_package_bytes(std::span<const std::uint8_t> bytes, FirmwarePackage& pa
         return refuse("File format is invalid (open).\n", package_not_zip);
     if (int result = read_digest_entry(archive.get(), package); result != package_valid)
         return result;
-    if (int result = read_image_entry(archive.get(), package); result != package_valid) {
+    int result = package_valid;
+    try {
+        result = read_image_entry(archive.get(), package);
+    } catch (const std::bad_alloc&) {
+        result = refuse("memory error\n", package_image_too_large);
+    }
+    if (result != package_valid) {
         package.image = {};
         return result;
     }
@@ -160,7 +167,12 @@ int check_package(const std::string& path, FirmwarePackage& package)
     std::printf("Preparing file...\n");
     std::fflush(stdout);
     log_plain("Preparing file '%s'.", path.c_str());
-    std::vector<std::uint8_t> bytes = read_firmware_file(path, firmware_package_max_size);
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes = read_firmware_file(path, firmware_package_max_size);
+    } catch (const std::bad_alloc&) {
+        return refuse("memory error\n", package_too_large);
+    }
     return check_package_bytes(bytes, package);
 }
 

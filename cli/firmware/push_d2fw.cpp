@@ -6,6 +6,7 @@
 #include "cli/status/controller_client.h"
 
 #include <cstdio>
+#include <new>
 
 namespace kovru {
 namespace {
@@ -39,7 +40,12 @@ int push_d2fw(const FirmwarePushRequest& request)
     }
     print_line("Preparing file...\n");
     log_plain("Preparing file '%s'.", path.c_str());
-    std::vector<std::uint8_t> file = read_firmware_file(path, firmware_image_max_size);
+    std::vector<std::uint8_t> file;
+    try {
+        file = read_firmware_file(path, firmware_image_max_size);
+    } catch (const std::bad_alloc&) {
+        print_line("memory error\n");
+    }
     if (file.empty())
         return refuse_file();
     std::optional<Sha256Digest> digest = sha256_of(file);

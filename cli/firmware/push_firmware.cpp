@@ -8,6 +8,7 @@
 #include "cli/status/controller_client.h"
 
 #include <cstdio>
+#include <new>
 
 namespace kovru {
 namespace {
@@ -42,7 +43,12 @@ bool prepare_raw_image(const std::string& path, PreparedImage& prepared)
 {
     print_line("Preparing file...\n");
     log_plain("Preparing file '%s'.", path.c_str());
-    prepared.bytes = read_firmware_file(path, firmware_image_max_size);
+    try {
+        prepared.bytes = read_firmware_file(path, firmware_image_max_size);
+    } catch (const std::bad_alloc&) {
+        print_line("memory error\n");
+        return false;
+    }
     prepared.digest = sha256_of(prepared.bytes);
     return true;
 }
