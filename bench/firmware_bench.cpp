@@ -2,9 +2,11 @@
 // memory of a child process that does only that, against the same child doing nothing), and
 // the TFTP upload of a 16 MiB image to kovru-sim with 0 and 1 ms added latency, set against
 // the floor that round trips impose (blocks x (loopback UDP round trip + latency)).
+#include "cli/controller/action_requests.h"
+#include "cli/controller/controller_client.h"
 #include "cli/firmware/firmware_file.h"
 #include "cli/firmware/firmware_package.h"
-#include "cli/status/controller_client.h"
+#include "cli/transport/tftp_upload.h"
 #include "sim/firmware_image.h"
 #include "sim/sha256.h"
 #include "sim/simulator.h"
@@ -28,7 +30,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr std::size_t image_size = kovru::firmware_image_max_size;
+constexpr std::size_t image_size = kovru::kFirmwareImageMaxSize;
 // libcurl's TFTP client cannot finish an upload whose last block number is 65535 or 0 (mod
 // 65536); at block size 128 that is every image from 16,776,960 bytes up. The upload uses the
 // largest size below that range.
@@ -126,7 +128,7 @@ void bench_package_check(
         std::ofstream(folder / "kovru.bh") << kovru::sim::sha256_hex(image);
     }
     std::string command = "cd '" + folder.string() + "' && 7z a -tzip -bd -y -mem=AES256 -p"
-        + kovru::firmware_package_password + " package.bin kovru.bh kovru.binary > /dev/null";
+        + kovru::kFirmwarePackagePassword + " package.bin kovru.bh kovru.binary > /dev/null";
     if (std::system(command.c_str()) != 0) {
         std::fprintf(stderr, "7z failed; is p7zip-full installed?\n");
         return;

@@ -13,10 +13,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::size_t head_limit = 16 * 1024;
-constexpr auto poll_interval = 200ms;
-constexpr auto receive_timeout = 10s;
-constexpr auto reboot_poll_interval = 20ms;
+constexpr std::size_t kHeadLimit = 16 * 1024;
+constexpr auto kPollInterval = 200ms;
+constexpr auto kReceiveTimeout = 10s;
+constexpr auto kRebootPollInterval = 20ms;
 
 bool send_all(int fd, std::string_view bytes)
 {
@@ -34,8 +34,8 @@ std::string read_request_head(int fd)
 {
     std::string head;
     char chunk[4096];
-    auto deadline = std::chrono::steady_clock::now() + receive_timeout;
-    while (head.find("\r\n\r\n") == std::string::npos && head.size() < head_limit) {
+    auto deadline = std::chrono::steady_clock::now() + kReceiveTimeout;
+    while (head.find("\r\n\r\n") == std::string::npos && head.size() < kHeadLimit) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left <= 0ms || !wait_readable(fd, left))
@@ -87,7 +87,7 @@ void HttpServer::stop()
 void HttpServer::accept_loop()
 {
     while (!stopping_) {
-        if (!wait_readable(listener_.get(), poll_interval))
+        if (!wait_readable(listener_.get(), kPollInterval))
             continue;
         UniqueFd connection(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
         if (!connection.valid())
@@ -102,7 +102,7 @@ void HttpServer::accept_loop()
 void HttpServer::wait_out_reboot()
 {
     while (!stopping_ && std::chrono::steady_clock::now() < controller_.reboot_end())
-        std::this_thread::sleep_for(reboot_poll_interval);
+        std::this_thread::sleep_for(kRebootPollInterval);
 }
 
 void HttpServer::serve_connection(UniqueFd connection)

@@ -10,10 +10,10 @@
 namespace kovru {
 
 // The largest controller image and DALI device firmware file (0xFFFFFE bytes).
-inline constexpr std::size_t firmware_image_max_size = 16'777'214;
+inline constexpr std::size_t kFirmwareImageMaxSize = 16'777'214;
 // A package holds one image and a digest; stored or compressed with AES overhead it stays
 // well below this.
-inline constexpr std::size_t firmware_package_max_size = 2 * firmware_image_max_size;
+inline constexpr std::size_t kFirmwarePackageMaxSize = 2 * kFirmwareImageMaxSize;
 
 // The text after the last "." anywhere in the path; empty when there is no "." or the only
 // one is the first character. Compared exactly: "BIN" is not "bin".

@@ -13,13 +13,13 @@ struct TextField {
     std::size_t size;
 };
 
-constexpr TextField model_name_field { 12, 33 };
-constexpr TextField model_description_field { 45, 33 };
-constexpr TextField version_string_field { 78, 34 };
-constexpr std::size_t version_number_offset = 112;
-constexpr TextField version_date_field { 116, 33 };
-constexpr TextField version_time_field { 149, 33 };
-constexpr std::size_t dali_channel_count_offset = 182;
+constexpr TextField kModelNameField { 12, 33 };
+constexpr TextField kModelDescriptionField { 45, 33 };
+constexpr TextField kVersionStringField { 78, 34 };
+constexpr std::size_t kVersionNumberOffset = 112;
+constexpr TextField kVersionDateField { 116, 33 };
+constexpr TextField kVersionTimeField { 149, 33 };
+constexpr std::size_t kDaliChannelCountOffset = 182;
 
 // The text up to its NUL, or the whole field when it has none.
 std::string text_of(std::span<const std::uint8_t> block, TextField field)
@@ -54,18 +54,18 @@ std::string printable_text(std::string text)
 
 int read_firmware_info(std::span<const std::uint8_t> image, FirmwareInfo& info)
 {
-    if (image.size() < firmware_image_min_size || image.size() > firmware_image_max_size)
+    if (image.size() < kFirmwareImageMinSize || image.size() > kFirmwareImageMaxSize)
         return info_bad_size;
-    auto block = image.subspan(firmware_info_offset, firmware_info_size);
-    info.model_name = text_of(block, model_name_field);
+    auto block = image.subspan(kFirmwareInfoOffset, kFirmwareInfoSize);
+    info.model_name = text_of(block, kModelNameField);
     if (!is_known_model(info.model_name))
         return info_bad_model;
-    info.model_description = text_of(block, model_description_field);
-    info.version_string = text_of(block, version_string_field);
-    info.version_number = u32_le(block, version_number_offset);
-    info.version_date = text_of(block, version_date_field);
-    info.version_time = text_of(block, version_time_field);
-    info.dali_channel_count = block[dali_channel_count_offset];
+    info.model_description = text_of(block, kModelDescriptionField);
+    info.version_string = text_of(block, kVersionStringField);
+    info.version_number = u32_le(block, kVersionNumberOffset);
+    info.version_date = text_of(block, kVersionDateField);
+    info.version_time = text_of(block, kVersionTimeField);
+    info.dali_channel_count = block[kDaliChannelCountOffset];
     return info_valid;
 }
 

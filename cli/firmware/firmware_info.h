@@ -8,9 +8,9 @@
 
 namespace kovru {
 
-inline constexpr std::size_t firmware_info_offset = 0x1C0000;
-inline constexpr std::size_t firmware_info_size = 184;
-inline constexpr std::size_t firmware_image_min_size = firmware_info_offset + firmware_info_size;
+inline constexpr std::size_t kFirmwareInfoOffset = 0x1C0000;
+inline constexpr std::size_t kFirmwareInfoSize = 184;
+inline constexpr std::size_t kFirmwareImageMinSize = kFirmwareInfoOffset + kFirmwareInfoSize;
 
 struct FirmwareInfo {
     std::string model_name;

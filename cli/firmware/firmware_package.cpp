@@ -2,11 +2,11 @@
 
 #include "cli/firmware/firmware_file.h"
 #include "cli/log/log.h"
+#include "common/zip_handles.h"
 
 #include <zip.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -14,24 +14,17 @@
 namespace kovru {
 namespace {
 
-struct ZipDiscard {
-    void operator()(zip_t* archive) const { zip_discard(archive); }
-};
-using ZipArchive = std::unique_ptr<zip_t, ZipDiscard>;
-
-struct ZipFileClose {
-    void operator()(zip_file_t* file) const { zip_fclose(file); }
-};
-using ZipEntry = std::unique_ptr<zip_file_t, ZipFileClose>;
+using ZipArchive = ZipHandle;
+using ZipEntry = ZipFileHandle;
 
 struct ZipSourceFree {
     void operator()(zip_source_t* source) const { zip_source_free(source); }
 };
 using ZipSource = std::unique_ptr<zip_source_t, ZipSourceFree>;
 
-constexpr std::size_t digest_text_length = 64;
-constexpr std::size_t digest_read_limit = 128;
-constexpr std::size_t image_read_chunk = 4096;
+constexpr std::size_t kDigestTextLength = 64;
+constexpr std::size_t kDigestReadLimit = 128;
+constexpr std::size_t kImageReadChunk = 4096;
 
 // The lines an entry's refusals print, by step.
 struct EntryTexts {
@@ -44,19 +37,18 @@ struct EntryTexts {
     int locked_code;
 };
 
-constexpr EntryTexts digest_entry { "kovru.bh", "File format is invalid (bh).\n",
+constexpr EntryTexts kDigestEntry { "kovru.bh", "File format is invalid (bh).\n",
     "File format is invalid (ppbh).\n", "File format is invalid (ppfbh).\n",
     "File format is invalid (pbh).\n", package_no_digest, package_digest_locked };
 
 // "(pbh)" for the image entry too: the line the tool has always printed for it.
-constexpr EntryTexts image_entry { "kovru.binary", "File format is invalid (binary).\n",
+constexpr EntryTexts kImageEntry { "kovru.binary", "File format is invalid (binary).\n",
     "File format is invalid (ppb).\n", "File format is invalid (ppfb).\n",
     "File format is invalid (pbh).\n", package_no_binary, package_binary_locked };
 
 int refuse(const char* line, int code)
 {
-    std::fputs(line, stdout);
-    std::fflush(stdout);
+    print_out("%s", line);
     return code;
 }
 
@@ -90,7 +82,7 @@ int open_entry(zip_t* archive, const EntryTexts& texts, ZipEntry& entry, zip_sta
     if (info.encryption_method != ZIP_EM_AES_256)
         return refuse(texts.not_aes256, package_not_aes256);
     entry.reset(zip_fopen_index_encrypted(
-        archive, static_cast<zip_uint64_t>(index), 0, firmware_package_password));
+        archive, static_cast<zip_uint64_t>(index), 0, kFirmwarePackagePassword));
     if (!entry)
         return refuse(texts.locked, texts.locked_code);
     return package_valid;
@@ -100,13 +92,13 @@ int read_digest_entry(zip_t* archive, FirmwarePackage& package)
 {
     ZipEntry entry;
     zip_stat_t info;
-    if (int result = open_entry(archive, digest_entry, entry, info); result != package_valid)
+    if (int result = open_entry(archive, kDigestEntry, entry, info); result != package_valid)
         return result;
-    char text[digest_read_limit] = {};
+    char text[kDigestReadLimit] = {};
     zip_int64_t length = zip_fread(entry.get(), text, sizeof text);
-    if (length != static_cast<zip_int64_t>(digest_text_length))
+    if (length != static_cast<zip_int64_t>(kDigestTextLength))
         return refuse("File content length is invalid (bh).\n", package_bad_digest_length);
-    package.expected_digest = digest_from_hex(std::string_view(text, digest_text_length));
+    package.expected_digest = digest_from_hex(std::string_view(text, kDigestTextLength));
     return package_valid;
 }
 
@@ -118,19 +110,18 @@ int read_image_entry(zip_t* archive, FirmwarePackage& package)
 {
     ZipEntry entry;
     zip_stat_t info;
-    if (int result = open_entry(archive, image_entry, entry, info); result != package_valid)
+    if (int result = open_entry(archive, kImageEntry, entry, info); result != package_valid)
         return result;
     std::vector<std::uint8_t>& image = package.image;
     image.clear();
     if (info.valid & ZIP_STAT_SIZE)
-        image.reserve(
-            std::min<zip_uint64_t>(info.size, firmware_image_max_size) + image_read_chunk);
+        image.reserve(std::min<zip_uint64_t>(info.size, kFirmwareImageMaxSize) + kImageReadChunk);
     for (;;) {
         std::size_t old_size = image.size();
-        if (old_size > firmware_image_max_size)
+        if (old_size > kFirmwareImageMaxSize)
             return refuse("File content is too large (binary).\n", package_image_too_large);
-        image.resize(old_size + image_read_chunk);
-        zip_int64_t got = zip_fread(entry.get(), image.data() + old_size, image_read_chunk);
+        image.resize(old_size + kImageReadChunk);
+        zip_int64_t got = zip_fread(entry.get(), image.data() + old_size, kImageReadChunk);
         image.resize(old_size + static_cast<std::size_t>(std::max<zip_int64_t>(got, 0)));
         if (got <= 0)
             return package_valid;
@@ -164,12 +155,11 @@ int check_package_bytes(std::span<const std::uint8_t> bytes, FirmwarePackage& pa
 
 int check_package(const std::string& path, FirmwarePackage& package)
 {
-    std::printf("Preparing file...\n");
-    std::fflush(stdout);
+    print_out("Preparing file...\n");
     log_plain("Preparing file '%s'.", path.c_str());
     std::vector<std::uint8_t> bytes;
     try {
-        bytes = read_firmware_file(path, firmware_package_max_size);
+        bytes = read_firmware_file(path, kFirmwarePackageMaxSize);
     } catch (const std::bad_alloc&) {
         return refuse("memory error\n", package_too_large);
     }

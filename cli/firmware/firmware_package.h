@@ -12,7 +12,7 @@
 
 namespace kovru {
 
-inline constexpr const char* firmware_package_password = "9e4b7c2a61d05f3e8a9c7b6d5e4f3a2b1c0d9e8f";
+inline constexpr const char* kFirmwarePackagePassword = "9e4b7c2a61d05f3e8a9c7b6d5e4f3a2b1c0d9e8f";
 
 struct FirmwarePackage {
     std::vector<std::uint8_t> image; // the decrypted "kovru.binary"

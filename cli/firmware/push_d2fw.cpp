@@ -1,11 +1,12 @@
 #include "cli/firmware/push_d2fw.h"
 
+#include "cli/controller/action_requests.h"
+#include "cli/controller/controller_client.h"
 #include "cli/firmware/firmware_file.h"
 #include "cli/firmware/sha256_digest.h"
 #include "cli/log/log.h"
-#include "cli/status/controller_client.h"
+#include "cli/transport/tftp_upload.h"
 
-#include <cstdio>
 #include <new>
 
 namespace kovru {
@@ -13,14 +14,13 @@ namespace {
 
 void print_line(const char* line)
 {
-    std::fputs(line, stdout);
-    std::fflush(stdout);
+    print_out("%s", line);
 }
 
 int refuse_file()
 {
     log_error("FIRMWARE FILE IS NOT VALID!");
-    return push_refused;
+    return exit_refused;
 }
 
 } // namespace
@@ -30,7 +30,7 @@ int push_d2fw(const FirmwarePushRequest& request)
     if (!request.address || request.address->empty()) {
         print_line("Missing arguments for action push_d2fw.\n");
         log_error("Missing arguments for action push_d2fw.");
-        return push_refused;
+        return exit_refused;
     }
     const std::string path = request.file_path.value_or("");
     print_line("\n");
@@ -42,7 +42,7 @@ int push_d2fw(const FirmwarePushRequest& request)
     log_plain("Preparing file '%s'.", path.c_str());
     std::vector<std::uint8_t> file;
     try {
-        file = read_firmware_file(path, firmware_image_max_size);
+        file = read_firmware_file(path, kFirmwareImageMaxSize);
     } catch (const std::bad_alloc&) {
         print_line("memory error\n");
     }
@@ -51,19 +51,19 @@ int push_d2fw(const FirmwarePushRequest& request)
     std::optional<Sha256Digest> digest = sha256_of(file);
     if (!digest) {
         log_error("Device firmware file push failed, the file digest could not be computed.");
-        return push_failed;
+        return exit_failed;
     }
 
     const std::string& address = *request.address;
     if (upload_image(address, file, true) != 0)
-        return push_failed;
+        return exit_failed;
     print_line("OK\n");
     log_plain("File transfered.");
     if (request_d2fw_upgrade(base_url(address), *digest, file.size()) != 0)
-        return push_failed;
+        return exit_failed;
     print_line("OK\n");
     log_success("Log in to the controller to continue the device firmware upgrade.");
-    return push_complete;
+    return exit_complete;
 }
 
 } // namespace kovru

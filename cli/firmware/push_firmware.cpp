@@ -1,13 +1,14 @@
 #include "cli/firmware/push_firmware.h"
 
+#include "cli/controller/action_requests.h"
+#include "cli/controller/controller_client.h"
 #include "cli/firmware/firmware_file.h"
 #include "cli/firmware/firmware_info.h"
 #include "cli/firmware/firmware_package.h"
 #include "cli/firmware/verify_upgrade.h"
 #include "cli/log/log.h"
-#include "cli/status/controller_client.h"
+#include "cli/transport/tftp_upload.h"
 
-#include <cstdio>
 #include <new>
 
 namespace kovru {
@@ -20,8 +21,7 @@ struct PreparedImage {
 
 void print_line(const char* line)
 {
-    std::fputs(line, stdout);
-    std::fflush(stdout);
+    print_out("%s", line);
 }
 
 // A package is valid when it opens and "kovru.bh" names the digest of "kovru.binary".
@@ -44,7 +44,7 @@ bool prepare_raw_image(const std::string& path, PreparedImage& prepared)
     print_line("Preparing file...\n");
     log_plain("Preparing file '%s'.", path.c_str());
     try {
-        prepared.bytes = read_firmware_file(path, firmware_image_max_size);
+        prepared.bytes = read_firmware_file(path, kFirmwareImageMaxSize);
     } catch (const std::bad_alloc&) {
         print_line("memory error\n");
         return false;
@@ -57,11 +57,9 @@ bool check_firmware_info(const PreparedImage& prepared, FirmwareInfo& info)
 {
     int result = read_firmware_info(prepared.bytes, info);
     if (result == info_bad_size) {
-        std::printf("Image size is invalid (%zu bytes).\n", prepared.bytes.size());
-        std::fflush(stdout);
+        print_out("Image size is invalid (%zu bytes).\n", prepared.bytes.size());
     } else if (result == info_bad_model) {
-        std::printf("Model name is invalid.\n");
-        std::fflush(stdout);
+        print_line("Model name is invalid.\n");
     }
     return result == info_valid;
 }
@@ -69,7 +67,7 @@ bool check_firmware_info(const PreparedImage& prepared, FirmwareInfo& info)
 int refuse_file()
 {
     log_error("FIRMWARE FILE IS NOT VALID!");
-    return push_refused;
+    return exit_refused;
 }
 
 int upload_and_apply(const std::string& address, const PreparedImage& prepared,
@@ -77,18 +75,18 @@ int upload_and_apply(const std::string& address, const PreparedImage& prepared,
 {
     if (!prepared.digest) {
         log_error("Firmware push failed, the image digest could not be computed.");
-        return push_failed;
+        return exit_failed;
     }
     if (upload_image(address, prepared.bytes, true) != 0)
-        return push_failed;
+        return exit_failed;
     print_line("OK\n");
     const std::string base = base_url(address);
     if (request_firmware_upgrade(base, *prepared.digest, prepared.bytes.size()) != 0)
-        return push_failed;
+        return exit_failed;
     print_line("OK\n");
     if (verify_limit && !verify_upgrade(base, info.version_string, *verify_limit))
-        return push_failed;
-    return push_complete;
+        return exit_failed;
+    return exit_complete;
 }
 
 } // namespace
@@ -98,7 +96,7 @@ int push_firmware(const FirmwarePushRequest& request)
     if (!request.address || request.address->empty()) {
         print_line("Missing arguments for action push_firmware.\n");
         log_error("Missing arguments for action push_firmware.");
-        return push_refused;
+        return exit_refused;
     }
     std::optional<std::chrono::seconds> verify_limit;
     if (request.verify_seconds) {
@@ -106,8 +104,8 @@ int push_firmware(const FirmwarePushRequest& request)
         if (!verify_limit) {
             log_error("Invalid --verifyupgrade value '%s': whole seconds from 1 to %lld expected.",
                 printable_text(*request.verify_seconds).c_str(),
-                static_cast<long long>(verify_upgrade_max.count()));
-            return push_refused;
+                static_cast<long long>(kVerifyUpgradeMax.count()));
+            return exit_refused;
         }
     }
     const std::string path = request.file_path.value_or("");

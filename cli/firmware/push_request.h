@@ -1,5 +1,10 @@
-// What the two firmware push actions are given, and what they return.
+// What the two firmware push actions are given. They return the exit status: 0 when the
+// file was valid, uploaded and the controller accepted it (and, when asked, reported the new
+// version); 1 when a transfer, request or verification failed; 2 for missing arguments or a
+// file refused before anything was uploaded.
 #pragma once
+
+#include "common/exit_status.h"
 
 #include <optional>
 #include <string>
@@ -13,10 +18,5 @@ struct FirmwarePushRequest {
     // image's version after the upgrade (push_firmware only).
     std::optional<std::string> verify_seconds;
 };
-
-// 0: the file was valid, uploaded and the controller accepted it (and, when asked, reported
-// the new version); 1: a transfer, request or verification failed; 2: missing arguments or
-// a file refused before anything was uploaded.
-enum FirmwarePushResult { push_complete = 0, push_failed = 1, push_refused = 2 };
 
 } // namespace kovru

@@ -1,12 +1,13 @@
 #include "cli/firmware/verify_upgrade.h"
 
+#include "cli/controller_api/controller_status.h"
+#include "cli/controller_api/status_document.h"
 #include "cli/firmware/firmware_info.h"
 #include "cli/log/log.h"
-#include "cli/status/controller_client.h"
-#include "cli/transport/curl_easy.h"
+#include "common/curl_handles.h"
+#include "common/memory_buffer.h"
 
 #include <charconv>
-#include <cstdio>
 #include <thread>
 
 namespace kovru {
@@ -15,7 +16,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-constexpr milliseconds poll_interval { 1000 };
+constexpr milliseconds kPollInterval { 1000 };
 
 // The reported "firmware_version", or nullopt when the controller did not answer in time
 // or sent no status document.
@@ -50,7 +51,7 @@ std::optional<std::chrono::seconds> parse_verify_seconds(std::string_view text)
     long long seconds = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
     if (error != std::errc() || end != text.data() + text.size() || seconds < 1
-        || seconds > verify_upgrade_max.count())
+        || seconds > kVerifyUpgradeMax.count())
         return std::nullopt;
     return std::chrono::seconds(seconds);
 }
@@ -59,8 +60,7 @@ bool verify_upgrade(
     const std::string& base, const std::string& expected_version, std::chrono::seconds limit)
 {
     const std::string url = base + "/api/v100/status.ssi";
-    std::printf("%s\tverifying URL '%s'.\n", "firmware", url.c_str());
-    std::fflush(stdout);
+    print_out("%s\tverifying URL '%s'.\n", "firmware", url.c_str());
     const Clock::time_point deadline = Clock::now() + limit;
     std::optional<std::string> last_reported;
     for (;;) {
@@ -77,7 +77,7 @@ bool verify_upgrade(
             log_plain("Controller reports firmware %s", printable_text(*reported).c_str());
         if (reported)
             last_reported = reported;
-        std::this_thread::sleep_until(std::min(poll_start + poll_interval, deadline));
+        std::this_thread::sleep_until(std::min(poll_start + kPollInterval, deadline));
     }
     log_error("Controller did not report firmware %s within %lld s",
         printable_text(expected_version).c_str(), static_cast<long long>(limit.count()));

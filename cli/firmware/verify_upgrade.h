@@ -8,7 +8,7 @@
 
 namespace kovru {
 
-inline constexpr std::chrono::seconds verify_upgrade_max { 86400 };
+inline constexpr std::chrono::seconds kVerifyUpgradeMax { 86400 };
 
 // "--verifyupgrade" text to a time limit: whole seconds from 1 to 86400.
 std::optional<std::chrono::seconds> parse_verify_seconds(std::string_view text);

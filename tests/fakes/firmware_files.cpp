@@ -35,7 +35,7 @@ std::string sha256_text(const std::vector<std::uint8_t>& image)
 
 std::vector<std::string> aes256_options()
 {
-    return { "-mem=AES256", std::string("-p") + firmware_package_password };
+    return { "-mem=AES256", std::string("-p") + kFirmwarePackagePassword };
 }
 
 bool seven_zip(const std::filesystem::path& folder, const std::string& package,

@@ -14,7 +14,7 @@ namespace {
 using kovrkit::testing::TempFolder;
 using testing::controller_image;
 
-constexpr std::size_t model_offset = firmware_info_offset + 12;
+constexpr std::size_t model_offset = kFirmwareInfoOffset + 12;
 
 TEST(FirmwareInfo, SizeLimitsAreInclusive)
 {
@@ -36,7 +36,7 @@ TEST(FirmwareInfo, SizeLimitsAreInclusive)
 TEST(FirmwareInfo, ReadsTheBlockAndOnlyTheFourModelNames)
 {
     std::vector<std::uint8_t> image = controller_image(1'835'192, "VELDIR-1", "1.10.3");
-    image[firmware_info_offset + 182] = 3;
+    image[kFirmwareInfoOffset + 182] = 3;
     FirmwareInfo info;
     ASSERT_EQ(read_firmware_info(image, info), info_valid);
     EXPECT_EQ(info.model_name, "VELDIR-1");
