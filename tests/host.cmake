@@ -12,6 +12,9 @@ if(KOVRU_BUILD_HOST)
   add_kovru_test(host_app_test
     SOURCES unit/host_app_test.cpp
     LIBS kovrkit_actions kovrkit_bridge kovrkit_app)
+  add_kovru_test(host_main_loop_test
+    SOURCES unit/host_main_loop_test.cpp
+    LIBS kovrkit_actions kovrkit_gtk)
 endif()
 
 if(KOVRU_BUILD_HOST)

@@ -3,12 +3,10 @@
 #include "host/bridge/payload.h"
 
 #include <algorithm>
-#include <memory>
-#include <thread>
 
 namespace kovrkit {
 
-UnavailableDeviceActions::UnavailableDeviceActions(MessageBridge& bridge, HostMessagePoster& poster)
+UnavailableDeviceActions::UnavailableDeviceActions(MessageBridge& bridge, MainLoopPoster& poster)
     : bridge_(bridge)
     , poster_(poster)
 {
@@ -48,41 +46,33 @@ void UnavailableDeviceActions::runBatch(
     bridge_.postBatchSummary(action, total, 0, total);
 }
 
-static void postOrDrop(
-    HostMessagePoster& poster, HostMessageId id, void* record, void (*destroy)(void*))
-{
-    if (!poster.postHostMessage(id, record))
-        destroy(record);
-}
-
-static void postStatusResult(HostMessagePoster& poster, std::string message, std::string address)
-{
-    auto* record = new PostedActionResult { "native_actionGetStatus", false, -1, std::move(message),
-        std::move(address), "" };
-    postOrDrop(poster, HostMessageId::ActionResult, record,
-        [](void* r) { delete static_cast<PostedActionResult*>(r); });
-}
-
-static void postStatusSummary(HostMessagePoster& poster, int32_t total)
-{
-    auto* record = new PostedBatchSummary { "native_actionGetStatus", total, 0, total };
-    postOrDrop(poster, HostMessageId::BatchSummary, record,
-        [](void* r) { delete static_cast<PostedBatchSummary*>(r); });
-}
-
 void UnavailableDeviceActions::startStatus(std::vector<std::string> addresses, bool wantSummary)
 {
-    HostMessagePoster& poster = poster_;
-    std::thread worker([&poster, addresses = std::move(addresses), wantSummary] {
-        std::vector<std::string> devices = uniqueDeviceList(addresses);
-        if (devices.empty())
-            postStatusResult(poster, "Missing device IP", "");
-        for (const std::string& device : devices)
-            postStatusResult(poster, kActionUnavailableMessage, device);
-        if (wantSummary)
-            postStatusSummary(poster, static_cast<int32_t>(devices.size()));
-    });
-    worker.detach();
+    MessageBridge& bridge = bridge_;
+    MainLoopPoster& poster = poster_;
+    workers_.start(
+        [&bridge, &poster, addresses = std::move(addresses), wantSummary](std::stop_token stop) {
+            const std::string action = "native_actionGetStatus";
+            auto postResult = [&](std::string message, std::string address) {
+                poster.post(
+                    [&bridge, action, message = std::move(message), address = std::move(address)] {
+                        bridge.postActionResult(action, false, -1, message, address, "");
+                    });
+            };
+            std::vector<std::string> devices = uniqueDeviceList(addresses);
+            if (devices.empty())
+                postResult("Missing device IP", "");
+            for (const std::string& device : devices) {
+                if (stop.stop_requested())
+                    return;
+                postResult(kActionUnavailableMessage, device);
+            }
+            if (wantSummary) {
+                auto total = static_cast<int32_t>(devices.size());
+                poster.post(
+                    [&bridge, action, total] { bridge.postBatchSummary(action, total, 0, total); });
+            }
+        });
 }
 
 } // namespace kovrkit

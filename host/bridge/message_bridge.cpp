@@ -5,8 +5,6 @@
 #include "host/bridge/outgoing_messages.h"
 #include "host/bridge/payload.h"
 
-#include <memory>
-
 namespace kovrkit {
 
 using nlohmann::json;
@@ -189,26 +187,6 @@ void MessageBridge::postBatchSummary(
     const std::string& action, int32_t total, int32_t succeeded, int32_t failed)
 {
     sendToUi(nativeActionBatchSummaryMessage(action, total, succeeded, failed));
-}
-
-bool MessageBridge::handleHostMessage(HostMessageId id, void* record)
-{
-    switch (id) {
-    case HostMessageId::ActionResult: {
-        std::unique_ptr<PostedActionResult> result(static_cast<PostedActionResult*>(record));
-        if (result)
-            postActionResult(result->action, result->success, result->exitCode, result->message,
-                result->deviceIp, result->data);
-        return true;
-    }
-    case HostMessageId::BatchSummary: {
-        std::unique_ptr<PostedBatchSummary> summary(static_cast<PostedBatchSummary*>(record));
-        if (summary)
-            postBatchSummary(summary->action, summary->total, summary->succeeded, summary->failed);
-        return true;
-    }
-    }
-    return false;
 }
 
 } // namespace kovrkit

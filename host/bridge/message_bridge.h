@@ -4,7 +4,6 @@
 #include "host/app/dialogs.h"
 #include "host/app/url_opener.h"
 #include "host/app/web_view_port.h"
-#include "host/bridge/host_records.h"
 #include "host/bridge/host_services.h"
 
 #include <cstdint>
@@ -42,10 +41,6 @@ public:
 
     void sendToUi(std::string json);
     void flushPending();
-
-    // Takes ownership of `record` for the two host message ids and returns true; leaves
-    // every other id alone and returns false.
-    bool handleHostMessage(HostMessageId id, void* record);
 
     void postActionResult(const std::string& action, bool success, int32_t exitCode,
         const std::string& message, const std::string& deviceIp, const std::string& data);

@@ -272,15 +272,11 @@ TEST_F(BridgeTest, TextsWithQuotesBackslashesAndControlsArriveIntact)
     EXPECT_EQ(json::parse(view.posted[1])["payload"]["total"], -2147483647 - 1);
 }
 
-TEST_F(BridgeTest, HostMessagesBecomeUiMessagesAndFreeTheirRecords)
+TEST_F(BridgeTest, WorkerResultsBecomeUiMessages)
 {
     send(R"({"command":"ui_ready"})");
-    EXPECT_TRUE(bridge.handleHostMessage(HostMessageId::ActionResult,
-        new PostedActionResult { "native_actionGetStatus", false, -1, "m", "1.1.1.1", "" }));
-    EXPECT_TRUE(bridge.handleHostMessage(
-        HostMessageId::BatchSummary, new PostedBatchSummary { "native_actionGetStatus", 2, 1, 1 }));
-    EXPECT_TRUE(bridge.handleHostMessage(HostMessageId::ActionResult, nullptr));
-    EXPECT_FALSE(bridge.handleHostMessage(static_cast<HostMessageId>(0x8312), nullptr));
+    bridge.postActionResult("native_actionGetStatus", false, -1, "m", "1.1.1.1", "");
+    bridge.postBatchSummary("native_actionGetStatus", 2, 1, 1);
     EXPECT_EQ(view.commands(),
         std::vector<std::string>({ "nativeActionResult", "nativeActionBatchSummary" }));
     EXPECT_EQ(view.posted[1],

@@ -217,7 +217,7 @@ TEST(Utf8Text, ReplacesOneByteThatStartsNoWellFormedSequence)
 }
 
 // The build without the action runner still answers every device command, and status
-// results travel as posted records.
+// results travel as tasks posted to the main loop.
 class UnavailableActionsTest : public ::testing::Test {
 protected:
     UnavailableActionsTest()
@@ -227,14 +227,13 @@ protected:
         bridge.onWebMessage("kovrkit://app/", R"({"command":"ui_ready"})");
     }
 
-    // Hands the records to the bridge as the main loop would, once `attempts` posts were made
-    // in all.
+    // Runs the posted tasks as the main loop would, once `attempts` posts were made in all.
     void deliverPostedRecords(size_t attempts, size_t expected)
     {
         auto posted = poster.takeAfterAttempts(attempts);
         ASSERT_EQ(posted.size(), expected);
-        for (auto [id, record] : posted)
-            EXPECT_TRUE(bridge.handleHostMessage(id, record));
+        for (auto& task : posted)
+            task();
     }
 
     AppIdentity identity;
@@ -243,7 +242,7 @@ protected:
     FakeSitesStorage sites;
     FakeWebView view;
     MessageBridge bridge { "kovrkit://app", { identity, dialogs, opener, sites } };
-    FakeHostMessagePoster poster;
+    FakeMainLoopPoster poster;
     UnavailableDeviceActions actions { bridge, poster };
 };
 
@@ -264,7 +263,7 @@ TEST_F(UnavailableActionsTest, BatchesAreDeduplicatedAndSummarised)
     EXPECT_EQ(view.payloadAt(3)["message"], "Missing device IP");
 }
 
-TEST_F(UnavailableActionsTest, StatusResultsArriveThroughPostedRecords)
+TEST_F(UnavailableActionsTest, StatusResultsArriveThroughPostedTasks)
 {
     bridge.onWebMessage(
         "kovrkit://app/", R"({"command":"native_actionGetStatus","payload":{"ipsCsv":"x, y ,x"}})");
@@ -281,7 +280,7 @@ TEST_F(UnavailableActionsTest, StatusResultsArriveThroughPostedRecords)
     EXPECT_EQ(view.payloadAt(3)["message"], "Missing device IP");
 }
 
-TEST_F(UnavailableActionsTest, RefusedPostsFreeTheirRecords)
+TEST_F(UnavailableActionsTest, RefusedPostsFreeTheirTasks)
 {
     poster.accepts = false;
     bridge.onWebMessage(

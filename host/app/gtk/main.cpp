@@ -2,7 +2,7 @@
 #include "host/app/answer_file_dialogs.h"
 #include "host/app/app_identity.h"
 #include "host/app/gtk/gio_url_opener.h"
-#include "host/app/gtk/glib_host_message_poster.h"
+#include "host/app/gtk/glib_main_loop_poster.h"
 #include "host/app/gtk/gtk_dialogs.h"
 #include "host/app/gtk/main_window.h"
 #include "host/app/gtk/webkit_view.h"
@@ -62,8 +62,7 @@ int main(int argc, char** argv)
     SettingsSitesStorage sites(store);
     MessageBridge bridge(
         std::string(acceptedOrigin(devMode)), { identity, *dialogs, urlOpener, sites });
-    GLibHostMessagePoster poster(
-        [&bridge](HostMessageId id, void* record) { return bridge.handleHostMessage(id, record); });
+    GLibMainLoopPoster poster;
     UnavailableDeviceActions deviceActions(bridge, poster);
     UnavailableLegacyFlow legacyFlow(bridge);
     bridge.setDeviceActions(&deviceActions);
