@@ -2,10 +2,10 @@
 if(KOVRU_BUILD_HOST)
   add_kovru_test(bridge_message_bridge_test
     SOURCES unit/bridge_message_bridge_test.cpp
-    LIBS kovrkit_bridge)
+    LIBS kovrkit_actions kovrkit_bridge)
   add_kovru_test(bridge_sites_test
     SOURCES unit/bridge_sites_test.cpp
-    LIBS kovrkit_bridge kovrkit_sites)
+    LIBS kovrkit_actions kovrkit_bridge kovrkit_sites)
   add_kovru_test(bridge_file_commands_test
     SOURCES unit/bridge_file_commands_test.cpp
     LIBS kovrkit_bridge)

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "host/actions/device_actions.h"
 #include "host/actions/worker_threads.h"
 #include "host/app/main_loop_poster.h"
-#include "host/bridge/host_services.h"
-#include "host/bridge/message_bridge.h"
+#include "host/bridge/ui_reply_sink.h"
 
 namespace kovrkit {
 
@@ -15,14 +15,14 @@ inline constexpr const char* kActionUnavailableMessage
 // thread through the main loop like real ones.
 class UnavailableDeviceActions final : public DeviceActions {
 public:
-    UnavailableDeviceActions(MessageBridge& bridge, MainLoopPoster& poster);
+    UnavailableDeviceActions(UiReplySink& sink, MainLoopPoster& poster);
 
     void runSingle(const std::string& action, const std::string& address) override;
     void runBatch(const std::string& action, const std::vector<std::string>& addresses) override;
     void startStatus(std::vector<std::string> addresses, bool wantSummary) override;
 
 private:
-    MessageBridge& bridge_;
+    UiReplySink& sink_;
     MainLoopPoster& poster_;
     WorkerThreads workers_; // last, so workers stop before the rest goes
 };

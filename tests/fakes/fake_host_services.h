@@ -1,8 +1,9 @@
 #pragma once
 
+#include "host/actions/device_actions.h"
 #include "host/app/main_loop_poster.h"
 #include "host/app/url_opener.h"
-#include "host/bridge/host_services.h"
+#include "host/bridge/sites_storage.h"
 
 #include <atomic>
 #include <chrono>
@@ -25,14 +26,16 @@ public:
     bool succeeds = true;
 };
 
-// Keeps the last saved text and serves a fixed document.
+// Keeps the saved documents as compact text and serves a fixed document.
 class FakeSitesStorage final : public SitesStorage {
 public:
     std::string loadSitesDocument() override { return document; }
-    bool saveSitesDocument(const std::string& text) override
+    SaveOutcome saveSitesDocument(const nlohmann::json& sitesData) override
     {
-        saved.push_back(text);
-        return acceptsSaves;
+        saved.push_back(sitesData.dump());
+        if (acceptsSaves)
+            return { true, {} };
+        return { false, std::string(kUnsavedSitesMessage) };
     }
     std::string document = R"({"nodes":{},"rootId":"root","version":1})";
     std::vector<std::string> saved;

@@ -1,3 +1,4 @@
+#include "fakes/fake_bridge_commands.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_host_services.h"
 #include "fakes/fake_temp_folder.h"
@@ -223,7 +224,7 @@ protected:
     UnavailableActionsTest()
     {
         bridge.attachWebView(&view);
-        bridge.setDeviceActions(&actions);
+        addAllCommands(bridge, { identity, dialogs, opener, sites, &actions });
         bridge.onWebMessage("kovrkit://app/", R"({"command":"ui_ready"})");
     }
 
@@ -241,7 +242,7 @@ protected:
     FakeUrlOpener opener;
     FakeSitesStorage sites;
     FakeWebView view;
-    MessageBridge bridge { "kovrkit://app", { identity, dialogs, opener, sites } };
+    MessageBridge bridge { "kovrkit://app" };
     FakeMainLoopPoster poster;
     UnavailableDeviceActions actions { bridge, poster };
 };
