@@ -5,6 +5,7 @@
 #include "sim/config_files.h"
 #include "sim/firmware_image.h"
 #include "sim/sha256.h"
+#include "common/posix/atomic_replace.h"
 
 #include <nlohmann/json.hpp>
 
@@ -58,15 +59,10 @@ void write_whole_file(const std::filesystem::path& path, const std::vector<std::
 {
     std::filesystem::path temporary = path;
     temporary += ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-        if (!file)
-            return;
-    }
-    std::error_code ignored;
-    std::filesystem::rename(temporary, path, ignored);
+    auto replacement = AtomicReplacement::begin(path, temporary);
+    if (replacement)
+        replacement->commit(std::string_view(
+            reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 std::string lower_hex(std::string text)

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "sim/controller.h"
-#include "sim/unique_fd.h"
+#include "common/posix/unique_fd.h"
 #include "sim/worker_group.h"
 
 #include <netinet/in.h>

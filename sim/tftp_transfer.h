@@ -3,7 +3,7 @@
 
 #include "sim/controller.h"
 #include "sim/tftp_packet.h"
-#include "sim/unique_fd.h"
+#include "common/posix/unique_fd.h"
 
 #include <atomic>
 

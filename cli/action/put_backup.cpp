@@ -6,10 +6,9 @@
 #include "cli/backup/tar_image.h"
 #include "cli/backup/tool_marker.h"
 #include "cli/log/log.h"
-#include "cli/main/actions.h"
+#include "common/exit_status.h"
 #include "cli/status/controller_client.h"
-
-#include <zip.h>
+#include "common/zip_handles.h"
 
 #include <cstdio>
 #include <ctime>
@@ -27,14 +26,6 @@ constexpr std::uint64_t max_marker_size = 65535;
 // Far above any configuration item or plain image; refuses absurd sizes before allocating.
 constexpr std::uint64_t max_entry_size = 64ull << 20;
 
-struct ZipDiscard {
-    void operator()(zip_t* zip) const { zip_discard(zip); }
-};
-struct ZipFileClose {
-    void operator()(zip_file_t* file) const { zip_fclose(file); }
-};
-using ZipReader = std::unique_ptr<zip_t, ZipDiscard>;
-
 struct Restore {
     std::string address;
     std::string base;
@@ -47,7 +38,7 @@ std::optional<std::vector<std::uint8_t>> read_entry(
 {
     if (size > max_entry_size)
         return std::nullopt;
-    std::unique_ptr<zip_file_t, ZipFileClose> file(zip_fopen_index(zip, index, 0));
+    ZipFileHandle file(zip_fopen_index(zip, index, 0));
     if (!file)
         return std::nullopt;
     std::vector<std::uint8_t> bytes(size);
@@ -217,7 +208,7 @@ int put_backup(const RestoreRequest& request)
         std::printf("model_name=%s\r\n", restore.status.model_name()->c_str());
 
     int zip_error = 0;
-    ZipReader zip(zip_open(request.archive_path->c_str(), ZIP_RDONLY, &zip_error));
+    ZipHandle zip(zip_open(request.archive_path->c_str(), ZIP_RDONLY, &zip_error));
     if (zip && !marker_accepted(zip.get())) {
         log_error("The backup is not supported by the installed tool version. Please upgrade "
                   "the tool software.");

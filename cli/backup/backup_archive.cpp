@@ -1,6 +1,7 @@
 #include "cli/backup/backup_archive.h"
 
-#include <zip.h>
+#include "common/file_handle.h"
+#include "common/zip_handles.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -16,15 +17,6 @@ namespace {
 constexpr int deflate_level = 6;
 constexpr int max_name_suffix = 9999;
 constexpr zip_uint32_t regular_file_mode = 0100644;
-
-struct ZipDiscard {
-    void operator()(zip_t* zip) const { zip_discard(zip); }
-};
-struct FileClose {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using ZipHandle = std::unique_ptr<zip_t, ZipDiscard>;
-using FileHandle = std::unique_ptr<std::FILE, FileClose>;
 
 std::string with_suffix(const std::string& path, int suffix)
 {

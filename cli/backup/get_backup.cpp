@@ -6,7 +6,7 @@
 #include "cli/backup/fetch_item.h"
 #include "cli/backup/tool_marker.h"
 #include "cli/log/log.h"
-#include "cli/main/actions.h"
+#include "common/exit_status.h"
 #include "cli/status/controller_client.h"
 #include "cli/transport/tftp_read.h"
 

@@ -1,5 +1,7 @@
 #include "cli/log/progress_window.h"
 
+#include "common/glib_handles.h"
+
 #include <gtk/gtk.h>
 
 #include <array>
@@ -45,11 +47,6 @@ const KindStyle& style_of(LogKind kind)
 {
     return kind_styles[static_cast<std::size_t>(kind)];
 }
-
-struct GFreeDeleter {
-    void operator()(gchar* text) const { g_free(text); }
-};
-using GText = std::unique_ptr<gchar, GFreeDeleter>;
 
 struct PendingCall {
     std::shared_ptr<WindowState> state;
@@ -106,7 +103,7 @@ void insert_newest_line(WindowState& state, LogKind kind, const std::string& lin
 {
     GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(state.log_view));
     // Messages may carry controller text; the buffer refuses anything but valid UTF-8.
-    GText valid(g_utf8_make_valid(line.c_str(), static_cast<gssize>(line.size())));
+    GCharPtr valid(g_utf8_make_valid(line.c_str(), static_cast<gssize>(line.size())));
     GtkTextIter start;
     gtk_text_buffer_get_start_iter(buffer, &start);
     gtk_text_buffer_insert_with_tags_by_name(
@@ -261,7 +258,7 @@ void ProgressWindow::copy_log_to_clipboard()
     GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(state_->log_view));
     GtkTextIter start, end;
     gtk_text_buffer_get_bounds(buffer, &start, &end);
-    GText text(gtk_text_buffer_get_text(buffer, &start, &end, FALSE));
+    GCharPtr text(gtk_text_buffer_get_text(buffer, &start, &end, FALSE));
     if (!text || !*text)
         return;
     gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), text.get(), -1);

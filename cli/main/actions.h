@@ -4,10 +4,9 @@
 #pragma once
 
 #include "cli/main/options.h"
+#include "common/exit_status.h"
 
 namespace kovru {
-
-enum ExitStatus { exit_complete = 0, exit_failed = 1, exit_refused = 2 };
 
 int run_put_backup(const CliOptions& options);
 int run_get_backup(const CliOptions& options);

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "cli/status/controller_status.h"
-#include "cli/status/memory_buffer.h"
+#include "common/memory_buffer.h"
 
 #include <cstddef>
 #include <cstdint>

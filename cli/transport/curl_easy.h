@@ -1,25 +1,14 @@
 // One libcurl easy handle per transfer, owned; and the download write callback.
 #pragma once
 
-#include "cli/status/memory_buffer.h"
+#include "common/memory_buffer.h"
 
-#include <curl/curl.h>
+#include "common/curl_handles.h"
 
 #include <chrono>
 #include <cstddef>
-#include <memory>
 
 namespace kovru {
-
-struct CurlEasyCleanup {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-using CurlEasy = std::unique_ptr<CURL, CurlEasyCleanup>;
-
-inline CurlEasy make_curl_easy()
-{
-    return CurlEasy(curl_easy_init());
-}
 
 // CURLOPT_WRITEFUNCTION with a MemoryBuffer as its data: appends the chunk. When the buffer
 // cannot grow it is emptied and 0 is returned, which makes curl abort with a write error.

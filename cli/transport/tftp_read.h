@@ -1,7 +1,7 @@
 // Downloads of controller files over TFTP ("flashraw.bin", "flashfs.bin").
 #pragma once
 
-#include "cli/status/memory_buffer.h"
+#include "common/memory_buffer.h"
 
 #include <cstdint>
 #include <string>

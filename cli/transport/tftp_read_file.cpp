@@ -1,6 +1,7 @@
 #include "cli/log/log.h"
 #include "cli/transport/output_path.h"
 #include "cli/transport/tftp_read.h"
+#include "common/posix/atomic_replace.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -17,28 +18,10 @@ bool present(const std::string* text)
 // The download lands under a temporary name beside the target and replaces it only whole.
 bool write_then_rename(const std::string& path, const MemoryBuffer& bytes)
 {
-    std::string temporary = path + ".part";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file)
-            return false;
-        file.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-        file.flush();
-        if (!file) {
-            file.close();
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
+    auto replacement = AtomicReplacement::begin(path, path + ".part");
+    return replacement
+        && replacement->commit(std::string_view(
+            reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 // Checks that a file can be created in the output folder before anything is downloaded.
