@@ -16,9 +16,7 @@ public:
     std::string loadSitesDocument() override { return store_.loadSitesDocument(); }
     SaveOutcome saveSitesDocument(const nlohmann::json& sitesData) override
     {
-        if (store_.saveParsedSitesDocument(sitesData))
-            return { true, {} };
-        return { false, std::string(kUnsavedSitesMessage) };
+        return store_.saveSitesDocument(sitesData);
     }
 
 private:

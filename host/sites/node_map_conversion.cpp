@@ -2,6 +2,8 @@
 #include "host/sites/sites_document.h"
 #include "host/sites/sites_tree.h"
 
+#include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace kovrkit {
@@ -38,6 +40,32 @@ bool isBlank(const std::string& name)
     return trimBlank(name).empty();
 }
 
+// Folders and devices of a subtree and the bytes of their texts, as the nested form holds
+// them; both stop growing just past their limits.
+struct ExpandedSize {
+    std::size_t nodes = 0;
+    std::size_t textBytes = 0;
+
+    void add(std::size_t moreNodes, std::size_t moreBytes)
+    {
+        nodes = std::min(nodes + moreNodes, kMaxExpandedSitesNodes + 1);
+        textBytes = std::min(textBytes + moreBytes, kMaxExpandedSitesTextBytes + 1);
+    }
+    bool tooLarge() const
+    {
+        return nodes > kMaxExpandedSitesNodes || textBytes > kMaxExpandedSitesTextBytes;
+    }
+};
+
+std::size_t textBytesOf(const MapNode& node)
+{
+    std::size_t bytes = 0;
+    for (const auto* text :
+        { &node.name, &node.description, &node.ip, &node.username, &node.password })
+        bytes += text->has_value() ? (*text)->size() : 0;
+    return bytes;
+}
+
 class NodeMapWalk {
 public:
     explicit NodeMapWalk(const NodeMap& map)
@@ -45,26 +73,66 @@ public:
     {
     }
 
+    // The size of the folder's nested form, each folder counted once per place it is listed,
+    // without building it; nullopt for a broken folder, a folder inside its own subtree or
+    // nesting deeper than kMaxFolderDepth.
+    std::optional<ExpandedSize> measureFolder(const std::string& id, std::size_t depth)
+    {
+        const MapNode* folder = folderNode(id);
+        if (depth > kMaxFolderDepth || !folder)
+            return std::nullopt;
+        if (const auto known = measured_.find(folder); known != measured_.end())
+            return known->second;
+        if (!onPath_.insert(folder).second)
+            return std::nullopt;
+        ExpandedSize size;
+        size.add(1, textBytesOf(*folder));
+        for (const auto& childId : *folder->children) {
+            const auto child = map_.nodes.find(childId);
+            if (child == map_.nodes.end())
+                continue;
+            if (child->second.type == "folder") {
+                const auto childSize = measureFolder(childId, depth + 1);
+                if (!childSize) {
+                    onPath_.erase(folder);
+                    return std::nullopt;
+                }
+                size.add(childSize->nodes, childSize->textBytes);
+            } else if (child->second.type == "device") {
+                size.add(1, textBytesOf(child->second));
+            }
+        }
+        onPath_.erase(folder);
+        measured_.emplace(folder, size);
+        return size;
+    }
+
     // The folder under id in nested form, or nullopt when the whole conversion must fail.
+    // Call only for a folder that measureFolder accepted.
     std::optional<FolderEntry> convertFolder(const std::string& id, std::size_t depth)
     {
-        if (depth > kMaxFolderDepth || !expanded_.insert(id).second)
+        const MapNode* source = folderNode(id);
+        if (depth > kMaxFolderDepth || !source)
             return std::nullopt;
-        const auto node = map_.nodes.find(id);
-        if (node == map_.nodes.end() || node->second.type != "folder" || !node->second.children)
-            return std::nullopt;
-        const MapNode& source = node->second;
-        FolderEntry folder { source.name.value_or("Folder"), source.description.value_or(""), {},
+        FolderEntry folder { source->name.value_or("Folder"), source->description.value_or(""), {},
             {} };
         if (isBlank(folder.name))
             return std::nullopt;
-        for (const auto& childId : *source.children)
+        for (const auto& childId : *source->children)
             if (!addChild(childId, depth, folder))
                 return std::nullopt;
         return folder;
     }
 
 private:
+    const MapNode* folderNode(const std::string& id) const
+    {
+        const auto node = map_.nodes.find(id);
+        if (node == map_.nodes.end() || node->second.type != "folder" || !node->second.children)
+            return nullptr;
+        return &node->second;
+    }
+
     // Appends the child to folder; false only for a child that fails the whole conversion.
     // Unknown ids and nodes of other types are skipped.
     bool addChild(const std::string& childId, std::size_t depth, FolderEntry& folder)
@@ -90,7 +158,8 @@ private:
     }
 
     const NodeMap& map_;
-    std::unordered_set<std::string> expanded_;
+    std::unordered_set<const MapNode*> onPath_; // the folders being measured, root first
+    std::unordered_map<const MapNode*, ExpandedSize> measured_;
 };
 
 } // namespace
@@ -107,9 +176,15 @@ std::optional<NodeMap> nodeMapFromJson(const json& document)
     return map;
 }
 
-std::optional<FolderEntry> convertNodeMap(const NodeMap& map)
+std::optional<FolderEntry> convertNodeMap(const NodeMap& map, bool* tooLarge)
 {
-    return NodeMapWalk(map).convertFolder(map.rootId, 0);
+    NodeMapWalk walk(map);
+    const auto size = walk.measureFolder(map.rootId, 0);
+    if (tooLarge)
+        *tooLarge = size && size->tooLarge();
+    if (!size || size->tooLarge())
+        return std::nullopt;
+    return walk.convertFolder(map.rootId, 0);
 }
 
 } // namespace kovrkit

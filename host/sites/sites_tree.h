@@ -54,9 +54,11 @@ struct NodeMap {
 std::optional<NodeMap> nodeMapFromJson(const nlohmann::json& document);
 std::optional<FolderEntry> folderTreeFromJson(const nlohmann::json& stored);
 
-// Applies the save rules: unusable children are skipped; a broken folder, a blank name, a
-// folder listed twice or nested too deep refuses the whole tree.
-std::optional<FolderEntry> convertNodeMap(const NodeMap& map);
+// Applies the save rules: unusable children are skipped; a folder listed by several parents
+// is held once under each of them; a broken folder, a blank name, a folder inside its own
+// subtree, folders nested too deep or a tree too large once expanded refuses the whole tree.
+// tooLarge, when given, tells whether the size limits refused it.
+std::optional<FolderEntry> convertNodeMap(const NodeMap& map, bool* tooLarge = nullptr);
 
 nlohmann::json storedJson(const FolderEntry& root);
 // The node map with fresh ids: "root", "folder-N", "device-N" in a depth-first walk.
