@@ -2,7 +2,7 @@
 // with block size 128 and the 612 item fetches of a backup, with and without added latency,
 // set against the floor that round trips impose (blocks x RTT, requests x RTT).
 #include "cli/backup/config_items.h"
-#include "cli/status/controller_client.h"
+#include "cli/controller/controller_client.h"
 #include "cli/transport/tftp_read.h"
 #include "sim/simulator.h"
 

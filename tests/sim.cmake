@@ -4,5 +4,5 @@ add_kovru_test(sim_controller_test SOURCES unit/sim_controller_test.cpp LIBS kov
 add_kovru_test(sim_tftp_server_test SOURCES unit/sim_tftp_server_test.cpp LIBS kovru_sim_core)
 
 add_kovru_test(sim_faults_test SOURCES integration/sim_faults_test.cpp
-  LIBS kovru_status kovru_transport kovru_backup_format kovru_transport_test_support TIMEOUT 120)
+  LIBS kovru_controller kovru_transport kovru_backup_format kovru_transport_test_support TIMEOUT 120)
 add_dependencies(sim_faults_test kovru-cli kovru-sim)

@@ -7,7 +7,9 @@
 #include "cli/backup/tool_marker.h"
 #include "cli/log/log.h"
 #include "common/exit_status.h"
-#include "cli/status/controller_client.h"
+#include "cli/controller/controller_client.h"
+#include "cli/controller/action_requests.h"
+#include "cli/transport/tftp_upload.h"
 #include "common/zip_handles.h"
 
 #include <cstdio>

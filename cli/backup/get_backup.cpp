@@ -7,7 +7,7 @@
 #include "cli/backup/tool_marker.h"
 #include "cli/log/log.h"
 #include "common/exit_status.h"
-#include "cli/status/controller_client.h"
+#include "cli/controller/controller_client.h"
 #include "cli/transport/tftp_read.h"
 
 #include <algorithm>

@@ -4,8 +4,9 @@
 #include "cli/backup/get_backup.h"
 #include "cli/log/log.h"
 #include "cli/main/actions.h"
-#include "cli/status/get_status.h"
+#include "cli/controller/get_status.h"
 #include "cli/transport/tftp_read.h"
+#include "cli/transport/tftp_read_file.h"
 
 namespace kovru {
 namespace {

@@ -1,3 +1,5 @@
+#include "cli/transport/tftp_read_file.h"
+
 #include "cli/log/log.h"
 #include "cli/transport/output_path.h"
 #include "cli/transport/tftp_read.h"

@@ -1,6 +1,8 @@
 // Every fault the simulator injects ends in the CLI's documented message and exit status.
 #include "cli/backup/tar_image.h"
-#include "cli/status/controller_client.h"
+#include "cli/controller/controller_client.h"
+#include "cli/controller/action_requests.h"
+#include "cli/transport/tftp_upload.h"
 #include "cli/transport/tftp_read.h"
 #include "fakes/sim_process.h"
 

@@ -1,7 +1,9 @@
 // Our TFTP client against a real TFTP server (tftpd-hpa), and curl's command-line TFTP
 // client against the simulator's server.
 #include "cli/backup/tar_image.h"
-#include "cli/status/controller_client.h"
+#include "cli/controller/controller_client.h"
+#include "cli/controller/action_requests.h"
+#include "cli/transport/tftp_upload.h"
 #include "cli/transport/tftp_read.h"
 #include "fakes/sim_process.h"
 

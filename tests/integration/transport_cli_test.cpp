@@ -1,6 +1,8 @@
 // kovru-cli's controller transport against kovru-sim.
 #include "cli/backup/tar_image.h"
-#include "cli/status/controller_client.h"
+#include "cli/controller/controller_client.h"
+#include "cli/controller/action_requests.h"
+#include "cli/transport/tftp_upload.h"
 #include "cli/transport/tftp_read.h"
 #include "fakes/sim_process.h"
 #include "fakes/transport_log_sink.h"

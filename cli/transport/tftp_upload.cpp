@@ -1,6 +1,6 @@
-// TFTP upload of an in-memory image as "flashraw.bin".
+#include "cli/transport/tftp_upload.h"
+
 #include "cli/log/log.h"
-#include "cli/status/controller_client.h"
 #include "cli/transport/curl_easy.h"
 
 #include <algorithm>

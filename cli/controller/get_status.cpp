@@ -1,6 +1,6 @@
-#include "cli/status/get_status.h"
+#include "cli/controller/get_status.h"
 
-#include "cli/status/controller_client.h"
+#include "cli/controller/controller_client.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "cli/status/http_request.h"
+#include "cli/controller_api/http_request.h"
 
 #include "cli/log/log.h"
 
@@ -11,11 +11,11 @@ constexpr long stall_time_s = 60;
 
 } // namespace
 
-void set_controller_request_options(CURL* handle, const std::string& url)
+void set_controller_request_options(CURL* handle, const std::string& url, bool trace)
 {
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_VERBOSE, verbose() ? 1L : 0L);
+    curl_easy_setopt(handle, CURLOPT_VERBOSE, trace ? 1L : 0L);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, connect_timeout_s);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, stall_bytes_per_s);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, stall_time_s);

@@ -1,7 +1,9 @@
-#include "cli/status/controller_client.h"
+#include "cli/controller/controller_client.h"
 
 #include "cli/log/log.h"
-#include "cli/status/http_request.h"
+#include "cli/controller_api/http_request.h"
+#include "cli/controller_api/status_document.h"
+#include "cli/transport/curl_easy.h"
 
 #include <cstdio>
 
@@ -10,18 +12,6 @@ namespace kovru {
 std::string base_url(std::string_view address)
 {
     return "http://" + std::string(address);
-}
-
-std::string digest_hex(std::span<const std::uint8_t, 32> sha256)
-{
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(64);
-    for (std::uint8_t byte : sha256) {
-        text += digits[byte >> 4];
-        text += digits[byte & 0xF];
-    }
-    return text;
 }
 
 int fetch_status(const std::string& base, ControllerStatus& status)
@@ -35,7 +25,7 @@ int fetch_status(const std::string& base, ControllerStatus& status)
     std::printf("%s\tfetching URL '%s'.\n", "status", url.c_str());
     std::fflush(stdout);
     MemoryBuffer body;
-    set_controller_request_options(curl.get(), url);
+    set_controller_request_options(curl.get(), url, verbose());
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, append_to_memory_buffer);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
     CURLcode result = curl_easy_perform(curl.get());
@@ -60,7 +50,7 @@ int fetch_item_bytes(const std::string& base, const std::string& item_name, Memo
     std::string url = base + "/api/v100/backup.ssi?config=" + item_name;
     std::printf("%s\tfetching URL '%s'.\n", "backup", url.c_str());
     std::fflush(stdout);
-    set_controller_request_options(curl.get(), url);
+    set_controller_request_options(curl.get(), url, verbose());
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, append_to_memory_buffer);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &out);
     for (int attempt = 1;; ++attempt) {

@@ -1,4 +1,4 @@
-#include "cli/status/controller_status.h"
+#include "cli/controller_api/controller_status.h"
 
 namespace kovru {
 

@@ -1,7 +1,8 @@
-// The requests that make the controller act on the uploaded "flashraw.bin".
+#include "cli/controller/action_requests.h"
+
 #include "cli/log/log.h"
-#include "cli/status/controller_client.h"
-#include "cli/status/http_request.h"
+#include "common/curl_handles.h"
+#include "cli/controller_api/http_request.h"
 
 #include <cstdio>
 
@@ -15,7 +16,7 @@ std::string perform_action_request(const std::string& url)
     CurlEasy curl = make_curl_easy();
     if (!curl)
         return "curl_easy_init failed";
-    set_controller_request_options(curl.get(), url);
+    set_controller_request_options(curl.get(), url, verbose());
     curl_easy_setopt(curl.get(), CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, discard_body);
     CURLcode result = curl_easy_perform(curl.get());
@@ -59,6 +60,18 @@ int request_upgrade(const std::string& base, std::span<const std::uint8_t, 32> s
 }
 
 } // namespace
+
+std::string digest_hex(std::span<const std::uint8_t, 32> sha256)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(64);
+    for (std::uint8_t byte : sha256) {
+        text += digits[byte >> 4];
+        text += digits[byte & 0xF];
+    }
+    return text;
+}
 
 int request_restore(const std::string& base)
 {
