@@ -1,6 +1,6 @@
 #include "host/bridge/file_commands.h"
 
-#include "host/app/file_replace.h"
+#include "host/platform/file_access.h"
 #include "host/bridge/payload.h"
 
 #include <algorithm>

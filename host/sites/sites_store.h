@@ -29,9 +29,6 @@ struct SaveOutcome {
 // "settings.json" in the given folder (the program's own folder).
 std::filesystem::path settingsPathIn(const std::filesystem::path& folder);
 
-// "YYYY-MM-DDTHH:MM:SSZ" from the system's UTC clock.
-std::string utcTimestamp();
-
 class SitesStore {
 public:
     explicit SitesStore(std::filesystem::path settingsPath);
