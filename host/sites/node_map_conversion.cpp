@@ -12,12 +12,22 @@ using nlohmann::json;
 
 namespace {
 
-std::optional<std::string> textMember(const json& node, std::string_view key)
+const std::string* textMember(const json& node, std::string_view key)
 {
     const auto member = node.find(key);
     if (member == node.end() || !member->is_string())
-        return std::nullopt;
-    return member->get<std::string>();
+        return nullptr;
+    return &member->get_ref<const std::string&>();
+}
+
+std::string textOr(const std::string* text, std::string_view fallback)
+{
+    return text ? *text : std::string(fallback);
+}
+
+bool isType(const MapNode& node, std::string_view type)
+{
+    return node.type && *node.type == type;
 }
 
 MapNode mapNodeFromJson(const json& node)
@@ -28,9 +38,10 @@ MapNode mapNodeFromJson(const json& node)
     const auto children = node.find("children");
     if (children != node.end() && children->is_array()) {
         entry.children.emplace();
+        entry.children->reserve(children->size());
         for (const auto& child : *children)
             if (child.is_string())
-                entry.children->push_back(child.get<std::string>());
+                entry.children->push_back(&child.get_ref<const std::string&>());
     }
     return entry;
 }
@@ -60,9 +71,8 @@ struct ExpandedSize {
 std::size_t textBytesOf(const MapNode& node)
 {
     std::size_t bytes = 0;
-    for (const auto* text :
-        { &node.name, &node.description, &node.ip, &node.username, &node.password })
-        bytes += text->has_value() ? (*text)->size() : 0;
+    for (const auto* text : { node.name, node.description, node.ip, node.username, node.password })
+        bytes += text ? text->size() : 0;
     return bytes;
 }
 
@@ -76,7 +86,7 @@ public:
     // The size of the folder's nested form, each folder counted once per place it is listed,
     // without building it; nullopt for a broken folder, a folder inside its own subtree or
     // nesting deeper than kMaxFolderDepth.
-    std::optional<ExpandedSize> measureFolder(const std::string& id, std::size_t depth)
+    std::optional<ExpandedSize> measureFolder(std::string_view id, std::size_t depth)
     {
         const MapNode* folder = folderNode(id);
         if (depth > kMaxFolderDepth || !folder)
@@ -87,18 +97,18 @@ public:
             return std::nullopt;
         ExpandedSize size;
         size.add(1, textBytesOf(*folder));
-        for (const auto& childId : *folder->children) {
-            const auto child = map_.nodes.find(childId);
+        for (const std::string* childId : *folder->children) {
+            const auto child = map_.nodes.find(*childId);
             if (child == map_.nodes.end())
                 continue;
-            if (child->second.type == "folder") {
-                const auto childSize = measureFolder(childId, depth + 1);
+            if (isType(child->second, "folder")) {
+                const auto childSize = measureFolder(*childId, depth + 1);
                 if (!childSize) {
                     onPath_.erase(folder);
                     return std::nullopt;
                 }
                 size.add(childSize->nodes, childSize->textBytes);
-            } else if (child->second.type == "device") {
+            } else if (isType(child->second, "device")) {
                 size.add(1, textBytesOf(child->second));
             }
         }
@@ -109,47 +119,46 @@ public:
 
     // The folder under id in nested form, or nullopt when the whole conversion must fail.
     // Call only for a folder that measureFolder accepted.
-    std::optional<FolderEntry> convertFolder(const std::string& id, std::size_t depth)
+    std::optional<FolderEntry> convertFolder(std::string_view id, std::size_t depth)
     {
         const MapNode* source = folderNode(id);
         if (depth > kMaxFolderDepth || !source)
             return std::nullopt;
-        FolderEntry folder { source->name.value_or("Folder"), source->description.value_or(""), {},
+        FolderEntry folder { textOr(source->name, "Folder"), textOr(source->description, ""), {},
             {} };
         if (isBlank(folder.name))
             return std::nullopt;
-        for (const auto& childId : *source->children)
-            if (!addChild(childId, depth, folder))
+        for (const std::string* childId : *source->children)
+            if (!addChild(*childId, depth, folder))
                 return std::nullopt;
         return folder;
     }
 
 private:
-    const MapNode* folderNode(const std::string& id) const
+    const MapNode* folderNode(std::string_view id) const
     {
         const auto node = map_.nodes.find(id);
-        if (node == map_.nodes.end() || node->second.type != "folder" || !node->second.children)
+        if (node == map_.nodes.end() || !isType(node->second, "folder") || !node->second.children)
             return nullptr;
         return &node->second;
     }
 
     // Appends the child to folder; false only for a child that fails the whole conversion.
     // Unknown ids and nodes of other types are skipped.
-    bool addChild(const std::string& childId, std::size_t depth, FolderEntry& folder)
+    bool addChild(std::string_view childId, std::size_t depth, FolderEntry& folder)
     {
         const auto child = map_.nodes.find(childId);
         if (child == map_.nodes.end())
             return true;
         const MapNode& source = child->second;
-        if (source.type == "folder") {
+        if (isType(source, "folder")) {
             auto converted = convertFolder(childId, depth + 1);
             if (!converted)
                 return false;
             folder.folders.push_back(std::move(*converted));
-        } else if (source.type == "device") {
-            DeviceEntry device { source.name.value_or("Device"), source.description.value_or(""),
-                source.ip.value_or(""), source.username.value_or(""),
-                source.password.value_or("") };
+        } else if (isType(source, "device")) {
+            DeviceEntry device { textOr(source.name, "Device"), textOr(source.description, ""),
+                textOr(source.ip, ""), textOr(source.username, ""), textOr(source.password, "") };
             if (isBlank(device.name))
                 return false;
             folder.devices.push_back(std::move(device));
@@ -169,8 +178,10 @@ std::optional<NodeMap> nodeMapFromJson(const json& document)
     if (!isValidSitesDocument(document))
         return std::nullopt;
     NodeMap map;
-    map.rootId = document["rootId"].get<std::string>();
-    for (const auto& [id, node] : document["nodes"].items())
+    map.rootId = document["rootId"].get_ref<const std::string&>();
+    const auto& nodes = document["nodes"].get_ref<const json::object_t&>();
+    map.nodes.reserve(nodes.size());
+    for (const auto& [id, node] : nodes)
         if (node.is_object())
             map.nodes.emplace(id, mapNodeFromJson(node));
     return map;

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -30,24 +31,23 @@ struct FolderEntry {
 };
 
 // One entry of a node map, as far as a save reads it: members that are missing or not
-// strings are empty optionals, children ids that are not strings are left out.
+// strings are null, children ids that are not strings are left out. The texts stay in the
+// JSON value the map was read from, which must outlive it.
 struct MapNode {
-    std::optional<std::string> type;
-    std::optional<std::string> name;
-    std::optional<std::string> description;
-    std::optional<std::string> ip;
-    std::optional<std::string> username;
-    std::optional<std::string> password;
-    std::optional<std::vector<std::string>> children;
-    bool operator==(const MapNode&) const = default;
+    const std::string* type = nullptr;
+    const std::string* name = nullptr;
+    const std::string* description = nullptr;
+    const std::string* ip = nullptr;
+    const std::string* username = nullptr;
+    const std::string* password = nullptr;
+    std::optional<std::vector<const std::string*>> children;
 };
 
 // A node map whose envelope and root folder are valid. Entries that are not objects are
 // left out.
 struct NodeMap {
-    std::string rootId;
-    std::unordered_map<std::string, MapNode> nodes;
-    bool operator==(const NodeMap&) const = default;
+    std::string_view rootId;
+    std::unordered_map<std::string_view, MapNode> nodes;
 };
 
 // From parsed JSON values; nullopt where the validity checks refuse the value.

@@ -205,7 +205,8 @@ TEST(SitesSave, WrittenTextsReadBackAsTheSameTree)
     RandomSites random(19);
     for (int round = 0; round < 300; ++round) {
         const auto tree = random.tree();
-        const auto map = nodeMapFromJson(json::parse(nodeMapText(tree)));
+        const json document = json::parse(nodeMapText(tree));
+        const auto map = nodeMapFromJson(document);
         ASSERT_TRUE(map);
         EXPECT_EQ(convertNodeMap(*map), tree);
         std::string settings = "{\"sitesData\": ";
