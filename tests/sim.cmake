@@ -1,6 +1,6 @@
 # kovru-sim: its parts, and the faults it injects as the CLI sees them.
 add_kovru_test(sim_tftp_packet_test SOURCES unit/sim_tftp_packet_test.cpp LIBS kovru_sim_core)
-add_kovru_test(sim_controller_test SOURCES unit/sim_controller_test.cpp LIBS kovru_sim_core)
+add_kovru_test(sim_controller_test SOURCES unit/sim_controller_test.cpp LIBS kovru_sim_core kovru_action_format)
 add_kovru_test(sim_tftp_server_test SOURCES unit/sim_tftp_server_test.cpp LIBS kovru_sim_core)
 
 add_kovru_test(sim_faults_test SOURCES integration/sim_faults_test.cpp

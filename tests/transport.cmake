@@ -8,7 +8,7 @@ add_kovru_test(transport_output_path_test SOURCES unit/transport_output_path_tes
   LIBS kovru_transport)
 
 add_kovru_test(transport_cli_test SOURCES integration/transport_cli_test.cpp
-  LIBS kovru_controller kovru_transport kovru_sim_core kovru_transport_test_support
+  LIBS kovru_controller kovru_transport kovru_backup_format kovru_sim_core kovru_transport_test_support
   TIMEOUT 120)
 add_dependencies(transport_cli_test kovru-cli kovru-sim)
 

@@ -22,5 +22,4 @@ int fetch_status(const std::string& base_url, ControllerStatus& status);
 // the answer to out. 0 when an answer arrived (the caller checks its content), else 1.
 int fetch_item_bytes(const std::string& base_url, const std::string& item_name, MemoryBuffer& out);
 
-
 } // namespace kovru

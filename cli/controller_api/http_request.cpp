@@ -1,13 +1,11 @@
 #include "cli/controller_api/http_request.h"
 
-#include "cli/log/log.h"
-
 namespace kovru {
 namespace {
 
-constexpr long connect_timeout_s = 60;
-constexpr long stall_bytes_per_s = 1;
-constexpr long stall_time_s = 60;
+constexpr long kConnectTimeoutS = 60;
+constexpr long kStallBytesPerS = 1;
+constexpr long kStallTimeS = 60;
 
 } // namespace
 
@@ -16,9 +14,9 @@ void set_controller_request_options(CURL* handle, const std::string& url, bool t
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(handle, CURLOPT_VERBOSE, trace ? 1L : 0L);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, connect_timeout_s);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, stall_bytes_per_s);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, stall_time_s);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutS);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerS);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kStallTimeS);
 }
 
 long http_status_of(CURL* handle)

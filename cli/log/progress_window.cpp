@@ -29,14 +29,14 @@ struct WindowState {
 
 namespace {
 
-constexpr int progress_bar_height = 20;
+constexpr int kProgressBarHeight = 20;
 
 struct KindStyle {
     const char* tag;
     const char* colour;
 };
 
-constexpr std::array<KindStyle, 4> kind_styles = { {
+constexpr std::array<KindStyle, 4> kKindStyles = { {
     { "plain", "#000000" },
     { "success", "#008000" },
     { "warning", "#ff8000" },
@@ -45,7 +45,7 @@ constexpr std::array<KindStyle, 4> kind_styles = { {
 
 const KindStyle& style_of(LogKind kind)
 {
-    return kind_styles[static_cast<std::size_t>(kind)];
+    return kKindStyles[static_cast<std::size_t>(kind)];
 }
 
 struct PendingCall {
@@ -108,9 +108,9 @@ void insert_newest_line(WindowState& state, LogKind kind, const std::string& lin
     gtk_text_buffer_get_start_iter(buffer, &start);
     gtk_text_buffer_insert_with_tags_by_name(
         buffer, &start, valid.get(), -1, style_of(kind).tag, nullptr);
-    if (gtk_text_buffer_get_char_count(buffer) > ProgressWindow::text_limit) {
+    if (gtk_text_buffer_get_char_count(buffer) > ProgressWindow::kTextLimit) {
         GtkTextIter cut, end;
-        gtk_text_buffer_get_iter_at_offset(buffer, &cut, ProgressWindow::text_limit);
+        gtk_text_buffer_get_iter_at_offset(buffer, &cut, ProgressWindow::kTextLimit);
         gtk_text_iter_set_line_offset(&cut, 0);
         gtk_text_buffer_get_end_iter(buffer, &end);
         gtk_text_buffer_delete(buffer, &cut, &end);
@@ -146,7 +146,7 @@ void close_window(const std::shared_ptr<WindowState>& state)
 
 void add_colour_tags(GtkTextBuffer* buffer)
 {
-    for (const KindStyle& style : kind_styles)
+    for (const KindStyle& style : kKindStyles)
         gtk_text_buffer_create_tag(buffer, style.tag, "foreground", style.colour, nullptr);
 }
 
@@ -161,7 +161,7 @@ void style_progress_bar(GtkWidget* bar)
     gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(bar),
         GTK_STYLE_PROVIDER(provider), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(provider);
-    gtk_widget_set_size_request(bar, -1, progress_bar_height);
+    gtk_widget_set_size_request(bar, -1, kProgressBarHeight);
 }
 
 void build_widgets(WindowState& state)

@@ -6,7 +6,7 @@ namespace kovru {
 
 void pause_before_retry()
 {
-    std::this_thread::sleep_for(retry_pause);
+    std::this_thread::sleep_for(kRetryPause);
 }
 
 } // namespace kovru

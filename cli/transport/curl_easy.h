@@ -8,8 +8,8 @@
 
 namespace kovru {
 
-inline constexpr int transfer_attempts = 5;
-inline constexpr std::chrono::milliseconds retry_pause { 1000 };
+inline constexpr int kTransferAttempts = 5;
+inline constexpr std::chrono::milliseconds kRetryPause { 1000 };
 
 void pause_before_retry();
 

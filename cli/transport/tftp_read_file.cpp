@@ -22,8 +22,8 @@ bool write_then_rename(const std::string& path, const MemoryBuffer& bytes)
 {
     auto replacement = AtomicReplacement::begin(path, path + ".part");
     return replacement
-        && replacement->commit(std::string_view(
-            reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        && replacement->commit(
+            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 // Checks that a file can be created in the output folder before anything is downloaded.
@@ -57,19 +57,18 @@ int tftp_read_file(const std::string* address, const std::string& remote_name,
     }
     std::optional<std::string> path = join_output_path(*folder, base);
     if (!path) {
-        if (folder->size() + base.size() + 2 > output_path_limit)
+        if (folder->size() + base.size() + 2 > kOutputPathLimit)
             log_error("[ERROR] Output path too long\n");
         else
             log_error("[ERROR] snprintf failed for output path\n");
         return 2;
     }
-    std::printf("[INFO] Output file: %s\n", path->c_str());
+    print_out("[INFO] Output file: %s\n", path->c_str());
     if (!output_folder_writable(*path)) {
         log_error("[ERROR] Cannot open output file: %s\n", path->c_str());
         return 1;
     }
-    std::printf("[INFO] Opened output file for writing: %s\n", path->c_str());
-    std::fflush(stdout);
+    print_out("[INFO] Opened output file for writing: %s\n", path->c_str());
 
     MemoryBuffer bytes;
     if (tftp_read_memory(*address, remote_name, expected_size, bytes) != 0) {

@@ -1,9 +1,9 @@
 #include "host/app/gtk/ui_scheme_handler.h"
 
-#include "host/platform/file_access.h"
 #include "common/glib_handles.h"
 #include "host/app/start_options.h"
 #include "host/app/ui_resource.h"
+#include "host/platform/file_access.h"
 
 #include <gio/gio.h>
 
@@ -44,8 +44,8 @@ void serveUiFile(WebKitURISchemeRequest* request, gpointer folder)
     auto* bytes = g_bytes_new_take(g_memdup2(content.data(), size), size);
     auto stream = kovru::adopt_object(g_memory_input_stream_new_from_bytes(bytes));
     g_bytes_unref(bytes);
-    auto response
-        = kovru::adopt_object(webkit_uri_scheme_response_new(stream.get(), static_cast<gint64>(size)));
+    auto response = kovru::adopt_object(
+        webkit_uri_scheme_response_new(stream.get(), static_cast<gint64>(size)));
     webkit_uri_scheme_response_set_content_type(
         response.get(), std::string(contentTypeFor(*file)).c_str());
     webkit_uri_scheme_request_finish_with_response(request, response.get());

@@ -4,24 +4,28 @@
 
 namespace kovrkit {
 
-static std::string formatUtcNow(const char* format)
+static std::tm utcNow()
 {
     const std::time_t now = std::time(nullptr);
     std::tm utc {};
     gmtime_r(&now, &utc);
-    char text[32] = {};
-    std::strftime(text, sizeof text, format, &utc);
-    return text;
+    return utc;
 }
 
 std::string utcTimestamp()
 {
-    return formatUtcNow("%Y-%m-%dT%H:%M:%SZ");
+    const std::tm utc = utcNow();
+    char text[32] = {};
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
 }
 
 std::string utcFileStamp()
 {
-    return formatUtcNow("%Y%m%dT%H%M%SZ");
+    const std::tm utc = utcNow();
+    char text[32] = {};
+    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+    return text;
 }
 
 } // namespace kovrkit
