@@ -6,12 +6,12 @@
 #include "host/actions/unavailable_device_actions.h"
 #include "host/app/answer_file_dialogs.h"
 #include "host/app/app_identity.h"
-#include "host/platform/file_access.h"
 #include "host/app/program_paths.h"
 #include "host/app/start_options.h"
 #include "host/app/ui_resource.h"
 #include "host/app/utf8_text.h"
 #include "host/bridge/message_bridge.h"
+#include "host/platform/file_access.h"
 
 #include <gtest/gtest.h>
 
