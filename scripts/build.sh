@@ -4,5 +4,12 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-build}
 shift || true
-cmake -S "$root" -B "$root/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+launcher=()
+# A compiler cache, when the machine has one, makes rebuilds of an unchanged tree cheap; paths
+# are taken relative to the checkout so that clones in other folders share the cache.
+if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR="$root"
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$root" -B "$root/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 cmake --build "$root/$dir" -j "$(nproc)"
