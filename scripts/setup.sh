@@ -18,8 +18,14 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The web UI's own tests run on node; their packages come from the lock file.
-if [[ -f "$here/../ui/package-lock.json" ]] && command -v npm >/dev/null; then
-  (cd "$here/../ui" && npm ci --no-audit --no-fund --loglevel=error)
+# The web UI's browser tests run on node with playwright-core from the lock file. Debian's npm
+# package conflicts with a node build that bundles its own npm, so it is added only when missing.
+if ! command -v npm >/dev/null; then
+  sudo=""
+  [[ $(id -u) -eq 0 ]] || sudo="sudo"
+  echo "setup: installing npm"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends npm
 fi
+(cd "$here/../tests/browser" && npm ci --no-audit --no-fund --loglevel=error)
 echo "setup: all packages present"
