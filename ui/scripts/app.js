@@ -52,25 +52,23 @@ function rebuildIndex() {
     for (const id of [...state.checked]) if (!state.index.position.has(id)) state.checked.delete(id);
     if (!state.index.position.has(state.currentId)) state.currentId = state.doc.rootId;
     state.checkedCounts = checkedCounts(state.index, state.checked);
+    state.folderCount = state.index.entries.reduce((count, entry) => count + (entry.isFolder ? 1 : 0), -1);
     refreshRows();
+    renderSelection();
+    renderDetails();
 }
 
+// Rows shown change with the tree, a collapse or the search; selection and details do not.
 function refreshRows() {
     state.rows = visibleRows(state.index, state.collapsed, state.query);
     $('tree').style.height = state.rows.length * ROW_HEIGHT + 'px';
-    renderAll();
+    renderRows();
+    renderSummary();
 }
 
 function entryOf(id) {
     const at = state.index.position.get(id);
     return at === undefined ? null : state.index.entries[at];
-}
-
-function renderAll() {
-    renderRows();
-    renderSummary();
-    renderSelection();
-    renderDetails();
 }
 
 function scheduleRows() {
@@ -151,10 +149,10 @@ function renderRows() {
 function renderSummary() {
     const entries = state.index.entries;
     const root = entries[0];
-    const folders = entries.filter((entry) => entry.isFolder).length - 1;
-    let text = `${root ? root.devices : 0} devices in ${folders} folders`;
+    let text = `${root ? root.devices : 0} devices in ${state.folderCount} folders`;
     if (state.query.trim()) {
-        const matches = state.rows.filter((at) => !entries[at].isFolder).length;
+        let matches = 0;
+        for (const at of state.rows) if (!entries[at].isFolder) matches += 1;
         text += ` \u2014 ${matches} shown for \u201C${state.query.trim()}\u201D`;
     }
     $('summary').textContent = text;
@@ -175,9 +173,14 @@ function selectedDevices() {
     return ids.map((id) => ({ name: state.doc.nodes[id].name, ip: state.doc.nodes[id].ip || '' }));
 }
 
+function selectedCount() {
+    if (state.checked.size) return state.checked.size;
+    const current = entryOf(state.currentId);
+    return current ? current.devices : 0;
+}
+
 function renderSelection() {
-    const devices = selectedDevices();
-    const count = devices.length;
+    const count = selectedCount();
     let text;
     if (state.checked.size) text = `${count} device${count === 1 ? '' : 's'} selected`;
     else {

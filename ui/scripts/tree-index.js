@@ -1,44 +1,57 @@
 // The sites tree flattened once per change into depth-first order, so that what the page
 // needs on every keystroke or scroll (visible rows, search, folder counts, check states) is a
 // pass over plain arrays instead of a walk over the node map.
-import { nodeOf } from './sites-model.js';
 
 // entries[i] = { id, node, depth, parent (entry index or -1), end (index after the subtree),
-//                devices (devices beneath a folder), text (lower-cased searchable text) }
+//                devices (devices at or beneath it), isFolder, text (lower-cased searchable text,
+//                made on the first search) }
 export function buildIndex(doc) {
     const entries = [];
     const position = new Map();
-    const seen = new Set();
-    const stack = [{ id: doc.rootId, depth: 0, parent: -1 }];
-    while (stack.length) {
-        const item = stack.pop();
-        if (item.close !== undefined) {
-            const entry = entries[item.close];
-            entry.end = entries.length;
-            if (entry.parent >= 0) entries[entry.parent].devices += entry.devices;
+    const hasNode = Object.prototype.hasOwnProperty;
+    // Three parallel stacks; an id of null closes the folder whose index is in `parents`.
+    const ids = [doc.rootId];
+    const depths = [0];
+    const parents = [-1];
+    while (ids.length) {
+        const id = ids.pop();
+        const depth = depths.pop();
+        const parent = parents.pop();
+        if (id === null) {
+            const folder = entries[parent];
+            folder.end = entries.length;
+            if (folder.parent >= 0) entries[folder.parent].devices += folder.devices;
             continue;
         }
-        const node = nodeOf(doc, item.id);
-        if (!node || seen.has(item.id)) continue;
-        seen.add(item.id);
+        const node = hasNode.call(doc.nodes, id) ? doc.nodes[id] : null;
+        if (!node || typeof node !== 'object' || position.has(id)) continue;
         const index = entries.length;
         const isFolder = node.type === 'folder';
-        entries.push({
-            id: item.id, node, depth: item.depth, parent: item.parent, end: index + 1,
-            devices: isFolder ? 0 : 1, isFolder,
-            text: [node.name, node.description, node.ip].join('\n').toLowerCase()
-        });
-        position.set(item.id, index);
+        entries.push({ id, node, depth, parent, end: index + 1, devices: isFolder ? 0 : 1, isFolder, text: null });
+        position.set(id, index);
         if (isFolder) {
-            stack.push({ close: index });
+            ids.push(null);
+            depths.push(0);
+            parents.push(index);
             const children = Array.isArray(node.children) ? node.children : [];
-            for (let c = children.length - 1; c >= 0; c -= 1)
-                stack.push({ id: children[c], depth: item.depth + 1, parent: index });
-        } else if (item.parent >= 0) {
-            entries[item.parent].devices += 1;
+            for (let c = children.length - 1; c >= 0; c -= 1) {
+                ids.push(children[c]);
+                depths.push(depth + 1);
+                parents.push(index);
+            }
+        } else if (parent >= 0) {
+            entries[parent].devices += 1;
         }
     }
     return { entries, position };
+}
+
+function searchText(entry) {
+    if (entry.text === null) {
+        const { node } = entry;
+        entry.text = `${node.name || ''}\n${node.description || ''}\n${node.ip || ''}`.toLowerCase();
+    }
+    return entry.text;
 }
 
 // Entry indexes of the rows to show: every row outside collapsed folders, or, while a search
@@ -57,7 +70,7 @@ export function visibleRows(index, collapsed, query) {
     }
     const shown = new Uint8Array(entries.length);
     for (let i = 0; i < entries.length; i += 1) {
-        if (shown[i] || entries[i].text.indexOf(needle) < 0) continue;
+        if (shown[i] || searchText(entries[i]).indexOf(needle) < 0) continue;
         for (let up = entries[i].parent; up >= 0 && !shown[up]; up = entries[up].parent) shown[up] = 1;
         shown.fill(1, i, entries[i].end);
     }
