@@ -149,7 +149,8 @@ function renderRows() {
 function renderSummary() {
     const entries = state.index.entries;
     const root = entries[0];
-    let text = `${root ? root.devices : 0} devices in ${state.folderCount} folders`;
+    const devices = root ? root.devices : 0;
+    let text = `${devices} device${devices === 1 ? '' : 's'} in ${state.folderCount} folder${state.folderCount === 1 ? '' : 's'}`;
     if (state.query.trim()) {
         let matches = 0;
         for (const at of state.rows) if (!entries[at].isFolder) matches += 1;
@@ -470,6 +471,7 @@ function legacyOutcome(text, ok) {
 // ---- wiring --------------------------------------------------------------------------------
 
 function onTreeKey(event) {
+    if (event.target !== event.currentTarget) return;
     const at = state.index.position.get(state.currentId);
     const rowNumber = state.rows.indexOf(at);
     const entry = at === undefined ? null : state.index.entries[at];
@@ -539,6 +541,8 @@ function wireTree() {
     tree.addEventListener('change', (event) => {
         const at = rowAt(event.target);
         if (at !== undefined) toggleCheck(at);
+        // The box is redrawn; the keyboard stays with the tree.
+        tree.focus({ preventScroll: true });
     });
     tree.addEventListener('keydown', onTreeKey);
     tree.addEventListener('dragstart', (event) => {
