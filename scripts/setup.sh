@@ -27,5 +27,10 @@ if ! command -v npm >/dev/null; then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends npm
 fi
-(cd "$here/../tests/browser" && npm ci --no-audit --no-fund --loglevel=error)
+# Installed once per lock file, so that later runs need no network.
+browser_tests="$here/../tests/browser"
+if ! cmp -s "$browser_tests/package-lock.json" "$browser_tests/node_modules/.installed-lock.json"; then
+  (cd "$browser_tests" && npm ci --no-audit --no-fund --loglevel=error)
+  cp "$browser_tests/package-lock.json" "$browser_tests/node_modules/.installed-lock.json"
+fi
 echo "setup: all packages present"
