@@ -237,7 +237,7 @@ const char* kPageDriver = R"JS(
     [function () { $('delete').click(); }, function () { return $('confirm-dialog').open; }],
     [function () { $('confirm-ok').click(); }, statusIs('Device deleted')],
     [function () { edit({ name: ' \t ' }); }, statusIs('A name cannot be blank')],
-    [function () { document.querySelector('[data-action=native_actionGetStatus]').click(); },
+    [function () { document.querySelector('[data-action=getStatus]').click(); },
      statusIs('Status 10.1.1.1: This action is not available in this build')],
     [function () { $('export-csv').click(); }, statusIs('CSV exported')]
   ];

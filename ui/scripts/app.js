@@ -190,7 +190,7 @@ function renderSelection() {
     }
     $('selection-text').textContent = text;
     for (const button of document.querySelectorAll('[data-action]')) {
-        const restore = button.dataset.action === Command.restore;
+        const restore = Command[button.dataset.action] === Command.restore;
         button.disabled = restore ? count !== 1 : count === 0;
         button.title = restore && count > 1 ? 'Restore works on one device at a time' : '';
     }
@@ -594,7 +594,7 @@ function wirePage() {
         renderSelection();
     });
     for (const button of document.querySelectorAll('[data-action]'))
-        button.addEventListener('click', () => runAction(button.dataset.action, selectedDevices()));
+        button.addEventListener('click', () => runAction(Command[button.dataset.action], selectedDevices()));
     $('retry-failed').addEventListener('click', () => runAction(results.currentAction(), results.failedDevices()));
     $('copy-results').addEventListener('click', copyResults);
     $('legacy-migrate').addEventListener('click', () => { host.send(Command.legacyMigrate); setStatus('Migrating\u2026'); });
