@@ -187,14 +187,22 @@ test('search filters by name, description and address as you type, keeping the f
     const names = () => page.getByRole('treeitem').evaluateAll((rows) => rows.map((row) => row.getAttribute('aria-label')));
     await search.pressSequentially('boiler');
     assert.deepStrictEqual(await names(), ['Plant', 'Hall B', 'Gate 3']);
+    // What the search shows is what a folder's box checks and what an action runs on.
+    await page.getByRole('treeitem', { name: 'Plant' }).click();
+    await page.getByRole('button', { name: 'Status' }).click();
+    await page.getByRole('checkbox', { name: 'Plant' }).click();
+    assert.strictEqual(await page.getByText('1 device selected').count(), 1);
+    assert.strictEqual(await page.getByRole('checkbox', { name: 'Plant' }).evaluate((box) => box.indeterminate), true);
     await search.fill('10.0.0.5');
     assert.deepStrictEqual(await names(), ['Plant', 'Lobby']);
+    assert.strictEqual(await page.getByRole('checkbox', { name: 'Lobby' }).isChecked(), false);
     await search.fill('NORTH');
     assert.deepStrictEqual(await names(), ['Plant', 'Hall A', 'Gate 1', 'Gate 2']);
     await search.fill('nothing like it');
     assert.deepStrictEqual(await names(), []);
     await search.fill('');
     assert.strictEqual((await names()).length, 8);
+    assert.deepStrictEqual(afterStart(await ui.posted()), [{ command: 'native_actionGetStatus', payload: { ip: '10.0.0.3' } }]);
 });
 
 test('drag and drop and "Move to…" move nodes, a folder never into itself, and undo restores the tree', async () => {

@@ -161,6 +161,17 @@ function renderSummary() {
 
 // ---- selection -----------------------------------------------------------------------------
 
+// The devices at or beneath an entry; while a search runs, only those it shows, so that what
+// the technician sees is what an action runs on.
+function devicesUnder(at) {
+    if (!state.query.trim()) return devicesBeneath(state.index, at);
+    const { entries } = state.index;
+    const end = entries[at].end;
+    const ids = [];
+    for (const row of state.rows) if (row >= at && row < end && !entries[row].isFolder) ids.push(entries[row].id);
+    return ids;
+}
+
 // The devices an action runs on: the checked ones, or without any, those at or beneath the
 // current row.
 function selectedDevices() {
@@ -169,15 +180,15 @@ function selectedDevices() {
     if (state.checked.size) ids = entries.filter((entry) => !entry.isFolder && state.checked.has(entry.id)).map((entry) => entry.id);
     else {
         const at = state.index.position.get(state.currentId);
-        ids = at === undefined ? [] : devicesBeneath(state.index, at);
+        ids = at === undefined ? [] : devicesUnder(at);
     }
     return ids.map((id) => ({ name: state.doc.nodes[id].name, ip: state.doc.nodes[id].ip || '' }));
 }
 
 function selectedCount() {
     if (state.checked.size) return state.checked.size;
-    const current = entryOf(state.currentId);
-    return current ? current.devices : 0;
+    const at = state.index.position.get(state.currentId);
+    return at === undefined ? 0 : devicesUnder(at).length;
 }
 
 function renderSelection() {
@@ -199,7 +210,7 @@ function renderSelection() {
 
 function toggleCheck(at) {
     const entry = state.index.entries[at];
-    const ids = devicesBeneath(state.index, at);
+    const ids = devicesUnder(at);
     const allChecked = ids.length > 0 && ids.every((id) => state.checked.has(id));
     for (const id of ids) {
         if (allChecked) state.checked.delete(id);
@@ -578,6 +589,7 @@ function wirePage() {
         state.query = event.target.value;
         $('tree-viewport').scrollTop = 0;
         refreshRows();
+        renderSelection();
     });
     $('add-folder').addEventListener('click', () => addNode('folder'));
     $('add-device').addEventListener('click', () => addNode('device'));
