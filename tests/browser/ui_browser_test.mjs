@@ -330,5 +330,8 @@ test('a long tree renders only the rows in view and still reaches its last devic
     await page.getByRole('tree').press('End');
     await page.getByRole('treeitem', { name: 'Gateway 49-19' }).waitFor();
     assert.strictEqual(await page.getByRole('tree').getAttribute('aria-activedescendant'), 'node-d49-19');
+    const last = page.getByRole('treeitem', { name: 'Gateway 49-19' });
+    assert.deepStrictEqual(await last.evaluate((row) => ['aria-level', 'aria-posinset', 'aria-setsize'].map((name) => row.getAttribute(name))),
+        ['3', '20', '20'], 'rows out of the DOM still count for assistive tools');
     assert.strictEqual(await page.getByRole('treeitem', { name: 'Campus' }).count(), 0);
 });

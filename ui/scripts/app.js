@@ -96,6 +96,8 @@ function renderRow(rowNumber) {
     row.dataset.at = String(at);
     row.setAttribute('role', 'treeitem');
     row.setAttribute('aria-level', String(entry.depth + 1));
+    row.setAttribute('aria-posinset', String(entry.place));
+    row.setAttribute('aria-setsize', String(entry.size));
     row.setAttribute('aria-label', node.name);
     row.setAttribute('aria-selected', String(entry.id === state.currentId));
     row.style.top = rowNumber * ROW_HEIGHT + 'px';

@@ -2,7 +2,8 @@
 // needs on every keystroke or scroll (visible rows, search, folder counts, check states) is a
 // pass over plain arrays instead of a walk over the node map.
 
-// entries[i] = { id, node, depth, parent (entry index or -1), end (index after the subtree),
+// entries[i] = { id, node, depth, parent (entry index or -1), place and size (its position among
+//                its parent's children, for assistive tools), end (index after the subtree),
 //                devices (devices at or beneath it), isFolder, text (lower-cased searchable text,
 //                made on the first search) }
 export function buildIndex(doc) {
@@ -13,10 +14,14 @@ export function buildIndex(doc) {
     const ids = [doc.rootId];
     const depths = [0];
     const parents = [-1];
+    const places = [1];
+    const sizes = [1];
     while (ids.length) {
         const id = ids.pop();
         const depth = depths.pop();
         const parent = parents.pop();
+        const place = places.pop();
+        const size = sizes.pop();
         if (id === null) {
             const folder = entries[parent];
             folder.end = entries.length;
@@ -27,17 +32,21 @@ export function buildIndex(doc) {
         if (!node || typeof node !== 'object' || position.has(id)) continue;
         const index = entries.length;
         const isFolder = node.type === 'folder';
-        entries.push({ id, node, depth, parent, end: index + 1, devices: isFolder ? 0 : 1, isFolder, text: null });
+        entries.push({ id, node, depth, parent, place, size, end: index + 1, devices: isFolder ? 0 : 1, isFolder, text: null });
         position.set(id, index);
         if (isFolder) {
             ids.push(null);
             depths.push(0);
             parents.push(index);
+            places.push(0);
+            sizes.push(0);
             const children = Array.isArray(node.children) ? node.children : [];
             for (let c = children.length - 1; c >= 0; c -= 1) {
                 ids.push(children[c]);
                 depths.push(depth + 1);
                 parents.push(index);
+                places.push(c + 1);
+                sizes.push(children.length);
             }
         } else if (parent >= 0) {
             entries[parent].devices += 1;
