@@ -1,5 +1,5 @@
 if(KOVRU_BUILD_HOST)
   add_executable(sites_store_bench sites_store_bench.cpp)
-  target_link_libraries(sites_store_bench PRIVATE kovrkit_sites benchmark::benchmark)
+  target_link_libraries(sites_store_bench PRIVATE kovrkit_bridge kovrkit_sites benchmark::benchmark)
   kovru_warnings(sites_store_bench)
 endif()

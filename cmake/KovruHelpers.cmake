@@ -20,13 +20,13 @@ function(kovru_include_root target folder)
 endfunction()
 
 # kovru_library(name SOURCES ... LIBS ...): one static library of a folder. Libraries of
-# cli/, sim/ and common/ see only their own folder and what they link (kovru_include_root);
-# host/ folders and test helpers still see the whole source tree.
+# cli/, sim/, host/ and common/ see only their own folder and what they link
+# (kovru_include_root); test helpers still see the whole source tree.
 function(kovru_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
   file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
-  if(folder MATCHES "^(host|tests)(/|$)")
+  if(folder MATCHES "^tests(/|$)")
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   else()
     kovru_include_root(${name} ${folder})

@@ -2,16 +2,19 @@
 if(KOVRU_BUILD_HOST)
   add_kovru_test(bridge_message_bridge_test
     SOURCES unit/bridge_message_bridge_test.cpp
-    LIBS kovrkit_bridge)
+    LIBS kovrkit_actions kovrkit_bridge)
   add_kovru_test(bridge_sites_test
     SOURCES unit/bridge_sites_test.cpp
-    LIBS kovrkit_bridge kovrkit_sites)
+    LIBS kovrkit_actions kovrkit_bridge kovrkit_sites)
   add_kovru_test(bridge_file_commands_test
     SOURCES unit/bridge_file_commands_test.cpp
     LIBS kovrkit_bridge)
   add_kovru_test(host_app_test
     SOURCES unit/host_app_test.cpp
     LIBS kovrkit_actions kovrkit_bridge kovrkit_app)
+  add_kovru_test(host_main_loop_test
+    SOURCES unit/host_main_loop_test.cpp
+    LIBS kovrkit_actions kovrkit_gtk)
 endif()
 
 if(KOVRU_BUILD_HOST)

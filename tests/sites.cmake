@@ -1,6 +1,6 @@
 if(KOVRU_BUILD_HOST)
   add_kovru_test(sites_document_test SOURCES unit/sites_document_test.cpp LIBS kovrkit_sites)
   add_kovru_test(settings_store_test SOURCES unit/settings_store_test.cpp LIBS kovrkit_sites Threads::Threads)
-  add_kovru_test(sites_stream_test SOURCES unit/sites_stream_test.cpp LIBS kovrkit_sites)
+  add_kovru_test(sites_text_test SOURCES unit/sites_text_test.cpp LIBS kovrkit_sites)
   add_kovru_test(settings_crash_test SOURCES integration/settings_crash_test.cpp LIBS kovrkit_sites)
 endif()

@@ -1,17 +1,22 @@
 #include "host/actions/unavailable_device_actions.h"
 
+#include "host/bridge/outgoing_messages.h"
 #include "host/bridge/payload.h"
 
 #include <algorithm>
-#include <memory>
-#include <thread>
 
 namespace kovrkit {
 
-UnavailableDeviceActions::UnavailableDeviceActions(MessageBridge& bridge, HostMessagePoster& poster)
-    : bridge_(bridge)
+UnavailableDeviceActions::UnavailableDeviceActions(UiReplySink& sink, MainLoopPoster& poster)
+    : sink_(sink)
     , poster_(poster)
 {
+}
+
+static void sendResult(UiReplySink& sink, const std::string& action, bool success, int32_t exitCode,
+    const std::string& message, const std::string& address, const std::string& data)
+{
+    sink.sendToUi(nativeActionResultMessage(action, success, exitCode, message, address, data));
 }
 
 std::vector<std::string> uniqueDeviceList(const std::vector<std::string>& addresses)
@@ -28,10 +33,10 @@ std::vector<std::string> uniqueDeviceList(const std::vector<std::string>& addres
 void UnavailableDeviceActions::runSingle(const std::string& action, const std::string& address)
 {
     if (trimWhiteSpace(address).empty()) {
-        bridge_.postActionResult(action, false, -1, "Missing device IP", "", "");
+        sendResult(sink_, action, false, -1, "Missing device IP", "", "");
         return;
     }
-    bridge_.postActionResult(action, false, -1, kActionUnavailableMessage, address, "");
+    sendResult(sink_, action, false, -1, kActionUnavailableMessage, address, "");
 }
 
 void UnavailableDeviceActions::runBatch(
@@ -39,50 +44,43 @@ void UnavailableDeviceActions::runBatch(
 {
     std::vector<std::string> devices = uniqueDeviceList(addresses);
     if (devices.empty()) {
-        bridge_.postActionResult(action, false, -1, "Missing device IP", "", "");
+        sendResult(sink_, action, false, -1, "Missing device IP", "", "");
         return;
     }
     for (const std::string& device : devices)
-        bridge_.postActionResult(action, false, -1, kActionUnavailableMessage, device, "");
+        sendResult(sink_, action, false, -1, kActionUnavailableMessage, device, "");
     auto total = static_cast<int32_t>(devices.size());
-    bridge_.postBatchSummary(action, total, 0, total);
-}
-
-static void postOrDrop(
-    HostMessagePoster& poster, HostMessageId id, void* record, void (*destroy)(void*))
-{
-    if (!poster.postHostMessage(id, record))
-        destroy(record);
-}
-
-static void postStatusResult(HostMessagePoster& poster, std::string message, std::string address)
-{
-    auto* record = new PostedActionResult { "native_actionGetStatus", false, -1, std::move(message),
-        std::move(address), "" };
-    postOrDrop(poster, HostMessageId::ActionResult, record,
-        [](void* r) { delete static_cast<PostedActionResult*>(r); });
-}
-
-static void postStatusSummary(HostMessagePoster& poster, int32_t total)
-{
-    auto* record = new PostedBatchSummary { "native_actionGetStatus", total, 0, total };
-    postOrDrop(poster, HostMessageId::BatchSummary, record,
-        [](void* r) { delete static_cast<PostedBatchSummary*>(r); });
+    sink_.sendToUi(nativeActionBatchSummaryMessage(action, total, 0, total));
 }
 
 void UnavailableDeviceActions::startStatus(std::vector<std::string> addresses, bool wantSummary)
 {
-    HostMessagePoster& poster = poster_;
-    std::thread worker([&poster, addresses = std::move(addresses), wantSummary] {
+    UiReplySink& sink = sink_;
+    MainLoopPoster& poster = poster_;
+    workers_.start([&sink, &poster, addresses = std::move(addresses), wantSummary](
+                       std::stop_token stop) {
+        const std::string action = "native_actionGetStatus";
+        auto postResult = [&](std::string message, std::string address) {
+            poster.post([&sink, action, message = std::move(message),
+                            address = std::move(address)] {
+                sink.sendToUi(nativeActionResultMessage(action, false, -1, message, address, ""));
+            });
+        };
         std::vector<std::string> devices = uniqueDeviceList(addresses);
         if (devices.empty())
-            postStatusResult(poster, "Missing device IP", "");
-        for (const std::string& device : devices)
-            postStatusResult(poster, kActionUnavailableMessage, device);
-        if (wantSummary)
-            postStatusSummary(poster, static_cast<int32_t>(devices.size()));
+            postResult("Missing device IP", "");
+        for (const std::string& device : devices) {
+            if (stop.stop_requested())
+                return;
+            postResult(kActionUnavailableMessage, device);
+        }
+        if (wantSummary) {
+            auto total = static_cast<int32_t>(devices.size());
+            poster.post([&sink, action, total] {
+                sink.sendToUi(nativeActionBatchSummaryMessage(action, total, 0, total));
+            });
+        }
     });
-    worker.detach();
 }
 
 } // namespace kovrkit

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "host/bridge/host_records.h"
-#include "host/bridge/host_services.h"
-#include "host/bridge/message_bridge.h"
+#include "host/actions/device_actions.h"
+#include "host/actions/worker_threads.h"
+#include "host/app/main_loop_poster.h"
+#include "host/bridge/ui_reply_sink.h"
 
 namespace kovrkit {
 
@@ -11,18 +12,19 @@ inline constexpr const char* kActionUnavailableMessage
 
 // Device actions of a build without the action runner: every device gets a failing result
 // that says so, batches end with their summary, and status results travel from a worker
-// thread through the host message poster like real ones.
+// thread through the main loop like real ones.
 class UnavailableDeviceActions final : public DeviceActions {
 public:
-    UnavailableDeviceActions(MessageBridge& bridge, HostMessagePoster& poster);
+    UnavailableDeviceActions(UiReplySink& sink, MainLoopPoster& poster);
 
     void runSingle(const std::string& action, const std::string& address) override;
     void runBatch(const std::string& action, const std::vector<std::string>& addresses) override;
     void startStatus(std::vector<std::string> addresses, bool wantSummary) override;
 
 private:
-    MessageBridge& bridge_;
-    HostMessagePoster& poster_;
+    UiReplySink& sink_;
+    MainLoopPoster& poster_;
+    WorkerThreads workers_; // last, so workers stop before the rest goes
 };
 
 // Trimmed, blank pieces dropped, later copies of an address dropped.

@@ -1,7 +1,7 @@
 #include "host/bridge/file_commands.h"
 
-#include "host/app/file_replace.h"
 #include "host/bridge/payload.h"
+#include "host/platform/file_access.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,20 +1,22 @@
 #include "host/bridge/message_bridge.h"
 
 #include "host/app/start_options.h"
-#include "host/bridge/file_commands.h"
-#include "host/bridge/outgoing_messages.h"
-#include "host/bridge/payload.h"
-
-#include <memory>
 
 namespace kovrkit {
 
 using nlohmann::json;
 
-MessageBridge::MessageBridge(std::string acceptedOrigin, Services services)
+MessageBridge::MessageBridge(std::string acceptedOrigin)
     : acceptedOrigin_(std::move(acceptedOrigin))
-    , services_(services)
 {
+}
+
+void MessageBridge::addCommands(CommandTable table)
+{
+    for (Command& command : table) {
+        std::string name = command.name;
+        commands_.try_emplace(std::move(name), std::move(command));
+    }
 }
 
 void MessageBridge::beginWebViewCreation()
@@ -57,158 +59,19 @@ void MessageBridge::onWebMessage(std::string_view sourceUri, std::string_view me
             return;
         auto payloadMember = message.find("payload");
         json payload = (payloadMember != message.end() && payloadMember->is_object())
-            ? *payloadMember
+            ? std::move(*payloadMember)
             : json::object();
 
         if (!uiReady_) {
             uiReady_ = true;
             flushPending();
         }
-        dispatch(command->get<std::string>(), payload);
+        auto handler = commands_.find(command->get_ref<const std::string&>());
+        if (handler != commands_.end())
+            handler->second.run(payload);
     } catch (...) {
         // Nothing may leave the web view's callback; the command simply ends here.
     }
-}
-
-void MessageBridge::dispatch(const std::string& command, const json& payload)
-{
-    if (command == "ui_ready")
-        return;
-    if (command == "getAppInfo")
-        return sendAppInfo();
-    if (command == "getSitesData")
-        return getSitesData();
-    if (command == "setSitesData")
-        return setSitesData(payload);
-    if (command == "sites_exportCsv")
-        return exportCsv(payload);
-    if (command == "sites_importCsv")
-        return importCsv();
-    if (command == "openExternalUrl")
-        return openUrl(payload);
-    if (command == "native_actionBackup" || command == "native_actionRestore"
-        || command == "native_actionFirmwareUpgrade" || command == "native_actionGetStatus")
-        return routeDeviceAction(command, payload);
-    if (command == "legacy_migrate")
-        return runLegacy(&LegacyFlow::migrate);
-    if (command == "legacy_getStatus")
-        return runLegacy(&LegacyFlow::statusCheck);
-    if (command == "legacy_uninstall")
-        return runLegacy(&LegacyFlow::uninstall);
-}
-
-void MessageBridge::sendAppInfo()
-{
-    const AppIdentity& identity = services_.identity;
-    AppInfo info;
-    info.version = readFileVersion(identity);
-    info.productName = readVersionString(identity, "ProductName");
-    info.windowTitle = readVersionString(identity, "WindowTitle");
-    info.copyright = readVersionString(identity, "LegalCopyright");
-    info.website = readVersionString(identity, "Website");
-    if (info.windowTitle.empty())
-        info.windowTitle = info.productName;
-    sendToUi(appInfoLoadedMessage(info));
-    runLegacy(&LegacyFlow::statusCheck);
-}
-
-void MessageBridge::getSitesData()
-{
-    sendToUi(sitesDataLoadedMessage(services_.sites.loadSitesDocument()));
-}
-
-void MessageBridge::setSitesData(const json& payload)
-{
-    auto sitesData = payload.find("sitesData");
-    bool saved = false;
-    if (sitesData != payload.end() && sitesData->is_object())
-        saved = services_.sites.saveSitesDocument(
-            sitesData->dump(-1, ' ', false, json::error_handler_t::replace));
-    sendToUi(sitesDataSavedMessage(saved));
-}
-
-void MessageBridge::exportCsv(const json& payload)
-{
-    CommandOutcome outcome
-        = exportSitesCsv(services_.dialogs, getPayloadString(payload, "csvContent"));
-    sendToUi(sitesCsvExportedMessage(outcome.success, outcome.message, outcome.value));
-}
-
-void MessageBridge::importCsv()
-{
-    CommandOutcome outcome = importSitesCsv(services_.dialogs);
-    sendToUi(sitesCsvImportedMessage(outcome.success, outcome.message, outcome.value));
-}
-
-void MessageBridge::openUrl(const json& payload)
-{
-    CommandOutcome outcome = openExternalUrl(services_.urlOpener, getPayloadString(payload, "url"));
-    sendToUi(openExternalUrlResultMessage(outcome.success, outcome.message));
-}
-
-void MessageBridge::routeDeviceAction(const std::string& action, const json& payload)
-{
-    if (!deviceActions_)
-        return;
-    bool isStatus = action == "native_actionGetStatus";
-    std::string ipsCsv = getPayloadString(payload, "ipsCsv");
-    if (ipsCsv.empty()) {
-        std::string address = getPayloadString(payload, "ip");
-        if (isStatus)
-            deviceActions_->startStatus({ address }, false);
-        else
-            deviceActions_->runSingle(action, address);
-        return;
-    }
-    std::vector<std::string> addresses = parseIpList(ipsCsv);
-    if (addresses.empty()) {
-        postActionResult(action, false, -1, "Missing device IP", "", "");
-        return;
-    }
-    if (isStatus)
-        deviceActions_->startStatus(addresses, addresses.size() > 1);
-    else if (addresses.size() == 1)
-        deviceActions_->runSingle(action, addresses.front());
-    else
-        deviceActions_->runBatch(action, addresses);
-}
-
-void MessageBridge::runLegacy(void (LegacyFlow::*step)())
-{
-    if (legacyFlow_)
-        (legacyFlow_->*step)();
-}
-
-void MessageBridge::postActionResult(const std::string& action, bool success, int32_t exitCode,
-    const std::string& message, const std::string& deviceIp, const std::string& data)
-{
-    sendToUi(nativeActionResultMessage(action, success, exitCode, message, deviceIp, data));
-}
-
-void MessageBridge::postBatchSummary(
-    const std::string& action, int32_t total, int32_t succeeded, int32_t failed)
-{
-    sendToUi(nativeActionBatchSummaryMessage(action, total, succeeded, failed));
-}
-
-bool MessageBridge::handleHostMessage(HostMessageId id, void* record)
-{
-    switch (id) {
-    case HostMessageId::ActionResult: {
-        std::unique_ptr<PostedActionResult> result(static_cast<PostedActionResult*>(record));
-        if (result)
-            postActionResult(result->action, result->success, result->exitCode, result->message,
-                result->deviceIp, result->data);
-        return true;
-    }
-    case HostMessageId::BatchSummary: {
-        std::unique_ptr<PostedBatchSummary> summary(static_cast<PostedBatchSummary*>(record));
-        if (summary)
-            postBatchSummary(summary->action, summary->total, summary->succeeded, summary->failed);
-        return true;
-    }
-    }
-    return false;
 }
 
 } // namespace kovrkit

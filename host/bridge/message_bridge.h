@@ -1,36 +1,25 @@
 #pragma once
 
-#include "host/app/app_identity.h"
-#include "host/app/dialogs.h"
-#include "host/app/url_opener.h"
 #include "host/app/web_view_port.h"
-#include "host/bridge/host_records.h"
-#include "host/bridge/host_services.h"
+#include "host/bridge/command_table.h"
+#include "host/bridge/ui_reply_sink.h"
 
-#include <cstdint>
 #include <deque>
 #include <string>
 #include <string_view>
-
-#include <nlohmann/json.hpp>
+#include <unordered_map>
 
 namespace kovrkit {
 
-// Receives the UI's messages, checks their origin, decodes and dispatches them, and sends
-// every reply, queueing replies until the UI has said it listens. UI thread only.
-class MessageBridge {
+// Receives the UI's messages, checks their origin, decodes them and runs the command of that
+// name from the tables the features added; sends every reply, queueing replies until the UI
+// has said it listens. Knows no feature. UI thread only.
+class MessageBridge final : public UiReplySink {
 public:
-    struct Services {
-        const AppIdentity& identity;
-        Dialogs& dialogs;
-        UrlOpener& urlOpener;
-        SitesStorage& sites;
-    };
+    explicit MessageBridge(std::string acceptedOrigin);
 
-    MessageBridge(std::string acceptedOrigin, Services services);
-
-    void setDeviceActions(DeviceActions* actions) { deviceActions_ = actions; }
-    void setLegacyFlow(LegacyFlow* legacy) { legacyFlow_ = legacy; }
+    // Adds a feature's commands; a name already known keeps its first handler.
+    void addCommands(CommandTable table);
 
     // Web view creation begins: the UI is not ready and nothing is queued. Messages sent
     // before a web view is attached are dropped.
@@ -40,36 +29,15 @@ public:
     // One message from the page at `sourceUri`; never throws.
     void onWebMessage(std::string_view sourceUri, std::string_view messageJson) noexcept;
 
-    void sendToUi(std::string json);
+    void sendToUi(std::string json) override;
     void flushPending();
-
-    // Takes ownership of `record` for the two host message ids and returns true; leaves
-    // every other id alone and returns false.
-    bool handleHostMessage(HostMessageId id, void* record);
-
-    void postActionResult(const std::string& action, bool success, int32_t exitCode,
-        const std::string& message, const std::string& deviceIp, const std::string& data);
-    void postBatchSummary(
-        const std::string& action, int32_t total, int32_t succeeded, int32_t failed);
 
     bool uiReady() const { return uiReady_; }
     size_t pendingCount() const { return pendingMessages_.size(); }
 
 private:
-    void dispatch(const std::string& command, const nlohmann::json& payload);
-    void sendAppInfo();
-    void getSitesData();
-    void setSitesData(const nlohmann::json& payload);
-    void exportCsv(const nlohmann::json& payload);
-    void importCsv();
-    void openUrl(const nlohmann::json& payload);
-    void routeDeviceAction(const std::string& action, const nlohmann::json& payload);
-    void runLegacy(void (LegacyFlow::*step)());
-
     std::string acceptedOrigin_;
-    Services services_;
-    DeviceActions* deviceActions_ = nullptr;
-    LegacyFlow* legacyFlow_ = nullptr;
+    std::unordered_map<std::string, Command> commands_;
     WebViewPort* webView_ = nullptr;
     bool uiReady_ = false;
     std::deque<std::string> pendingMessages_;

@@ -81,11 +81,14 @@ std::string sitesDataLoadedMessage(std::string_view sitesDocumentJson)
     return MessageText("sitesDataLoaded").raw("sitesData", sitesDocumentJson).finish();
 }
 
-std::string sitesDataSavedMessage(bool success)
+std::string sitesDataSavedMessage(bool success, std::string_view failureMessage)
 {
     if (success)
         return R"({"command":"sitesDataSaved","payload":{"success":true}})";
-    return R"({"command":"sitesDataSaved","payload":{"success":false,"message":"Invalid or unsaved sites data"}})";
+    return MessageText("sitesDataSaved")
+        .flag("success", false)
+        .text("message", failureMessage)
+        .finish();
 }
 
 std::string sitesCsvExportedMessage(bool success, std::string_view message, std::string_view path)

@@ -32,7 +32,8 @@ struct LegacyMigrationStatus {
 
 std::string appInfoLoadedMessage(const AppInfo& info);
 std::string sitesDataLoadedMessage(std::string_view sitesDocumentJson);
-std::string sitesDataSavedMessage(bool success);
+// The failure form carries the reason ("Invalid or unsaved sites data" for most refusals).
+std::string sitesDataSavedMessage(bool success, std::string_view failureMessage);
 std::string sitesCsvExportedMessage(bool success, std::string_view message, std::string_view path);
 std::string sitesCsvImportedMessage(
     bool success, std::string_view message, std::string_view csvContent);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/bridge/host_services.h"
+#include "host/bridge/sites_storage.h"
 #include "host/sites/sites_store.h"
 
 namespace kovrkit {
@@ -14,9 +14,9 @@ public:
     }
 
     std::string loadSitesDocument() override { return store_.loadSitesDocument(); }
-    bool saveSitesDocument(const std::string& sitesDocumentJson) override
+    SaveOutcome saveSitesDocument(const nlohmann::json& sitesData) override
     {
-        return store_.saveSitesDocument(std::string_view(sitesDocumentJson));
+        return store_.saveSitesDocument(sitesData);
     }
 
 private:

@@ -6,18 +6,17 @@ namespace kovrkit {
 
 void UnavailableLegacyFlow::statusCheck()
 {
-    bridge_.sendToUi(legacyMigrationStatusMessage(LegacyMigrationStatus {}));
+    sink_.sendToUi(legacyMigrationStatusMessage(LegacyMigrationStatus {}));
 }
 
 void UnavailableLegacyFlow::migrate()
 {
-    bridge_.sendToUi(
-        legacyMigrationFailedMessage("Legacy migration is not available in this build"));
+    sink_.sendToUi(legacyMigrationFailedMessage("Legacy migration is not available in this build"));
 }
 
 void UnavailableLegacyFlow::uninstall()
 {
-    bridge_.sendToUi(legacyUninstallLaunchResultMessage(
+    sink_.sendToUi(legacyUninstallLaunchResultMessage(
         false, "Legacy uninstall is not available in this build"));
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "host/bridge/host_services.h"
-#include "host/bridge/message_bridge.h"
+#include "host/bridge/ui_reply_sink.h"
+#include "host/legacy/legacy_flow.h"
 
 namespace kovrkit {
 
@@ -9,8 +9,8 @@ namespace kovrkit {
 // and migrating or uninstalling fails with a message that says why.
 class UnavailableLegacyFlow final : public LegacyFlow {
 public:
-    explicit UnavailableLegacyFlow(MessageBridge& bridge)
-        : bridge_(bridge)
+    explicit UnavailableLegacyFlow(UiReplySink& sink)
+        : sink_(sink)
     {
     }
 
@@ -19,7 +19,7 @@ public:
     void uninstall() override;
 
 private:
-    MessageBridge& bridge_;
+    UiReplySink& sink_;
 };
 
 } // namespace kovrkit

@@ -1,8 +1,7 @@
 // The "legacyMigration" record: whether the legacy tool's data was imported or declined.
+#include "host/platform/utc_clock.h"
 #include "host/sites/settings_file.h"
 #include "host/sites/sites_store.h"
-
-#include <ctime>
 
 namespace kovrkit {
 
@@ -35,16 +34,6 @@ bool markMigration(
 }
 
 } // namespace
-
-std::string utcTimestamp()
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm utc {};
-    gmtime_r(&now, &utc);
-    char text[32] = {};
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
-}
 
 bool SitesStore::isMigrationCompleted() const
 {

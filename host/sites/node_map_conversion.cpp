@@ -2,6 +2,8 @@
 #include "host/sites/sites_document.h"
 #include "host/sites/sites_tree.h"
 
+#include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace kovrkit {
@@ -10,12 +12,22 @@ using nlohmann::json;
 
 namespace {
 
-std::optional<std::string> textMember(const json& node, std::string_view key)
+const std::string* textMember(const json& node, std::string_view key)
 {
     const auto member = node.find(key);
     if (member == node.end() || !member->is_string())
-        return std::nullopt;
-    return member->get<std::string>();
+        return nullptr;
+    return &member->get_ref<const std::string&>();
+}
+
+std::string textOr(const std::string* text, std::string_view fallback)
+{
+    return text ? *text : std::string(fallback);
+}
+
+bool isType(const MapNode& node, std::string_view type)
+{
+    return node.type && *node.type == type;
 }
 
 MapNode mapNodeFromJson(const json& node)
@@ -26,9 +38,10 @@ MapNode mapNodeFromJson(const json& node)
     const auto children = node.find("children");
     if (children != node.end() && children->is_array()) {
         entry.children.emplace();
+        entry.children->reserve(children->size());
         for (const auto& child : *children)
             if (child.is_string())
-                entry.children->push_back(child.get<std::string>());
+                entry.children->push_back(&child.get_ref<const std::string&>());
     }
     return entry;
 }
@@ -38,6 +51,31 @@ bool isBlank(const std::string& name)
     return trimBlank(name).empty();
 }
 
+// Folders and devices of a subtree and the bytes of their texts, as the nested form holds
+// them; both stop growing just past their limits.
+struct ExpandedSize {
+    std::size_t nodes = 0;
+    std::size_t textBytes = 0;
+
+    void add(std::size_t moreNodes, std::size_t moreBytes)
+    {
+        nodes = std::min(nodes + moreNodes, kMaxExpandedSitesNodes + 1);
+        textBytes = std::min(textBytes + moreBytes, kMaxExpandedSitesTextBytes + 1);
+    }
+    bool tooLarge() const
+    {
+        return nodes > kMaxExpandedSitesNodes || textBytes > kMaxExpandedSitesTextBytes;
+    }
+};
+
+std::size_t textBytesOf(const MapNode& node)
+{
+    std::size_t bytes = 0;
+    for (const auto* text : { node.name, node.description, node.ip, node.username, node.password })
+        bytes += text ? text->size() : 0;
+    return bytes;
+}
+
 class NodeMapWalk {
 public:
     explicit NodeMapWalk(const NodeMap& map)
@@ -45,43 +83,82 @@ public:
     {
     }
 
-    // The folder under id in nested form, or nullopt when the whole conversion must fail.
-    std::optional<FolderEntry> convertFolder(const std::string& id, std::size_t depth)
+    // The size of the folder's nested form, each folder counted once per place it is listed,
+    // without building it; nullopt for a broken folder, a folder inside its own subtree or
+    // nesting deeper than kMaxFolderDepth.
+    std::optional<ExpandedSize> measureFolder(std::string_view id, std::size_t depth)
     {
-        if (depth > kMaxFolderDepth || !expanded_.insert(id).second)
+        const MapNode* folder = folderNode(id);
+        if (depth > kMaxFolderDepth || !folder)
             return std::nullopt;
-        const auto node = map_.nodes.find(id);
-        if (node == map_.nodes.end() || node->second.type != "folder" || !node->second.children)
+        if (const auto known = measured_.find(folder); known != measured_.end())
+            return known->second;
+        if (!onPath_.insert(folder).second)
             return std::nullopt;
-        const MapNode& source = node->second;
-        FolderEntry folder { source.name.value_or("Folder"), source.description.value_or(""), {},
+        ExpandedSize size;
+        size.add(1, textBytesOf(*folder));
+        for (const std::string* childId : *folder->children) {
+            const auto child = map_.nodes.find(*childId);
+            if (child == map_.nodes.end())
+                continue;
+            if (isType(child->second, "folder")) {
+                const auto childSize = measureFolder(*childId, depth + 1);
+                if (!childSize) {
+                    onPath_.erase(folder);
+                    return std::nullopt;
+                }
+                size.add(childSize->nodes, childSize->textBytes);
+            } else if (isType(child->second, "device")) {
+                size.add(1, textBytesOf(child->second));
+            }
+        }
+        onPath_.erase(folder);
+        measured_.emplace(folder, size);
+        return size;
+    }
+
+    // The folder under id in nested form, or nullopt when the whole conversion must fail.
+    // Call only for a folder that measureFolder accepted.
+    std::optional<FolderEntry> convertFolder(std::string_view id, std::size_t depth)
+    {
+        const MapNode* source = folderNode(id);
+        if (depth > kMaxFolderDepth || !source)
+            return std::nullopt;
+        FolderEntry folder { textOr(source->name, "Folder"), textOr(source->description, ""), {},
             {} };
         if (isBlank(folder.name))
             return std::nullopt;
-        for (const auto& childId : *source.children)
-            if (!addChild(childId, depth, folder))
+        for (const std::string* childId : *source->children)
+            if (!addChild(*childId, depth, folder))
                 return std::nullopt;
         return folder;
     }
 
 private:
+    const MapNode* folderNode(std::string_view id) const
+    {
+        const auto node = map_.nodes.find(id);
+        if (node == map_.nodes.end() || !isType(node->second, "folder") || !node->second.children)
+            return nullptr;
+        return &node->second;
+    }
+
     // Appends the child to folder; false only for a child that fails the whole conversion.
     // Unknown ids and nodes of other types are skipped.
-    bool addChild(const std::string& childId, std::size_t depth, FolderEntry& folder)
+    bool addChild(std::string_view childId, std::size_t depth, FolderEntry& folder)
     {
         const auto child = map_.nodes.find(childId);
         if (child == map_.nodes.end())
             return true;
         const MapNode& source = child->second;
-        if (source.type == "folder") {
+        if (isType(source, "folder")) {
             auto converted = convertFolder(childId, depth + 1);
             if (!converted)
                 return false;
             folder.folders.push_back(std::move(*converted));
-        } else if (source.type == "device") {
-            DeviceEntry device { source.name.value_or("Device"), source.description.value_or(""),
-                source.ip.value_or(""), source.username.value_or(""),
-                source.password.value_or("") };
+        } else if (isType(source, "device")) {
+            DeviceEntry device { textOr(source.name, "Device"), textOr(source.description, ""),
+                textOr(source.ip, ""), textOr(source.username, ""), textOr(source.password, "") };
             if (isBlank(device.name))
                 return false;
             folder.devices.push_back(std::move(device));
@@ -90,7 +167,8 @@ private:
     }
 
     const NodeMap& map_;
-    std::unordered_set<std::string> expanded_;
+    std::unordered_set<const MapNode*> onPath_; // the folders being measured, root first
+    std::unordered_map<const MapNode*, ExpandedSize> measured_;
 };
 
 } // namespace
@@ -100,16 +178,24 @@ std::optional<NodeMap> nodeMapFromJson(const json& document)
     if (!isValidSitesDocument(document))
         return std::nullopt;
     NodeMap map;
-    map.rootId = document["rootId"].get<std::string>();
-    for (const auto& [id, node] : document["nodes"].items())
+    map.rootId = document["rootId"].get_ref<const std::string&>();
+    const auto& nodes = document["nodes"].get_ref<const json::object_t&>();
+    map.nodes.reserve(nodes.size());
+    for (const auto& [id, node] : nodes)
         if (node.is_object())
             map.nodes.emplace(id, mapNodeFromJson(node));
     return map;
 }
 
-std::optional<FolderEntry> convertNodeMap(const NodeMap& map)
+std::optional<FolderEntry> convertNodeMap(const NodeMap& map, bool* tooLarge)
 {
-    return NodeMapWalk(map).convertFolder(map.rootId, 0);
+    NodeMapWalk walk(map);
+    const auto size = walk.measureFolder(map.rootId, 0);
+    if (tooLarge)
+        *tooLarge = size && size->tooLarge();
+    if (!size || size->tooLarge())
+        return std::nullopt;
+    return walk.convertFolder(map.rootId, 0);
 }
 
 } // namespace kovrkit

@@ -41,12 +41,16 @@ bool nestsDeeperThan(std::string_view text, std::size_t limit)
     return false;
 }
 
-// Builds the settings object from parser events, passing over one top-level member without
-// building its value: a save replaces the stored tree without reading the old one.
-class SettingsWithoutMember {
+// Builds the settings object from parser events, passing over top-level members without
+// building their values: either the one named (a save replaces the stored tree without
+// reading the old one) or all others (a load reads only the stored tree).
+class SettingsMemberFilter {
 public:
-    explicit SettingsWithoutMember(const std::string& skippedKey)
-        : skippedKey_(skippedKey)
+    enum class Keep : bool { allButMember, memberOnly };
+
+    SettingsMemberFilter(const std::string& key, Keep keep)
+        : key_(key)
+        , keep_(keep)
     {
     }
 
@@ -68,8 +72,8 @@ public:
     {
         if (skipDepth_ > 0)
             return true;
-        skipNext_ = open_.size() == 1 && name == skippedKey_;
-        key_ = std::move(name);
+        skipNext_ = open_.size() == 1 && (name == key_) == (keep_ == Keep::allButMember);
+        memberKey_ = std::move(name);
         return true;
     }
 
@@ -95,7 +99,7 @@ private:
             parent.push_back(std::move(value));
             return &parent.back();
         }
-        json& member = parent[key_];
+        json& member = parent[memberKey_];
         member = std::move(value);
         return &member;
     }
@@ -132,9 +136,10 @@ private:
         return true;
     }
 
-    const std::string& skippedKey_;
+    const std::string& key_;
+    const Keep keep_;
     std::vector<json*> open_;
-    std::string key_;
+    std::string memberKey_;
     int skipDepth_ = 0;
     bool skipNext_ = false;
 };
@@ -145,7 +150,7 @@ json settingsWithout(const std::filesystem::path& settingsPath, const std::strin
     const auto text = readSettingsText(settingsPath);
     if (!text || text->empty())
         return json::object();
-    SettingsWithoutMember handler(key);
+    SettingsMemberFilter handler(key, SettingsMemberFilter::Keep::allButMember);
     if (!json::sax_parse(*text, &handler) || !handler.settings.is_object())
         return json::object();
     return std::move(handler.settings);
@@ -193,6 +198,17 @@ std::optional<json> parseSettingsText(const std::string& content)
     if (settings.is_discarded() || !settings.is_object())
         return std::nullopt;
     return settings;
+}
+
+std::optional<json> parseSettingsMember(const std::string& text, const std::string& key)
+{
+    SettingsMemberFilter handler(key, SettingsMemberFilter::Keep::memberOnly);
+    if (!json::sax_parse(text, &handler) || !handler.settings.is_object())
+        return std::nullopt;
+    const auto member = handler.settings.find(key);
+    if (member == handler.settings.end())
+        return std::nullopt;
+    return std::move(*member);
 }
 
 std::filesystem::path temporarySettingsPath(const std::filesystem::path& settingsPath)

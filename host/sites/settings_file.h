@@ -39,6 +39,10 @@ bool replaceSettingsMember(const std::filesystem::path& settingsPath, const std:
 // others).
 std::optional<std::string> readSettingsText(const std::filesystem::path& settingsPath);
 
+// The value of one top-level member of the settings object in a text, the other members
+// passed over unread; nullopt when the text is no object or lacks the member.
+std::optional<nlohmann::json> parseSettingsMember(const std::string& text, const std::string& key);
+
 // The settings object in a text; an empty text is an empty object.
 std::optional<nlohmann::json> parseSettingsText(const std::string& text);
 

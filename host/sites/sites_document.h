@@ -16,6 +16,12 @@ namespace kovrkit {
 // cannot exhaust the stack and every tree a save accepts also loads.
 inline constexpr std::size_t kMaxFolderDepth = 512;
 
+// A folder listed by several parents is stored once under each of them. A save refuses a
+// tree whose nested form would hold more folders and devices than this, or more text (names,
+// descriptions, addresses and credentials, in bytes) than the second limit.
+inline constexpr std::size_t kMaxExpandedSitesNodes = 1'000'000;
+inline constexpr std::size_t kMaxExpandedSitesTextBytes = std::size_t { 256 } << 20;
+
 // The member's text when value is an object whose member key is a string, else fallback.
 std::string stringOr(const nlohmann::json& value, std::string_view key, std::string_view fallback);
 // Text without leading and trailing space, tab, CR and LF.
@@ -28,8 +34,8 @@ bool isValidStoredFolder(const nlohmann::json& folder);
 bool isValidStoredDevice(const nlohmann::json& device);
 
 // Node map to nested form. Refused: an invalid envelope, a folder without a children
-// array, a blank name, a folder listed in more than one place (which includes a folder
-// inside its own subtree) and folders nested deeper than kMaxFolderDepth.
+// array, a blank name, a folder inside its own subtree, folders nested deeper than
+// kMaxFolderDepth and trees beyond the expanded size limits above.
 std::optional<nlohmann::json> documentToStored(const nlohmann::json& document);
 // Nested form to node map with fresh ids: "root", "folder-N", "device-N".
 std::optional<nlohmann::json> storedToDocument(const nlohmann::json& stored);

@@ -2,7 +2,6 @@
 
 #include "host/sites/settings_file.h"
 #include "host/sites/sites_document.h"
-#include "host/sites/sites_stream.h"
 #include "host/sites/sites_text.h"
 #include "host/sites/sites_tree.h"
 
@@ -17,37 +16,25 @@ std::string compact(const json& value)
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-// The general reader: a file written in the node-map form is served as it is.
-std::optional<json> documentFromSettings(const json& settings)
-{
-    const auto sites = settings.find("sitesData");
-    if (sites == settings.end())
-        return std::nullopt;
-    if (isValidSitesDocument(*sites))
-        return *sites;
-    return storedToDocument(*sites);
-}
-
 std::optional<std::string> documentTextFromSettings(const std::string& settingsText)
 {
-    if (const auto tree = streamStoredSites(settingsText))
-        return nodeMapText(*tree);
-    const auto settings = parseSettingsText(settingsText);
-    if (!settings)
+    const auto sites = parseSettingsMember(settingsText, "sitesData");
+    if (!sites)
         return std::nullopt;
-    const auto document = documentFromSettings(*settings);
-    if (!document)
+    // A file written in the node-map form by an earlier host is served as it is.
+    if (isValidSitesDocument(*sites))
+        return compact(*sites);
+    const auto tree = folderTreeFromJson(*sites);
+    if (!tree)
         return std::nullopt;
-    return compact(*document);
+    return nodeMapText(*tree);
 }
 
-bool storeTree(const std::filesystem::path& settingsPath, const std::optional<FolderEntry>& tree)
+bool storeTree(const std::filesystem::path& settingsPath, const FolderEntry& tree)
 {
-    if (!tree)
-        return false;
     return replaceSettingsMember(
         settingsPath, "sitesData", [&tree](std::string& out, std::size_t indent) {
-            appendStoredSitesText(out, *tree, indent);
+            appendStoredSitesText(out, tree, indent);
         });
 }
 
@@ -83,26 +70,14 @@ std::string SitesStore::loadSitesDocument() const
     return compact(defaultSitesDocument());
 }
 
-bool SitesStore::saveSitesDocument(std::string_view documentText) const
-{
-    if (const auto map = streamNodeMap(documentText))
-        return storeTree(settingsPath_, convertNodeMap(*map));
-    const json document = json::parse(documentText, nullptr, false);
-    return !document.is_discarded() && saveParsedSitesDocument(document);
-}
-
-bool SitesStore::saveParsedSitesDocument(const json& document) const
+SaveOutcome SitesStore::saveSitesDocument(const json& document) const
 {
     const auto map = nodeMapFromJson(document);
-    return map && storeTree(settingsPath_, convertNodeMap(*map));
-}
-
-SaveOutcome SitesStore::saveSitesDataPayload(const json& payload) const
-{
-    const auto sites = payload.is_object() ? payload.find("sitesData") : payload.end();
-    if (sites != payload.end() && sites->is_object() && saveParsedSitesDocument(*sites))
+    bool tooLarge = false;
+    const auto tree = map ? convertNodeMap(*map, &tooLarge) : std::nullopt;
+    if (tree && storeTree(settingsPath_, *tree))
         return { true, {} };
-    return { false, std::string(kUnsavedSitesMessage) };
+    return { false, std::string(tooLarge ? kSitesTooLargeMessage : kUnsavedSitesMessage) };
 }
 
 } // namespace kovrkit

@@ -15,16 +15,19 @@ namespace kovrkit {
 // The failure text of the "sitesDataSaved" reply.
 inline constexpr std::string_view kUnsavedSitesMessage = "Invalid or unsaved sites data";
 
+// The failure text when the tree is refused for its expanded size.
+inline constexpr std::string_view kSitesTooLargeMessage
+    = "The sites tree is too large to save: with folders that appear in several places "
+      "counted once per place, it holds more than 1,000,000 folders and devices or more than "
+      "256 MiB of text";
+
 struct SaveOutcome {
     bool success = false;
-    std::string message; // empty on success, kUnsavedSitesMessage otherwise
+    std::string message; // empty on success, else kUnsavedSitesMessage or kSitesTooLargeMessage
 };
 
 // "settings.json" in the given folder (the program's own folder).
 std::filesystem::path settingsPathIn(const std::filesystem::path& folder);
-
-// "YYYY-MM-DDTHH:MM:SSZ" from the system's UTC clock.
-std::string utcTimestamp();
 
 class SitesStore {
 public:
@@ -42,12 +45,9 @@ public:
     // The stored tree as compact node-map JSON text with fresh ids; the default tree when
     // nothing usable is stored. Never fails.
     std::string loadSitesDocument() const;
-    // Stores a node-map document given as JSON text, or already parsed. A refused document
-    // leaves the file untouched.
-    bool saveSitesDocument(std::string_view documentText) const;
-    bool saveParsedSitesDocument(const nlohmann::json& document) const;
-    // The whole "setSitesData" payload: saves its "sitesData" member when that is an object.
-    SaveOutcome saveSitesDataPayload(const nlohmann::json& payload) const;
+    // Stores a node-map document (the "sitesData" of "setSitesData") in the nested form. A
+    // refused document leaves the file untouched.
+    SaveOutcome saveSitesDocument(const nlohmann::json& document) const;
 
     bool isMigrationCompleted() const;
     bool isMigrationDeclined() const;

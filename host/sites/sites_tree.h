@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -30,33 +31,34 @@ struct FolderEntry {
 };
 
 // One entry of a node map, as far as a save reads it: members that are missing or not
-// strings are empty optionals, children ids that are not strings are left out.
+// strings are null, children ids that are not strings are left out. The texts stay in the
+// JSON value the map was read from, which must outlive it.
 struct MapNode {
-    std::optional<std::string> type;
-    std::optional<std::string> name;
-    std::optional<std::string> description;
-    std::optional<std::string> ip;
-    std::optional<std::string> username;
-    std::optional<std::string> password;
-    std::optional<std::vector<std::string>> children;
-    bool operator==(const MapNode&) const = default;
+    const std::string* type = nullptr;
+    const std::string* name = nullptr;
+    const std::string* description = nullptr;
+    const std::string* ip = nullptr;
+    const std::string* username = nullptr;
+    const std::string* password = nullptr;
+    std::optional<std::vector<const std::string*>> children;
 };
 
 // A node map whose envelope and root folder are valid. Entries that are not objects are
 // left out.
 struct NodeMap {
-    std::string rootId;
-    std::unordered_map<std::string, MapNode> nodes;
-    bool operator==(const NodeMap&) const = default;
+    std::string_view rootId;
+    std::unordered_map<std::string_view, MapNode> nodes;
 };
 
 // From parsed JSON values; nullopt where the validity checks refuse the value.
 std::optional<NodeMap> nodeMapFromJson(const nlohmann::json& document);
 std::optional<FolderEntry> folderTreeFromJson(const nlohmann::json& stored);
 
-// Applies the save rules: unusable children are skipped; a broken folder, a blank name, a
-// folder listed twice or nested too deep refuses the whole tree.
-std::optional<FolderEntry> convertNodeMap(const NodeMap& map);
+// Applies the save rules: unusable children are skipped; a folder listed by several parents
+// is held once under each of them; a broken folder, a blank name, a folder inside its own
+// subtree, folders nested too deep or a tree too large once expanded refuses the whole tree.
+// tooLarge, when given, tells whether the size limits refused it.
+std::optional<FolderEntry> convertNodeMap(const NodeMap& map, bool* tooLarge = nullptr);
 
 nlohmann::json storedJson(const FolderEntry& root);
 // The node map with fresh ids: "root", "folder-N", "device-N" in a depth-first walk.

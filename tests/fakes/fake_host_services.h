@@ -1,8 +1,9 @@
 #pragma once
 
+#include "host/actions/device_actions.h"
+#include "host/app/main_loop_poster.h"
 #include "host/app/url_opener.h"
-#include "host/bridge/host_records.h"
-#include "host/bridge/host_services.h"
+#include "host/bridge/sites_storage.h"
 
 #include <atomic>
 #include <chrono>
@@ -25,14 +26,16 @@ public:
     bool succeeds = true;
 };
 
-// Keeps the last saved text and serves a fixed document.
+// Keeps the saved documents as compact text and serves a fixed document.
 class FakeSitesStorage final : public SitesStorage {
 public:
     std::string loadSitesDocument() override { return document; }
-    bool saveSitesDocument(const std::string& text) override
+    SaveOutcome saveSitesDocument(const nlohmann::json& sitesData) override
     {
-        saved.push_back(text);
-        return acceptsSaves;
+        saved.push_back(sitesData.dump());
+        if (acceptsSaves)
+            return { true, {} };
+        return { false, std::string(kUnsavedSitesMessage) };
     }
     std::string document = R"({"nodes":{},"rootId":"root","version":1})";
     std::vector<std::string> saved;
@@ -66,22 +69,22 @@ private:
     }
 };
 
-// Keeps posted records until the test takes them, like a main loop that has not run yet.
+// Keeps posted tasks until the test runs them, like a main loop that has not run yet.
 // Workers post from their own threads.
-class FakeHostMessagePoster final : public HostMessagePoster {
+class FakeMainLoopPoster final : public MainLoopPoster {
 public:
-    bool postHostMessage(HostMessageId id, void* record) override
+    bool post(Task task) override
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ++attempts_;
         if (accepts)
-            posted_.emplace_back(id, record);
+            posted_.push_back(std::move(task));
         changed_.notify_all();
         return accepts;
     }
 
     // Waits (at most a minute) until `count` posts were attempted, then takes what was posted.
-    std::vector<std::pair<HostMessageId, void*>> takeAfterAttempts(size_t count)
+    std::vector<Task> takeAfterAttempts(size_t count)
     {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait_for(lock, std::chrono::minutes(1), [&] { return attempts_ >= count; });
@@ -94,7 +97,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     size_t attempts_ = 0;
-    std::vector<std::pair<HostMessageId, void*>> posted_;
+    std::vector<Task> posted_;
 };
 
 } // namespace kovrkit::testing

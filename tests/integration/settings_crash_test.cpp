@@ -45,7 +45,7 @@ json generatedTree(int variant)
 [[noreturn]] void saveForever(const SitesStore& store, const std::vector<json>& trees, int first)
 {
     for (int round = first;; ++round) {
-        if (!store.saveParsedSitesDocument(trees[static_cast<std::size_t>(round) % trees.size()]))
+        if (!store.saveSitesDocument(trees[static_cast<std::size_t>(round) % trees.size()]).success)
             _exit(3);
         if (round % 5 == 0 && !store.markMigrationCompleted("round " + std::to_string(round)))
             _exit(4);
@@ -66,7 +66,7 @@ TEST(SettingsCrashSafety, KilledWriterLeavesOldOrNewFileNeverNone)
         storedForms.push_back(*documentToStored(trees.back()));
     }
     ASSERT_TRUE(store.writeSettings({ { "keep", { { "note", "not ours" } } } }));
-    ASSERT_TRUE(store.saveParsedSitesDocument(trees[0]));
+    ASSERT_TRUE(store.saveSitesDocument(trees[0]).success);
 
     std::mt19937 random(12345);
     std::uniform_int_distribution<int> pauseMicroseconds(0, 30000);
@@ -93,7 +93,7 @@ TEST(SettingsCrashSafety, KilledWriterLeavesOldOrNewFileNeverNone)
     }
     // Most kills land mid-write; the leftover temporary file must not hinder the next save.
     EXPECT_GT(killsWithTemporaryLeft, 0);
-    ASSERT_TRUE(store.saveParsedSitesDocument(trees[1]));
+    ASSERT_TRUE(store.saveSitesDocument(trees[1]).success);
     EXPECT_FALSE(fs::exists(temporarySettingsPath(store.settingsPath())));
     EXPECT_EQ((*store.readSettings())["sitesData"], storedForms[1]);
     fs::remove_all(folder);

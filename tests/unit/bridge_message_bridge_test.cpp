@@ -1,3 +1,4 @@
+#include "fakes/fake_bridge_commands.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_host_services.h"
 #include "fakes/fake_web_view.h"
@@ -26,7 +27,7 @@ class BridgeTest : public ::testing::Test {
 protected:
     BridgeTest()
     {
-        bridge.setDeviceActions(&actions);
+        addAllCommands(bridge, { identity, dialogs, opener, sites, &actions, &legacy });
         bridge.beginWebViewCreation();
         bridge.attachWebView(&view);
     }
@@ -42,7 +43,8 @@ protected:
     FakeSitesStorage sites;
     FakeDeviceActions actions;
     FakeWebView view;
-    MessageBridge bridge { kOrigin, { identity, dialogs, opener, sites } };
+    LegacyFlow* legacy = nullptr;
+    MessageBridge bridge { kOrigin };
 };
 
 TEST_F(BridgeTest, AcceptsOnlyPagesOfTheExpectedOrigin)
@@ -68,7 +70,8 @@ TEST(BridgeOrigin, DevelopmentOriginRefusesOtherPortsAndHosts)
     FakeUrlOpener opener;
     FakeSitesStorage sites;
     FakeWebView view;
-    MessageBridge bridge("http://localhost:5173", { identity, dialogs, opener, sites });
+    MessageBridge bridge("http://localhost:5173");
+    addAllCommands(bridge, { identity, dialogs, opener, sites });
     bridge.attachWebView(&view);
     const std::string getSites = R"({"command":"getSitesData"})";
     bridge.onWebMessage("http://localhost:5173/", getSites);
@@ -93,7 +96,7 @@ TEST_F(BridgeTest, IgnoresMalformedMessagesWithoutReply)
 
 TEST_F(BridgeTest, UnknownCommandGetsNoReplyButMarksTheUiReady)
 {
-    bridge.postActionResult("native_actionBackup", false, -1, "queued", "", "");
+    bridge.sendToUi(nativeActionResultMessage("native_actionBackup", false, -1, "queued", "", ""));
     EXPECT_TRUE(view.posted.empty());
     send(R"({"command":"UI_READY"})");
     EXPECT_TRUE(bridge.uiReady());
@@ -102,8 +105,8 @@ TEST_F(BridgeTest, UnknownCommandGetsNoReplyButMarksTheUiReady)
 
 TEST_F(BridgeTest, QueuesRepliesUntilTheUiSpeaksAndFlushesThemInOrder)
 {
-    bridge.postActionResult("a", true, 0, "first", "", "");
-    bridge.postBatchSummary("a", 1, 1, 0);
+    bridge.sendToUi(nativeActionResultMessage("a", true, 0, "first", "", ""));
+    bridge.sendToUi(nativeActionBatchSummaryMessage("a", 1, 1, 0));
     EXPECT_EQ(bridge.pendingCount(), 2u);
     EXPECT_TRUE(view.posted.empty());
 
@@ -112,13 +115,13 @@ TEST_F(BridgeTest, QueuesRepliesUntilTheUiSpeaksAndFlushesThemInOrder)
         std::vector<std::string>({ "nativeActionResult", "nativeActionBatchSummary" }));
     EXPECT_EQ(view.payloadAt(0).at("message"), "first");
 
-    bridge.postActionResult("a", true, 0, "later", "", "");
+    bridge.sendToUi(nativeActionResultMessage("a", true, 0, "later", "", ""));
     EXPECT_EQ(view.posted.size(), 3u);
 }
 
 TEST_F(BridgeTest, FirstCommandFlushesTheQueueBeforeItsOwnReply)
 {
-    bridge.postActionResult("a", true, 0, "queued", "", "");
+    bridge.sendToUi(nativeActionResultMessage("a", true, 0, "queued", "", ""));
     send(R"({"command":"getSitesData"})");
     EXPECT_EQ(
         view.commands(), std::vector<std::string>({ "nativeActionResult", "sitesDataLoaded" }));
@@ -126,11 +129,11 @@ TEST_F(BridgeTest, FirstCommandFlushesTheQueueBeforeItsOwnReply)
 
 TEST_F(BridgeTest, MessagesBeforeTheWebViewExistsAreDroppedAndCreationResetsTheQueue)
 {
-    MessageBridge early(kOrigin, { identity, dialogs, opener, sites });
-    early.postActionResult("a", true, 0, "lost", "", "");
+    MessageBridge early(kOrigin);
+    early.sendToUi(nativeActionResultMessage("a", true, 0, "lost", "", ""));
     EXPECT_EQ(early.pendingCount(), 0u);
 
-    bridge.postActionResult("a", true, 0, "stale", "", "");
+    bridge.sendToUi(nativeActionResultMessage("a", true, 0, "stale", "", ""));
     bridge.beginWebViewCreation();
     EXPECT_EQ(bridge.pendingCount(), 0u);
     send(R"({"command":"ui_ready"})");
@@ -140,19 +143,19 @@ TEST_F(BridgeTest, MessagesBeforeTheWebViewExistsAreDroppedAndCreationResetsTheQ
 TEST_F(BridgeTest, AppInfoCarriesTheIdentityThenTheLegacyStatus)
 {
     struct RecordingLegacy final : LegacyFlow {
-        explicit RecordingLegacy(MessageBridge& bridge)
-            : bridge(bridge)
+        explicit RecordingLegacy(UiReplySink& sink)
+            : sink(sink)
         {
         }
         void statusCheck() override
         {
-            bridge.sendToUi(R"({"command":"legacyMigrationStatus","payload":{}})");
+            sink.sendToUi(R"({"command":"legacyMigrationStatus","payload":{}})");
         }
         void migrate() override { }
         void uninstall() override { }
-        MessageBridge& bridge;
-    } legacy(bridge);
-    bridge.setLegacyFlow(&legacy);
+        UiReplySink& sink;
+    } recording(bridge);
+    legacy = &recording;
 
     send(R"({"command":"getAppInfo","payload":[1,2]})");
     ASSERT_EQ(
@@ -249,8 +252,10 @@ TEST_F(BridgeTest, RoutesDeviceCommandsByTheirAddressList)
 TEST_F(BridgeTest, ActionResultsCarryDataOnlyWhenThereIsSome)
 {
     send(R"({"command":"ui_ready"})");
-    bridge.postActionResult("native_actionGetStatus", true, 0, "ok", "1.2.3.4", "");
-    bridge.postActionResult("native_actionGetStatus", true, 0, "ok", "1.2.3.4", "{}");
+    bridge.sendToUi(
+        nativeActionResultMessage("native_actionGetStatus", true, 0, "ok", "1.2.3.4", ""));
+    bridge.sendToUi(
+        nativeActionResultMessage("native_actionGetStatus", true, 0, "ok", "1.2.3.4", "{}"));
     EXPECT_EQ(view.posted[0],
         R"({"command":"nativeActionResult","payload":{"action":"native_actionGetStatus",)"
         R"("success":true,"exitCode":0,"message":"ok","deviceIp":"1.2.3.4"}})");
@@ -263,8 +268,8 @@ TEST_F(BridgeTest, TextsWithQuotesBackslashesAndControlsArriveIntact)
 {
     send(R"({"command":"ui_ready"})");
     const std::string tricky = "say \"hi\"\\ now\nline\r\ttab\x01\x1f end";
-    bridge.postActionResult("a", false, 2147483647, tricky, "ä/ü", "");
-    bridge.postBatchSummary("a", -2147483647 - 1, 0, 0);
+    bridge.sendToUi(nativeActionResultMessage("a", false, 2147483647, tricky, "ä/ü", ""));
+    bridge.sendToUi(nativeActionBatchSummaryMessage("a", -2147483647 - 1, 0, 0));
     json result = json::parse(view.posted[0]);
     EXPECT_EQ(result["payload"]["message"], tricky);
     EXPECT_EQ(result["payload"]["deviceIp"], "ä/ü");
@@ -272,15 +277,12 @@ TEST_F(BridgeTest, TextsWithQuotesBackslashesAndControlsArriveIntact)
     EXPECT_EQ(json::parse(view.posted[1])["payload"]["total"], -2147483647 - 1);
 }
 
-TEST_F(BridgeTest, HostMessagesBecomeUiMessagesAndFreeTheirRecords)
+TEST_F(BridgeTest, WorkerResultsBecomeUiMessages)
 {
     send(R"({"command":"ui_ready"})");
-    EXPECT_TRUE(bridge.handleHostMessage(HostMessageId::ActionResult,
-        new PostedActionResult { "native_actionGetStatus", false, -1, "m", "1.1.1.1", "" }));
-    EXPECT_TRUE(bridge.handleHostMessage(
-        HostMessageId::BatchSummary, new PostedBatchSummary { "native_actionGetStatus", 2, 1, 1 }));
-    EXPECT_TRUE(bridge.handleHostMessage(HostMessageId::ActionResult, nullptr));
-    EXPECT_FALSE(bridge.handleHostMessage(static_cast<HostMessageId>(0x8312), nullptr));
+    bridge.sendToUi(
+        nativeActionResultMessage("native_actionGetStatus", false, -1, "m", "1.1.1.1", ""));
+    bridge.sendToUi(nativeActionBatchSummaryMessage("native_actionGetStatus", 2, 1, 1));
     EXPECT_EQ(view.commands(),
         std::vector<std::string>({ "nativeActionResult", "nativeActionBatchSummary" }));
     EXPECT_EQ(view.posted[1],

@@ -1,3 +1,4 @@
+#include "fakes/fake_bridge_commands.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_host_services.h"
 #include "fakes/fake_temp_folder.h"
@@ -19,6 +20,7 @@ class BridgeSitesTest : public ::testing::Test {
 protected:
     BridgeSitesTest()
     {
+        addAllCommands(bridge, { identity, dialogs, opener, storage });
         bridge.attachWebView(&view);
         send(R"({"command":"ui_ready"})");
     }
@@ -48,7 +50,7 @@ protected:
     FakeDialogs dialogs;
     FakeUrlOpener opener;
     FakeWebView view;
-    MessageBridge bridge { "kovrkit://app", { identity, dialogs, opener, storage } };
+    MessageBridge bridge { "kovrkit://app" };
 };
 
 json node(const std::string& id, const std::string& type, const std::string& name,

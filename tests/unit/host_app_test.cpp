@@ -1,3 +1,4 @@
+#include "fakes/fake_bridge_commands.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_host_services.h"
 #include "fakes/fake_temp_folder.h"
@@ -5,12 +6,12 @@
 #include "host/actions/unavailable_device_actions.h"
 #include "host/app/answer_file_dialogs.h"
 #include "host/app/app_identity.h"
-#include "host/app/file_replace.h"
 #include "host/app/program_paths.h"
 #include "host/app/start_options.h"
 #include "host/app/ui_resource.h"
 #include "host/app/utf8_text.h"
 #include "host/bridge/message_bridge.h"
+#include "host/platform/file_access.h"
 
 #include <gtest/gtest.h>
 
@@ -217,24 +218,23 @@ TEST(Utf8Text, ReplacesOneByteThatStartsNoWellFormedSequence)
 }
 
 // The build without the action runner still answers every device command, and status
-// results travel as posted records.
+// results travel as tasks posted to the main loop.
 class UnavailableActionsTest : public ::testing::Test {
 protected:
     UnavailableActionsTest()
     {
         bridge.attachWebView(&view);
-        bridge.setDeviceActions(&actions);
+        addAllCommands(bridge, { identity, dialogs, opener, sites, &actions });
         bridge.onWebMessage("kovrkit://app/", R"({"command":"ui_ready"})");
     }
 
-    // Hands the records to the bridge as the main loop would, once `attempts` posts were made
-    // in all.
+    // Runs the posted tasks as the main loop would, once `attempts` posts were made in all.
     void deliverPostedRecords(size_t attempts, size_t expected)
     {
         auto posted = poster.takeAfterAttempts(attempts);
         ASSERT_EQ(posted.size(), expected);
-        for (auto [id, record] : posted)
-            EXPECT_TRUE(bridge.handleHostMessage(id, record));
+        for (auto& task : posted)
+            task();
     }
 
     AppIdentity identity;
@@ -242,8 +242,8 @@ protected:
     FakeUrlOpener opener;
     FakeSitesStorage sites;
     FakeWebView view;
-    MessageBridge bridge { "kovrkit://app", { identity, dialogs, opener, sites } };
-    FakeHostMessagePoster poster;
+    MessageBridge bridge { "kovrkit://app" };
+    FakeMainLoopPoster poster;
     UnavailableDeviceActions actions { bridge, poster };
 };
 
@@ -264,7 +264,7 @@ TEST_F(UnavailableActionsTest, BatchesAreDeduplicatedAndSummarised)
     EXPECT_EQ(view.payloadAt(3)["message"], "Missing device IP");
 }
 
-TEST_F(UnavailableActionsTest, StatusResultsArriveThroughPostedRecords)
+TEST_F(UnavailableActionsTest, StatusResultsArriveThroughPostedTasks)
 {
     bridge.onWebMessage(
         "kovrkit://app/", R"({"command":"native_actionGetStatus","payload":{"ipsCsv":"x, y ,x"}})");
@@ -281,7 +281,7 @@ TEST_F(UnavailableActionsTest, StatusResultsArriveThroughPostedRecords)
     EXPECT_EQ(view.payloadAt(3)["message"], "Missing device IP");
 }
 
-TEST_F(UnavailableActionsTest, RefusedPostsFreeTheirRecords)
+TEST_F(UnavailableActionsTest, RefusedPostsFreeTheirTasks)
 {
     poster.accepts = false;
     bridge.onWebMessage(

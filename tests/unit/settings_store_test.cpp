@@ -97,7 +97,7 @@ TEST_F(SettingsStoreTest, MissingEmptyAndCorruptFilesServeTheDefaultTree)
 
 TEST_F(SettingsStoreTest, SaveWritesNestedTreeSortedIndentedWithoutTrailingNewline)
 {
-    ASSERT_TRUE(store().saveSitesDocument(twoLevelDocument().dump()));
+    ASSERT_TRUE(store().saveSitesDocument(twoLevelDocument()).success);
     const auto text = fileText();
     EXPECT_EQ(text.substr(0, 18), "{\n  \"sitesData\": {");
     EXPECT_EQ(text.back(), '}');
@@ -111,19 +111,19 @@ TEST_F(SettingsStoreTest, SaveWritesNestedTreeSortedIndentedWithoutTrailingNewli
 
 TEST_F(SettingsStoreTest, LoadHandsOutFreshIdsAndRoundTrips)
 {
-    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
+    ASSERT_TRUE(store().saveSitesDocument(twoLevelDocument()).success);
     const auto loaded = json::parse(store().loadSitesDocument());
     EXPECT_EQ(loaded["nodes"]["root"]["name"], "Plant");
     EXPECT_EQ(loaded["nodes"]["root"]["children"], json({ "folder-1", "device-2" }));
     EXPECT_EQ(loaded["nodes"]["device-1"]["ip"], "10.1.1.5");
     const auto firstFile = fileText();
-    ASSERT_TRUE(store().saveParsedSitesDocument(loaded));
+    ASSERT_TRUE(store().saveSitesDocument(loaded).success);
     EXPECT_EQ(fileText(), firstFile);
 }
 
 TEST_F(SettingsStoreTest, NonAsciiTextStaysUtf8)
 {
-    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument("Lüftung Süd ✓")));
+    ASSERT_TRUE(store().saveSitesDocument(twoLevelDocument("Lüftung Süd ✓")).success);
     EXPECT_NE(fileText().find("Lüftung Süd ✓"), std::string::npos);
     EXPECT_NE(store().loadSitesDocument().find("Lüftung Süd ✓"), std::string::npos);
 }
@@ -138,7 +138,7 @@ TEST_F(SettingsStoreTest, NodeMapStoredByAnEarlierHostIsServedAsIs)
 TEST_F(SettingsStoreTest, OtherTopLevelMembersSurviveSavesAndRecords)
 {
     writeFile(R"({"zeta":{"b":1,"a":[true]},"Alpha":"x","legacyMigration":{"completed":true}})");
-    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
+    ASSERT_TRUE(store().saveSitesDocument(twoLevelDocument()).success);
     auto settings = fileJson();
     EXPECT_EQ(settings["zeta"], json::parse(R"({"a":[true],"b":1})"));
     EXPECT_EQ(settings["Alpha"], "x");
@@ -162,21 +162,21 @@ TEST_F(SettingsStoreTest, FileIsWhatTheJsonLibraryWouldWriteForTheWholeObject)
         "sitesDat": "sorts before", "sitesDataZ": "sorts after", "~": 18446744073709551615,
         "sitesData": {"old": ["never", "read"]}})");
     writeFile(others.dump());
-    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
+    ASSERT_TRUE(store().saveSitesDocument(twoLevelDocument()).success);
     auto expected = others;
     expected["sitesData"] = json::parse(fileText())["sitesData"];
     EXPECT_EQ(expected["sitesData"]["name"], "Plant");
     EXPECT_EQ(fileText(), serializeSettings(expected));
 
     writeFile("");
-    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
+    ASSERT_TRUE(store().saveSitesDocument(twoLevelDocument()).success);
     EXPECT_EQ(fileText(), serializeSettings({ { "sitesData", fileJson()["sitesData"] } }));
 }
 
 TEST_F(SettingsStoreTest, UnreadableContentIsReplacedByTheSavedMemberOnly)
 {
     writeFile("[]");
-    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
+    ASSERT_TRUE(store().saveSitesDocument(twoLevelDocument()).success);
     EXPECT_EQ(fileJson().size(), 1u);
     EXPECT_TRUE(fileJson().contains("sitesData"));
 }
@@ -192,30 +192,64 @@ TEST_F(SettingsStoreTest, RefusedDocumentsLeaveTheFileUntouched)
     const json deviceRoot
         = json::parse(R"({"version":1,"rootId":"r","nodes":{"r":{"type":"device","name":"x"}}})");
 
-    EXPECT_FALSE(store().saveParsedSitesDocument(deviceRoot));
+    EXPECT_FALSE(store().saveSitesDocument(deviceRoot).success);
     EXPECT_FALSE(fs::exists(path_)) << "a refused save creates no file";
 
     writeFile(original);
     for (const auto& refused : { cyclic, blankName, deviceRoot, json::array() })
-        EXPECT_FALSE(store().saveParsedSitesDocument(refused)) << refused;
-    EXPECT_FALSE(store().saveSitesDocument(std::string_view("{\"version\":1,")));
-    EXPECT_FALSE(store().saveSitesDocument(std::string_view("")));
+        EXPECT_FALSE(store().saveSitesDocument(refused).success) << refused;
+    EXPECT_FALSE(store().saveSitesDocument(json::parse("{\"version\":1}")).success);
+    EXPECT_FALSE(store().saveSitesDocument(json()).success);
     EXPECT_EQ(fileText(), original);
     EXPECT_FALSE(fs::exists(temporarySettingsPath(path_)));
 }
 
-TEST_F(SettingsStoreTest, PayloadOutcomeCarriesTheReplyText)
+TEST_F(SettingsStoreTest, OutcomeCarriesTheReplyText)
 {
-    const auto saved = store().saveSitesDataPayload({ { "sitesData", twoLevelDocument() } });
+    const auto saved = store().saveSitesDocument(twoLevelDocument());
     EXPECT_TRUE(saved.success);
     EXPECT_EQ(saved.message, "");
-    for (const json& payload :
-        { json::object(), json { { "sitesData", twoLevelDocument().dump() } },
-            json { { "sitesData", nullptr } }, json::array() }) {
-        const auto outcome = store().saveSitesDataPayload(payload);
-        EXPECT_FALSE(outcome.success) << payload;
+    for (const json& document :
+        { json::object(), json(twoLevelDocument().dump()), json(nullptr), json::array() }) {
+        const auto outcome = store().saveSitesDocument(document);
+        EXPECT_FALSE(outcome.success) << document;
         EXPECT_EQ(outcome.message, "Invalid or unsaved sites data");
     }
+}
+
+// Every folder of a ladder lists the next rung twice, so the nested form doubles per rung.
+json ladderDocument(int rungs)
+{
+    json nodes = json::object();
+    for (int rung = 0; rung <= rungs; ++rung) {
+        const auto id = "f" + std::to_string(rung);
+        const auto next = "f" + std::to_string(rung + 1);
+        nodes[id] = { { "type", "folder" }, { "name", "Rung " + id },
+            { "children",
+                rung < rungs ? json::array({ next, next, "d" }) : json::array({ "d" }) } };
+    }
+    nodes["d"] = { { "type", "device" }, { "name", "Gateway" }, { "ip", "10.0.0.1" } };
+    return { { "version", 1 }, { "rootId", "f0" }, { "nodes", nodes } };
+}
+
+TEST_F(SettingsStoreTest, SharedFoldersAreStoredPerPlaceUpToTheExpandedSizeLimit)
+{
+    writeFile(R"({"keep":1})");
+    // 2^20 - 1 folders and as many devices once expanded: refused before anything is built.
+    const auto refused = store().saveSitesDocument(ladderDocument(19));
+    EXPECT_FALSE(refused.success);
+    EXPECT_EQ(refused.message, kSitesTooLargeMessage);
+    EXPECT_EQ(fileText(), R"({"keep":1})");
+
+    // 2^4 - 1 folders: saved with every shared folder in each place, and loaded as such.
+    ASSERT_TRUE(store().saveSitesDocument(ladderDocument(3)).success);
+    const json loaded = json::parse(store().loadSitesDocument());
+    std::size_t folders = 0;
+    std::size_t devices = 0;
+    for (const auto& [id, node] : loaded["nodes"].items())
+        ++(node["type"] == "folder" ? folders : devices);
+    EXPECT_EQ(folders, 15u);
+    EXPECT_EQ(devices, 15u);
 }
 
 TEST_F(SettingsStoreTest, MigrationRecordIsReplacedWholeAndReadStrictly)
@@ -255,14 +289,14 @@ TEST_F(SettingsStoreTest, HostileNestingIsDroppedNotRecursedInto)
     EXPECT_FALSE(fileJson().contains("junk"));
 
     writeFile(R"({"junk":)" + deep + "}");
-    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
+    ASSERT_TRUE(store().saveSitesDocument(twoLevelDocument()).success);
     EXPECT_EQ(fileJson().size(), 1u);
 }
 
 TEST_F(SettingsStoreTest, StaleTemporaryFileIsReusedAndRemoved)
 {
     std::ofstream(temporarySettingsPath(path_)) << std::string(100000, 'x');
-    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
+    ASSERT_TRUE(store().saveSitesDocument(twoLevelDocument()).success);
     EXPECT_FALSE(fs::exists(temporarySettingsPath(path_)));
     EXPECT_EQ(fileJson()["sitesData"]["name"], "Plant");
 }
@@ -291,18 +325,18 @@ private:
 
 TEST_F(SettingsStoreTest, FailedWritesKeepTheOldFile)
 {
-    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
+    ASSERT_TRUE(store().saveSitesDocument(twoLevelDocument()).success);
     const auto before = fileText();
     {
         FileSizeCap cap(64);
-        EXPECT_FALSE(store().saveParsedSitesDocument(twoLevelDocument("Other")));
+        EXPECT_FALSE(store().saveSitesDocument(twoLevelDocument("Other")).success);
         EXPECT_FALSE(store().markMigrationCompleted("Legacy data imported"));
     }
     EXPECT_EQ(fileText(), before);
     EXPECT_FALSE(fs::exists(temporarySettingsPath(path_)));
 
     fs::create_directory(temporarySettingsPath(path_));
-    EXPECT_FALSE(store().saveParsedSitesDocument(twoLevelDocument("Other")));
+    EXPECT_FALSE(store().saveSitesDocument(twoLevelDocument("Other")).success);
     EXPECT_EQ(fileText(), before);
 }
 
@@ -310,7 +344,7 @@ TEST_F(SettingsStoreTest, ReplacementKeepsTheFilePermissions)
 {
     writeFile("{}");
     fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write);
-    ASSERT_TRUE(store().saveParsedSitesDocument(twoLevelDocument()));
+    ASSERT_TRUE(store().saveSitesDocument(twoLevelDocument()).success);
     EXPECT_EQ(fs::status(path_).permissions() & fs::perms::all,
         fs::perms::owner_read | fs::perms::owner_write);
 }
@@ -320,7 +354,7 @@ TEST_F(SettingsStoreTest, SymlinkedTemporaryFileIsNeverWrittenThrough)
     const auto victim = folder_ / "victim";
     std::ofstream(victim) << "precious";
     fs::create_symlink(victim, temporarySettingsPath(path_));
-    EXPECT_FALSE(store().saveParsedSitesDocument(twoLevelDocument()));
+    EXPECT_FALSE(store().saveSitesDocument(twoLevelDocument()).success);
     std::ifstream in(victim);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious");
 }
@@ -334,8 +368,9 @@ TEST_F(SettingsStoreTest, InterleavedWritersNeverLoseTheFile)
     for (int writer = 0; writer < 3; ++writer)
         writers.emplace_back([this, writer] {
             for (int round = 0; round < kRounds; ++round)
-                ASSERT_TRUE(store().saveParsedSitesDocument(
-                    twoLevelDocument("W" + std::to_string(writer))));
+                ASSERT_TRUE(store()
+                                .saveSitesDocument(twoLevelDocument("W" + std::to_string(writer)))
+                                .success);
         });
     writers.emplace_back([this] {
         for (int round = 0; round < kRounds; ++round)

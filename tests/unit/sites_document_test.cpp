@@ -169,7 +169,7 @@ TEST(DocumentToStored, RefusesBlankNamesSoEverySavedTreeLoads)
     EXPECT_TRUE(documentToStored(documentWith(unreachable)));
 }
 
-TEST(DocumentToStored, RefusesCyclesAndFoldersListedTwice)
+TEST(DocumentToStored, RefusesCyclesButHoldsAFolderListedTwiceOncePerPlace)
 {
     const json selfListed = { { "r", folderNode("r", "Root", { "r" }) } };
     EXPECT_FALSE(documentToStored(documentWith(selfListed)));
@@ -178,8 +178,23 @@ TEST(DocumentToStored, RefusesCyclesAndFoldersListedTwice)
     EXPECT_FALSE(documentToStored(documentWith(ancestorListed)));
     const json sharedFolder = { { "r", folderNode("r", "Root", { "a", "b" }) },
         { "a", folderNode("a", "A", { "s" }) }, { "b", folderNode("b", "B", { "s" }) },
+        { "s", folderNode("s", "Shared", { "d" }) }, { "d", deviceNode("d", "Gateway") } };
+    const auto stored = documentToStored(documentWith(sharedFolder));
+    ASSERT_TRUE(stored);
+    for (const char* parent : { "A", "B" }) {
+        const json& holder = (*stored)["folders"][parent == std::string("A") ? 0 : 1];
+        EXPECT_EQ(holder["name"], parent);
+        ASSERT_EQ(holder["folders"].size(), 1u);
+        EXPECT_EQ(holder["folders"][0]["name"], "Shared");
+        EXPECT_EQ(holder["folders"][0]["devices"][0]["name"], "Gateway");
+    }
+    // Listed twice by the same folder, and a folder listed below itself further down.
+    const json listedTwice = { { "r", folderNode("r", "Root", { "s", "s" }) },
         { "s", folderNode("s", "Shared", json::array()) } };
-    EXPECT_FALSE(documentToStored(documentWith(sharedFolder)));
+    EXPECT_EQ(documentToStored(documentWith(listedTwice)).value()["folders"].size(), 2u);
+    const json deepCycle = { { "r", folderNode("r", "Root", { "a", "b" }) },
+        { "a", folderNode("a", "A", { "b" }) }, { "b", folderNode("b", "B", { "a" }) } };
+    EXPECT_FALSE(documentToStored(documentWith(deepCycle)));
 }
 
 // A chain of folders each listing the next one.

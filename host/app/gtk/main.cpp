@@ -1,15 +1,20 @@
+#include "host/actions/device_action_command_table.h"
 #include "host/actions/unavailable_device_actions.h"
 #include "host/app/answer_file_dialogs.h"
 #include "host/app/app_identity.h"
 #include "host/app/gtk/gio_url_opener.h"
-#include "host/app/gtk/glib_host_message_poster.h"
+#include "host/app/gtk/glib_main_loop_poster.h"
 #include "host/app/gtk/gtk_dialogs.h"
 #include "host/app/gtk/main_window.h"
 #include "host/app/gtk/webkit_view.h"
 #include "host/app/program_paths.h"
 #include "host/app/start_options.h"
+#include "host/bridge/app_info_command_table.h"
+#include "host/bridge/file_command_table.h"
 #include "host/bridge/message_bridge.h"
 #include "host/bridge/settings_sites_storage.h"
+#include "host/bridge/sites_command_table.h"
+#include "host/legacy/legacy_command_table.h"
 #include "host/legacy/unavailable_legacy_flow.h"
 #include "host/sites/sites_store.h"
 
@@ -60,14 +65,16 @@ int main(int argc, char** argv)
     GioUrlOpener urlOpener;
     SitesStore store(settingsPathIn(programDirectory));
     SettingsSitesStorage sites(store);
-    MessageBridge bridge(
-        std::string(acceptedOrigin(devMode)), { identity, *dialogs, urlOpener, sites });
-    GLibHostMessagePoster poster(
-        [&bridge](HostMessageId id, void* record) { return bridge.handleHostMessage(id, record); });
+    MessageBridge bridge { std::string(acceptedOrigin(devMode)) };
+    GLibMainLoopPoster poster;
     UnavailableDeviceActions deviceActions(bridge, poster);
     UnavailableLegacyFlow legacyFlow(bridge);
-    bridge.setDeviceActions(&deviceActions);
-    bridge.setLegacyFlow(&legacyFlow);
+    bridge.addCommands(
+        appInfoCommands(identity, bridge, [&legacyFlow] { legacyFlow.statusCheck(); }));
+    bridge.addCommands(sitesCommands(sites, bridge));
+    bridge.addCommands(fileCommands(*dialogs, urlOpener, bridge));
+    bridge.addCommands(deviceActionCommands(deviceActions, bridge));
+    bridge.addCommands(legacyCommands(legacyFlow));
 
     bridge.beginWebViewCreation();
     WebViewConfig config { uiFolder, devMode, programDirectory + "/webview2_userdata" };

@@ -1,4 +1,4 @@
-#include "host/app/file_replace.h"
+#include "host/platform/file_access.h"
 
 #include "common/posix/atomic_replace.h"
 #include "common/posix/unique_fd.h"

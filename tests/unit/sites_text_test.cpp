@@ -1,14 +1,16 @@
-// The streaming readers and text writers against the general path through JSON values: for
-// any input they either give up or give exactly what the general path gives.
+// The text writers against the JSON library's serialisation, and the one save and load path
+// of the store against random, faulty and corrupted input.
 #include "host/sites/settings_file.h"
 #include "host/sites/sites_document.h"
-#include "host/sites/sites_stream.h"
+#include "host/sites/sites_store.h"
 #include "host/sites/sites_text.h"
 #include "host/sites/sites_tree.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
+#include <unistd.h>
 
 namespace kovrkit {
 namespace {
@@ -145,56 +147,96 @@ TEST(SitesText, WrittenTreesMatchTheJsonLibrarySerialisation)
     }
 }
 
-TEST(SitesStream, NodeMapReaderAgreesWithTheGeneralPath)
-{
-    RandomSites random(11);
-    int streamed = 0;
-    for (int round = 0; round < 4000; ++round) {
-        const auto document = random.nodeMap();
-        const auto text = document.dump();
-        const auto fast = streamNodeMap(text);
-        if (!fast)
-            continue;
-        ++streamed;
-        ASSERT_EQ(fast, nodeMapFromJson(document)) << text;
+// A store on a "settings.json" of its own, removed afterwards.
+class ScratchStore {
+public:
+    ScratchStore()
+        : folder_(std::filesystem::temp_directory_path()
+            / ("sites_text_" + std::to_string(getpid()) + "_"
+                + ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+    {
+        std::filesystem::create_directories(folder_);
     }
-    EXPECT_GT(streamed, 1000);
+    ~ScratchStore() { std::filesystem::remove_all(folder_); }
+
+    // The document a load serves for the given settings text.
+    json loadFrom(const std::string& settingsText) const
+    {
+        std::ofstream(store.settingsPath(), std::ios::binary) << settingsText;
+        return json::parse(store.loadSitesDocument());
+    }
+
+private:
+    std::filesystem::path folder_;
+
+public:
+    const SitesStore store { settingsPathIn(folder_) };
+};
+
+// What a load must serve for a stored value: its tree with fresh ids, else the default.
+json expectedLoad(const json& sites)
+{
+    if (const auto tree = folderTreeFromJson(sites))
+        return nodeMapJson(*tree);
+    return defaultSitesDocument();
 }
 
-TEST(SitesStream, TheUsualShapesAreStreamedBothWays)
+TEST(SitesSave, RandomNodeMapsSaveOnlyTreesThatLoadAgain)
+{
+    RandomSites random(11);
+    ScratchStore scratch;
+    int saved = 0;
+    for (int round = 0; round < 2000; ++round) {
+        const auto document = random.nodeMap();
+        const auto stored = documentToStored(document);
+        ASSERT_EQ(scratch.store.saveSitesDocument(document).success, stored.has_value())
+            << document.dump();
+        if (!stored)
+            continue;
+        ++saved;
+        const json loaded = json::parse(scratch.store.loadSitesDocument());
+        ASSERT_EQ(loaded, storedToDocument(*stored)) << document.dump();
+    }
+    EXPECT_GT(saved, 500);
+}
+
+TEST(SitesSave, WrittenTextsReadBackAsTheSameTree)
 {
     RandomSites random(19);
     for (int round = 0; round < 300; ++round) {
         const auto tree = random.tree();
-        const auto map = streamNodeMap(nodeMapText(tree));
+        const json document = json::parse(nodeMapText(tree));
+        const auto map = nodeMapFromJson(document);
         ASSERT_TRUE(map);
         EXPECT_EQ(convertNodeMap(*map), tree);
         std::string settings = "{\"sitesData\": ";
         appendStoredSitesText(settings, tree, 2);
         settings += "}";
-        EXPECT_EQ(streamStoredSites(settings), tree);
+        EXPECT_EQ(folderTreeFromJson(json::parse(settings)["sitesData"]), tree);
     }
 }
 
-TEST(SitesStream, NodeMapReaderGivesUpOnRepeatedKeysAndBrokenText)
+TEST(SitesSave, RepeatedKeysAndBrokenTextNeverSaveAPartialTree)
 {
     const std::string valid
         = R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","children":[]}}})";
-    ASSERT_TRUE(streamNodeMap(valid));
-    for (const auto* text :
-        {
-            R"({"version":1,"rootId":"r","rootId":"r","nodes":{"r":{"type":"folder","children":[]}}})",
-            R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","type":"folder","children":[]}}})",
-            R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","children":[]},"r":{}}})",
-            R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","children":[1]}}})",
-            R"({"version":"1","rootId":"r","nodes":{"r":{"type":"folder","children":[]}}})",
-            R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","children":[]}}} x)",
-            R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","children":[]})",
-            R"([1])",
-            R"("text")",
-            "",
-        })
-        EXPECT_FALSE(streamNodeMap(text)) << text;
+    ASSERT_TRUE(documentToStored(json::parse(valid)));
+    // The JSON library keeps the last of repeated keys; the tree saved is the one it reads.
+    const auto repeated = documentToStored(json::parse(
+        R"({"version":1,"rootId":"x","rootId":"r","nodes":{"r":{"type":"folder","name":"A","name":"B","children":[]}}})"));
+    ASSERT_TRUE(repeated);
+    EXPECT_EQ((*repeated)["name"], "B");
+    for (const auto* text : {
+             R"({"version":"1","rootId":"r","nodes":{"r":{"type":"folder","children":[]}}})",
+             R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","children":[]}}} x)",
+             R"({"version":1,"rootId":"r","nodes":{"r":{"type":"folder","children":[]})",
+             R"([1])",
+             R"("text")",
+             "",
+         }) {
+        const auto parsed = json::parse(text, nullptr, false);
+        EXPECT_FALSE(!parsed.is_discarded() && documentToStored(parsed)) << text;
+    }
 }
 
 std::string settingsTextAround(const json& sites, RandomSites& random)
@@ -205,11 +247,11 @@ std::string settingsTextAround(const json& sites, RandomSites& random)
     return settings.dump(random.pick(2) == 0 ? -1 : 2);
 }
 
-TEST(SitesStream, StoredReaderAgreesWithTheGeneralPath)
+TEST(SitesLoad, FaultyStoredTreesLoadAsTheValidationSays)
 {
     RandomSites random(13);
-    int streamed = 0;
-    for (int round = 0; round < 2000; ++round) {
+    ScratchStore scratch;
+    for (int round = 0; round < 1000; ++round) {
         json sites = storedJson(random.tree());
         switch (random.pick(6)) {
         case 0:
@@ -229,64 +271,64 @@ TEST(SitesStream, StoredReaderAgreesWithTheGeneralPath)
         default:
             break;
         }
-        const auto text = settingsTextAround(sites, random);
-        const auto fast = streamStoredSites(text);
-        if (!fast)
-            continue;
-        ++streamed;
-        ASSERT_EQ(fast, folderTreeFromJson(sites)) << text;
+        ASSERT_EQ(scratch.loadFrom(settingsTextAround(sites, random)), expectedLoad(sites))
+            << sites.dump();
     }
-    EXPECT_GT(streamed, 1000);
 }
 
-TEST(SitesStream, StoredReaderLeavesNodeMapsAndOddSettingsToTheGeneralPath)
+TEST(SitesLoad, NodeMapsAreServedAsStoredAndOddSettingsGiveTheDefault)
 {
-    EXPECT_TRUE(streamStoredSites(R"({"a":[{"b":null}],"sitesData":{"name":"S"},"z":1})"));
+    ScratchStore scratch;
+    const json nodeMap = json::parse(
+        R"({"version":1,"rootId":"root","nodes":{"root":{"type":"folder","name":"Old","children":[]}}})");
+    EXPECT_EQ(scratch.loadFrom(json { { "sitesData", nodeMap } }.dump()), nodeMap);
+    EXPECT_EQ(scratch.loadFrom(
+                  R"({"a":[{"b":null}],"sitesData":{"name":"S"},"z":1})")["nodes"]["root"]["name"],
+        "S");
     for (const auto* text : {
-             R"({"sitesData":{"version":1,"rootId":"root","nodes":{}}})",
-             R"({"sitesData":{"name":"S"},"sitesData":{"name":"T"}})",
-             R"({"sitesData":{"name":"S","name":"T"}})",
              R"({"sitesData":[]})",
              R"({"other":1})",
              R"([])",
              R"(3)",
              R"({"sitesData":{"name":"S"})",
          })
-        EXPECT_FALSE(streamStoredSites(text)) << text;
+        EXPECT_EQ(scratch.loadFrom(text), defaultSitesDocument()) << text;
 }
 
-TEST(SitesStream, DeepTreesStopAtTheDepthLimit)
+TEST(SitesLoad, DeepTreesStopAtTheDepthLimit)
 {
+    ScratchStore scratch;
     json sites = { { "name", "leaf" } };
     for (std::size_t level = 0; level < kMaxFolderDepth; ++level)
         sites = { { "name", "level" }, { "folders", json::array({ std::move(sites) }) } };
-    EXPECT_TRUE(streamStoredSites(json { { "sitesData", sites } }.dump()));
+    EXPECT_NE(scratch.loadFrom(json { { "sitesData", sites } }.dump()), defaultSitesDocument());
     sites = { { "name", "level" }, { "folders", json::array({ std::move(sites) }) } };
-    EXPECT_FALSE(streamStoredSites(json { { "sitesData", sites } }.dump()));
+    EXPECT_EQ(scratch.loadFrom(json { { "sitesData", sites } }.dump()), defaultSitesDocument());
     EXPECT_FALSE(folderTreeFromJson(sites));
 
     const std::string deepText
         = "{\"sitesData\":" + std::string(200000, '[') + std::string(200000, ']') + "}";
-    EXPECT_FALSE(streamStoredSites(deepText));
+    EXPECT_EQ(scratch.loadFrom(deepText), defaultSitesDocument());
 }
 
-// Random corruption of valid texts: the readers may give up, but never misread or crash.
-TEST(SitesStream, CorruptedTextsAreReadSafely)
+// Random corruption of valid texts: a load serves what the text holds or the default, and
+// never misreads or crashes.
+TEST(SitesLoad, CorruptedTextsAreReadSafely)
 {
     RandomSites random(17);
-    for (int round = 0; round < 3000; ++round) {
-        auto text = round % 2 == 0 ? random.nodeMap().dump()
-                                   : settingsTextAround(storedJson(random.tree()), random);
+    ScratchStore scratch;
+    for (int round = 0; round < 1500; ++round) {
+        auto text = settingsTextAround(storedJson(random.tree()), random);
         for (int flips = 1 + random.pick(3); flips > 0; --flips)
             text[static_cast<std::size_t>(random.pick(static_cast<int>(text.size())))]
                 = "{}[]\",:\\0x "[random.pick(12)];
         const auto parsed = json::parse(text, nullptr, false);
-        if (const auto map = streamNodeMap(text)) {
-            ASSERT_EQ(map, nodeMapFromJson(parsed)) << text;
-        }
-        if (const auto tree = streamStoredSites(text)) {
-            ASSERT_EQ(tree, folderTreeFromJson(parsed["sitesData"])) << text;
-        }
+        json expected = defaultSitesDocument();
+        if (!parsed.is_discarded() && parsed.is_object() && parsed.contains("sitesData"))
+            expected = isValidSitesDocument(parsed["sitesData"])
+                ? parsed["sitesData"]
+                : expectedLoad(parsed["sitesData"]);
+        ASSERT_EQ(scratch.loadFrom(text), expected) << text;
     }
 }
 
