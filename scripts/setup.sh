@@ -18,8 +18,19 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The web UI's own tests run on node; their packages come from the lock file.
-if [[ -f "$here/../ui/package-lock.json" ]] && command -v npm >/dev/null; then
-  (cd "$here/../ui" && npm ci --no-audit --no-fund --loglevel=error)
+# The web UI's browser tests run on node with playwright-core from the lock file. Debian's npm
+# package conflicts with a node build that bundles its own npm, so it is added only when missing.
+if ! command -v npm >/dev/null; then
+  sudo=""
+  [[ $(id -u) -eq 0 ]] || sudo="sudo"
+  echo "setup: installing npm"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends npm
+fi
+# Installed once per lock file, so that later runs need no network.
+browser_tests="$here/../tests/browser"
+if ! cmp -s "$browser_tests/package-lock.json" "$browser_tests/node_modules/.installed-lock.json"; then
+  (cd "$browser_tests" && npm ci --no-audit --no-fund --loglevel=error)
+  cp "$browser_tests/package-lock.json" "$browser_tests/node_modules/.installed-lock.json"
 fi
 echo "setup: all packages present"

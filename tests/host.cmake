@@ -28,11 +28,3 @@ if(KOVRU_BUILD_HOST)
   add_dependencies(host_web_view_test kovrkit)
   set_property(TEST host_web_view_test APPEND PROPERTY RESOURCE_LOCK loopback_port_5173)
 endif()
-
-# The page's own logic, without a browser.
-find_program(KOVRU_NODE node)
-if(KOVRU_NODE)
-  add_test(NAME ui_sites_model_test COMMAND ${KOVRU_NODE} --test ${CMAKE_CURRENT_SOURCE_DIR}/unit/ui_sites_model_test.js)
-  set_tests_properties(ui_sites_model_test PROPERTIES ENVIRONMENT "KOVRU_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
-    TIMEOUT 60)
-endif()

@@ -234,9 +234,10 @@ const char* kPageDriver = R"JS(
     [function () { $('add-device').click(); }, statusIs('Device added')],
     [function () { edit({ name: 'Gate B1', ip: '10.1.1.1', username: 'admin', password: 'pw' }); }, statusIs('Changes saved')],
     [function () { $('add-device').click(); }, statusIs('Device added')],
-    [function () { $('delete').click(); $('delete').click(); }, statusIs('Device deleted')],
+    [function () { $('delete').click(); }, function () { return $('confirm-dialog').open; }],
+    [function () { $('confirm-ok').click(); }, statusIs('Device deleted')],
     [function () { edit({ name: ' \t ' }); }, statusIs('A name cannot be blank')],
-    [function () { document.querySelector('[data-action=native_actionGetStatus]').click(); },
+    [function () { document.querySelector('[data-action=getStatus]').click(); },
      statusIs('Status 10.1.1.1: This action is not available in this build')],
     [function () { $('export-csv').click(); }, statusIs('CSV exported')]
   ];

@@ -1,35 +1,29 @@
-// The channel to the desktop host. Outside the host (a plain browser) there is no channel,
-// and every send reports that.
-(function (exports) {
-    'use strict';
+// The channel to the desktop host. Outside the host (a plain browser) there is no channel, and
+// every send reports that.
+import { envelope } from './protocol.js';
 
-    var webview = window.chrome && window.chrome.webview;
-    var handlers = {};
-
-    function available() {
-        return !!webview;
-    }
-
-    function send(command, payload) {
-        if (!webview) return false;
-        webview.postMessage(payload === undefined ? { command: command } : { command: command, payload: payload });
-        return true;
-    }
-
-    function on(command, handler) {
-        (handlers[command] = handlers[command] || []).push(handler);
-    }
+export function connectHost(webview) {
+    const handlers = new Map();
 
     if (webview) {
-        webview.addEventListener('message', function (event) {
-            var message = event.data;
+        webview.addEventListener('message', (event) => {
+            const message = event.data;
             if (!message || typeof message.command !== 'string') return;
-            (handlers[message.command] || []).forEach(function (handler) { handler(message.payload || {}); });
-            (handlers['*'] || []).forEach(function (handler) { handler(message); });
+            const body = message.payload && typeof message.payload === 'object' ? message.payload : {};
+            for (const handler of handlers.get(message.command) || []) handler(body);
         });
     }
 
-    exports.available = available;
-    exports.send = send;
-    exports.on = on;
-})(window.KovrkitHost = {});
+    return {
+        available: !!webview,
+        send(command, body) {
+            if (!webview) return false;
+            webview.postMessage(envelope(command, body));
+            return true;
+        },
+        on(name, handler) {
+            if (!handlers.has(name)) handlers.set(name, []);
+            handlers.get(name).push(handler);
+        }
+    };
+}

@@ -1,13 +1,15 @@
 // The page's sites tree and CSV helpers, run with `node --test`.
-'use strict';
+import test from 'node:test';
+import assert from 'node:assert';
+import path from 'node:path';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 
-const test = require('node:test');
-const assert = require('node:assert');
-const path = require('node:path');
-
-const uiScripts = path.join(process.env.KOVRU_SOURCE_DIR || path.join(__dirname, '..', '..'), 'ui', 'scripts');
-const sites = require(path.join(uiScripts, 'sites-model.js'));
-const sitesCsv = require(path.join(uiScripts, 'sites-csv.js'));
+const here = path.dirname(fileURLToPath(import.meta.url));
+const uiScripts = path.join(process.env.KOVRU_SOURCE_DIR || path.join(here, '..', '..'), 'ui', 'scripts');
+const load = (name) => import(pathToFileURL(path.join(uiScripts, name)).href);
+const sites = await load('sites-model.js');
+const sitesCsv = await load('sites-csv.js');
+const treeIndex = await load('tree-index.js');
 
 function plant() {
     const doc = sites.defaultDocument();
@@ -79,4 +81,40 @@ test('CSV import reads quoted line breaks, nested folders and refuses files with
     assert.deepStrictEqual(names, ['0:Sites', '1:North', '2:Hall', '3:X', '2:Y']);
     assert.ok(sitesCsv.fromCsv('name,address\nX,1').error);
     assert.ok(sitesCsv.fromCsv('').error);
+});
+
+test('a move never loses a node: no root, no non-folder target, no folder into its own subtree', () => {
+    const { doc, hall, gate, lobby } = plant();
+    const inner = sites.addFolder(doc, hall, 'Inner');
+    const before = JSON.stringify(doc);
+    assert.strictEqual(sites.moveNode(doc, doc.rootId, hall), false);
+    assert.strictEqual(sites.moveNode(doc, hall, inner), false);
+    assert.strictEqual(sites.moveNode(doc, hall, hall), false);
+    assert.strictEqual(sites.moveNode(doc, gate, lobby), false);
+    assert.strictEqual(JSON.stringify(doc), before);
+    assert.strictEqual(sites.moveNode(doc, lobby, inner), true);
+    assert.deepStrictEqual(doc.nodes.root.children, [hall]);
+    assert.deepStrictEqual(doc.nodes[inner].children, [lobby]);
+    assert.strictEqual(sites.moveNode(doc, inner, doc.rootId), true);
+    assert.deepStrictEqual(doc.nodes.root.children, [hall, inner]);
+    assert.deepStrictEqual(doc.nodes[hall].children, [gate]);
+});
+
+test('the flat index counts devices per folder, hides collapsed folders and searches name, description and address', () => {
+    const { doc, hall, gate, lobby } = plant();
+    const north = sites.addFolder(doc, hall, 'North');
+    const roof = sites.addDevice(doc, north, { name: 'Roof', description: 'Boiler room', ip: '10.9.9.9' });
+    const index = treeIndex.buildIndex(doc);
+    const ids = (rows) => rows.map((at) => index.entries[at].id);
+    const entry = (id) => index.entries[index.position.get(id)];
+    assert.deepStrictEqual([entry('root').devices, entry(hall).devices, entry(north).devices], [3, 2, 1]);
+    assert.deepStrictEqual(ids(treeIndex.visibleRows(index, new Set(), '')), ['root', hall, gate, north, roof, lobby]);
+    assert.deepStrictEqual(ids(treeIndex.visibleRows(index, new Set([hall]), '')), ['root', hall, lobby]);
+    // A search ignores collapsed folders, keeps the folders above a match and shows a matching folder whole.
+    assert.deepStrictEqual(ids(treeIndex.visibleRows(index, new Set([hall]), ' BOILER ')), ['root', hall, north, roof]);
+    assert.deepStrictEqual(ids(treeIndex.visibleRows(index, new Set(), '10.0.0.2')), ['root', lobby]);
+    assert.deepStrictEqual(ids(treeIndex.visibleRows(index, new Set(), 'north')), ['root', hall, north, roof]);
+    const counts = treeIndex.checkedCounts(index, new Set([roof, lobby]));
+    assert.deepStrictEqual([counts[index.position.get('root')], counts[index.position.get(hall)]], [2, 1]);
+    assert.deepStrictEqual(treeIndex.devicesBeneath(index, index.position.get(hall)), [gate, roof]);
 });

@@ -1,0 +1,73 @@
+// Takes the pictures of the main screens in docs/ui/ from the UI in headless Chromium with the
+// browser tests' stand-in host.   node scripts/ui_screenshots.mjs
+import path from 'node:path';
+import { mkdirSync } from 'node:fs';
+import { loadChromium, serveUi, openUi, sourceDir } from '../tests/browser/harness.mjs';
+
+const out = path.join(sourceDir, 'docs', 'ui');
+mkdirSync(out, { recursive: true });
+
+function plant() {
+    const nodes = { r: { id: 'r', type: 'folder', name: 'North Campus', description: '', children: [] } };
+    const buildings = [['Building A', ['Plant room', 'Lobby', 'Car park']], ['Building B', ['Ground floor', 'First floor']],
+        ['Warehouse', ['Loading bay']]];
+    let n = 0;
+    buildings.forEach(([building, rooms], b) => {
+        const bid = 'b' + b;
+        nodes[bid] = { id: bid, type: 'folder', name: building, description: '', children: [] };
+        nodes.r.children.push(bid);
+        rooms.forEach((room, r) => {
+            const fid = `f${b}-${r}`;
+            nodes[fid] = { id: fid, type: 'folder', name: room, description: '', children: [] };
+            nodes[bid].children.push(fid);
+            for (let d = 1; d <= 3; d += 1) {
+                n += 1;
+                const id = 'd' + n;
+                nodes[id] = { id, type: 'device', name: `${room} gateway ${d}`, description: d === 2 ? 'DALI lines 1-4' : '',
+                    ip: `10.20.${b}.${10 * r + d}`, username: 'admin', password: 'secret' };
+                nodes[fid].children.push(id);
+            }
+        });
+    });
+    return { version: 1, rootId: 'r', nodes };
+}
+
+const status = {};
+for (let b = 0; b < 3; b += 1) {
+    for (let i = 1; i < 24; i += 1) {
+        status[`10.20.${b}.${i}`] = { bacnet_ip: `10.20.${b}.${i}:47808`, firmware_version: i % 3 ? '3.2.1' : '3.1.0',
+            mac: `00:1a:2b:0${b}:00:${String(i).padStart(2, '0')}`, model_name: i % 2 ? 'VELDIR-4' : 'VELDIR-2',
+            serial_number: `VD${b}${String(i).padStart(4, '0')}`, time: '2026-12-08T09:30:00Z', uptime: String(86400 * i) };
+    }
+}
+
+const browser = await loadChromium();
+const server = await serveUi();
+const viewport = { width: 1366, height: 800 };
+for (const colorScheme of ['light', 'dark']) {
+    const ui = await openUi(browser, server, { sites: plant(), status, failing: ['10.20.0.12'] }, { viewport, colorScheme });
+    const { page } = ui;
+    await page.getByRole('checkbox', { name: 'Building A' }).check();
+    await page.getByRole('button', { name: 'Status' }).click();
+    await page.getByText('Status finished').waitFor();
+    await page.getByRole('button', { name: 'Backup' }).click();
+    await page.getByText('Backup finished').waitFor();
+    await page.getByRole('treeitem', { name: 'Lobby gateway 2' }).click();
+    await page.screenshot({ path: path.join(out, `main-${colorScheme}.png`) });
+    await ui.close();
+}
+
+const legacy = await openUi(browser, server, { sites: plant(), legacy: { legacyDetected: true, legacyDataDetected: true,
+    legacyInstallDetected: true, migrationNeeded: true, canLaunchLegacyUninstall: true,
+    legacyDataPath: '/home/tech/.wine/drive_c/users/tech/AppData/Local/VELDIR Tool/Local Storage/leveldb', legacyDisplayName: 'VELDIR Tool' } },
+{ viewport });
+await legacy.page.getByRole('searchbox', { name: 'Search' }).fill('dali');
+await legacy.page.screenshot({ path: path.join(out, 'search-and-legacy-banner.png') });
+await legacy.page.getByRole('treeitem', { name: 'Car park gateway 2' }).click();
+await legacy.page.getByRole('button', { name: 'Move to…' }).click();
+await legacy.page.screenshot({ path: path.join(out, 'move-to.png') });
+await legacy.close();
+
+await browser.close();
+server.close();
+console.log(`screenshots in ${out}`);

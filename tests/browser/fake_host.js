@@ -1,0 +1,121 @@
+// Runs inside the page before its scripts: a stand-in for the desktop host's channel. It keeps
+// every message the page posts (as the JSON the host would read) in window.posted and answers
+// the way the host does. window.hostSetup, set by the test before the page loads, holds the
+// sites document, the addresses whose actions fail, the status answers and the legacy state.
+(() => {
+    const setup = window.hostSetup || {};
+    const listeners = [];
+    const posted = [];
+    window.posted = posted;
+
+    function deliver(command, payload) {
+        const event = { data: { command, payload } };
+        setTimeout(() => listeners.forEach((listener) => listener(event)), 0);
+    }
+    window.deliverFromHost = (command, payload) => listeners.forEach((listener) => listener({ data: { command, payload } }));
+
+    function text(body, key) {
+        return body && typeof body[key] === 'string' ? body[key] : '';
+    }
+
+    function runAction(action, body) {
+        const csv = text(body, 'ipsCsv');
+        const pieces = csv ? csv.split(',').map((piece) => piece.trim()).filter(Boolean) : null;
+        const batch = pieces ? pieces.length > 1 : false;
+        const addresses = pieces ? [...new Set(pieces)] : [text(body, 'ip').trim()];
+        const result = (success, exitCode, message, deviceIp, data) =>
+            deliver('nativeActionResult', Object.assign({ action, success, exitCode, message, deviceIp }, data ? { data } : {}));
+        if (!addresses.length || !addresses[0]) {
+            result(false, -1, 'Missing device IP', '');
+            return;
+        }
+        if (action === 'native_actionRestore' && addresses.length > 1) {
+            addresses.forEach((address) => result(false, -1, 'Batch restore is not supported', address));
+            deliver('nativeActionBatchSummary', { action, total: addresses.length, succeeded: 0, failed: addresses.length });
+            return;
+        }
+        if (setup.cancelNext && action !== 'native_actionGetStatus') {
+            setup.cancelNext = false;
+            result(false, -1, 'Action cancelled', batch ? '' : addresses[0]);
+            if (batch) deliver('nativeActionBatchSummary', { action, total: addresses.length, succeeded: 0, failed: addresses.length });
+            return;
+        }
+        let succeeded = 0;
+        for (const address of addresses) {
+            const failing = (setup.failing || []).includes(address);
+            if (action === 'native_actionGetStatus') {
+                const status = (setup.status || {})[address];
+                if (status) result(true, 0, 'Status retrieved successfully', address, status);
+                else result(false, -1, 'Failed to send status request', address);
+                if (status) succeeded += 1;
+            } else if (failing) {
+                result(false, 1, 'Action failed', address);
+            } else {
+                result(true, 0, 'Action completed successfully', address);
+                succeeded += 1;
+            }
+        }
+        if (batch) deliver('nativeActionBatchSummary', { action, total: addresses.length, succeeded, failed: addresses.length - succeeded });
+    }
+
+    const legacyStatus = (completed) => Object.assign({
+        legacyDetected: false, legacyDataDetected: false, legacyInstallDetected: false, migrationCompleted: completed,
+        migrationDeclined: false, migrationNeeded: false, suppressUiPrompt: false, canLaunchLegacyUninstall: false,
+        legacyDataPath: '', legacyDisplayName: ''
+    }, setup.legacy || {}, completed ? { migrationCompleted: true, migrationNeeded: false } : {});
+
+    function answer(message) {
+        const body = message.payload || {};
+        switch (message.command) {
+        case 'getAppInfo':
+            deliver('appInfoLoaded', { version: '2.0.2.0', productName: 'TORVANE VELDIR Tool', windowTitle: 'TORVANE VELDIR Tool 2.0.2.0',
+                copyright: 'Copyright TORVANE', website: 'https://torvane.example/' });
+            deliver('legacyMigrationStatus', legacyStatus(false));
+            break;
+        case 'getSitesData':
+            deliver('sitesDataLoaded', { sitesData: setup.sites });
+            break;
+        case 'setSitesData':
+            setup.sites = body.sitesData;
+            deliver('sitesDataSaved', { success: true });
+            break;
+        case 'sites_exportCsv':
+            deliver('sitesCsvExported', { success: true, message: 'CSV exported', path: '/home/tech/sites.csv' });
+            break;
+        case 'sites_importCsv':
+            deliver('sitesCsvImported', { success: true, message: 'CSV imported', csvContent: setup.csv || '' });
+            break;
+        case 'openExternalUrl':
+            deliver('openExternalUrlResult', { success: true, message: 'Opened in browser' });
+            break;
+        case 'native_actionBackup': case 'native_actionRestore': case 'native_actionFirmwareUpgrade': case 'native_actionGetStatus':
+            runAction(message.command, body);
+            break;
+        case 'legacy_migrate':
+            setup.sites = setup.legacySites;
+            deliver('legacyMigrationStatus', legacyStatus(true));
+            deliver('sitesDataLoaded', { sitesData: setup.legacySites });
+            deliver('legacyMigrationResult', { success: true, migrated: true, canLaunchLegacyUninstall: true, message: 'Legacy data migrated successfully' });
+            break;
+        case 'legacy_uninstall':
+            deliver('legacyUninstallLaunchResult', { success: true, message: 'Legacy uninstaller launched' });
+            break;
+        default:
+            break;
+        }
+    }
+
+    window.chrome = window.chrome || {};
+    window.chrome.webview = {
+        postMessage(message) {
+            const copy = JSON.parse(JSON.stringify(message));
+            posted.push(copy);
+            answer(copy);
+        },
+        addEventListener(type, listener) { if (type === 'message') listeners.push(listener); },
+        removeEventListener(type, listener) {
+            const at = listeners.indexOf(listener);
+            if (at >= 0) listeners.splice(at, 1);
+        }
+    };
+})();

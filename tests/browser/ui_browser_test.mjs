@@ -1,0 +1,337 @@
+// The web UI in headless Chromium against a stand-in host channel: what a technician does with
+// the mouse and the keyboard, and every message the page posts, checked against the host's
+// protocol after each test.
+import test from 'node:test';
+import assert from 'node:assert';
+import { loadChromium, serveUi, openUi } from './harness.mjs';
+
+const plant = () => ({
+    version: 1, rootId: 'r', nodes: {
+        r: { id: 'r', type: 'folder', name: 'Plant', description: '', children: ['a', 'b', 'd5'] },
+        a: { id: 'a', type: 'folder', name: 'Hall A', description: 'north wing', children: ['d1', 'd2'] },
+        b: { id: 'b', type: 'folder', name: 'Hall B', description: '', children: ['d3', 'd4'] },
+        d1: { id: 'd1', type: 'device', name: 'Gate 1', description: '', ip: '10.0.0.1', username: 'u', password: 'p' },
+        d2: { id: 'd2', type: 'device', name: 'Gate 2', description: '', ip: '10.0.0.2', username: 'u', password: 'p' },
+        d3: { id: 'd3', type: 'device', name: 'Gate 3', description: 'boiler room', ip: '10.0.0.3', username: 'u', password: 'p' },
+        d4: { id: 'd4', type: 'device', name: 'Gate 4', description: '', ip: '', username: '', password: '' },
+        d5: { id: 'd5', type: 'device', name: 'Lobby', description: '', ip: '10.0.0.5', username: '', password: '' }
+    }
+});
+
+const statusOf = (model, firmware, serial) => ({
+    bacnet_ip: '', firmware_version: firmware, mac: '00:11:22:33:44:55', model_name: model, serial_number: serial, time: '', uptime: '3600'
+});
+
+// What the host reads from each command: no payload, or exactly these members with these types.
+const PROTOCOL = {
+    ui_ready: null, getAppInfo: null, getSitesData: null, sites_importCsv: null,
+    legacy_getStatus: null, legacy_migrate: null, legacy_uninstall: null,
+    setSitesData: [['sitesData', 'object']],
+    sites_exportCsv: [['csvContent', 'string']],
+    openExternalUrl: [['url', 'string']],
+    native_actionBackup: 'device', native_actionRestore: 'device', native_actionFirmwareUpgrade: 'device', native_actionGetStatus: 'device'
+};
+
+function assertProtocol(posted) {
+    for (const message of posted) {
+        const shape = PROTOCOL[message.command];
+        assert.notStrictEqual(shape, undefined, `unknown command ${JSON.stringify(message)}`);
+        if (shape === null) {
+            assert.deepStrictEqual(Object.keys(message), ['command'], JSON.stringify(message));
+            continue;
+        }
+        assert.deepStrictEqual(Object.keys(message), ['command', 'payload'], JSON.stringify(message));
+        const members = Object.keys(message.payload);
+        if (shape === 'device') {
+            assert.strictEqual(members.length, 1, JSON.stringify(message));
+            const [key] = members;
+            const value = message.payload[key];
+            assert.ok(key === 'ip' || key === 'ipsCsv', JSON.stringify(message));
+            assert.strictEqual(typeof value, 'string');
+            assert.strictEqual(value, value.trim(), 'addresses go out trimmed');
+            const pieces = value.split(',');
+            if (key === 'ipsCsv') {
+                assert.ok(pieces.length > 1, 'a single device goes out as "ip"');
+                assert.strictEqual(new Set(pieces).size, pieces.length, 'each address once');
+                assert.ok(pieces.every(Boolean), JSON.stringify(message));
+            }
+            if (message.command === 'native_actionRestore') assert.strictEqual(key, 'ip', 'restore runs on one device');
+            continue;
+        }
+        assert.deepStrictEqual(members, shape.map(([name]) => name), JSON.stringify(message));
+        for (const [name, type] of shape) assert.strictEqual(typeof message.payload[name], type);
+    }
+}
+
+const afterStart = (posted) => posted.slice(3);
+
+let browser;
+let server;
+const opened = [];
+
+test.before(async () => {
+    browser = await loadChromium();
+    server = await serveUi();
+});
+
+test.after(async () => {
+    await browser?.close();
+    server?.close();
+});
+
+async function open(setup, options) {
+    const ui = await openUi(browser, server, Object.assign({ sites: plant() }, setup), options);
+    opened.push(ui);
+    return ui;
+}
+
+test.afterEach(async () => {
+    for (const ui of opened.splice(0)) {
+        const posted = await ui.posted();
+        assert.deepStrictEqual(posted.slice(0, 3), [{ command: 'ui_ready' }, { command: 'getAppInfo' }, { command: 'getSitesData' }]);
+        assertProtocol(posted);
+        assert.deepStrictEqual(ui.errors, []);
+        await ui.close();
+    }
+});
+
+test('every folder starts expanded with its device count; a checked folder backs up as one batch; failures retry alone', async () => {
+    const ui = await open({ failing: ['10.0.0.2', '10.0.0.3'] });
+    const { page } = ui;
+    assert.strictEqual(await page.getByRole('treeitem').count(), 8);
+    assert.strictEqual(await page.getByRole('treeitem', { name: 'Hall A' }).locator('.count').textContent(), '2');
+    assert.strictEqual(await page.getByRole('treeitem', { name: 'Plant' }).locator('.count').textContent(), '5');
+
+    await page.getByRole('checkbox', { name: 'Hall A' }).check();
+    await page.getByRole('checkbox', { name: 'Gate 3' }).check();
+    await page.getByRole('checkbox', { name: 'Gate 4' }).check();
+    assert.strictEqual(await page.getByRole('checkbox', { name: 'Hall B' }).isChecked(), true);
+    assert.strictEqual(await page.getByRole('checkbox', { name: 'Plant' }).evaluate((box) => box.indeterminate), true);
+    await page.getByRole('button', { name: 'Backup' }).click();
+
+    const results = page.getByRole('table', { name: 'Device results' });
+    await page.getByText('Backup finished: 1 of 3 succeeded, 2 failed; 1 not sent').waitFor();
+    const rows = await results.locator('tbody tr').allInnerTexts();
+    assert.deepStrictEqual(rows.map((row) => row.split('\t')), [
+        ['Gate 1', '10.0.0.1', 'Done', '0', 'Action completed successfully'],
+        ['Gate 2', '10.0.0.2', 'Failed', '1', 'Action failed'],
+        ['Gate 3', '10.0.0.3', 'Failed', '1', 'Action failed'],
+        ['Gate 4', '', 'Failed', '', 'The device has no address']
+    ]);
+    await page.getByRole('checkbox', { name: 'Failed only' }).check();
+    assert.strictEqual(await results.locator('tbody tr:visible').count(), 3);
+
+    await page.getByRole('checkbox', { name: 'Failed only' }).uncheck();
+    await page.evaluate(() => { window.hostSetup.failing = ['10.0.0.3']; });
+    await page.getByRole('button', { name: 'Retry failed' }).click();
+    await page.getByText('Backup finished: 1 of 2 succeeded, 1 failed').waitFor();
+    assert.deepStrictEqual((await results.locator('tbody tr').allInnerTexts()).map((row) => row.split('\t')[2]), ['Done', 'Failed']);
+    assert.deepStrictEqual(afterStart(await ui.posted()), [
+        { command: 'native_actionBackup', payload: { ipsCsv: '10.0.0.1,10.0.0.2,10.0.0.3' } },
+        { command: 'native_actionBackup', payload: { ipsCsv: '10.0.0.2,10.0.0.3' } }
+    ]);
+    await page.context().grantPermissions(['clipboard-read', 'clipboard-write'], { origin: server.url });
+    await page.getByRole('button', { name: 'Copy as text' }).click();
+    assert.strictEqual(await page.evaluate(() => navigator.clipboard.readText()),
+        'Backup finished: 1 of 2 succeeded, 1 failed\nDone\tGate 2\t10.0.0.2\t0\tAction completed successfully\n'
+        + 'Failed\tGate 3\t10.0.0.3\t1\tAction failed\n');
+});
+
+test('restore is refused for several devices and runs on one; a cancelled picker fails every waiting row', async () => {
+    const ui = await open({});
+    const { page } = ui;
+    const restore = page.getByRole('button', { name: 'Restore' });
+    await page.getByRole('checkbox', { name: 'Gate 1' }).check();
+    await page.getByRole('checkbox', { name: 'Lobby' }).check();
+    assert.strictEqual(await restore.isDisabled(), true);
+    await page.getByRole('checkbox', { name: 'Lobby' }).uncheck();
+    await restore.click();
+    await page.getByText('Restore: 1 device, 1 done, 0 failed').waitFor();
+
+    await page.getByRole('checkbox', { name: 'Hall B' }).check();
+    await page.evaluate(() => { window.hostSetup.cancelNext = true; });
+    await page.getByRole('button', { name: 'Upgrade firmware' }).click();
+    await page.getByText('Upgrade firmware finished: 0 of 2 succeeded, 2 failed; 1 not sent').waitFor();
+    const rows = await page.getByRole('table', { name: 'Device results' }).locator('tbody tr').allInnerTexts();
+    assert.deepStrictEqual(rows.map((row) => row.split('\t').slice(0, 3).concat(row.split('\t')[4])), [
+        ['Gate 1', '10.0.0.1', 'Failed', 'Action cancelled'],
+        ['Gate 3', '10.0.0.3', 'Failed', 'Action cancelled'],
+        ['Gate 4', '', 'Failed', 'The device has no address']
+    ]);
+    assert.deepStrictEqual(afterStart(await ui.posted()), [
+        { command: 'native_actionRestore', payload: { ip: '10.0.0.1' } },
+        { command: 'native_actionFirmwareUpgrade', payload: { ipsCsv: '10.0.0.1,10.0.0.3' } }
+    ]);
+});
+
+test('a status batch fills model, firmware and serial into the tree and the details', async () => {
+    const ui = await open({ status: { '10.0.0.1': statusOf('VELDIR-2', '1.4.0', 'SN-001'), '10.0.0.5': statusOf('VELDIR-4', '2.0.1', 'SN-005') } });
+    const { page } = ui;
+    await page.getByRole('treeitem', { name: 'Plant' }).click();
+    await page.getByRole('button', { name: 'Status' }).click();
+    await page.getByText('Status finished: 2 of 4 succeeded, 2 failed').waitFor();
+    assert.strictEqual(await page.getByRole('treeitem', { name: 'Gate 1' }).locator('.model').textContent(), 'VELDIR-2 \u00B7 1.4.0');
+    assert.strictEqual(await page.getByRole('treeitem', { name: 'Gate 2' }).locator('.model').count(), 0);
+    await page.getByRole('treeitem', { name: 'Lobby' }).click();
+    const info = page.getByRole('definition');
+    assert.deepStrictEqual((await info.allTextContents()).slice(0, 3), ['VELDIR-4', '2.0.1', 'SN-005']);
+    assert.deepStrictEqual(afterStart(await ui.posted()), [
+        { command: 'native_actionGetStatus', payload: { ipsCsv: '10.0.0.1,10.0.0.2,10.0.0.3,10.0.0.5' } }
+    ]);
+});
+
+test('search filters by name, description and address as you type, keeping the folders above a match', async () => {
+    const ui = await open({});
+    const { page } = ui;
+    const search = page.getByRole('searchbox', { name: 'Search' });
+    const names = () => page.getByRole('treeitem').evaluateAll((rows) => rows.map((row) => row.getAttribute('aria-label')));
+    await search.pressSequentially('boiler');
+    assert.deepStrictEqual(await names(), ['Plant', 'Hall B', 'Gate 3']);
+    // What the search shows is what a folder's box checks and what an action runs on.
+    await page.getByRole('treeitem', { name: 'Plant' }).click();
+    await page.getByRole('button', { name: 'Status' }).click();
+    await page.getByRole('checkbox', { name: 'Plant' }).click();
+    assert.strictEqual(await page.getByText('1 device selected').count(), 1);
+    assert.strictEqual(await page.getByRole('checkbox', { name: 'Plant' }).evaluate((box) => box.indeterminate), true);
+    await search.fill('10.0.0.5');
+    assert.deepStrictEqual(await names(), ['Plant', 'Lobby']);
+    assert.strictEqual(await page.getByRole('checkbox', { name: 'Lobby' }).isChecked(), false);
+    await search.fill('NORTH');
+    assert.deepStrictEqual(await names(), ['Plant', 'Hall A', 'Gate 1', 'Gate 2']);
+    await search.fill('nothing like it');
+    assert.deepStrictEqual(await names(), []);
+    await search.fill('');
+    assert.strictEqual((await names()).length, 8);
+    assert.deepStrictEqual(afterStart(await ui.posted()), [{ command: 'native_actionGetStatus', payload: { ip: '10.0.0.3' } }]);
+});
+
+test('drag and drop and "Move to…" move nodes, a folder never into itself, and undo restores the tree', async () => {
+    const ui = await open({});
+    const { page } = ui;
+    const saved = async () => (await ui.posted()).filter((m) => m.command === 'setSitesData').map((m) => m.payload.sitesData);
+
+    await page.getByRole('treeitem', { name: 'Gate 1' }).dragTo(page.getByRole('treeitem', { name: 'Gate 3' }));
+    await page.getByText('Moved \u201CGate 1\u201D to \u201CHall B\u201D').waitFor();
+    let docs = await saved();
+    assert.deepStrictEqual([docs[0].nodes.a.children, docs[0].nodes.b.children], [['d2'], ['d3', 'd4', 'd1']]);
+
+    await page.getByRole('treeitem', { name: 'Plant' }).dragTo(page.getByRole('treeitem', { name: 'Hall A' }));
+    await page.getByRole('treeitem', { name: 'Hall B' }).dragTo(page.getByRole('treeitem', { name: 'Gate 1' }));
+    assert.strictEqual((await saved()).length, 1, 'a folder dropped onto its own content, or the root, stays');
+
+    await page.getByRole('treeitem', { name: 'Hall B' }).click();
+    await page.getByRole('button', { name: 'Move to…' }).click();
+    const dialog = page.getByRole('dialog');
+    assert.deepStrictEqual(await dialog.getByRole('option').allTextContents(), ['Hall A']);
+    await dialog.getByRole('listbox').selectOption({ label: 'Hall A' });
+    await dialog.getByRole('button', { name: 'Move' }).click();
+    await page.getByText('Moved \u201CHall B\u201D to \u201CHall A\u201D').waitFor();
+    docs = await saved();
+    assert.deepStrictEqual(docs[1].nodes.a.children, ['d2', 'b']);
+
+    await page.getByRole('button', { name: 'Undo' }).click();
+    await page.getByText('Undone: Moved').waitFor();
+    docs = await saved();
+    assert.deepStrictEqual(docs[2], docs[0], 'undo brings back the tree before the last change');
+    assert.strictEqual(await page.getByRole('button', { name: 'Undo' }).isDisabled(), true);
+});
+
+test('the keyboard walks, collapses, renames, checks and deletes with a confirmation; Ctrl+Z undoes', async () => {
+    const ui = await open({});
+    const { page } = ui;
+    const tree = page.getByRole('tree');
+    await page.getByRole('treeitem', { name: 'Plant' }).click();
+    await tree.press('ArrowDown');
+    await tree.press('ArrowLeft');
+    assert.strictEqual(await page.getByRole('treeitem', { name: 'Hall A' }).getAttribute('aria-expanded'), 'false');
+    assert.strictEqual(await page.getByRole('treeitem', { name: 'Gate 1' }).count(), 0);
+    await tree.press('ArrowRight');
+    await tree.press('ArrowRight');
+    await tree.press('ArrowDown');
+    assert.strictEqual(await tree.getAttribute('aria-activedescendant'), 'node-d2');
+    await tree.press(' ');
+    assert.strictEqual(await page.getByRole('checkbox', { name: 'Gate 2' }).isChecked(), true);
+
+    await tree.press('F2');
+    const name = page.getByRole('textbox', { name: 'Name', exact: true });
+    assert.strictEqual(await name.evaluate((field) => document.activeElement === field), true);
+    await name.fill('Gate 2 east');
+    await name.press('Enter');
+    await page.getByRole('treeitem', { name: 'Gate 2 east' }).waitFor();
+
+    await page.getByRole('treeitem', { name: 'Gate 2 east' }).click();
+    await tree.press('Delete');
+    const dialog = page.getByRole('dialog');
+    await dialog.getByText('Delete the device \u201CGate 2 east\u201D?').waitFor();
+    await dialog.getByRole('button', { name: 'Cancel' }).click();
+    assert.strictEqual(await page.getByRole('treeitem', { name: 'Gate 2 east' }).count(), 1);
+    await tree.press('Delete');
+    await dialog.getByRole('button', { name: 'Delete' }).click();
+    await page.getByText('Device deleted').waitFor();
+    assert.strictEqual(await page.getByRole('treeitem', { name: 'Gate 2 east' }).count(), 0);
+    await page.keyboard.press('Control+z');
+    await page.getByRole('treeitem', { name: 'Gate 2 east' }).waitFor();
+
+    const docs = (await ui.posted()).filter((m) => m.command === 'setSitesData').map((m) => m.payload.sitesData);
+    assert.strictEqual(docs.length, 3);
+    assert.strictEqual(docs[0].nodes.d2.name, 'Gate 2 east');
+    assert.strictEqual(docs[1].nodes.d2, undefined);
+    assert.deepStrictEqual(docs[1].nodes.a.children, ['d1']);
+    assert.deepStrictEqual(docs[2], docs[0]);
+});
+
+test('the legacy banner migrates and launches the uninstaller; the migrated tree replaces the shown one', async () => {
+    const legacySites = { version: 1, rootId: 'x', nodes: {
+        x: { id: 'x', type: 'folder', name: 'Old sites', description: '', children: ['y'] },
+        y: { id: 'y', type: 'device', name: 'Old gate', description: '', ip: '10.1.0.1', username: '', password: '' } } };
+    const ui = await open({ legacySites, legacy: { legacyDetected: true, legacyDataDetected: true, legacyInstallDetected: true,
+        migrationNeeded: true, canLaunchLegacyUninstall: true, legacyDataPath: '/home/tech/.wine/leveldb', legacyDisplayName: 'VELDIR Tool' } });
+    const { page } = ui;
+    const banner = page.getByRole('region', { name: 'Legacy tool' });
+    await banner.getByText('Sites from VELDIR Tool were found in /home/tech/.wine/leveldb').waitFor();
+    await banner.getByRole('button', { name: 'Migrate' }).click();
+    await banner.getByText('Legacy data migrated successfully').waitFor();
+    await page.getByRole('treeitem', { name: 'Old gate' }).waitFor();
+    await banner.getByRole('button', { name: 'Uninstall legacy tool' }).click();
+    await banner.getByText('Legacy uninstaller launched').waitFor();
+    assert.deepStrictEqual(afterStart(await ui.posted()), [{ command: 'legacy_migrate' }, { command: 'legacy_uninstall' }]);
+});
+
+test('no banner without legacy data or uninstaller; CSV export sends the whole list; the website opens through the host', async () => {
+    const ui = await open({});
+    const { page } = ui;
+    assert.strictEqual(await page.getByRole('region', { name: 'Legacy tool' }).count(), 0);
+    await page.getByRole('button', { name: 'Export CSV' }).click();
+    await page.getByText('CSV exported: /home/tech/sites.csv').waitFor();
+    await page.getByRole('link', { name: 'https://torvane.example/' }).click();
+    assert.deepStrictEqual(afterStart(await ui.posted()), [
+        { command: 'sites_exportCsv', payload: { csvContent: 'folder,name,description,ip,username,password\r\n'
+            + 'Hall A,Gate 1,,10.0.0.1,u,p\r\nHall A,Gate 2,,10.0.0.2,u,p\r\nHall B,Gate 3,boiler room,10.0.0.3,u,p\r\n'
+            + 'Hall B,Gate 4,,,,\r\n,Lobby,,10.0.0.5,,\r\n' } },
+        { command: 'openExternalUrl', payload: { url: 'https://torvane.example/' } }
+    ]);
+});
+
+test('a long tree renders only the rows in view and still reaches its last device', async () => {
+    const doc = { version: 1, rootId: 'r', nodes: { r: { id: 'r', type: 'folder', name: 'Campus', description: '', children: [] } } };
+    for (let f = 0; f < 50; f += 1) {
+        doc.nodes['f' + f] = { id: 'f' + f, type: 'folder', name: 'Building ' + f, description: '', children: [] };
+        doc.nodes.r.children.push('f' + f);
+        for (let d = 0; d < 20; d += 1) {
+            const id = `d${f}-${d}`;
+            doc.nodes[id] = { id, type: 'device', name: `Gateway ${f}-${d}`, description: '', ip: `10.${f}.0.${d}`, username: '', password: '' };
+            doc.nodes['f' + f].children.push(id);
+        }
+    }
+    const ui = await open({ sites: doc });
+    const { page } = ui;
+    assert.ok(await page.getByRole('treeitem').count() < 100);
+    await page.getByRole('tree').focus();
+    await page.getByRole('tree').press('End');
+    await page.getByRole('treeitem', { name: 'Gateway 49-19' }).waitFor();
+    assert.strictEqual(await page.getByRole('tree').getAttribute('aria-activedescendant'), 'node-d49-19');
+    const last = page.getByRole('treeitem', { name: 'Gateway 49-19' });
+    assert.deepStrictEqual(await last.evaluate((row) => ['aria-level', 'aria-posinset', 'aria-setsize'].map((name) => row.getAttribute(name))),
+        ['3', '20', '20'], 'rows out of the DOM still count for assistive tools');
+    assert.strictEqual(await page.getByRole('treeitem', { name: 'Campus' }).count(), 0);
+});

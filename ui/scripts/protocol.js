@@ -1,0 +1,62 @@
+// Every message between this page and the desktop host: the names, and the payloads the host
+// reads. Nothing else in the page spells a message name.
+
+export const Command = Object.freeze({
+    uiReady: 'ui_ready',
+    getAppInfo: 'getAppInfo',
+    getSitesData: 'getSitesData',
+    setSitesData: 'setSitesData',
+    exportCsv: 'sites_exportCsv',
+    importCsv: 'sites_importCsv',
+    openExternalUrl: 'openExternalUrl',
+    backup: 'native_actionBackup',
+    restore: 'native_actionRestore',
+    firmwareUpgrade: 'native_actionFirmwareUpgrade',
+    getStatus: 'native_actionGetStatus',
+    legacyGetStatus: 'legacy_getStatus',
+    legacyMigrate: 'legacy_migrate',
+    legacyUninstall: 'legacy_uninstall'
+});
+
+export const Message = Object.freeze({
+    appInfoLoaded: 'appInfoLoaded',
+    sitesDataLoaded: 'sitesDataLoaded',
+    sitesDataSaved: 'sitesDataSaved',
+    sitesCsvExported: 'sitesCsvExported',
+    sitesCsvImported: 'sitesCsvImported',
+    openExternalUrlResult: 'openExternalUrlResult',
+    nativeActionResult: 'nativeActionResult',
+    nativeActionBatchSummary: 'nativeActionBatchSummary',
+    legacyMigrationStatus: 'legacyMigrationStatus',
+    legacyMigrationResult: 'legacyMigrationResult',
+    legacyUninstallLaunchResult: 'legacyUninstallLaunchResult'
+});
+
+// The device actions as the technician reads them.
+export const actionLabel = Object.freeze({
+    [Command.getStatus]: 'Status',
+    [Command.backup]: 'Backup',
+    [Command.restore]: 'Restore',
+    [Command.firmwareUpgrade]: 'Upgrade firmware'
+});
+
+// The host splits "ipsCsv" at commas, so an address that holds one can only travel alone.
+export function canJoinAddress(address) {
+    return address.indexOf(',') < 0;
+}
+
+// One device travels as "ip"; several as the comma-separated "ipsCsv", which the host runs
+// as one batch with a summary at its end.
+export function devicePayload(addresses) {
+    return addresses.length === 1 ? { ip: addresses[0] } : { ipsCsv: addresses.join(',') };
+}
+
+export const payload = Object.freeze({
+    setSitesData: (doc) => ({ sitesData: doc }),
+    exportCsv: (csvText) => ({ csvContent: csvText }),
+    openExternalUrl: (url) => ({ url })
+});
+
+export function envelope(command, body) {
+    return body === undefined ? { command } : { command, payload: body };
+}
