@@ -16,3 +16,10 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp
 "$root/scripts/build.sh" build-sanitize -DKOVRU_WERROR=ON -DKOVRU_SANITIZE=ON -DKOVRU_BUILD_BENCH=OFF
 (cd "$root/build-sanitize" && ctest --output-on-failure -j "$jobs" -LE nosanitize)
+
+# The Debian package: lintian, then installed, run and removed again (needs root).
+if [[ $(id -u) -eq 0 ]]; then
+  "$root/scripts/test-package.sh"
+else
+  echo "test: the package test needs root (dpkg -i); run scripts/test-package.sh as root"
+fi

@@ -8,6 +8,7 @@
 #include "host/app/app_identity.h"
 #include "host/app/program_paths.h"
 #include "host/app/start_options.h"
+#include "host/app/state_folders.h"
 #include "host/app/ui_resource.h"
 #include "host/app/utf8_text.h"
 #include "host/bridge/message_bridge.h"
@@ -60,6 +61,36 @@ TEST(ProgramPaths, UiFolderBesideTheProgramThenInTheParentThenTheFirstCandidate)
 
     fs::create_directories(folder.path() / "bin" / "ui");
     EXPECT_EQ(resolveUiFolder(program), program + "/ui");
+}
+
+TEST(StateFolders, BesideAWritableProgramElseInTheUsersFolders)
+{
+    StateFolderFacts facts { "/opt/kit", true, false, "/xdg/config", "/xdg/data", "/home/ann" };
+    StateFolders beside = chooseStateFolders(facts);
+    EXPECT_EQ(beside.settingsFolder, "/opt/kit");
+    EXPECT_EQ(beside.webDataFolder, "/opt/kit/webview2_userdata");
+    EXPECT_EQ(beside.logLine,
+        "kovrkit: settings and web view data beside the program in /opt/kit (program folder "
+        "writable)");
+
+    // The package's marker wins over writability, so root never writes into the install.
+    facts.installedMarker = true;
+    StateFolders installed = chooseStateFolders(facts);
+    EXPECT_EQ(installed.settingsFolder, "/xdg/config/kovrkit");
+    EXPECT_EQ(installed.webDataFolder, "/xdg/data/kovrkit");
+    EXPECT_EQ(installed.logLine,
+        "kovrkit: settings in /xdg/config/kovrkit, web view data in /xdg/data/kovrkit "
+        "(installed package)");
+
+    // Relative or empty XDG values fall back to the defaults below the home folder.
+    facts = { "/usr/lib/kit", false, false, "config", "", "/home/ann" };
+    StateFolders readOnly = chooseStateFolders(facts);
+    EXPECT_EQ(readOnly.settingsFolder, "/home/ann/.config/kovrkit");
+    EXPECT_EQ(readOnly.webDataFolder, "/home/ann/.local/share/kovrkit");
+    EXPECT_NE(readOnly.logLine.find("(program folder not writable)"), std::string::npos);
+
+    facts.home.clear();
+    EXPECT_EQ(chooseStateFolders(facts).settingsFolder, "/usr/lib/kit");
 }
 
 TEST(StartOptions, DevSwitchIsAPlainSubstringOfAnyArgument)

@@ -6,6 +6,7 @@
 #include "host/app/gtk/glib_main_loop_poster.h"
 #include "host/app/gtk/gtk_dialogs.h"
 #include "host/app/gtk/main_window.h"
+#include "host/app/gtk/state_folders_posix.h"
 #include "host/app/gtk/webkit_view.h"
 #include "host/app/program_paths.h"
 #include "host/app/start_options.h"
@@ -58,12 +59,15 @@ int main(int argc, char** argv)
     GtkWindow* window = createMainWindow(caption);
 
     std::string programDirectory = exeDirectory();
+    StateFolders stateFolders = chooseStateFolders(readStateFolderFacts(programDirectory));
+    std::fprintf(stderr, "%s\n", stateFolders.logLine.c_str());
+    createStateFolders(stateFolders);
     std::string uiFolder = resolveUiFolder(programDirectory);
     bool devMode = hasDevSwitch(argc, argv);
 
     std::unique_ptr<Dialogs> dialogs = chooseDialogs(window);
     GioUrlOpener urlOpener;
-    SitesStore store(settingsPathIn(programDirectory));
+    SitesStore store(settingsPathIn(stateFolders.settingsFolder));
     SettingsSitesStorage sites(store);
     MessageBridge bridge { std::string(acceptedOrigin(devMode)) };
     GLibMainLoopPoster poster;
@@ -77,7 +81,7 @@ int main(int argc, char** argv)
     bridge.addCommands(legacyCommands(legacyFlow));
 
     bridge.beginWebViewCreation();
-    WebViewConfig config { uiFolder, devMode, programDirectory + "/webview2_userdata" };
+    WebViewConfig config { uiFolder, devMode, stateFolders.webDataFolder };
     std::unique_ptr<WebKitView> webView = WebKitView::create(
         window, config, [&bridge](std::string_view source, std::string_view message) {
             bridge.onWebMessage(source, message);
