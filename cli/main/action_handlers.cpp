@@ -2,6 +2,8 @@
 // the work; an action whose module is not part of this build says so and fails.
 #include "cli/action/put_backup.h"
 #include "cli/backup/get_backup.h"
+#include "cli/import/export_channel.h"
+#include "cli/import/setup_channel.h"
 #include "cli/log/log.h"
 #include "cli/main/actions.h"
 #include "cli/status/get_status.h"
@@ -24,20 +26,20 @@ const std::string* present(const std::optional<std::string>& value)
 int read_flash_file(const CliOptions& options, const char* remote_name)
 {
     return tftp_read_file(present(options.ip), remote_name, flash_image_size,
-                          present(options.backup_file_out), present(options.backup_file_out_type));
+        present(options.backup_file_out), present(options.backup_file_out_type));
 }
 
 } // namespace
 
 int run_put_backup(const CliOptions& options)
 {
-    return put_backup({options.ip, options.backup_file_in});
+    return put_backup({ options.ip, options.backup_file_in });
 }
 
 int run_get_backup(const CliOptions& options)
 {
-    return get_backup({options.ip, options.backup_file_out, options.backup_file_out_type,
-                       options.backup_config});
+    return get_backup({ options.ip, options.backup_file_out, options.backup_file_out_type,
+        options.backup_config });
 }
 
 int run_push_firmware(const CliOptions&)
@@ -50,9 +52,16 @@ int run_push_d2fw(const CliOptions&)
     return not_available("push_d2fw");
 }
 
-int run_setup_channel(const CliOptions&)
+int run_setup_channel(const CliOptions& options)
 {
-    return not_available("setup_channel");
+    return setup_channel({ options.ip, options.channels, options.channel_csv_files,
+        options.channel_groups_csv_files, options.channel_inputs_csv_files, options.dry_run });
+}
+
+int run_export_channel(const CliOptions& options)
+{
+    return export_channel({ options.ip, options.channels, options.channel_csv_files,
+        options.channel_groups_csv_files, options.channel_inputs_csv_files });
 }
 
 int run_get_status(const CliOptions& options)
@@ -72,7 +81,7 @@ int run_read_file_flashfs(const CliOptions& options)
 
 int run_safety_backup(const std::string& ip, const std::string& folder)
 {
-    return get_backup({ip, folder, "zip", {}});
+    return get_backup({ ip, folder, "zip", {} });
 }
 
 } // namespace kovru

@@ -12,6 +12,7 @@ const ActionHandlers& linked_action_handlers()
         .push_firmware = run_push_firmware,
         .push_d2fw = run_push_d2fw,
         .setup_channel = run_setup_channel,
+        .export_channel = run_export_channel,
         .get_status = run_get_status,
         .read_file_flashraw = run_read_file_flashraw,
         .read_file_flashfs = run_read_file_flashfs,

@@ -14,6 +14,7 @@ int run_get_backup(const CliOptions& options);
 int run_push_firmware(const CliOptions& options);
 int run_push_d2fw(const CliOptions& options);
 int run_setup_channel(const CliOptions& options);
+int run_export_channel(const CliOptions& options);
 int run_get_status(const CliOptions& options);
 int run_read_file_flashraw(const CliOptions& options);
 int run_read_file_flashfs(const CliOptions& options);

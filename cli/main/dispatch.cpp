@@ -58,6 +58,8 @@ int dispatch_action(const CliOptions& options, const ActionHandlers& handlers, s
         return handlers.push_d2fw(options);
     if (name == "setup_channel")
         return handlers.setup_channel(options);
+    if (name == "export_channel")
+        return handlers.export_channel(options);
     if (name == "get_status")
         return handlers.get_status(options);
     if (name == "read_file_flashraw")

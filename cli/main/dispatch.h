@@ -20,6 +20,7 @@ struct ActionHandlers {
     ActionHandler push_firmware;
     ActionHandler push_d2fw;
     ActionHandler setup_channel;
+    ActionHandler export_channel;
     ActionHandler get_status;
     ActionHandler read_file_flashraw;
     ActionHandler read_file_flashfs;

@@ -59,6 +59,7 @@ constexpr char get_backup[] = "get_backup";
 constexpr char push_firmware[] = "push_firmware";
 constexpr char push_d2fw[] = "push_d2fw";
 constexpr char setup_channel[] = "setup_channel";
+constexpr char export_channel[] = "export_channel";
 constexpr char get_status[] = "get_status";
 constexpr char read_file_flashraw[] = "read_file_flashraw";
 constexpr char read_file_flashfs[] = "read_file_flashfs";
@@ -69,6 +70,7 @@ const ActionHandlers fakes = {
     record<push_firmware>,
     record<push_d2fw>,
     record<setup_channel>,
+    record<export_channel>,
     record<get_status>,
     record<read_file_flashraw>,
     record<read_file_flashfs>,
@@ -125,7 +127,8 @@ protected:
 TEST_F(Dispatch, EachNameRunsItsOwnHandlerAndReturnsItsStatus)
 {
     for (const char* name :
-        { get_status, push_d2fw, setup_channel, read_file_flashraw, read_file_flashfs }) {
+        { get_status, push_d2fw, setup_channel, export_channel, read_file_flashraw,
+            read_file_flashfs }) {
         calls.clear();
         fake_status = exit_refused;
         EXPECT_EQ(dispatch(name), exit_refused) << name;
