@@ -32,42 +32,53 @@ std::string quoted(std::string_view text)
     return out + "\"";
 }
 
+// Fields with separators, quotes, line ends or outer blanks are quoted; the rest stay bare.
+std::string csv_field(const std::string& value)
+{
+    const bool plain = !value.empty() && value.find_first_of(",\"\r\n") == std::string::npos
+        && value.front() != ' ' && value.back() != ' ';
+    return plain ? value : quoted(value);
+}
+
 std::string json_list(const std::vector<unsigned>& values)
 {
     std::string list;
     for (unsigned value : values)
         list += (list.empty() ? "" : ",") + std::to_string(value);
-    return quoted("[" + list + "]");
+    return "[" + list + "]";
 }
 
-void add_row(std::string& csv, std::initializer_list<std::string> fields)
+void add_row(std::string& csv, const CsvRow& row)
 {
-    bool first = true;
-    for (const std::string& field : fields) {
-        csv += first ? "" : ",";
-        csv += field;
-        first = false;
-    }
+    for (std::size_t i = 0; i < row.size(); ++i)
+        csv += (i ? "," : "") + csv_field(row[i]);
     csv += "\r\n";
 }
 
 void add_header(std::string& csv, const CsvKind& kind, std::initializer_list<std::string> columns)
 {
-    add_row(csv, { quoted(std::string(kind.version_marker) + "1") });
-    std::string row;
-    for (const std::string& column : columns)
-        row += (row.empty() ? "#" : ",") + column;
-    csv += row + "\r\n";
+    add_row(csv, { std::string(kind.version_marker) + "1" });
+    CsvRow names(columns);
+    names.front().insert(0, "#");
+    add_row(csv, names);
 }
 
-std::string name_field(std::span<const std::uint8_t> field, const char* what, std::size_t index)
+// A row the import would not write back byte for byte goes out as a comment row, so that
+// importing the export changes nothing; the technician may remove the "#" to apply it.
+void add_checked_row(
+    std::string& csv, CsvRow row, bool writes_back_unchanged, const char* what, std::size_t index)
 {
-    const std::string name = stored_name(field);
-    if (name.starts_with('#'))
+    if (!writes_back_unchanged) {
+        log_warning("The import cannot write %s %zu back unchanged (bytes it sets, such as the "
+                    "device type, hold other values); its row is written as a comment.",
+            what, index);
+        row.front().insert(0, "#");
+    } else if (row.size() > 3 && row[3].starts_with('#')) {
         log_warning("The name of %s %zu begins with \"#\": the import reads that row as a "
                     "comment and leaves the record as it is.",
             what, index);
-    return quoted(name);
+    }
+    add_row(csv, row);
 }
 
 std::string channel_short_address(
@@ -130,6 +141,7 @@ std::string export_channel_csv(
             "byte9", "byte10", "values" });
     const std::uint32_t line_value
         = layout.version == 3 ? read_u32_le(file, cl::line_value32_offset) : line;
+    std::vector<std::uint8_t> trial(file.begin(), file.begin() + layout.file_size);
     for (std::size_t device = 0; device < cl::record_count; ++device) {
         const std::size_t offset = cl::record_offset(layout, device);
         const std::uint32_t flags = read_u32_le(file, offset);
@@ -137,15 +149,19 @@ std::string export_channel_csv(
             continue;
         const auto record = file.subspan(offset, layout.record_size);
         const bool disabled = (flags & channel_flag_disabled) && record[5] == 100;
-        std::vector<unsigned> values(record.begin() + 20, record.begin() + 36);
-        add_row(csv,
-            { std::to_string(line_value), std::to_string(device),
-                channel_short_address(file, layout, device),
-                name_field(record.subspan(layout.name, cl::name_length), "device", device),
-                json_list(set_bits(read_u16_le(record, 18))),
-                disabled ? quoted("false") : std::to_string(record[5]), std::to_string(record[6]),
-                std::to_string(record[7]), std::to_string(record[8]), std::to_string(record[9]),
-                std::to_string(record[10]), json_list(values) });
+        const CsvRow row = { std::to_string(line_value), std::to_string(device),
+            channel_short_address(file, layout, device),
+            stored_name(record.subspan(layout.name, cl::name_length)),
+            json_list(set_bits(read_u16_le(record, 18))),
+            disabled ? "false" : std::to_string(record[5]), std::to_string(record[6]),
+            std::to_string(record[7]), std::to_string(record[8]), std::to_string(record[9]),
+            std::to_string(record[10]),
+            json_list(std::vector<unsigned>(record.begin() + 20, record.begin() + 36)) };
+        apply_channel_row(trial, layout, row);
+        const bool unchanged = std::ranges::equal(trial, file.first(layout.file_size));
+        if (!unchanged)
+            std::ranges::copy(file.first(layout.file_size), trial.begin());
+        add_checked_row(csv, row, unchanged, "device", device);
     }
     return csv;
 }
@@ -160,9 +176,12 @@ std::string export_group_csv(
             layout.group_entries_offset + group * cl::group_entry_length, cl::group_entry_length);
         if (entry[36] != 0xFF)
             continue;
-        add_row(csv,
-            { std::to_string(line), std::to_string(group),
-                name_field(entry.first(cl::name_length), "group", group) });
+        std::array<std::uint8_t, cl::group_entry_length> trial;
+        std::ranges::copy(entry, trial.begin());
+        const std::string name = stored_name(entry.first(cl::name_length));
+        store_name(std::span(trial).first(cl::name_length), name, 32);
+        add_checked_row(csv, { std::to_string(line), std::to_string(group), name },
+            std::ranges::equal(trial, entry), "group", group);
     }
     return csv;
 }
@@ -182,7 +201,8 @@ std::string export_input_csv(std::span<const std::uint8_t> file)
         if (!(flags & input_flag_configured))
             continue;
         const auto record = file.subspan(offset, il::record_size);
-        const auto block = file.subspan(il::block_offset(il::v3, device), il::v3.block_size);
+        const std::size_t block_offset = il::block_offset(il::v3, device);
+        const auto block = file.subspan(block_offset, il::v3.block_size);
         std::size_t used = il::instance_count;
         while (used > 0 && record[il::instance_table_offset + 2 * used - 2] == 0
             && record[il::instance_table_offset + 2 * used - 1] == 0)
@@ -201,17 +221,22 @@ std::string export_input_csv(std::span<const std::uint8_t> file)
             for (std::size_t k = 0; k < 2; ++k)
                 lists[11 + k].push_back(type == il::instance_light_sensor ? slot[1 + k] : 0);
         }
-        add_row(csv,
-            { std::to_string(line_value), std::to_string(device),
-                input_short_address(flags, record[input_record::short_address]),
-                name_field(
-                    record.subspan(il::name_offset, il::name_length), "input device", device),
-                std::to_string(flags), std::to_string(record[input_record::instance_count]),
-                json_list(lists[0]), json_list(lists[1]),
-                json_list({ block[il::v3_push_button_value_offset] }), json_list(lists[2]),
-                json_list(lists[3]), json_list(lists[4]), json_list(lists[5]), json_list(lists[6]),
-                json_list(lists[7]), json_list(lists[8]), json_list(lists[9]), json_list(lists[10]),
-                json_list(lists[11]), json_list(lists[12]) });
+        CsvRow row = { std::to_string(line_value), std::to_string(device),
+            input_short_address(flags, record[input_record::short_address]),
+            stored_name(record.subspan(il::name_offset, il::name_length)), std::to_string(flags),
+            std::to_string(record[input_record::instance_count]), json_list(lists[0]),
+            json_list(lists[1]), json_list({ block[il::v3_push_button_value_offset] }) };
+        for (std::size_t k = 2; k < lists.size(); ++k)
+            row.push_back(json_list(lists[k]));
+        // The import starts the input-device file from zeros.
+        std::vector<std::uint8_t> trial(il::v3.file_size);
+        const std::string path = "export";
+        apply_input_row(trial, row, { path, 0 });
+        const bool unchanged
+            = std::ranges::equal(std::span(trial).subspan(offset, il::record_size), record)
+            && std::ranges::equal(std::span(trial).subspan(block_offset, il::v3.block_size), block)
+            && read_u32_le(trial, 16) == line_value;
+        add_checked_row(csv, row, unchanged, "input device", device);
     }
     return csv;
 }
