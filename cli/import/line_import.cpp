@@ -60,8 +60,10 @@ bool import_channel_part(unsigned line, std::span<const std::uint8_t> item_image
     return true;
 }
 
+enum class InputPart { imported, refused_by_version, failed };
+
 // Input-device files are written in layout 3 only.
-bool import_input_part(
+InputPart import_input_part(
     unsigned line, const std::string& firmware, const std::string& path, LineImport& import)
 {
     if (input_device_target_version(firmware) != 3u) {
@@ -70,14 +72,14 @@ bool import_input_part(
         log_error("Firmware %s takes no input-device file of layout 3; the inputs of line %u "
                   "were not imported.",
             firmware.c_str(), line);
-        return false;
+        return InputPart::refused_by_version;
     }
     std::vector<std::uint8_t> file(input_device_layout::v3.file_size);
     if (!read_through(import_input_csv(path, file), path, line, import))
-        return false;
+        return InputPart::failed;
     finish_input_device_file(file);
     import.input_file = std::move(file);
-    return true;
+    return InputPart::imported;
 }
 
 } // namespace
@@ -113,19 +115,21 @@ LineImport import_line(unsigned line, std::span<const std::uint8_t> item_image,
         return import;
     }
     import.layout = &channel_layout_for_target(*target);
-    bool done_all = true;
-    if (sources.channel_csv || sources.group_csv) {
-        if (!import_channel_part(line, item_image, sources, import))
+    if ((sources.channel_csv || sources.group_csv)
+        && !import_channel_part(line, item_image, sources, import))
+        return import;
+    if (sources.input_csv) {
+        const InputPart part
+            = import_input_part(line, *firmware_version, *sources.input_csv, import);
+        // The channel file still goes when only the firmware refuses the inputs.
+        if (part == InputPart::failed
+            || (part == InputPart::refused_by_version && !import.channel_file)) {
+            import.channel_file.reset();
             return import;
-    }
-    if (sources.input_csv
-        && !import_input_part(line, *firmware_version, *sources.input_csv, import)) {
-        if (import.result == LineImportResult::syntax_error || !import.channel_file)
-            return import;
-        done_all = false;
+        }
+        import.partial = part == InputPart::refused_by_version;
     }
     import.result = LineImportResult::imported;
-    import.partial = !done_all;
     return import;
 }
 

@@ -212,7 +212,7 @@ Bytes item_image(unsigned line, const ChannelLayout& layout)
     return make_single_file_tar(channel_file_path(line), file, 0);
 }
 
-TEST(LineImport, InputsBelowLayout3AreNotApplied)
+TEST(LineImport, InputsBelowLayout3AreNotAppliedAndAnUnreadableFileStopsTheLine)
 {
     ScratchFolder folder;
     const std::string inputs = write_text(folder, "inputs.csv", input_rows);
@@ -230,6 +230,11 @@ TEST(LineImport, InputsBelowLayout3AreNotApplied)
     EXPECT_FALSE(both.input_file);
     ASSERT_TRUE(both.channel_file);
     EXPECT_TRUE(config_file_header_valid(*both.channel_file));
+
+    LineImport unreadable = import_line(
+        2, item_image(2, cl::v3), "2.2.4", { channels, {}, folder.file("absent.csv") });
+    EXPECT_EQ(unreadable.result, LineImportResult::failed);
+    EXPECT_FALSE(unreadable.channel_file);
 
     LineImport v3 = import_line(2, item_image(2, cl::v3), "2.2.4", { channels, {}, inputs });
     EXPECT_EQ(v3.result, LineImportResult::imported);
