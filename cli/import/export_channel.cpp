@@ -122,6 +122,8 @@ int export_channel(const ChannelExportRequest& request)
     }
     if (all_done)
         log_success("Channel export completed.");
+    else
+        log_error("Channel export did not write every file; see the lines above.");
     return all_done ? exit_complete : exit_failed;
 }
 

@@ -141,6 +141,8 @@ int setup_channel(const ChannelSetupRequest& request)
     if (all_done)
         log_success(
             request.dry_run ? "Channel set-up checked (dry run)." : "Channel set-up completed.");
+    else
+        log_error("Channel set-up did not complete every line; see the lines above.");
     return all_done ? exit_complete : exit_failed;
 }
 
