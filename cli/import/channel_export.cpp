@@ -92,8 +92,8 @@ std::string channel_short_address(
     bool null_writes_same = false;
     if (layout.version == 1) {
         const auto entry = file.subspan(
-            layout.short_address_table_offset + device * cl::short_address_entry_length,
-            cl::short_address_entry_length);
+            layout.short_address_table_offset + device * cl::kShortAddressEntryLength,
+            cl::kShortAddressEntryLength);
         null_writes_same = std::ranges::all_of(entry, [](std::uint8_t b) { return b == 0; });
     } else {
         null_writes_same = !has_address && stored == (layout.version == 2 ? 0 : 0xFF);
@@ -123,7 +123,7 @@ std::vector<unsigned> set_bits(std::uint16_t mask)
 
 const ChannelLayout* channel_layout_of_file(std::span<const std::uint8_t> file)
 {
-    if (file.size() < config_file_header_size)
+    if (file.size() < kConfigFileHeaderSize)
         return nullptr;
     const std::uint32_t version = read_u32_le(file, version_offset);
     const ChannelLayout& layout = channel_layout_for_target(version);
@@ -140,9 +140,9 @@ std::string export_channel_csv(
         { "line", "device", "short_address", "name", "groups", "byte5", "byte6", "byte7", "byte8",
             "byte9", "byte10", "values" });
     const std::uint32_t line_value
-        = layout.version == 3 ? read_u32_le(file, cl::line_value32_offset) : line;
+        = layout.version == 3 ? read_u32_le(file, cl::kLineValue32Offset) : line;
     std::vector<std::uint8_t> trial(file.begin(), file.begin() + layout.file_size);
-    for (std::size_t device = 0; device < cl::record_count; ++device) {
+    for (std::size_t device = 0; device < cl::kRecordCount; ++device) {
         const std::size_t offset = cl::record_offset(layout, device);
         const std::uint32_t flags = read_u32_le(file, offset);
         if (!(flags & (channel_flag_configured | channel_flag_disabled)))
@@ -151,7 +151,7 @@ std::string export_channel_csv(
         const bool disabled = (flags & channel_flag_disabled) && record[5] == 100;
         const CsvRow row = { std::to_string(line_value), std::to_string(device),
             channel_short_address(file, layout, device),
-            stored_name(record.subspan(layout.name, cl::name_length)),
+            stored_name(record.subspan(layout.name, cl::kNameLength)),
             json_list(set_bits(read_u16_le(record, 18))),
             disabled ? "false" : std::to_string(record[5]), std::to_string(record[6]),
             std::to_string(record[7]), std::to_string(record[8]), std::to_string(record[9]),
@@ -171,15 +171,15 @@ std::string export_group_csv(
 {
     std::string csv;
     add_header(csv, group_csv, { "line", "group", "name" });
-    for (std::size_t group = 0; group < cl::group_entry_count; ++group) {
+    for (std::size_t group = 0; group < cl::kGroupEntryCount; ++group) {
         const auto entry = file.subspan(
-            layout.group_entries_offset + group * cl::group_entry_length, cl::group_entry_length);
+            layout.group_entries_offset + group * cl::kGroupEntryLength, cl::kGroupEntryLength);
         if (entry[36] != 0xFF)
             continue;
-        std::array<std::uint8_t, cl::group_entry_length> trial;
+        std::array<std::uint8_t, cl::kGroupEntryLength> trial;
         std::ranges::copy(entry, trial.begin());
-        const std::string name = stored_name(entry.first(cl::name_length));
-        store_name(std::span(trial).first(cl::name_length), name, 32);
+        const std::string name = stored_name(entry.first(cl::kNameLength));
+        store_name(std::span(trial).first(cl::kNameLength), name, 32);
         add_checked_row(csv, { std::to_string(line), std::to_string(group), name },
             std::ranges::equal(trial, entry), "group", group);
     }
@@ -195,7 +195,7 @@ std::string export_input_csv(std::span<const std::uint8_t> file)
             "push_button_2", "push_button_3", "push_button_4", "push_button_5", "occupancy_1",
             "occupancy_2", "occupancy_3", "light_1", "light_2" });
     const std::uint32_t line_value = read_u32_le(file, 16);
-    for (std::size_t device = 0; device < il::record_count; ++device) {
+    for (std::size_t device = 0; device < il::kRecordCount; ++device) {
         const std::size_t offset = il::record_offset(device);
         const std::uint32_t flags = read_u32_le(file, offset + input_record::flags);
         if (!(flags & input_flag_configured))
@@ -203,29 +203,29 @@ std::string export_input_csv(std::span<const std::uint8_t> file)
         const auto record = file.subspan(offset, il::record_size);
         const std::size_t block_offset = il::block_offset(il::v3, device);
         const auto block = file.subspan(block_offset, il::v3.block_size);
-        std::size_t used = il::instance_count;
-        while (used > 0 && record[il::instance_table_offset + 2 * used - 2] == 0
-            && record[il::instance_table_offset + 2 * used - 1] == 0)
+        std::size_t used = il::kInstanceCount;
+        while (used > 0 && record[il::kInstanceTableOffset + 2 * used - 2] == 0
+            && record[il::kInstanceTableOffset + 2 * used - 1] == 0)
             --used;
         // Fields 6, 7 and then the slot bytes of fields 9..19, instance by instance.
         std::array<std::vector<unsigned>, 13> lists;
         for (std::size_t i = 0; i < used; ++i) {
-            const std::uint8_t type = record[il::instance_table_offset + 2 * i];
-            const auto slot = block.subspan(il::v3_prefix_length + i * il::v3_slot_length);
+            const std::uint8_t type = record[il::kInstanceTableOffset + 2 * i];
+            const auto slot = block.subspan(il::kV3PrefixLength + i * il::kV3SlotLength);
             lists[0].push_back(type);
-            lists[1].push_back(record[il::instance_table_offset + 2 * i + 1]);
+            lists[1].push_back(record[il::kInstanceTableOffset + 2 * i + 1]);
             for (std::size_t k = 0; k < 6; ++k)
-                lists[2 + k].push_back(type == il::instance_push_button ? slot[k] : 0);
+                lists[2 + k].push_back(type == il::kInstancePushButton ? slot[k] : 0);
             for (std::size_t k = 0; k < 3; ++k)
-                lists[8 + k].push_back(type == il::instance_occupancy_sensor ? slot[1 + k] : 0);
+                lists[8 + k].push_back(type == il::kInstanceOccupancySensor ? slot[1 + k] : 0);
             for (std::size_t k = 0; k < 2; ++k)
-                lists[11 + k].push_back(type == il::instance_light_sensor ? slot[1 + k] : 0);
+                lists[11 + k].push_back(type == il::kInstanceLightSensor ? slot[1 + k] : 0);
         }
         CsvRow row = { std::to_string(line_value), std::to_string(device),
             input_short_address(flags, record[input_record::short_address]),
-            stored_name(record.subspan(il::name_offset, il::name_length)), std::to_string(flags),
+            stored_name(record.subspan(il::kNameOffset, il::kNameLength)), std::to_string(flags),
             std::to_string(record[input_record::instance_count]), json_list(lists[0]),
-            json_list(lists[1]), json_list({ block[il::v3_push_button_value_offset] }) };
+            json_list(lists[1]), json_list({ block[il::kV3PushButtonValueOffset] }) };
         for (std::size_t k = 2; k < lists.size(); ++k)
             row.push_back(json_list(lists[k]));
         // The import starts the input-device file from zeros.

@@ -46,15 +46,15 @@ int add_config_file(
 {
     TarHeader header;
     header.name = path;
-    header.mode = tar_default_mode;
+    header.mode = kTarDefaultMode;
     header.size = file.size();
     if (image.write_header(header) != tar_success) {
-        std::printf("%s\terror writing file '%s' header.\r\n", tag, path.c_str());
+        print_out("%s\terror writing file '%s' header.\r\n", tag, path.c_str());
         log_error("Error writing file '%s' header.", path.c_str());
         return 1;
     }
     if (image.write_data(file) != tar_success) {
-        std::printf("%s\terror writing file '%s' data.\r\n", tag, path.c_str());
+        print_out("%s\terror writing file '%s' data.\r\n", tag, path.c_str());
         log_error("Error writing file '%s' data.", path.c_str());
         return 1;
     }

@@ -47,8 +47,8 @@ void apply_short_address(std::span<std::uint8_t> file, const ChannelLayout& layo
     if (address == null_byte) {
         if (layout.version == 1) {
             std::fill_n(file.data() + layout.short_address_table_offset
-                    + index * cl::short_address_entry_length,
-                cl::short_address_entry_length, 0);
+                    + index * cl::kShortAddressEntryLength,
+                cl::kShortAddressEntryLength, 0);
             return;
         }
         flags &= ~channel_flag_short_address;
@@ -103,7 +103,7 @@ bool apply_channel_row(std::span<std::uint8_t> file, const ChannelLayout& layout
     apply_short_address(file, layout, device, flags, row[2]);
     write_u32_le(file, record_offset, flags);
 
-    store_name(file.subspan(record_offset + layout.name, cl::name_length), row[3], name_max);
+    store_name(file.subspan(record_offset + layout.name, cl::kNameLength), row[3], name_max);
     record[5] = disabled ? disabled_level : nullable_byte(row[5]);
     record[6] = nullable_byte(row[6]);
     record[7] = csv_byte(row[7]);
@@ -115,8 +115,7 @@ bool apply_channel_row(std::span<std::uint8_t> file, const ChannelLayout& layout
 
     if (layout.version == 3) {
         write_u16_le(file, record_offset + layout.type_byte, 0);
-        write_u32_le(
-            file, cl::line_value32_offset, static_cast<std::uint32_t>(csv_integer(row[0])));
+        write_u32_le(file, cl::kLineValue32Offset, static_cast<std::uint32_t>(csv_integer(row[0])));
     }
     return true;
 }
@@ -127,8 +126,8 @@ bool apply_group_row(std::span<std::uint8_t> file, const ChannelLayout& layout, 
     if (index < 0 || index >= static_cast<std::int64_t>(group_count))
         return false;
     const std::size_t entry
-        = layout.group_entries_offset + static_cast<std::size_t>(index) * cl::group_entry_length;
-    store_name(file.subspan(entry, cl::name_length), row[2], name_max);
+        = layout.group_entries_offset + static_cast<std::size_t>(index) * cl::kGroupEntryLength;
+    store_name(file.subspan(entry, cl::kNameLength), row[2], name_max);
     file[entry + group_marker_byte] = 0xFF;
     return true;
 }

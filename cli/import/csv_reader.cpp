@@ -1,5 +1,7 @@
 #include "cli/import/csv_reader.h"
 
+#include "cli/log/log.h"
+
 #include <csv.h>
 
 #include <cstdio>
@@ -85,11 +87,11 @@ CsvReadOutcome finish_reading(CsvParser& parser, bool parsed)
     if (!parsed || !parser.finish()) {
         outcome.result = csv_syntax_error;
         outcome.error_text = parser.error_text();
-        std::fprintf(stderr, "Error while parsing file: %s\n", outcome.error_text.c_str());
+        print_error("Error while parsing file: %s\n", outcome.error_text.c_str());
         return outcome;
     }
     outcome.rows = parser.rows();
-    std::printf("%lu fields, %lu rows\n", static_cast<unsigned long>(parser.pending_fields()),
+    print_out("%lu fields, %lu rows\n", static_cast<unsigned long>(parser.pending_fields()),
         outcome.rows);
     return outcome;
 }

@@ -1,13 +1,13 @@
 #include "cli/import/export_channel.h"
 
 #include "cli/backup/fetch_item.h"
+#include "cli/controller/controller_client.h"
 #include "cli/import/channel_export.h"
 #include "cli/import/channel_files.h"
 #include "cli/import/line_import.h"
 #include "cli/import/setup_channel.h"
 #include "cli/log/log.h"
-#include "cli/main/actions.h"
-#include "cli/status/controller_client.h"
+#include "common/exit_status.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -98,7 +98,7 @@ int export_channel(const ChannelExportRequest& request)
     const std::size_t files = std::max(
         { request.channel_files.size(), request.group_files.size(), request.input_files.size() });
     if (!request.address || request.lines.empty() || files == 0) {
-        std::printf("Missing arguments for action export_channel.\n");
+        print_out("Missing arguments for action export_channel.\n");
         log_error("Missing arguments for action export_channel.");
         return exit_refused;
     }

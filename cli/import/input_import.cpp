@@ -46,19 +46,19 @@ void put_element(std::uint8_t& target, const ByteList& list, std::size_t i)
 void store_slots(std::uint8_t* block, const std::array<ByteList, list_field_count>& lists)
 {
     const ByteList& types = lists[0];
-    for (std::size_t i = 0; i < std::min(types.size(), il::instance_count); ++i) {
+    for (std::size_t i = 0; i < std::min(types.size(), il::kInstanceCount); ++i) {
         if (!types[i])
             continue;
-        std::uint8_t* slot = block + il::v3_prefix_length + i * il::v3_slot_length;
+        std::uint8_t* slot = block + il::kV3PrefixLength + i * il::kV3SlotLength;
         auto take = [&](std::size_t first_field, std::size_t count, std::size_t first_byte) {
             for (std::size_t k = 0; k < count; ++k)
                 put_element(slot[first_byte + k], lists[first_field + k - first_list_field], i);
         };
-        if (*types[i] == il::instance_push_button)
+        if (*types[i] == il::kInstancePushButton)
             take(9, 6, 0);
-        else if (*types[i] == il::instance_occupancy_sensor)
+        else if (*types[i] == il::kInstanceOccupancySensor)
             take(15, 3, 1);
-        else if (*types[i] == il::instance_light_sensor)
+        else if (*types[i] == il::kInstanceLightSensor)
             take(18, 2, 1);
     }
 }
@@ -68,7 +68,7 @@ void store_slots(std::uint8_t* block, const std::array<ByteList, list_field_coun
 bool apply_input_row(std::span<std::uint8_t> file, const CsvRow& row, const CsvRowPlace& place)
 {
     const std::int64_t index = csv_integer(row[1]);
-    if (index < 0 || index >= static_cast<std::int64_t>(il::record_count))
+    if (index < 0 || index >= static_cast<std::int64_t>(il::kRecordCount))
         return false;
     const auto device = static_cast<std::size_t>(index);
     const std::size_t record_offset = il::record_offset(device);
@@ -89,18 +89,18 @@ bool apply_input_row(std::span<std::uint8_t> file, const CsvRow& row, const CsvR
     }
     write_u32_le(file, record_offset + input_record::flags, flags);
     record[input_record::instance_count] = std::min<std::uint8_t>(csv_byte(row[5]), 32);
-    store_name(file.subspan(record_offset + il::name_offset, il::name_length), row[3], name_max);
+    store_name(file.subspan(record_offset + il::kNameOffset, il::kNameLength), row[3], name_max);
 
     std::array<ByteList, list_field_count> lists;
     for (std::size_t k = 0; k < list_field_count; ++k)
         lists[k] = read_byte_list(row, first_list_field + k, place);
-    std::uint8_t* table = record + il::instance_table_offset;
-    for (std::size_t i = 0; i < il::instance_count; ++i) {
+    std::uint8_t* table = record + il::kInstanceTableOffset;
+    for (std::size_t i = 0; i < il::kInstanceCount; ++i) {
         put_element(table[2 * i], lists[0], i);
         put_element(table[2 * i + 1], lists[1], i);
     }
     std::uint8_t* block = file.data() + il::block_offset(il::v3, device);
-    put_element(block[il::v3_push_button_value_offset], lists[2], 0);
+    put_element(block[il::kV3PushButtonValueOffset], lists[2], 0);
     store_slots(block, lists);
     return true;
 }

@@ -1,4 +1,5 @@
 #include "cli/import/line_image.h"
+#include "cli/log/log.h"
 
 #include "cli/backup/tar_image.h"
 #include "cli/import/channel_files.h"
@@ -12,14 +13,14 @@ constexpr const char* tag = "backup";
 
 void print_listing(std::span<const std::uint8_t> image)
 {
-    std::printf("%s\tbackup file contains: \r\n", tag);
+    print_out("%s\tbackup file contains: \r\n", tag);
     TarImageReader reader(image);
     int result = reader.open();
     for (; result == tar_success; result = reader.next())
-        std::printf("\t%s (%d bytes)\r\n", reader.header().name.c_str(),
+        print_out("\t%s (%d bytes)\r\n", reader.header().name.c_str(),
             static_cast<int>(reader.header().size));
     if (result != tar_null_record)
-        std::printf("\tfile error %d.\r\n", result);
+        print_out("\tfile error %d.\r\n", result);
 }
 
 } // namespace

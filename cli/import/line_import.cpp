@@ -67,8 +67,8 @@ InputPart import_input_part(
     unsigned line, const std::string& firmware, const std::string& path, LineImport& import)
 {
     if (input_device_target_version(firmware) != 3u) {
-        std::printf("%s\terror version %s not supported.\r\n", input_tag, firmware.c_str());
-        std::printf("%s\terror version %s not supported.\r\n", backup_tag, firmware.c_str());
+        print_out("%s\terror version %s not supported.\r\n", input_tag, firmware.c_str());
+        print_out("%s\terror version %s not supported.\r\n", backup_tag, firmware.c_str());
         log_error("Firmware %s takes no input-device file of layout 3; the inputs of line %u "
                   "were not imported.",
             firmware.c_str(), line);
@@ -91,13 +91,13 @@ std::optional<std::vector<std::uint8_t>> take_config_file(
     const int found = reader.find(path);
     std::span<const std::uint8_t> data;
     if (found == tar_file_not_found) {
-        std::printf("%s\terror '%s' file not found.\r\n", backup_tag, path.c_str());
+        print_out("%s\terror '%s' file not found.\r\n", backup_tag, path.c_str());
         log_error("Error '%s' file not found.", path.c_str());
     } else if (found != tar_success || reader.read_data(data) != tar_success) {
-        std::printf("%s\terror reading '%s'\r\n", backup_tag, path.c_str());
+        print_out("%s\terror reading '%s'\r\n", backup_tag, path.c_str());
         log_error("Error reading '%s'.", path.c_str());
     } else if (data.empty()) {
-        std::printf("%s\terror '%s' file size error.\r\n", backup_tag, path.c_str());
+        print_out("%s\terror '%s' file size error.\r\n", backup_tag, path.c_str());
         log_error("Error '%s' file size error.", path.c_str());
     } else {
         return std::vector<std::uint8_t>(data.begin(), data.end());

@@ -81,7 +81,7 @@ std::vector<FieldView> channel_record_fields(const ChannelLayout& layout)
     std::vector<FieldView> fields = {
         { "flags", 0, 4, FieldKind::flags },
         { "short address byte", 11, 1, FieldKind::number },
-        { "name", layout.name, channel_layout::name_length, FieldKind::text },
+        { "name", layout.name, channel_layout::kNameLength, FieldKind::text },
         { "groups", 18, 2, FieldKind::bit_list },
         { "values", 20, 16, FieldKind::bytes },
         { "byte 36", 36, 1, FieldKind::number },
@@ -100,12 +100,12 @@ std::vector<FieldView> input_record_fields()
         { "short address byte", 8, 1, FieldKind::number },
         { "byte 10", 10, 1, FieldKind::number },
         { "byte 13", 13, 1, FieldKind::number },
-        { "name", input_device_layout::name_offset, input_device_layout::name_length,
+        { "name", input_device_layout::kNameOffset, input_device_layout::kNameLength,
             FieldKind::text },
     };
-    for (std::size_t i = 0; i < input_device_layout::instance_count; ++i)
+    for (std::size_t i = 0; i < input_device_layout::kInstanceCount; ++i)
         fields.push_back({ "instance " + std::to_string(i) + " type and byte",
-            input_device_layout::instance_table_offset + 2 * i, 2, FieldKind::bytes });
+            input_device_layout::kInstanceTableOffset + 2 * i, 2, FieldKind::bytes });
     return fields;
 }
 
@@ -113,10 +113,10 @@ std::vector<FieldView> input_block_fields()
 {
     using namespace input_device_layout;
     std::vector<FieldView> fields
-        = { { "push-button value", v3_push_button_value_offset, 1, FieldKind::number } };
-    for (std::size_t i = 0; i < instance_count; ++i)
+        = { { "push-button value", kV3PushButtonValueOffset, 1, FieldKind::number } };
+    for (std::size_t i = 0; i < kInstanceCount; ++i)
         fields.push_back({ "instance " + std::to_string(i) + " data",
-            v3_prefix_length + i * v3_slot_length, v3_slot_length, FieldKind::bytes });
+            kV3PrefixLength + i * kV3SlotLength, kV3SlotLength, FieldKind::bytes });
     return fields;
 }
 
@@ -136,25 +136,24 @@ std::size_t report_channel_changes(unsigned line, const ChannelLayout& layout,
     const std::string prefix = "Line " + std::to_string(line);
     std::size_t changed = report_line_value(line, before, after) ? 1 : 0;
     const auto record_fields = channel_record_fields(layout);
-    for (std::size_t device = 0; device < cl::record_count; ++device) {
+    for (std::size_t device = 0; device < cl::kRecordCount; ++device) {
         const std::size_t offset = cl::record_offset(layout, device);
         std::vector<FieldView> fields = record_fields;
         if (layout.version == 1)
             fields.push_back({ "short address entry",
-                layout.short_address_table_offset + device * cl::short_address_entry_length
-                    - offset,
-                cl::short_address_entry_length, FieldKind::bytes });
+                layout.short_address_table_offset + device * cl::kShortAddressEntryLength - offset,
+                cl::kShortAddressEntryLength, FieldKind::bytes });
         // The version-1 table lies after the records: compare from the record on.
         if (report_record(prefix + " device " + std::to_string(device), before.subspan(offset),
                 after.subspan(offset), fields))
             ++changed;
     }
-    for (std::size_t group = 0; group < cl::group_entry_count; ++group) {
-        const std::size_t offset = layout.group_entries_offset + group * cl::group_entry_length;
+    for (std::size_t group = 0; group < cl::kGroupEntryCount; ++group) {
+        const std::size_t offset = layout.group_entries_offset + group * cl::kGroupEntryLength;
         if (report_record(prefix + " group " + std::to_string(group),
-                before.subspan(offset, cl::group_entry_length),
-                after.subspan(offset, cl::group_entry_length),
-                { { "name", 0, cl::name_length, FieldKind::text },
+                before.subspan(offset, cl::kGroupEntryLength),
+                after.subspan(offset, cl::kGroupEntryLength),
+                { { "name", 0, cl::kNameLength, FieldKind::text },
                     { "byte 36", 36, 1, FieldKind::number } }))
             ++changed;
     }
@@ -174,7 +173,7 @@ std::size_t report_input_changes(
     std::size_t changed = report_line_value(line, before, after) ? 1 : 0;
     const auto record_fields = input_record_fields();
     const auto block_fields = input_block_fields();
-    for (std::size_t device = 0; device < il::record_count; ++device) {
+    for (std::size_t device = 0; device < il::kRecordCount; ++device) {
         const std::size_t record = il::record_offset(device);
         const std::size_t block = il::block_offset(il::v3, device);
         const bool record_changed = report_record(prefix + std::to_string(device),

@@ -1,13 +1,15 @@
 #include "cli/import/setup_channel.h"
 
 #include "cli/backup/fetch_item.h"
+#include "cli/controller/action_requests.h"
+#include "cli/controller/controller_client.h"
 #include "cli/import/channel_files.h"
 #include "cli/import/line_image.h"
 #include "cli/import/line_import.h"
 #include "cli/import/record_changes.h"
 #include "cli/log/log.h"
-#include "cli/main/actions.h"
-#include "cli/status/controller_client.h"
+#include "cli/transport/tftp_upload.h"
+#include "common/exit_status.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -36,12 +38,12 @@ bool push_line_image(const std::string& address, std::span<const std::uint8_t> i
         log_error("The upload of the line's files failed.");
         return false;
     }
-    std::printf("%s\tbackup file pushed.\n", backup_tag);
+    print_out("%s\tbackup file pushed.\n", backup_tag);
     if (request_restore(base_url(address)) != 0) {
         log_error("The controller did not take the restore request.");
         return false;
     }
-    std::printf("%s\tbackup file restore started.\n", backup_tag);
+    print_out("%s\tbackup file restore started.\n", backup_tag);
     log_success("File restored.");
     return true;
 }
@@ -75,11 +77,11 @@ LineOutcome run_line(const ChannelSetupRequest& request, unsigned line, const Li
         log_error("Could not fetch the channel configuration of line %u.", line);
         return LineOutcome::failed;
     }
-    std::printf("OK\n");
-    std::printf("CH=%u\n", line);
+    print_out("OK\n");
+    print_out("CH=%u\n", line);
     for (const auto* path : { &sources.channel_csv, &sources.group_csv, &sources.input_csv })
         if (*path)
-            std::printf("FILE=%s\n", (*path)->c_str());
+            print_out("FILE=%s\n", (*path)->c_str());
 
     const LineImport import = import_line(line, item.image, item.firmware_version, sources);
     if (import.result == LineImportResult::syntax_error)
@@ -94,7 +96,7 @@ LineOutcome run_line(const ChannelSetupRequest& request, unsigned line, const Li
     else if (!push_line_image(*request.address, *image))
         return LineOutcome::failed;
     else
-        std::printf("OK\n");
+        print_out("OK\n");
     return import.partial ? LineOutcome::failed : LineOutcome::done;
 }
 
@@ -110,7 +112,7 @@ int setup_channel(const ChannelSetupRequest& request)
     const std::size_t files = std::max(
         { request.channel_files.size(), request.group_files.size(), request.input_files.size() });
     if (!request.address || request.lines.empty() || files == 0) {
-        std::printf("Missing arguments for action setup_channel.\n");
+        print_out("Missing arguments for action setup_channel.\n");
         log_error("Missing arguments for action setup_channel.");
         return exit_refused;
     }
