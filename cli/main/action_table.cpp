@@ -7,6 +7,8 @@
 #include "cli/controller/get_status.h"
 #include "cli/firmware/push_d2fw.h"
 #include "cli/firmware/push_firmware.h"
+#include "cli/import/export_channel.h"
+#include "cli/import/setup_channel.h"
 #include "cli/log/log.h"
 #include "cli/main/download_directory.h"
 #include "cli/transport/tftp_read.h"
@@ -56,9 +58,16 @@ int run_push_d2fw(const CliOptions& options)
     return push_d2fw({ options.ip, options.firmware_file, {} });
 }
 
-int run_setup_channel(const CliOptions&)
+int run_setup_channel(const CliOptions& options)
 {
-    return not_available("setup_channel");
+    return setup_channel({ options.ip, options.channels, options.channel_csv_files,
+        options.channel_groups_csv_files, options.channel_inputs_csv_files, options.dry_run });
+}
+
+int run_export_channel(const CliOptions& options)
+{
+    return export_channel({ options.ip, options.channels, options.channel_csv_files,
+        options.channel_groups_csv_files, options.channel_inputs_csv_files });
 }
 
 int run_get_status(const CliOptions& options)
@@ -88,6 +97,7 @@ constexpr std::array kRows = {
     ActionRow { "push_firmware", run_push_firmware, "firmware upgrade", false },
     ActionRow { "push_d2fw", run_push_d2fw, nullptr, false },
     ActionRow { "setup_channel", run_setup_channel, nullptr, false },
+    ActionRow { "export_channel", run_export_channel, nullptr, false },
     ActionRow { "get_status", run_get_status, nullptr, false },
     ActionRow { "read_file_flashraw", run_read_file_flashraw, nullptr, false },
     ActionRow { "read_file_flashfs", run_read_file_flashfs, nullptr, false },

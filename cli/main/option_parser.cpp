@@ -35,12 +35,14 @@ constexpr const char* kShortOptions = "abc:d:012";
 // Flags that getopt_long sets itself; they are copied into the options after parsing.
 int verbose_seen = 0;
 int no_window_seen = 0;
+int dry_run_seen = 0;
 
 const option long_options[] = {
     { "version", no_argument, nullptr, code_version },
     { "help", no_argument, nullptr, code_help },
     { "verbose", no_argument, &verbose_seen, 1 },
     { "nowindow", no_argument, &no_window_seen, 1 },
+    { "dryrun", no_argument, &dry_run_seen, 1 },
     { "action", required_argument, nullptr, code_action },
     { "ip", required_argument, nullptr, code_ip },
     { "channel", required_argument, nullptr, code_channel },
@@ -229,6 +231,7 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
         parsed.operands.emplace_back(argv.data()[index]);
     parsed.options.verbose = verbose_seen != 0;
     parsed.options.no_window = no_window_seen != 0;
+    parsed.options.dry_run = dry_run_seen != 0;
     return parsed;
 }
 
@@ -250,6 +253,10 @@ void print_help(std::FILE* out)
         "channelcsvfile\tChannel CSV file path.\n",
         "firmwarefile\tFirmware binary file path.\n",
         "verifyupgrade\tSeconds to wait for the controller to report the new firmware.\n",
+        "channelgroupscsvfile\tGroup CSV file path.\n",
+        "channelinputscsvfile\tInput device CSV file path.\n",
+        "dryrun\t\tWith setup_channel: show what would change, push nothing.\n",
+        "export_channel\tAction: write the controller's channel, group and input CSV files.\n",
     };
     if (!out)
         return;

@@ -25,6 +25,7 @@ struct CliOptions {
     std::vector<std::string> backup_config;
     bool verbose = false;
     bool no_window = false;
+    bool dry_run = false; // setup_channel compares and reports, and pushes nothing
 };
 
 } // namespace kovru

@@ -212,7 +212,11 @@ TEST(HelpAndVersion, EndTheParseAtOnce)
         "channel\t\tChannel number (1-4).\n"
         "channelcsvfile\tChannel CSV file path.\n"
         "firmwarefile\tFirmware binary file path.\n"
-        "verifyupgrade\tSeconds to wait for the controller to report the new firmware.\n");
+        "verifyupgrade\tSeconds to wait for the controller to report the new firmware.\n"
+        "channelgroupscsvfile\tGroup CSV file path.\n"
+        "channelinputscsvfile\tInput device CSV file path.\n"
+        "dryrun\t\tWith setup_channel: show what would change, push nothing.\n"
+        "export_channel\tAction: write the controller's channel, group and input CSV files.\n");
     EXPECT_FALSE(help.result.options.action);
 
     Parsed version = parse({ "--vers", "--help" });
