@@ -10,7 +10,9 @@
 #include "host/app/start_options.h"
 #include "host/bridge/message_bridge.h"
 #include "host/bridge/settings_sites_storage.h"
-#include "host/legacy/unavailable_legacy_flow.h"
+#include "host/legacy/legacy_migration_flow.h"
+#include "host/legacy/posix/glib_process_starter.h"
+#include "host/legacy/posix/wine_prefix_locations.h"
 #include "host/sites/sites_store.h"
 
 #include <glib-unix.h>
@@ -65,7 +67,10 @@ int main(int argc, char** argv)
     GLibHostMessagePoster poster(
         [&bridge](HostMessageId id, void* record) { return bridge.handleHostMessage(id, record); });
     UnavailableDeviceActions deviceActions(bridge, poster);
-    UnavailableLegacyFlow legacyFlow(bridge);
+    GLibProcessStarter processStarter;
+    LegacyMigrationFlow legacyFlow(
+        [&bridge](std::string message) { bridge.sendToUi(std::move(message)); }, *dialogs, store,
+        winePrefixLocations(), processStarter);
     bridge.setDeviceActions(&deviceActions);
     bridge.setLegacyFlow(&legacyFlow);
 

@@ -1,0 +1,197 @@
+#include "host/legacy/byte_scan.h"
+
+#include <array>
+#include <iterator>
+
+#include <nlohmann/json.hpp>
+
+namespace kovrkit {
+
+namespace {
+
+constexpr std::string_view kQuotedSites = "\"sites\"";
+constexpr std::string_view kEscapedSites = "\\\"sites\\\"";
+constexpr std::size_t kBareKeyWindow = 64;
+constexpr int kBracesPerMarker = 4;
+
+constexpr std::array<std::string_view, 8> kMarkers { "\"rootId\"", "\"nodes\"", "\"folders\"",
+    "\"devices\"", "\\\"rootId\\\"", "\\\"nodes\\\"", "\\\"folders\\\"", "\\\"devices\\\"" };
+
+bool isAsciiAlphanumeric(char byte)
+{
+    return (byte >= '0' && byte <= '9') || (byte >= 'a' && byte <= 'z')
+        || (byte >= 'A' && byte <= 'Z');
+}
+
+bool isJsonBlank(char byte)
+{
+    return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r';
+}
+
+void addBracketed(std::string_view bytes, std::size_t position, CandidateList& found)
+{
+    if (std::optional<std::string_view> block = extractBracketed(bytes, position))
+        found.add(std::string(*block));
+}
+
+// The value after a quoted key: a JSON string whose content may be the tree, or a block.
+void addValueAt(std::string_view bytes, std::size_t position, CandidateList& found)
+{
+    if (bytes[position] == '\\' && position + 1 < bytes.size() && bytes[position + 1] == '"')
+        ++position;
+    char first = bytes[position];
+    if (first == '{' || first == '[') {
+        addBracketed(bytes, position, found);
+        return;
+    }
+    if (first != '"')
+        return;
+    std::optional<std::string_view> quoted = extractQuotedString(bytes, position);
+    if (!quoted)
+        return;
+    nlohmann::json text = nlohmann::json::parse(*quoted, nullptr, false);
+    if (text.is_string())
+        found.add(text.get<std::string>());
+}
+
+} // namespace
+
+std::optional<std::string_view> extractBracketed(std::string_view bytes, std::size_t position)
+{
+    if (position >= bytes.size())
+        return std::nullopt;
+    const char open = bytes[position];
+    if (open != '{' && open != '[')
+        return std::nullopt;
+    const char close = open == '{' ? '}' : ']';
+    std::size_t depth = 0;
+    bool inString = false;
+    for (std::size_t at = position; at < bytes.size(); ++at) {
+        const char byte = bytes[at];
+        if (inString) {
+            if (byte == '\\')
+                ++at;
+            else if (byte == '"')
+                inString = false;
+        } else if (byte == '"') {
+            inString = true;
+        } else if (byte == open) {
+            ++depth;
+        } else if (byte == close) {
+            if (depth == 1)
+                return bytes.substr(position, at - position + 1);
+            --depth;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string_view> extractQuotedString(std::string_view bytes, std::size_t position)
+{
+    if (position >= bytes.size() || bytes[position] != '"')
+        return std::nullopt;
+    for (std::size_t at = position + 1; at < bytes.size(); ++at) {
+        if (bytes[at] == '\\')
+            ++at;
+        else if (bytes[at] == '"')
+            return bytes.substr(position, at - position + 1);
+    }
+    return std::nullopt;
+}
+
+void CandidateList::add(std::string candidate)
+{
+    if (candidate.empty())
+        return;
+    if (seen_.count(candidate))
+        return;
+    candidates_.push_back(std::move(candidate));
+    seen_.insert(candidates_.back());
+}
+
+std::vector<std::string> CandidateList::takeInOrder()
+{
+    seen_.clear();
+    std::vector<std::string> inOrder(
+        std::make_move_iterator(candidates_.begin()), std::make_move_iterator(candidates_.end()));
+    candidates_.clear();
+    return inOrder;
+}
+
+void scanQuotedKey(std::string_view bytes, std::string_view key, CandidateList& found)
+{
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t occurrence = bytes.find(key, from);
+        if (occurrence == std::string_view::npos)
+            return;
+        const std::size_t keyEnd = occurrence + key.size();
+        std::size_t value = bytes.find(':', keyEnd);
+        if (value == std::string_view::npos)
+            return;
+        ++value;
+        while (value < bytes.size() && isJsonBlank(bytes[value]))
+            ++value;
+        if (value >= bytes.size())
+            return;
+        addValueAt(bytes, value, found);
+        from = keyEnd;
+    }
+}
+
+void scanBareKey(std::string_view bytes, std::string_view key, CandidateList& found)
+{
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t occurrence = bytes.find(key, from);
+        if (occurrence == std::string_view::npos)
+            return;
+        const std::size_t end = occurrence + key.size();
+        from = end;
+        const bool joinedBefore = occurrence > 0 && isAsciiAlphanumeric(bytes[occurrence - 1]);
+        const bool joinedAfter = end < bytes.size() && isAsciiAlphanumeric(bytes[end]);
+        if (joinedBefore || joinedAfter)
+            continue;
+        const std::string_view window = bytes.substr(end, kBareKeyWindow);
+        const std::size_t bracket = window.find_first_of("{[");
+        if (bracket != std::string_view::npos)
+            addBracketed(bytes, end + bracket, found);
+    }
+}
+
+void collectMarkerObjects(std::string_view bytes, CandidateList& found)
+{
+    for (std::string_view marker : kMarkers) {
+        std::size_t from = 0;
+        for (;;) {
+            const std::size_t occurrence = bytes.find(marker, from);
+            if (occurrence == std::string_view::npos)
+                break;
+            std::size_t p = occurrence;
+            for (int tried = 0; tried < kBracesPerMarker; ++tried) {
+                const std::size_t brace = bytes.rfind('{', p);
+                if (brace == std::string_view::npos)
+                    break;
+                addBracketed(bytes, brace, found);
+                if (brace == 0)
+                    break;
+                p = brace - 1;
+            }
+            from = occurrence + marker.size();
+        }
+    }
+}
+
+std::vector<std::string> collectCandidates(std::string_view bytes)
+{
+    CandidateList found;
+    scanQuotedKey(bytes, kQuotedSites, found);
+    scanQuotedKey(bytes, kEscapedSites, found);
+    scanBareKey(bytes, "sites", found);
+    scanBareKey(bytes, kQuotedSites, found);
+    scanBareKey(bytes, kEscapedSites, found);
+    collectMarkerObjects(bytes, found);
+    return found.takeInOrder();
+}
+
+} // namespace kovrkit
