@@ -9,3 +9,8 @@ if(KOVRU_BUILD_HOST)
     SOURCES unit/legacy_registry_test.cpp
     LIBS kovrkit_legacy)
 endif()
+if(KOVRU_BUILD_HOST)
+  add_kovru_test(legacy_flow_test
+    SOURCES unit/legacy_flow_test.cpp
+    LIBS kovrkit_legacy)
+endif()
