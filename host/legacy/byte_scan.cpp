@@ -1,6 +1,7 @@
 #include "host/legacy/byte_scan.h"
 
 #include <array>
+#include <cstring>
 #include <iterator>
 
 #include <nlohmann/json.hpp>
@@ -16,6 +17,21 @@ constexpr int kBracesPerMarker = 4;
 
 constexpr std::array<std::string_view, 8> kMarkers { "\"rootId\"", "\"nodes\"", "\"folders\"",
     "\"devices\"", "\\\"rootId\\\"", "\\\"nodes\\\"", "\\\"folders\\\"", "\\\"devices\\\"" };
+
+// The next occurrence of key at or after `from`. The C library's search runs several times
+// faster over noise than a loop that stops at every byte equal to the key's first.
+std::size_t findKey(std::string_view bytes, std::string_view key, std::size_t from)
+{
+    if (from > bytes.size())
+        return std::string_view::npos;
+#if defined(__GLIBC__)
+    const void* found = ::memmem(bytes.data() + from, bytes.size() - from, key.data(), key.size());
+    return found ? static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data())
+                 : std::string_view::npos;
+#else
+    return bytes.find(key, from);
+#endif
+}
 
 bool isAsciiAlphanumeric(char byte)
 {
@@ -122,7 +138,7 @@ void scanQuotedKey(std::string_view bytes, std::string_view key, CandidateList& 
 {
     std::size_t from = 0;
     for (;;) {
-        const std::size_t occurrence = bytes.find(key, from);
+        const std::size_t occurrence = findKey(bytes, key, from);
         if (occurrence == std::string_view::npos)
             return;
         const std::size_t keyEnd = occurrence + key.size();
@@ -143,7 +159,7 @@ void scanBareKey(std::string_view bytes, std::string_view key, CandidateList& fo
 {
     std::size_t from = 0;
     for (;;) {
-        const std::size_t occurrence = bytes.find(key, from);
+        const std::size_t occurrence = findKey(bytes, key, from);
         if (occurrence == std::string_view::npos)
             return;
         const std::size_t end = occurrence + key.size();
@@ -164,7 +180,7 @@ void collectMarkerObjects(std::string_view bytes, CandidateList& found)
     for (std::string_view marker : kMarkers) {
         std::size_t from = 0;
         for (;;) {
-            const std::size_t occurrence = bytes.find(marker, from);
+            const std::size_t occurrence = findKey(bytes, marker, from);
             if (occurrence == std::string_view::npos)
                 break;
             std::size_t p = occurrence;
