@@ -1,5 +1,6 @@
 #include "host/legacy/byte_scan.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <iterator>
@@ -44,9 +45,9 @@ bool isJsonBlank(char byte)
     return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r';
 }
 
-void addBracketed(std::string_view bytes, std::size_t position, CandidateList& found)
+void addBracketed(std::size_t position, CandidateList& found)
 {
-    if (std::optional<std::string_view> block = extractBracketed(bytes, position))
+    if (std::optional<std::string_view> block = found.blockAt(position))
         found.add(std::string(*block));
 }
 
@@ -57,12 +58,12 @@ void addValueAt(std::string_view bytes, std::size_t position, CandidateList& fou
         ++position;
     char first = bytes[position];
     if (first == '{' || first == '[') {
-        addBracketed(bytes, position, found);
+        addBracketed(position, found);
         return;
     }
     if (first != '"')
         return;
-    std::optional<std::string_view> quoted = extractQuotedString(bytes, position);
+    std::optional<std::string_view> quoted = found.quotedAt(position);
     if (!quoted)
         return;
     nlohmann::json text = nlohmann::json::parse(*quoted, nullptr, false);
@@ -72,7 +73,8 @@ void addValueAt(std::string_view bytes, std::size_t position, CandidateList& fou
 
 } // namespace
 
-std::optional<std::string_view> extractBracketed(std::string_view bytes, std::size_t position)
+std::optional<std::string_view> extractBracketed(
+    std::string_view bytes, std::size_t position, std::size_t* scanned)
 {
     if (position >= bytes.size())
         return std::nullopt;
@@ -94,11 +96,16 @@ std::optional<std::string_view> extractBracketed(std::string_view bytes, std::si
         } else if (byte == open) {
             ++depth;
         } else if (byte == close) {
-            if (depth == 1)
+            if (depth == 1) {
+                if (scanned)
+                    *scanned = at - position + 1;
                 return bytes.substr(position, at - position + 1);
+            }
             --depth;
         }
     }
+    if (scanned)
+        *scanned = bytes.size() - position;
     return std::nullopt;
 }
 
@@ -113,6 +120,54 @@ std::optional<std::string_view> extractQuotedString(std::string_view bytes, std:
             return bytes.substr(position, at - position + 1);
     }
     return std::nullopt;
+}
+
+CandidateList::CandidateList(std::string_view bytes)
+    : bytes_(bytes)
+    , budgetLeft_(kBlockScanBudget * (bytes.size() + 1))
+{
+}
+
+std::optional<std::string_view> CandidateList::blockAt(std::size_t position)
+{
+    auto known = blocks_.find(position);
+    if (known != blocks_.end())
+        return known->second;
+    if (budgetLeft_ == 0)
+        return std::nullopt;
+    std::size_t scanned = 0;
+    std::optional<std::string_view> block = extractBracketed(bytes_, position, &scanned);
+    budgetLeft_ -= std::min(scanned, budgetLeft_);
+    blocks_.emplace(position, block);
+    return block;
+}
+
+std::optional<std::string_view> CandidateList::quotedAt(std::size_t position)
+{
+    auto known = quoted_.find(position);
+    if (known != quoted_.end())
+        return known->second;
+    if (budgetLeft_ == 0)
+        return std::nullopt;
+    std::optional<std::string_view> quoted = extractQuotedString(bytes_, position);
+    budgetLeft_ -= std::min(quoted ? quoted->size() : bytes_.size() - position, budgetLeft_);
+    quoted_.emplace(position, quoted);
+    return quoted;
+}
+
+std::vector<std::size_t> CandidateList::openBracesBefore(std::size_t position, std::size_t most)
+{
+    if (!bracesListed_) {
+        for (std::size_t at = bytes_.find('{'); at != std::string_view::npos;
+             at = bytes_.find('{', at + 1))
+            openBraces_.push_back(at);
+        bracesListed_ = true;
+    }
+    std::vector<std::size_t> braces;
+    auto after = std::upper_bound(openBraces_.begin(), openBraces_.end(), position);
+    while (after != openBraces_.begin() && braces.size() < most)
+        braces.push_back(*--after);
+    return braces;
 }
 
 void CandidateList::add(std::string candidate)
@@ -137,20 +192,29 @@ std::vector<std::string> CandidateList::takeInOrder()
 void scanQuotedKey(std::string_view bytes, std::string_view key, CandidateList& found)
 {
     std::size_t from = 0;
+    std::size_t colon = 0; // the colon found last; later keys before it share it
+    bool colonKnown = false;
+    std::size_t lastValue = std::string_view::npos;
     for (;;) {
         const std::size_t occurrence = findKey(bytes, key, from);
         if (occurrence == std::string_view::npos)
             return;
         const std::size_t keyEnd = occurrence + key.size();
-        std::size_t value = bytes.find(':', keyEnd);
-        if (value == std::string_view::npos)
+        if (!colonKnown || colon < keyEnd) {
+            colon = bytes.find(':', keyEnd);
+            colonKnown = true;
+        }
+        if (colon == std::string_view::npos)
             return;
-        ++value;
+        std::size_t value = colon + 1;
         while (value < bytes.size() && isJsonBlank(bytes[value]))
             ++value;
         if (value >= bytes.size())
             return;
-        addValueAt(bytes, value, found);
+        // Keys that share one colon share its value, which is cut once.
+        if (value != lastValue)
+            addValueAt(bytes, value, found);
+        lastValue = value;
         from = keyEnd;
     }
 }
@@ -171,7 +235,7 @@ void scanBareKey(std::string_view bytes, std::string_view key, CandidateList& fo
         const std::string_view window = bytes.substr(end, kBareKeyWindow);
         const std::size_t bracket = window.find_first_of("{[");
         if (bracket != std::string_view::npos)
-            addBracketed(bytes, end + bracket, found);
+            addBracketed(end + bracket, found);
     }
 }
 
@@ -183,16 +247,8 @@ void collectMarkerObjects(std::string_view bytes, CandidateList& found)
             const std::size_t occurrence = findKey(bytes, marker, from);
             if (occurrence == std::string_view::npos)
                 break;
-            std::size_t p = occurrence;
-            for (int tried = 0; tried < kBracesPerMarker; ++tried) {
-                const std::size_t brace = bytes.rfind('{', p);
-                if (brace == std::string_view::npos)
-                    break;
-                addBracketed(bytes, brace, found);
-                if (brace == 0)
-                    break;
-                p = brace - 1;
-            }
+            for (std::size_t brace : found.openBracesBefore(occurrence, kBracesPerMarker))
+                addBracketed(brace, found);
             from = occurrence + marker.size();
         }
     }
@@ -200,7 +256,7 @@ void collectMarkerObjects(std::string_view bytes, CandidateList& found)
 
 std::vector<std::string> collectCandidates(std::string_view bytes)
 {
-    CandidateList found;
+    CandidateList found(bytes);
     scanQuotedKey(bytes, kQuotedSites, found);
     scanQuotedKey(bytes, kEscapedSites, found);
     scanBareKey(bytes, "sites", found);

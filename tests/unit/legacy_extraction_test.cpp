@@ -273,3 +273,18 @@ TEST(LegacyExtraction, RealDatabaseFindsTheTreeOnlyItsCompressedTablesHold)
 
     EXPECT_TRUE(fs::is_empty(privateTemp.path())) << "the private copy is removed";
 }
+
+TEST(LegacyExtraction, HostileBytesEndWithoutAResult)
+{
+    // Blocks and strings that never close, keys that share one far colon, markers without a
+    // brace before them: each would be scanned to the end of the file again for every key.
+    std::string hostile(200000, 'x');
+    for (int repeat = 0; repeat < 40000; ++repeat)
+        hostile += "\"devices\"{\"nodes\" [\"sites\" \\\"sites\\\" ";
+    hostile += ": \"[{";
+    LegacyData data;
+    data.write("000001.ldb", hostile);
+    LegacyExtraction extraction = data.extract();
+    EXPECT_FALSE(extraction.success);
+    EXPECT_EQ(extraction.message, "Could not extract legacy sites payload from LevelDB files");
+}
