@@ -243,6 +243,8 @@ TEST(LegacyExtraction, RealDatabaseFindsTheTreeOnlyItsCompressedTablesHold)
 {
     TempFolder privateTemp;
     LegacyData data;
+    const char* previous = std::getenv("TMPDIR");
+    const std::string previousTemp = previous ? previous : "";
     ::setenv("TMPDIR", privateTemp.path().c_str(), 1);
     const json current = nodeMap("Plant", 60, true);
     {
@@ -272,6 +274,10 @@ TEST(LegacyExtraction, RealDatabaseFindsTheTreeOnlyItsCompressedTablesHold)
     EXPECT_EQ(combined.json, current.dump());
 
     EXPECT_TRUE(fs::is_empty(privateTemp.path())) << "the private copy is removed";
+    if (previous)
+        ::setenv("TMPDIR", previousTemp.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
 }
 
 TEST(LegacyExtraction, HostileBytesEndWithoutAResult)
