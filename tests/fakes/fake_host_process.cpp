@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <thread>
 
 extern char** environ;
@@ -27,10 +28,20 @@ HostProcess::HostProcess(const std::string& folder, std::vector<std::string> arg
     std::filesystem::copy_file(
         builtProgram(), program, std::filesystem::copy_options::overwrite_existing);
 
-    std::vector<std::string> variables;
+    // The host reads legacy data from a Wine prefix: unless the test names one, it gets an
+    // empty prefix of its own, never the prefix of whoever runs the tests. A variable the test
+    // gives replaces the inherited one of the same name.
+    environment.insert(environment.begin(), "WINEPREFIX=" + folder + "/wine-prefix");
+    auto nameOf
+        = [](const std::string& variable) { return variable.substr(0, variable.find('=')); };
+    std::map<std::string, std::string> byName;
     for (char** entry = environ; *entry; ++entry)
-        variables.emplace_back(*entry);
-    variables.insert(variables.end(), environment.begin(), environment.end());
+        byName[nameOf(*entry)] = *entry;
+    for (const std::string& variable : environment)
+        byName[nameOf(variable)] = variable;
+    std::vector<std::string> variables;
+    for (auto& [name, variable] : byName)
+        variables.push_back(std::move(variable));
     arguments.insert(arguments.begin(), program);
 
     std::vector<char*> argv;

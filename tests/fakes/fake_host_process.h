@@ -8,7 +8,8 @@
 namespace kovrkit::testing {
 
 // The built kovrkit copied into a folder of the test's own, so that its settings file and
-// web view data stay there, run with extra environment variables.
+// web view data stay there, run with extra environment variables (a given variable replaces
+// the inherited one of that name; WINEPREFIX defaults to an empty prefix in that folder).
 class HostProcess {
 public:
     HostProcess(const std::string& folder, std::vector<std::string> arguments,

@@ -16,7 +16,9 @@
 #include "host/bridge/settings_sites_storage.h"
 #include "host/bridge/sites_command_table.h"
 #include "host/legacy/legacy_command_table.h"
-#include "host/legacy/unavailable_legacy_flow.h"
+#include "host/legacy/legacy_migration_flow.h"
+#include "host/legacy/posix/glib_process_starter.h"
+#include "host/legacy/posix/wine_prefix_locations.h"
 #include "host/sites/sites_store.h"
 
 #include <glib-unix.h>
@@ -72,7 +74,10 @@ int main(int argc, char** argv)
     MessageBridge bridge { std::string(acceptedOrigin(devMode)) };
     GLibMainLoopPoster poster;
     UnavailableDeviceActions deviceActions(bridge, poster);
-    UnavailableLegacyFlow legacyFlow(bridge);
+    GLibProcessStarter processStarter;
+    LegacyMigrationFlow legacyFlow(
+        [&bridge](std::string message) { bridge.sendToUi(std::move(message)); }, *dialogs, store,
+        winePrefixLocations(), processStarter);
     bridge.addCommands(
         appInfoCommands(identity, bridge, [&legacyFlow] { legacyFlow.statusCheck(); }));
     bridge.addCommands(sitesCommands(sites, bridge));

@@ -1,0 +1,5 @@
+if(KOVRU_BUILD_HOST)
+  add_executable(legacy_extraction_bench legacy_extraction_bench.cpp)
+  target_link_libraries(legacy_extraction_bench PRIVATE kovrkit_legacy)
+  kovru_warnings(legacy_extraction_bench)
+endif()
