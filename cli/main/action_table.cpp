@@ -20,12 +20,6 @@
 namespace kovru {
 namespace {
 
-int not_available(const char* action)
-{
-    log_error("Action %s is not available in this build.", action);
-    return exit_failed;
-}
-
 const std::string* present(const std::optional<std::string>& value)
 {
     return value ? &*value : nullptr;
