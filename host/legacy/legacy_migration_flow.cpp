@@ -67,7 +67,7 @@ void LegacyMigrationFlow::migrate()
         sendToUi_(legacyMigrationFailedMessage(extraction.message));
         return;
     }
-    if (!store_.saveSitesDocument(extraction.json)) {
+    if (!store_.saveSitesDocument(extraction.json).success) {
         sendToUi_(legacyMigrationIncompatibleMessage());
         return;
     }
