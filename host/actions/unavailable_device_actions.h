@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/actions/device_list.h"
 #include "host/bridge/host_records.h"
 #include "host/bridge/host_services.h"
 #include "host/bridge/message_bridge.h"
@@ -24,8 +25,5 @@ private:
     MessageBridge& bridge_;
     HostMessagePoster& poster_;
 };
-
-// Trimmed, blank pieces dropped, later copies of an address dropped.
-std::vector<std::string> uniqueDeviceList(const std::vector<std::string>& addresses);
 
 } // namespace kovrkit

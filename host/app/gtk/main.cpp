@@ -1,8 +1,12 @@
-#include "host/actions/unavailable_device_actions.h"
+#include "host/actions/action_runner.h"
+#include "host/actions/device_action_service.h"
+#include "host/actions/status_batches.h"
+#include "host/actions/tool_command.h"
 #include "host/app/answer_file_dialogs.h"
 #include "host/app/app_identity.h"
 #include "host/app/gtk/gio_url_opener.h"
 #include "host/app/gtk/glib_host_message_poster.h"
+#include "host/app/gtk/glib_process_launcher.h"
 #include "host/app/gtk/gtk_dialogs.h"
 #include "host/app/gtk/main_window.h"
 #include "host/app/gtk/webkit_view.h"
@@ -13,6 +17,7 @@
 #include "host/legacy/unavailable_legacy_flow.h"
 #include "host/sites/sites_store.h"
 
+#include <curl/curl.h>
 #include <glib-unix.h>
 
 #include <cstdio>
@@ -44,6 +49,7 @@ static gboolean closeOnSignal(gpointer window)
 int main(int argc, char** argv)
 {
     g_set_prgname("kovrkit");
+    curl_global_init(CURL_GLOBAL_ALL);
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "kovrkit: no graphical display is available\n");
         return 1;
@@ -64,7 +70,11 @@ int main(int argc, char** argv)
         std::string(acceptedOrigin(devMode)), { identity, *dialogs, urlOpener, sites });
     GLibHostMessagePoster poster(
         [&bridge](HostMessageId id, void* record) { return bridge.handleHostMessage(id, record); });
-    UnavailableDeviceActions deviceActions(bridge, poster);
+    GLibProcessLauncher launcher(GTK_WIDGET(window));
+    BridgeActionReplies replies(bridge);
+    ActionRunner runner(*dialogs, launcher, replies, toolPathIn(programDirectory));
+    StatusBatches statusBatches(poster);
+    DeviceActionService deviceActions(runner, statusBatches);
     UnavailableLegacyFlow legacyFlow(bridge);
     bridge.setDeviceActions(&deviceActions);
     bridge.setLegacyFlow(&legacyFlow);
