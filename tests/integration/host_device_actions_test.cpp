@@ -9,7 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -49,9 +54,31 @@ std::string pageWith(const json& first, const json& then)
     return page;
 }
 
+// The process id of a child of `parent` named kovru-cli, or 0.
+pid_t toolChildOf(pid_t parent)
+{
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line) || line.find(" (kovru-cli) ") == std::string::npos)
+            continue;
+        // pid (comm) state ppid ...
+        std::istringstream rest(line.substr(line.rfind(')') + 2));
+        std::string state;
+        pid_t ppid = 0;
+        rest >> state >> ppid;
+        if (ppid == parent)
+            return std::atoi(entry.path().filename().c_str());
+    }
+    return 0;
+}
+
+enum class Closing { AtTheEnd, WhileTheToolRuns };
+
 // Runs the host in `folder` (with kovru-cli beside it) on the page until `count` messages came.
-std::vector<json> runPage(
-    TempFolder& folder, const std::string& page, const json& answers, size_t count)
+// Closed while the tool runs, the host ends only once the tool has ended.
+std::vector<json> runPage(TempFolder& folder, const std::string& page, const json& answers,
+    size_t count, Closing closing = Closing::AtTheEnd)
 {
     folder.write("answers.json", answers.dump());
     FakeHttpServer devServer("127.0.0.1", 5173, { { "/", page } });
@@ -60,6 +87,17 @@ std::vector<json> runPage(
         { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json"), "HOME=" + folder.file("home"),
             "XDG_CONFIG_HOME=" + folder.file("home/.config") });
     EXPECT_TRUE(host.started());
+    if (closing == Closing::WhileTheToolRuns) {
+        pid_t tool = 0;
+        for (int tenth = 0; tenth < 1200 && !tool; ++tenth) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            tool = toolChildOf(host.pid());
+        }
+        EXPECT_NE(tool, 0);
+        EXPECT_EQ(host.stop(), 0);
+        EXPECT_FALSE(fs::exists("/proc/" + std::to_string(tool))) << "the tool outlived the host";
+        return {};
+    }
     std::vector<std::string> reports = devServer.waitForReports(count, 240);
     EXPECT_EQ(host.stop(), 0);
     std::vector<json> entries;
@@ -139,4 +177,11 @@ TEST(HostDeviceActions, BackupStatusAndRestoreOfSimulatedControllers)
     ASSERT_EQ(restored.size(), 1u);
     EXPECT_EQ(restored[0]["payload"]["deviceIp"], first);
     EXPECT_EQ(restored[0]["payload"]["message"], "Action completed successfully");
+
+    // A close request while the tool runs: the tool ends its work and then the host ends.
+    fs::remove_all(folder.path() / "home" / "Downloads");
+    fs::create_directories(folder.path() / "home" / "Downloads");
+    runPage(
+        folder, pageWith(restore, nullptr), json::array({ archive }), 1, Closing::WhileTheToolRuns);
+    EXPECT_EQ(archivesIn(folder.path() / "home" / "Downloads").size(), 1u) << "the safety backup";
 }
