@@ -2,7 +2,7 @@
 // with block size 128 and the 612 item fetches of a backup, with and without added latency,
 // set against the floor that round trips impose (blocks x RTT, requests x RTT).
 #include "cli/backup/config_items.h"
-#include "cli/status/controller_client.h"
+#include "cli/controller/controller_client.h"
 #include "cli/transport/tftp_read.h"
 #include "sim/simulator.h"
 
@@ -124,11 +124,11 @@ Result time_flash_read(int latency_ms, double rtt)
     auto start = Clock::now();
     {
         QuietStdout quiet;
-        kovru::tftp_read_memory(address, "flashfs.bin", kovru::flash_image_size, flash);
+        kovru::tftp_read_memory(address, "flashfs.bin", kovru::kFlashImageSize, flash);
     }
     double seconds = seconds_since(start);
     simulator.stop();
-    double blocks = static_cast<double>(kovru::flash_image_size / 128 + 1);
+    double blocks = static_cast<double>(kovru::kFlashImageSize / 128 + 1);
     return { "2 MiB TFTP read, block 128", latency_ms, seconds, blocks,
         blocks * (rtt + latency_ms / 1000.0), static_cast<double>(flash.size()) };
 }
@@ -150,7 +150,7 @@ Result time_item_fetches(int latency_ms, double rtt)
     }
     double seconds = seconds_since(start);
     simulator.stop();
-    double requests = kovru::config_item_count;
+    double requests = kovru::kConfigItemCount;
     // Each request is a fresh connection: the handshake and the request, two round trips.
     return { "612 item fetches (HTTP)", latency_ms, seconds, requests,
         requests * (2 * rtt + latency_ms / 1000.0), bytes };
@@ -168,7 +168,7 @@ std::optional<Result> time_flash_read_from_tftpd(double rtt)
     std::filesystem::create_directories(folder);
     {
         std::ofstream file(folder / "flashfs.bin", std::ios::binary);
-        std::string bytes(kovru::flash_image_size, 'f');
+        std::string bytes(kovru::kFlashImageSize, 'f');
         file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
     std::string address = "127.0.0.1:" + std::to_string(45000 + ::getpid() % 10000);
@@ -183,13 +183,13 @@ std::optional<Result> time_flash_read_from_tftpd(double rtt)
     auto start = Clock::now();
     {
         QuietStdout quiet;
-        kovru::tftp_read_memory(address, "flashfs.bin", kovru::flash_image_size, flash);
+        kovru::tftp_read_memory(address, "flashfs.bin", kovru::kFlashImageSize, flash);
     }
     double seconds = seconds_since(start);
     ::kill(pid, SIGTERM);
     ::waitpid(pid, nullptr, 0);
     std::filesystem::remove_all(folder);
-    double blocks = static_cast<double>(kovru::flash_image_size / 128 + 1);
+    double blocks = static_cast<double>(kovru::kFlashImageSize / 128 + 1);
     return Result { "same read from tftpd-hpa", 0, seconds, blocks, blocks * rtt,
         static_cast<double>(flash.size()) };
 }

@@ -1,16 +1,36 @@
 # kovru_warnings(target): the project's warning set, errors when KOVRU_WERROR is on.
 function(kovru_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wformat=2)
   if(KOVRU_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
 endfunction()
 
-# kovru_library(name SOURCES ... LIBS ...): one static library of a CLI, sim or host folder.
+# kovru_include_root(target folder): gives the target an include root of its own,
+# build/include/<target>, holding one link named after the folder's path inside the
+# source tree (cli/log -> <source>/cli/log). #include "cli/log/log.h" then finds the
+# headers of the target's own folder and of the libraries it links, and nothing else: an
+# include of a folder that is not linked, such as one above, fails to compile.
+function(kovru_include_root target folder)
+  set(root ${PROJECT_BINARY_DIR}/include/${target})
+  get_filename_component(parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
+  target_include_directories(${target} PUBLIC ${root})
+endfunction()
+
+# kovru_library(name SOURCES ... LIBS ...): one static library of a folder. Libraries of
+# cli/, sim/ and common/ see only their own folder and what they link (kovru_include_root);
+# host/ folders and test helpers still see the whole source tree.
 function(kovru_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  if(folder MATCHES "^(host|tests)(/|$)")
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  else()
+    kovru_include_root(${name} ${folder})
+  endif()
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
   kovru_warnings(${name})
 endfunction()

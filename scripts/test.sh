@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Sets everything up, then builds and runs every test twice: a plain build with warnings as
-# errors, and a build under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Sets everything up, checks the formatting of the C++ sources, then builds and runs every
+# test twice: a plain build with warnings as errors, and a build under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
+"$root/scripts/check_format.sh"
 
 jobs=$(nproc)
 "$root/scripts/build.sh" build -DKOVRU_WERROR=ON

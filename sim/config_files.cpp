@@ -1,6 +1,6 @@
 #include "sim/config_files.h"
 
-#include "cli/action/config_file_header.h"
+#include "sim/config_file_header.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,14 +18,14 @@ struct ChannelLayout {
     std::size_t groups;
 };
 
-constexpr std::size_t channel_records = 60;
-constexpr std::size_t group_entry_size = 38;
-constexpr std::size_t input_records = 28;
-constexpr std::size_t input_record_size = 100;
-constexpr std::size_t input_blocks = 3228;
-constexpr unsigned demo_devices_per_line = 4;
-constexpr unsigned demo_input_devices_per_line = 2;
-constexpr std::uint32_t fresh_change_counter = 1;
+constexpr std::size_t kChannelRecords = 60;
+constexpr std::size_t kGroupEntrySize = 38;
+constexpr std::size_t kInputRecords = 28;
+constexpr std::size_t kInputRecordSize = 100;
+constexpr std::size_t kInputBlocks = 3228;
+constexpr unsigned kDemoDevicesPerLine = 4;
+constexpr unsigned kDemoInputDevicesPerLine = 2;
+constexpr std::uint32_t kFreshChangeCounter = 1;
 
 ChannelLayout channel_layout(std::uint32_t version)
 {
@@ -99,8 +99,8 @@ std::vector<std::uint8_t> make_channel_file(unsigned line, std::uint32_t layout_
     ChannelLayout layout = channel_layout(layout_version);
     std::vector<std::uint8_t> file(layout.size);
     write_u32_le(file, 16, line);
-    for (unsigned device = 0; device < demo_devices_per_line; ++device) {
-        std::size_t record = channel_records + device * layout.record_size;
+    for (unsigned device = 0; device < kDemoDevicesPerLine; ++device) {
+        std::size_t record = kChannelRecords + device * layout.record_size;
         write_u32_le(file, record, 0x3); // present, short address valid
         file[record + 5] = 254; // maximum level
         file[record + 6] = 1; // minimum level
@@ -115,13 +115,13 @@ std::vector<std::uint8_t> make_channel_file(unsigned line, std::uint32_t layout_
         put_name(file, record + layout.name, 33, name);
     }
     for (unsigned group = 0; group < 2; ++group) {
-        std::size_t entry = layout.groups + group * group_entry_size;
+        std::size_t entry = layout.groups + group * kGroupEntrySize;
         char name[40];
         std::snprintf(name, sizeof name, "Line %u group %u", line, group);
         put_name(file, entry, 33, name);
         file[entry + 36] = 0xFF;
     }
-    finish_config_file_header(file, layout_version, fresh_change_counter);
+    finish_config_file_header(file, layout_version, kFreshChangeCounter);
     return file;
 }
 
@@ -130,8 +130,8 @@ std::vector<std::uint8_t> make_input_device_file(unsigned line, std::uint32_t la
     std::vector<std::uint8_t> file(input_device_file_size(layout_version));
     write_u32_le(file, 16, line);
     std::size_t block_size = layout_version == 3 ? 198 : 194;
-    for (unsigned device = 0; device < demo_input_devices_per_line; ++device) {
-        std::size_t record = input_records + device * input_record_size;
+    for (unsigned device = 0; device < kDemoInputDevicesPerLine; ++device) {
+        std::size_t record = kInputRecords + device * kInputRecordSize;
         write_u32_le(file, record, 0x3);
         file[record + 8] = static_cast<std::uint8_t>(2 * device + 1);
         file[record + 16] = 1; // instance 0: push button
@@ -139,7 +139,7 @@ std::vector<std::uint8_t> make_input_device_file(unsigned line, std::uint32_t la
         char name[24];
         std::snprintf(name, sizeof name, "L%u input %u", line, device + 1);
         put_name(file, record + 80, 17, name);
-        std::size_t block = input_blocks + device * block_size;
+        std::size_t block = kInputBlocks + device * block_size;
         if (layout_version == 3) {
             file[block + 1] = 1;
             file[block + 6] = 0x10;
@@ -150,21 +150,22 @@ std::vector<std::uint8_t> make_input_device_file(unsigned line, std::uint32_t la
             file[block + 192] = 1;
         }
     }
-    finish_config_file_header(file, layout_version, fresh_change_counter);
+    finish_config_file_header(file, layout_version, kFreshChangeCounter);
     return file;
 }
 
-std::vector<std::uint8_t> make_item_file(const ConfigItem& item, std::string_view firmware)
+std::vector<std::uint8_t> make_item_file(const ControllerItem& item, std::string_view firmware)
 {
-    if (item.kind >= kind_first_channel && item.kind < kind_first_channel + 4)
+    if (item.kind >= kFirstChannelKind && item.kind < kFirstChannelKind + kLinesPerController)
         return make_channel_file(
-            item.kind - kind_first_channel + 1, channel_layout_version(firmware));
-    if (item.kind >= kind_first_input_device && item.kind < kind_first_input_device + 4)
+            item.kind - kFirstChannelKind + 1, channel_layout_version(firmware));
+    if (item.kind >= kFirstInputDeviceKind
+        && item.kind < kFirstInputDeviceKind + kLinesPerController)
         return make_input_device_file(
-            item.kind - kind_first_input_device + 1, input_device_layout_version(firmware));
-    std::vector<std::uint8_t> file(config_file_header_size + 48);
-    put_name(file, config_file_header_size, 48, item.item_name);
-    finish_config_file_header(file, 1, fresh_change_counter);
+            item.kind - kFirstInputDeviceKind + 1, input_device_layout_version(firmware));
+    std::vector<std::uint8_t> file(kConfigFileHeaderSize + 48);
+    put_name(file, kConfigFileHeaderSize, 48, std::string(item.item_name));
+    finish_config_file_header(file, 1, kFreshChangeCounter);
     return file;
 }
 

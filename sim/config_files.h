@@ -3,7 +3,7 @@
 // and small files for every other item, all with a valid header and CRC.
 #pragma once
 
-#include "cli/backup/config_items.h"
+#include "sim/controller_items.h"
 
 #include <cstdint>
 #include <string_view>
@@ -26,6 +26,6 @@ std::vector<std::uint8_t> make_channel_file(unsigned line, std::uint32_t layout_
 std::vector<std::uint8_t> make_input_device_file(unsigned line, std::uint32_t layout_version);
 
 // The file a fresh controller with this firmware holds for the item.
-std::vector<std::uint8_t> make_item_file(const ConfigItem& item, std::string_view firmware);
+std::vector<std::uint8_t> make_item_file(const ControllerItem& item, std::string_view firmware);
 
 } // namespace kovru::sim

@@ -1,10 +1,11 @@
 #include "sim/controller.h"
 
-#include "cli/backup/config_items.h"
-#include "cli/backup/tar_image.h"
+#include "common/posix/atomic_replace.h"
 #include "sim/config_files.h"
 #include "sim/firmware_image.h"
 #include "sim/sha256.h"
+#include "sim/tar_reader.h"
+#include "sim/tar_writer.h"
 
 #include <nlohmann/json.hpp>
 
@@ -17,7 +18,7 @@ namespace kovru::sim {
 namespace {
 
 // Every file the controller hands out carries this modification time.
-constexpr std::uint64_t file_mtime = 1793836800;
+constexpr std::uint64_t kFileMtime = 1793836800;
 
 std::string two_digits(unsigned value)
 {
@@ -58,15 +59,10 @@ void write_whole_file(const std::filesystem::path& path, const std::vector<std::
 {
     std::filesystem::path temporary = path;
     temporary += ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-        if (!file)
-            return;
-    }
-    std::error_code ignored;
-    std::filesystem::rename(temporary, path, ignored);
+    auto replacement = AtomicReplacement::begin(path, temporary);
+    if (replacement)
+        replacement->commit(
+            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 std::string lower_hex(std::string text)
@@ -93,8 +89,8 @@ Controller::Controller(
 void Controller::make_fresh_state()
 {
     files_.clear();
-    for (const ConfigItem& item : config_items())
-        files_[item.device_path] = make_item_file(item, firmware_);
+    for (const ControllerItem& item : controller_items())
+        files_[std::string(item.device_path)] = make_item_file(item, firmware_);
     std::string seed_text = config_.ip + ":" + std::to_string(config_.port);
     flash_raw_ = make_flash_raw(config_.flash_size, model_, firmware_, seed_text);
     flash_fs_ = make_flash_fs(config_.flash_size, seed_text + "/fs");
@@ -141,9 +137,9 @@ bool Controller::load_state()
     }
     flash_raw_ = std::move(raw);
     read_whole_file(*state_root_ / "flashfs.bin", flash_fs_);
-    for (const ConfigItem& item : config_items())
-        read_whole_file(
-            *state_root_ / "config" / (item.item_name + ".bin"), files_[item.device_path]);
+    for (const ControllerItem& item : controller_items())
+        read_whole_file(*state_root_ / "config" / (std::string(item.item_name) + ".bin"),
+            files_[std::string(item.device_path)]);
     return true;
 }
 
@@ -153,9 +149,9 @@ void Controller::save_state() const
     std::filesystem::create_directories(*state_root_ / "config", ignored);
     write_whole_file(*state_root_ / "flashraw.bin", flash_raw_);
     write_whole_file(*state_root_ / "flashfs.bin", flash_fs_);
-    for (const ConfigItem& item : config_items())
-        write_whole_file(
-            *state_root_ / "config" / (item.item_name + ".bin"), files_.at(item.device_path));
+    for (const ControllerItem& item : controller_items())
+        write_whole_file(*state_root_ / "config" / (std::string(item.item_name) + ".bin"),
+            files_.at(std::string(item.device_path)));
 }
 
 std::string Controller::status_document() const
@@ -197,19 +193,13 @@ std::string Controller::status_document() const
 
 std::optional<std::vector<std::uint8_t>> Controller::item_image(const std::string& item_name) const
 {
-    const ConfigItem* item = find_config_item(item_name);
+    const ControllerItem* item = find_controller_item(item_name);
     if (!item)
         return std::nullopt;
     std::lock_guard lock(mutex_);
-    TarImageWriter writer;
-    const std::vector<std::uint8_t>& file = files_.at(item->device_path);
-    TarHeader header;
-    header.name = item->device_path;
-    header.mode = tar_default_mode;
-    header.size = file.size();
-    header.mtime = file_mtime;
-    writer.write_header(header);
-    writer.write_data(file);
+    TarWriter writer;
+    const std::string device_path(item->device_path);
+    writer.add_file(device_path, files_.at(device_path), kFileMtime);
     if (!config_.faults.no_status_txt) {
         nlohmann::ordered_json status;
         status["model_name"] = model_;
@@ -220,14 +210,10 @@ std::optional<std::vector<std::uint8_t>> Controller::item_image(const std::strin
             ? "00:1E:C0:4A:" + two_digits(unsigned(port_) >> 8) + ":" + two_digits(unsigned(port_))
             : config_.mac;
         std::string text = status.dump(2) + "\n";
-        header.name = "status.txt";
-        header.size = text.size();
-        writer.write_header(header);
-        writer.write_data(
-            std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        writer.add_file("status.txt",
+            std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), kFileMtime);
     }
-    writer.finish();
-    return writer.take();
+    return writer.finish();
 }
 
 std::optional<std::vector<std::uint8_t>> Controller::read_flash(const std::string& name) const
@@ -251,20 +237,15 @@ ActionAnswer Controller::restore_upload()
     std::lock_guard lock(mutex_);
     if (upload_area_.empty())
         return { false, "no uploaded image" };
-    TarImageReader reader(upload_area_);
+    TarListing listing = read_tar_files(upload_area_);
+    if (!listing.error.empty())
+        return { false, "bad tar image: " + listing.error };
     std::map<std::string, std::vector<std::uint8_t>> restored;
-    int result = reader.open();
-    for (; result == tar_success; result = reader.next()) {
-        auto known = files_.find(reader.header().name);
-        if (known == files_.end())
-            continue;
-        std::span<const std::uint8_t> data;
-        if (reader.read_data(data) != tar_success)
-            return { false, "unreadable file " + reader.header().name };
-        restored[known->first].assign(data.begin(), data.end());
+    for (const TarFile& file : listing.files) {
+        auto known = files_.find(file.name);
+        if (known != files_.end())
+            restored[known->first].assign(file.data.begin(), file.data.end());
     }
-    if (result != tar_null_record)
-        return { false, std::string("bad tar image: ") + tar_error_text(result) };
     if (restored.empty())
         return { false, "no configuration file in the image" };
     for (auto& [path, bytes] : restored)

@@ -17,7 +17,7 @@
 
 namespace kovru::sim {
 
-inline constexpr std::size_t upload_size_limit = 16 * 1024 * 1024;
+inline constexpr std::size_t kUploadSizeLimit = 16 * 1024 * 1024;
 
 struct ActionAnswer {
     bool accepted = false;

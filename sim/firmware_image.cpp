@@ -1,6 +1,6 @@
 #include "sim/firmware_image.h"
 
-#include "cli/action/config_file_header.h"
+#include "sim/config_file_header.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,14 +11,14 @@ namespace kovru::sim {
 namespace {
 
 // Info block fields: model, description, version string, version number, date, time, lines.
-constexpr std::size_t info_model = 12;
-constexpr std::size_t info_description = 45;
-constexpr std::size_t info_version = 78;
-constexpr std::size_t info_version_number = 112;
-constexpr std::size_t info_date = 116;
-constexpr std::size_t info_time = 149;
-constexpr std::size_t info_line_count = 182;
-constexpr std::size_t text_field_size = 33;
+constexpr std::size_t kInfoModel = 12;
+constexpr std::size_t kInfoDescription = 45;
+constexpr std::size_t kInfoVersion = 78;
+constexpr std::size_t kInfoVersionNumber = 112;
+constexpr std::size_t kInfoDate = 116;
+constexpr std::size_t kInfoTime = 149;
+constexpr std::size_t kInfoLineCount = 182;
+constexpr std::size_t kTextFieldSize = 33;
 
 void fill_pseudo_random(std::span<std::uint8_t> bytes, std::string_view seed_text)
 {
@@ -79,17 +79,17 @@ std::vector<std::uint8_t> make_flash_raw(std::size_t size, const std::string& mo
 {
     std::vector<std::uint8_t> image(size);
     fill_pseudo_random(image, seed_text);
-    if (size < firmware_info_offset + firmware_info_size)
+    if (size < kFirmwareInfoOffset + kFirmwareInfoSize)
         return image;
-    std::span<std::uint8_t> block(image.data() + firmware_info_offset, firmware_info_size);
+    std::span<std::uint8_t> block(image.data() + kFirmwareInfoOffset, kFirmwareInfoSize);
     std::fill(block.begin(), block.end(), 0);
-    put_text(block, info_model, text_field_size, model);
-    put_text(block, info_description, text_field_size, "Lighting gateway, 4 DALI lines");
-    put_text(block, info_version, text_field_size + 1, version);
-    write_u32_le(block, info_version_number, firmware_version_number(version));
-    put_text(block, info_date, text_field_size, "2026-11-02");
-    put_text(block, info_time, text_field_size, "08:30:00");
-    block[info_line_count] = 4;
+    put_text(block, kInfoModel, kTextFieldSize, model);
+    put_text(block, kInfoDescription, kTextFieldSize, "Lighting gateway, 4 DALI lines");
+    put_text(block, kInfoVersion, kTextFieldSize + 1, version);
+    write_u32_le(block, kInfoVersionNumber, firmware_version_number(version));
+    put_text(block, kInfoDate, kTextFieldSize, "2026-11-02");
+    put_text(block, kInfoTime, kTextFieldSize, "08:30:00");
+    block[kInfoLineCount] = 4;
     return image;
 }
 
@@ -102,12 +102,12 @@ std::vector<std::uint8_t> make_flash_fs(std::size_t size, std::string_view seed_
 
 std::optional<FirmwareInfo> read_firmware_info(std::span<const std::uint8_t> image)
 {
-    if (image.size() < firmware_info_offset + firmware_info_size)
+    if (image.size() < kFirmwareInfoOffset + kFirmwareInfoSize)
         return std::nullopt;
-    auto block = image.subspan(firmware_info_offset, firmware_info_size);
+    auto block = image.subspan(kFirmwareInfoOffset, kFirmwareInfoSize);
     FirmwareInfo info;
-    info.model = get_text(block, info_model, text_field_size);
-    info.version = get_text(block, info_version, text_field_size + 1);
+    info.model = get_text(block, kInfoModel, kTextFieldSize);
+    info.version = get_text(block, kInfoVersion, kTextFieldSize + 1);
     if (!is_model_name(info.model) || info.version.empty())
         return std::nullopt;
     return info;

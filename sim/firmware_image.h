@@ -12,8 +12,8 @@
 
 namespace kovru::sim {
 
-inline constexpr std::size_t firmware_info_offset = 0x1C0000;
-inline constexpr std::size_t firmware_info_size = 184;
+inline constexpr std::size_t kFirmwareInfoOffset = 0x1C0000;
+inline constexpr std::size_t kFirmwareInfoSize = 184;
 
 struct FirmwareInfo {
     std::string model;

@@ -13,9 +13,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::size_t head_limit = 16 * 1024;
-constexpr auto poll_interval = 200ms;
-constexpr auto receive_timeout = 10s;
+constexpr std::size_t kHeadLimit = 16 * 1024;
+constexpr auto kPollInterval = 200ms;
+constexpr auto kReceiveTimeout = 10s;
 
 bool send_all(int fd, std::string_view bytes)
 {
@@ -33,8 +33,8 @@ std::string read_request_head(int fd)
 {
     std::string head;
     char chunk[4096];
-    auto deadline = std::chrono::steady_clock::now() + receive_timeout;
-    while (head.find("\r\n\r\n") == std::string::npos && head.size() < head_limit) {
+    auto deadline = std::chrono::steady_clock::now() + kReceiveTimeout;
+    while (head.find("\r\n\r\n") == std::string::npos && head.size() < kHeadLimit) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left <= 0ms || !wait_readable(fd, left))
@@ -86,7 +86,7 @@ void HttpServer::stop()
 void HttpServer::accept_loop()
 {
     while (!stopping_) {
-        if (!wait_readable(listener_.get(), poll_interval))
+        if (!wait_readable(listener_.get(), kPollInterval))
             continue;
         UniqueFd connection(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
         if (!connection.valid())

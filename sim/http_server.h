@@ -2,8 +2,8 @@
 // one request per connection.
 #pragma once
 
+#include "common/posix/unique_fd.h"
 #include "sim/controller.h"
-#include "sim/unique_fd.h"
 #include "sim/worker_group.h"
 
 #include <atomic>

@@ -10,7 +10,7 @@
 namespace kovru::sim {
 namespace {
 
-constexpr int bind_attempts = 50;
+constexpr int kBindAttempts = 50;
 
 UniqueFd bound_socket(int type, const sockaddr_in& address)
 {
@@ -52,7 +52,7 @@ std::optional<ControllerSockets> bind_controller_sockets(
         error = "not an IPv4 address: " + ip;
         return std::nullopt;
     }
-    for (int attempt = 0; attempt < bind_attempts; ++attempt) {
+    for (int attempt = 0; attempt < kBindAttempts; ++attempt) {
         ControllerSockets sockets;
         sockets.tcp = bound_socket(SOCK_STREAM, address);
         if (!sockets.tcp.valid() || ::listen(sockets.tcp.get(), 64) != 0) {

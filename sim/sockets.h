@@ -1,7 +1,7 @@
 // The sockets of one controller: a TCP listener and a UDP socket on the same address and port.
 #pragma once
 
-#include "sim/unique_fd.h"
+#include "common/posix/unique_fd.h"
 
 #include <netinet/in.h>
 

@@ -15,8 +15,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto poll_interval = 200ms;
-constexpr std::size_t request_limit = 1024;
+constexpr auto kPollInterval = 200ms;
+constexpr std::size_t kRequestLimit = 1024;
 
 } // namespace
 
@@ -42,9 +42,9 @@ void TftpServer::stop()
 
 void TftpServer::listen_loop()
 {
-    std::vector<std::uint8_t> packet(request_limit);
+    std::vector<std::uint8_t> packet(kRequestLimit);
     while (!stopping_) {
-        if (!wait_readable(socket_.get(), poll_interval))
+        if (!wait_readable(socket_.get(), kPollInterval))
             continue;
         sockaddr_in peer {};
         socklen_t peer_length = sizeof peer;

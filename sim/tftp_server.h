@@ -4,8 +4,8 @@
 // retransmission.
 #pragma once
 
+#include "common/posix/unique_fd.h"
 #include "sim/controller.h"
-#include "sim/unique_fd.h"
 #include "sim/worker_group.h"
 
 #include <netinet/in.h>

@@ -14,10 +14,10 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t default_block_size = 512;
-constexpr std::size_t smallest_block_size = 8;
-constexpr std::size_t largest_block_size = 65464;
-constexpr auto stop_check_interval = 200ms;
+constexpr std::size_t kDefaultBlockSize = 512;
+constexpr std::size_t kSmallestBlockSize = 8;
+constexpr std::size_t kLargestBlockSize = 65464;
+constexpr auto kStopCheckInterval = 200ms;
 
 std::optional<std::uint64_t> parse_unsigned(const std::string& text)
 {
@@ -34,7 +34,7 @@ std::string remote_name(const std::string& filename)
 }
 
 struct Negotiation {
-    std::size_t block_size = default_block_size;
+    std::size_t block_size = kDefaultBlockSize;
     std::chrono::milliseconds timeout { 1000 };
     std::optional<std::uint64_t> announced_size; // tsize of a write request
     std::vector<std::pair<std::string, std::string>> accepted;
@@ -51,8 +51,8 @@ Negotiation negotiate(
         std::optional<std::uint64_t> number = parse_unsigned(value);
         if (!number)
             continue;
-        if (name == "blksize" && *number >= smallest_block_size) {
-            result.block_size = std::min<std::uint64_t>(*number, largest_block_size);
+        if (name == "blksize" && *number >= kSmallestBlockSize) {
+            result.block_size = std::min<std::uint64_t>(*number, kLargestBlockSize);
             result.accepted.emplace_back(name, std::to_string(result.block_size));
         } else if (name == "tsize") {
             bool reading = request.opcode == TftpOpcode::rrq;
@@ -79,7 +79,7 @@ public:
         , socket_(std::move(socket))
         , stopping_(stopping)
         , retries_(controller.config().tftp_retries)
-        , incoming_(largest_block_size + 4)
+        , incoming_(kLargestBlockSize + 4)
     {
     }
 
@@ -113,7 +113,7 @@ private:
             if (left <= 0ms)
                 return std::nullopt;
             if (!wait_readable(
-                    socket_.get(), std::min(left, std::chrono::milliseconds(stop_check_interval))))
+                    socket_.get(), std::min(left, std::chrono::milliseconds(kStopCheckInterval))))
                 continue;
             ssize_t received = ::recv(socket_.get(), incoming_.data(), incoming_.size(), 0);
             if (received < 0)
@@ -181,7 +181,7 @@ void Transfer::serve_write(const TftpRequest& request)
 {
     const ControllerConfig& config = controller_.config();
     Negotiation terms = negotiate(request, 0, config);
-    if (terms.announced_size && *terms.announced_size > upload_size_limit) {
+    if (terms.announced_size && *terms.announced_size > kUploadSizeLimit) {
         send_error(TftpErrorCode::disk_full, "Image too large");
         return;
     }
@@ -210,7 +210,7 @@ void Transfer::serve_write(const TftpRequest& request)
         }
         silent_timeouts = 0;
         if (packet->payload.size() > terms.block_size
-            || image.size() + packet->payload.size() > upload_size_limit) {
+            || image.size() + packet->payload.size() > kUploadSizeLimit) {
             send_error(TftpErrorCode::disk_full, "Image too large");
             return;
         }

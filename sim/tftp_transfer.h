@@ -1,9 +1,9 @@
 // One TFTP transfer, from the request to the last acknowledgement.
 #pragma once
 
+#include "common/posix/unique_fd.h"
 #include "sim/controller.h"
 #include "sim/tftp_packet.h"
-#include "sim/unique_fd.h"
 
 #include <atomic>
 

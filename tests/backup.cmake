@@ -1,4 +1,4 @@
-add_kovru_test(config_items_test SOURCES unit/config_items_test.cpp LIBS kovru_backup_format)
+add_kovru_test(config_items_test SOURCES unit/config_items_test.cpp LIBS kovru_backup_format kovru_sim_core)
 add_kovru_test(tar_image_test SOURCES unit/tar_image_test.cpp LIBS kovru_backup_format)
 add_kovru_test(config_file_header_test SOURCES unit/config_file_header_test.cpp LIBS kovru_action_format)
 add_kovru_test(conversion_test SOURCES unit/conversion_test.cpp LIBS kovru_action_format)

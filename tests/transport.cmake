@@ -3,15 +3,15 @@
 kovru_library(kovru_transport_test_support SOURCES fakes/sim_process.cpp)
 target_include_directories(kovru_transport_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests)
 
-add_kovru_test(status_document_test SOURCES unit/status_document_test.cpp LIBS kovru_status)
+add_kovru_test(status_document_test SOURCES unit/status_document_test.cpp LIBS kovru_controller)
 add_kovru_test(transport_output_path_test SOURCES unit/transport_output_path_test.cpp
   LIBS kovru_transport)
 
 add_kovru_test(transport_cli_test SOURCES integration/transport_cli_test.cpp
-  LIBS kovru_status kovru_transport kovru_sim_core kovru_transport_test_support
+  LIBS kovru_controller kovru_transport kovru_backup_format kovru_sim_core kovru_transport_test_support
   TIMEOUT 120)
 add_dependencies(transport_cli_test kovru-cli kovru-sim)
 
 add_kovru_test(tftp_interop_test SOURCES integration/tftp_interop_test.cpp
-  LIBS kovru_status kovru_transport kovru_backup_format kovru_transport_test_support TIMEOUT 120)
+  LIBS kovru_controller kovru_transport kovru_backup_format kovru_transport_test_support TIMEOUT 120)
 add_dependencies(tftp_interop_test kovru-sim)

@@ -10,7 +10,7 @@ namespace {
 
 namespace cl = channel_layout;
 
-constexpr std::uint8_t unset_byte = 0xFF;
+constexpr std::uint8_t kUnsetByte = 0xFF;
 
 bool has_type_data(std::uint8_t type)
 {
@@ -27,12 +27,12 @@ void copy_bytes(std::span<const std::uint8_t> from, std::size_t from_offset,
 void copy_common_record_fields(std::span<const std::uint8_t> from, const ChannelLayout& source,
     std::span<std::uint8_t> to, const ChannelLayout& target)
 {
-    copy_bytes(from, cl::flags_offset, to, cl::flags_offset, 4);
-    copy_bytes(from, cl::common_data_offset, to, cl::common_data_offset, cl::common_data_length);
-    copy_bytes(from, source.name, to, target.name, cl::name_length);
+    copy_bytes(from, cl::kFlagsOffset, to, cl::kFlagsOffset, 4);
+    copy_bytes(from, cl::kCommonDataOffset, to, cl::kCommonDataOffset, cl::kCommonDataLength);
+    copy_bytes(from, source.name, to, target.name, cl::kNameLength);
     to[target.name_follow_byte] = from[source.name_follow_byte];
     copy_bytes(from, source.value32, to, target.value32, 4);
-    copy_bytes(from, source.trailing_bytes, to, target.trailing_bytes, cl::trailing_length);
+    copy_bytes(from, source.trailing_bytes, to, target.trailing_bytes, cl::kTrailingLength);
 }
 
 std::size_t type_data_offset(const ChannelLayout& layout, std::uint8_t type)
@@ -51,11 +51,11 @@ std::size_t type_data_length(std::uint8_t type)
 {
     switch (type) {
     case 5:
-        return cl::type5_data_length;
+        return cl::kType5DataLength;
     case 6:
-        return cl::type6_data_length;
+        return cl::kType6DataLength;
     default:
-        return cl::type8_data_length;
+        return cl::kType8DataLength;
     }
 }
 
@@ -69,8 +69,8 @@ void convert_type_fields(std::span<const std::uint8_t> from, const ChannelLayout
         to[target.type_follow_byte] = from[source.type_follow_byte];
         return;
     }
-    to[target.type_byte] = unset_byte;
-    to[target.type_follow_byte] = unset_byte;
+    to[target.type_byte] = kUnsetByte;
+    to[target.type_follow_byte] = kUnsetByte;
     if (!has_type_data(type))
         return;
     to[target.type_byte] = type;
@@ -86,15 +86,15 @@ std::vector<std::uint8_t> convert_channel(
         return {};
     std::vector<std::uint8_t> out(target.file_size, 0);
     std::span<std::uint8_t> to(out);
-    copy_bytes(in, 0, to, 0, cl::line_data_length);
-    for (std::size_t record = 0; record < cl::record_count; ++record) {
+    copy_bytes(in, 0, to, 0, cl::kLineDataLength);
+    for (std::size_t record = 0; record < cl::kRecordCount; ++record) {
         auto from_record = in.subspan(cl::record_offset(source, record), source.record_size);
         auto to_record = to.subspan(cl::record_offset(target, record), target.record_size);
         copy_common_record_fields(from_record, source, to_record, target);
         convert_type_fields(from_record, source, to_record, target);
     }
     copy_bytes(in, source.group_entries_offset, to, target.group_entries_offset,
-        cl::group_entry_count * cl::group_entry_length);
+        cl::kGroupEntryCount * cl::kGroupEntryLength);
     copy_bytes(in, source.final_value_offset, to, target.final_value_offset, 4);
     const std::uint32_t counter = read_config_file_header(in)->change_counter;
     finish_config_file_header(to, target.version, counter + 1);

@@ -3,19 +3,19 @@
 namespace kovru {
 namespace {
 
-constexpr std::size_t size_offset = 0;
-constexpr std::size_t crc_offset = 4;
-constexpr std::size_t crc_field_length = 4; // the CRC and two zero bytes
-constexpr std::size_t version_offset = 8;
-constexpr std::size_t counter_offset = 12;
+constexpr std::size_t kSizeOffset = 0;
+constexpr std::size_t kCrcOffset = 4;
+constexpr std::size_t kCrcFieldLength = 4; // the CRC and two zero bytes
+constexpr std::size_t kVersionOffset = 8;
+constexpr std::size_t kCounterOffset = 12;
 
 // CRC of a file as if its bytes 4..7 were zero.
 std::uint16_t file_crc(std::span<const std::uint8_t> file)
 {
-    constexpr std::uint8_t zeros[crc_field_length] = {};
-    std::uint16_t crc = crc16_mcrf4xx(file.first(crc_offset));
+    constexpr std::uint8_t zeros[kCrcFieldLength] = {};
+    std::uint16_t crc = crc16_mcrf4xx(file.first(kCrcOffset));
     crc = crc16_mcrf4xx(zeros, crc);
-    return crc16_mcrf4xx(file.subspan(crc_offset + crc_field_length), crc);
+    return crc16_mcrf4xx(file.subspan(kCrcOffset + kCrcFieldLength), crc);
 }
 
 } // namespace
@@ -58,30 +58,30 @@ void write_u16_le(std::span<std::uint8_t> bytes, std::size_t offset, std::uint16
 
 std::optional<ConfigFileHeader> read_config_file_header(std::span<const std::uint8_t> file)
 {
-    if (file.size() < config_file_header_size)
+    if (file.size() < kConfigFileHeaderSize)
         return std::nullopt;
     ConfigFileHeader header;
-    header.file_size = read_u32_le(file, size_offset);
-    header.crc = read_u16_le(file, crc_offset);
-    header.version = read_u32_le(file, version_offset);
-    header.change_counter = read_u32_le(file, counter_offset);
+    header.file_size = read_u32_le(file, kSizeOffset);
+    header.crc = read_u16_le(file, kCrcOffset);
+    header.version = read_u32_le(file, kVersionOffset);
+    header.change_counter = read_u32_le(file, kCounterOffset);
     return header;
 }
 
 void finish_config_file_header(
     std::span<std::uint8_t> file, std::uint32_t version, std::uint32_t change_counter)
 {
-    write_u32_le(file, size_offset, static_cast<std::uint32_t>(file.size()));
-    write_u32_le(file, crc_offset, 0);
-    write_u32_le(file, version_offset, version);
-    write_u32_le(file, counter_offset, change_counter);
-    write_u16_le(file, crc_offset, crc16_mcrf4xx(file));
+    write_u32_le(file, kSizeOffset, static_cast<std::uint32_t>(file.size()));
+    write_u32_le(file, kCrcOffset, 0);
+    write_u32_le(file, kVersionOffset, version);
+    write_u32_le(file, kCounterOffset, change_counter);
+    write_u16_le(file, kCrcOffset, crc16_mcrf4xx(file));
 }
 
 bool config_file_header_valid(std::span<const std::uint8_t> file)
 {
     auto header = read_config_file_header(file);
-    return header && header->file_size == file.size() && read_u16_le(file, crc_offset + 2) == 0
+    return header && header->file_size == file.size() && read_u16_le(file, kCrcOffset + 2) == 0
         && header->crc == file_crc(file);
 }
 

@@ -10,7 +10,7 @@
 
 namespace kovru {
 
-inline constexpr std::size_t config_file_header_size = 16;
+inline constexpr std::size_t kConfigFileHeaderSize = 16;
 
 struct ConfigFileHeader {
     std::uint32_t file_size = 0;

@@ -9,7 +9,7 @@
 namespace kovru {
 
 // A field that a layout does not have.
-inline constexpr std::size_t no_offset = static_cast<std::size_t>(-1);
+inline constexpr std::size_t kNoOffset = static_cast<std::size_t>(-1);
 
 struct ChannelLayout {
     std::uint32_t version;
@@ -32,22 +32,22 @@ struct ChannelLayout {
 
 namespace channel_layout {
 
-inline constexpr std::size_t line_data_length = 59; // header and line data, 0..58
-inline constexpr std::size_t line_value32_offset = 16;
-inline constexpr std::size_t records_offset = 60;
-inline constexpr std::size_t record_count = 64;
-inline constexpr std::size_t flags_offset = 0;
-inline constexpr std::size_t common_data_offset = 4;
-inline constexpr std::size_t common_data_length = 39;
-inline constexpr std::size_t type5_data_length = 3;
-inline constexpr std::size_t type6_data_length = 7;
-inline constexpr std::size_t type8_data_length = 50;
-inline constexpr std::size_t name_length = 33;
-inline constexpr std::size_t trailing_length = 16;
-inline constexpr std::size_t group_entry_count = 16;
-inline constexpr std::size_t group_entry_length = 38;
-inline constexpr std::size_t short_address_entry_count = 64;
-inline constexpr std::size_t short_address_entry_length = 12;
+inline constexpr std::size_t kLineDataLength = 59; // header and line data, 0..58
+inline constexpr std::size_t kLineValue32Offset = 16;
+inline constexpr std::size_t kRecordsOffset = 60;
+inline constexpr std::size_t kRecordCount = 64;
+inline constexpr std::size_t kFlagsOffset = 0;
+inline constexpr std::size_t kCommonDataOffset = 4;
+inline constexpr std::size_t kCommonDataLength = 39;
+inline constexpr std::size_t kType5DataLength = 3;
+inline constexpr std::size_t kType6DataLength = 7;
+inline constexpr std::size_t kType8DataLength = 50;
+inline constexpr std::size_t kNameLength = 33;
+inline constexpr std::size_t kTrailingLength = 16;
+inline constexpr std::size_t kGroupEntryCount = 16;
+inline constexpr std::size_t kGroupEntryLength = 38;
+inline constexpr std::size_t kShortAddressEntryCount = 64;
+inline constexpr std::size_t kShortAddressEntryLength = 12;
 
 inline constexpr ChannelLayout v1 {
     .version = 1,
@@ -57,7 +57,7 @@ inline constexpr ChannelLayout v1 {
     .short_address_table_offset = 10396,
     .final_value_offset = 11164,
     .type_byte = 42,
-    .type_follow_byte = no_offset,
+    .type_follow_byte = kNoOffset,
     .type5_data = 44,
     .type6_data = 44,
     .type8_data = 44,
@@ -71,7 +71,7 @@ inline constexpr ChannelLayout v2 {
     .file_size = 10912,
     .record_size = 160,
     .group_entries_offset = 10300,
-    .short_address_table_offset = no_offset,
+    .short_address_table_offset = kNoOffset,
     .final_value_offset = 10908,
     .type_byte = 44,
     .type_follow_byte = 45,
@@ -88,13 +88,13 @@ inline constexpr ChannelLayout v3 {
     .file_size = 7072,
     .record_size = 100,
     .group_entries_offset = 6460,
-    .short_address_table_offset = no_offset,
+    .short_address_table_offset = kNoOffset,
     .final_value_offset = 7068,
     .type_byte = 43,
     .type_follow_byte = 44,
-    .type5_data = no_offset,
-    .type6_data = no_offset,
-    .type8_data = no_offset,
+    .type5_data = kNoOffset,
+    .type6_data = kNoOffset,
+    .type8_data = kNoOffset,
     .name = 45,
     .name_follow_byte = 78,
     .value32 = 80,
@@ -103,7 +103,7 @@ inline constexpr ChannelLayout v3 {
 
 inline constexpr std::size_t record_offset(const ChannelLayout& layout, std::size_t record)
 {
-    return records_offset + record * layout.record_size;
+    return kRecordsOffset + record * layout.record_size;
 }
 
 } // namespace channel_layout
@@ -116,50 +116,50 @@ struct InputDeviceLayout {
 
 namespace input_device_layout {
 
-inline constexpr std::size_t line_data_length = 28; // header and line data, 0..27
-inline constexpr std::size_t records_offset = 28;
-inline constexpr std::size_t record_count = 32;
+inline constexpr std::size_t kLineDataLength = 28; // header and line data, 0..27
+inline constexpr std::size_t kRecordsOffset = 28;
+inline constexpr std::size_t kRecordCount = 32;
 inline constexpr std::size_t record_size = 100;
 // Within a record:
-inline constexpr std::size_t data_offset = 0;
-inline constexpr std::size_t flags_offset = 8;
-inline constexpr std::size_t value16_a_offset = 12;
-inline constexpr std::size_t value16_b_offset = 14;
-inline constexpr std::size_t instance_table_offset = 16; // 32 entries of 16 bits
-inline constexpr std::size_t instance_count = 32;
-inline constexpr std::size_t name_offset = 80;
-inline constexpr std::size_t name_length = 17;
-inline constexpr std::size_t carried_record_length = 97; // 0..96
+inline constexpr std::size_t kDataOffset = 0;
+inline constexpr std::size_t kFlagsOffset = 8;
+inline constexpr std::size_t kValue16AOffset = 12;
+inline constexpr std::size_t kValue16BOffset = 14;
+inline constexpr std::size_t kInstanceTableOffset = 16; // 32 entries of 16 bits
+inline constexpr std::size_t kInstanceCount = 32;
+inline constexpr std::size_t kNameOffset = 80;
+inline constexpr std::size_t kNameLength = 17;
+inline constexpr std::size_t kCarriedRecordLength = 97; // 0..96
 
-inline constexpr std::size_t blocks_offset = 3228;
-inline constexpr std::size_t block_count = 32;
+inline constexpr std::size_t kBlocksOffset = 3228;
+inline constexpr std::size_t kBlockCount = 32;
 
-inline constexpr std::uint8_t instance_push_button = 1;
-inline constexpr std::uint8_t instance_occupancy_sensor = 3;
-inline constexpr std::uint8_t instance_light_sensor = 4;
+inline constexpr std::uint8_t kInstancePushButton = 1;
+inline constexpr std::uint8_t kInstanceOccupancySensor = 3;
+inline constexpr std::uint8_t kInstanceLightSensor = 4;
 
 // Version 2 packs instance data by type; byte 192 of the block holds the push-button value.
-inline constexpr std::size_t v2_push_button_data_length = 6;
-inline constexpr std::size_t v2_occupancy_data_length = 4;
-inline constexpr std::size_t v2_light_data_length = 3;
-inline constexpr std::size_t v2_push_button_value_offset = 192;
+inline constexpr std::size_t kV2PushButtonDataLength = 6;
+inline constexpr std::size_t kV2OccupancyDataLength = 4;
+inline constexpr std::size_t kV2LightDataLength = 3;
+inline constexpr std::size_t kV2PushButtonValueOffset = 192;
 
 // Version 3: a 6-byte prefix (byte 1 the push-button value), then 32 slots of 6 bytes.
-inline constexpr std::size_t v3_prefix_length = 6;
-inline constexpr std::size_t v3_push_button_value_offset = 1;
-inline constexpr std::size_t v3_slot_length = 6;
+inline constexpr std::size_t kV3PrefixLength = 6;
+inline constexpr std::size_t kV3PushButtonValueOffset = 1;
+inline constexpr std::size_t kV3SlotLength = 6;
 
 inline constexpr InputDeviceLayout v2 { .version = 2, .file_size = 9436, .block_size = 194 };
 inline constexpr InputDeviceLayout v3 { .version = 3, .file_size = 9564, .block_size = 198 };
 
 inline constexpr std::size_t record_offset(std::size_t record)
 {
-    return records_offset + record * record_size;
+    return kRecordsOffset + record * record_size;
 }
 
 inline constexpr std::size_t block_offset(const InputDeviceLayout& layout, std::size_t block)
 {
-    return blocks_offset + block * layout.block_size;
+    return kBlocksOffset + block * layout.block_size;
 }
 
 } // namespace input_device_layout

@@ -11,16 +11,16 @@
 namespace kovru {
 namespace {
 
-constexpr std::size_t stored_version_end = 12;
+constexpr std::size_t kStoredVersionEnd = 12;
 
 bool is_channel(unsigned kind)
 {
-    return kind >= kind_first_channel && kind < kind_first_channel + 4;
+    return kind >= kKindFirstChannel && kind < kKindFirstChannel + 4;
 }
 
 bool is_input_device(unsigned kind)
 {
-    return kind >= kind_first_input_device && kind < kind_first_input_device + 4;
+    return kind >= kKindFirstInputDevice && kind < kKindFirstInputDevice + 4;
 }
 
 ConvertedFile unchanged(std::span<const std::uint8_t> file)
@@ -37,7 +37,7 @@ ConvertedFile converted(std::vector<std::uint8_t> bytes)
 
 ConvertedFile not_supported(const char* family, std::uint32_t stored, std::uint32_t target)
 {
-    std::printf(
+    print_out(
         "CONFIGURATION %s CONVERSION VERSION %u to %u IS NOT SUPPORTED!", family, stored, target);
     return { convert_not_convertible, {} };
 }
@@ -106,7 +106,7 @@ ConvertedFile convert_item(const ConfigItem& item,
         return { convert_missing_input, {} };
     if (!is_channel(item.kind) && !is_input_device(item.kind))
         return unchanged(file);
-    if (file.size() < stored_version_end)
+    if (file.size() < kStoredVersionEnd)
         return { convert_not_convertible, {} };
     const std::uint32_t stored = read_u32_le(file, 8);
     if (is_channel(item.kind))

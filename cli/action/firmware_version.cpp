@@ -10,14 +10,14 @@ struct VersionRow {
     std::uint32_t target;
 };
 
-constexpr std::array<VersionRow, 4> channel_rows = { {
+constexpr std::array<VersionRow, 4> kChannelRows = { {
     { "1.0.0", 0 },
     { "1.3.0", 1 },
     { "1.3.1", 2 },
     { "1.5.0", 3 },
 } };
 
-constexpr std::array<VersionRow, 3> input_device_rows = { {
+constexpr std::array<VersionRow, 3> kInputDeviceRows = { {
     { "1.0.0", 0 },
     { "1.3.1", 2 },
     { "2.2.4", 3 },
@@ -72,12 +72,12 @@ std::optional<int> compare_firmware_versions(std::string_view left, std::string_
 
 std::optional<std::uint32_t> channel_target_version(std::string_view firmware)
 {
-    return lookup(channel_rows, firmware);
+    return lookup(kChannelRows, firmware);
 }
 
 std::optional<std::uint32_t> input_device_target_version(std::string_view firmware)
 {
-    return lookup(input_device_rows, firmware);
+    return lookup(kInputDeviceRows, firmware);
 }
 
 } // namespace kovru

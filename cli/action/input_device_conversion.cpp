@@ -19,12 +19,12 @@ struct PackedPlace {
 PackedPlace packed_place(std::uint8_t type, std::size_t instance)
 {
     switch (type) {
-    case il::instance_push_button:
-        return { il::v2_push_button_data_length * instance, il::v2_push_button_data_length };
-    case il::instance_occupancy_sensor:
-        return { il::v2_occupancy_data_length * instance, il::v2_occupancy_data_length };
-    case il::instance_light_sensor:
-        return { il::v2_light_data_length * instance, il::v2_light_data_length };
+    case il::kInstancePushButton:
+        return { il::kV2PushButtonDataLength * instance, il::kV2PushButtonDataLength };
+    case il::kInstanceOccupancySensor:
+        return { il::kV2OccupancyDataLength * instance, il::kV2OccupancyDataLength };
+    case il::kInstanceLightSensor:
+        return { il::kV2LightDataLength * instance, il::kV2LightDataLength };
     default:
         return { 0, 0 };
     }
@@ -34,7 +34,7 @@ std::uint8_t instance_type(
     std::span<const std::uint8_t> file, std::size_t device, std::size_t instance)
 {
     // The low byte of the 16-bit entry.
-    return file[il::record_offset(device) + il::instance_table_offset + 2 * instance];
+    return file[il::record_offset(device) + il::kInstanceTableOffset + 2 * instance];
 }
 
 void convert_block(
@@ -43,15 +43,15 @@ void convert_block(
     auto from = in.subspan(il::block_offset(il::v2, device), il::v2.block_size);
     auto to = out.subspan(il::block_offset(il::v3, device), il::v3.block_size);
     bool has_push_button = false;
-    for (std::size_t instance = 0; instance < il::instance_count; ++instance) {
+    for (std::size_t instance = 0; instance < il::kInstanceCount; ++instance) {
         const std::uint8_t type = instance_type(in, device, instance);
         const PackedPlace place = packed_place(type, instance);
         std::copy_n(from.begin() + place.offset, place.length,
-            to.begin() + il::v3_prefix_length + il::v3_slot_length * instance);
-        has_push_button = has_push_button || type == il::instance_push_button;
+            to.begin() + il::kV3PrefixLength + il::kV3SlotLength * instance);
+        has_push_button = has_push_button || type == il::kInstancePushButton;
     }
     if (has_push_button)
-        to[il::v3_push_button_value_offset] = from[il::v2_push_button_value_offset];
+        to[il::kV3PushButtonValueOffset] = from[il::kV2PushButtonValueOffset];
 }
 
 } // namespace
@@ -61,10 +61,10 @@ std::vector<std::uint8_t> convert_input_device_v2_to_v3(std::span<const std::uin
     if (v2.size() != il::v2.file_size)
         return {};
     std::vector<std::uint8_t> out(il::v3.file_size, 0);
-    std::copy_n(v2.begin(), il::line_data_length, out.begin());
-    for (std::size_t device = 0; device < il::record_count; ++device) {
+    std::copy_n(v2.begin(), il::kLineDataLength, out.begin());
+    for (std::size_t device = 0; device < il::kRecordCount; ++device) {
         const std::size_t record = il::record_offset(device);
-        std::copy_n(v2.begin() + record, il::carried_record_length, out.begin() + record);
+        std::copy_n(v2.begin() + record, il::kCarriedRecordLength, out.begin() + record);
         convert_block(v2, out, device);
     }
     const std::uint32_t counter = read_config_file_header(v2)->change_counter;

@@ -5,11 +5,12 @@
 #include "cli/backup/config_items.h"
 #include "cli/backup/tar_image.h"
 #include "cli/backup/tool_marker.h"
+#include "cli/controller/action_requests.h"
+#include "cli/controller/controller_client.h"
 #include "cli/log/log.h"
-#include "cli/main/actions.h"
-#include "cli/status/controller_client.h"
-
-#include <zip.h>
+#include "cli/transport/tftp_upload.h"
+#include "common/exit_status.h"
+#include "common/zip_handles.h"
 
 #include <cstdio>
 #include <ctime>
@@ -21,19 +22,11 @@
 namespace kovru {
 namespace {
 
-constexpr const char* tag = "action_put_backup";
-constexpr const char* backup_tag = "backup";
-constexpr std::uint64_t max_marker_size = 65535;
+constexpr const char* kTag = "action_put_backup";
+constexpr const char* kBackupTag = "backup";
+constexpr std::uint64_t kMaxMarkerSize = 65535;
 // Far above any configuration item or plain image; refuses absurd sizes before allocating.
-constexpr std::uint64_t max_entry_size = 64ull << 20;
-
-struct ZipDiscard {
-    void operator()(zip_t* zip) const { zip_discard(zip); }
-};
-struct ZipFileClose {
-    void operator()(zip_file_t* file) const { zip_fclose(file); }
-};
-using ZipReader = std::unique_ptr<zip_t, ZipDiscard>;
+constexpr std::uint64_t kMaxEntrySize = 64ull << 20;
 
 struct Restore {
     std::string address;
@@ -45,9 +38,9 @@ struct Restore {
 std::optional<std::vector<std::uint8_t>> read_entry(
     zip_t* zip, zip_uint64_t index, std::uint64_t size)
 {
-    if (size > max_entry_size)
+    if (size > kMaxEntrySize)
         return std::nullopt;
-    std::unique_ptr<zip_file_t, ZipFileClose> file(zip_fopen_index(zip, index, 0));
+    ZipFileHandle file(zip_fopen_index(zip, index, 0));
     if (!file)
         return std::nullopt;
     std::vector<std::uint8_t> bytes(size);
@@ -69,8 +62,8 @@ std::optional<std::vector<std::uint8_t>> read_entry(
 bool marker_accepted(zip_t* zip)
 {
     zip_stat_t stat;
-    if (zip_stat(zip, std::string(tool_marker_name).c_str(), 0, &stat) != 0
-        || !(stat.valid & ZIP_STAT_SIZE) || stat.size == 0 || stat.size > max_marker_size)
+    if (zip_stat(zip, std::string(kToolMarkerName).c_str(), 0, &stat) != 0
+        || !(stat.valid & ZIP_STAT_SIZE) || stat.size == 0 || stat.size > kMaxMarkerSize)
         return true;
     auto bytes = read_entry(zip, stat.index, stat.size);
     if (!bytes)
@@ -83,12 +76,12 @@ bool push_image(const Restore& restore, std::span<const std::uint8_t> image)
 {
     if (upload_image(restore.address, image, false) != 0)
         return false;
-    std::printf("%s\tbackup file pushed.\n", backup_tag);
+    print_out("%s\tbackup file pushed.\n", kBackupTag);
     if (request_restore(restore.base) != 0) {
         log_error("The controller did not take the restore request.");
         return false;
     }
-    std::printf("%s\tbackup file restore started.\n", backup_tag);
+    print_out("%s\tbackup file restore started.\n", kBackupTag);
     return true;
 }
 
@@ -100,11 +93,11 @@ std::optional<std::span<const std::uint8_t>> device_file(
     const int found = reader.find(path);
     std::span<const std::uint8_t> data;
     if (found == tar_file_not_found) {
-        std::printf("%s\terror '%s' file not found.\r\n", tag, path.c_str());
+        print_out("%s\terror '%s' file not found.\r\n", kTag, path.c_str());
     } else if (found != tar_success || reader.read_data(data) != tar_success) {
-        std::printf("%s\terror reading '%s'\r\n", tag, path.c_str());
+        print_out("%s\terror reading '%s'\r\n", kTag, path.c_str());
     } else if (data.empty()) {
-        std::printf("%s\terror '%s' file size error\r\n", tag, path.c_str());
+        print_out("%s\terror '%s' file size error\r\n", kTag, path.c_str());
     } else {
         return data;
     }
@@ -120,7 +113,7 @@ bool restore_entry(const Restore& restore, const ConfigItem& item,
     if (!file)
         return false;
     ConvertedFile converted = convert_item(item, restore.status.firmware_version(), *file);
-    std::printf("%s\tpush backup file '%s'.\n", backup_tag, item.device_path.c_str());
+    print_out("%s\tpush backup file '%s'.\n", kBackupTag, item.device_path.c_str());
     log_plain("%u%% Restoring file %s...", percent, item.device_path.c_str());
     if (converted.result != convert_ok || converted.bytes.empty())
         return false;
@@ -129,7 +122,7 @@ bool restore_entry(const Restore& restore, const ConfigItem& item,
     if (one_file.empty() || !push_image(restore, one_file))
         return false;
     log_success("File restored.");
-    std::printf("\033[32m%s\tbackup push completed.\n\n\033[0m", backup_tag);
+    print_out_in(ConsoleColour::green, "%s\tbackup push completed.\n\n", kBackupTag);
     return true;
 }
 
@@ -181,7 +174,7 @@ int restore_plain_tar(const Restore& restore, const std::string& path)
     if (file) {
         const auto size = static_cast<std::uint64_t>(file.tellg());
         opened = tar_could_not_read;
-        if (size <= max_entry_size) {
+        if (size <= kMaxEntrySize) {
             bytes.resize(size);
             file.seekg(0);
             if (file.read(
@@ -190,13 +183,13 @@ int restore_plain_tar(const Restore& restore, const std::string& path)
         }
     }
     if (opened != tar_success) {
-        std::printf("Error %d opening tar file.\n", opened);
+        print_out("Error %d opening tar file.\n", opened);
         log_error("%s is neither a backup archive nor a configuration image.", path.c_str());
         return exit_refused;
     }
     if (!push_image(restore, bytes))
         return exit_failed;
-    std::printf("OK\n");
+    print_out("OK\n");
     return exit_complete;
 }
 
@@ -205,7 +198,7 @@ int restore_plain_tar(const Restore& restore, const std::string& path)
 int put_backup(const RestoreRequest& request)
 {
     if (!request.address || !request.archive_path) {
-        std::printf("Missing arguments for action put_backup.\n");
+        print_out("Missing arguments for action put_backup.\n");
         log_error("Missing arguments for action put_backup.");
         return exit_refused;
     }
@@ -214,10 +207,10 @@ int put_backup(const RestoreRequest& request)
     restore.base = base_url(restore.address);
     const int status_result = fetch_status(restore.base, restore.status);
     if (status_result == 0)
-        std::printf("model_name=%s\r\n", restore.status.model_name()->c_str());
+        print_out("model_name=%s\r\n", restore.status.model_name()->c_str());
 
     int zip_error = 0;
-    ZipReader zip(zip_open(request.archive_path->c_str(), ZIP_RDONLY, &zip_error));
+    ZipHandle zip(zip_open(request.archive_path->c_str(), ZIP_RDONLY, &zip_error));
     if (zip && !marker_accepted(zip.get())) {
         log_error("The backup is not supported by the installed tool version. Please upgrade "
                   "the tool software.");

@@ -6,7 +6,7 @@
 namespace kovru {
 namespace {
 
-constexpr std::size_t max_tool_name_length = 63;
+constexpr std::size_t kMaxToolNameLength = 63;
 
 std::optional<std::string_view> tool_name(std::string_view text)
 {
@@ -19,7 +19,7 @@ std::optional<std::string_view> tool_name(std::string_view text)
         return std::nullopt;
     std::size_t close = text.find('"', open + 1);
     std::size_t length = (close == std::string_view::npos ? text.size() : close) - open - 1;
-    return text.substr(open + 1, std::min(length, max_tool_name_length));
+    return text.substr(open + 1, std::min(length, kMaxToolNameLength));
 }
 
 bool is_digit(char c)

@@ -1,6 +1,7 @@
 #include "cli/backup/backup_archive.h"
 
-#include <zip.h>
+#include "common/file_handle.h"
+#include "common/zip_handles.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -13,18 +14,9 @@
 namespace kovru {
 namespace {
 
-constexpr int deflate_level = 6;
-constexpr int max_name_suffix = 9999;
-constexpr zip_uint32_t regular_file_mode = 0100644;
-
-struct ZipDiscard {
-    void operator()(zip_t* zip) const { zip_discard(zip); }
-};
-struct FileClose {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using ZipHandle = std::unique_ptr<zip_t, ZipDiscard>;
-using FileHandle = std::unique_ptr<std::FILE, FileClose>;
+constexpr int kDeflateLevel = 6;
+constexpr int kMaxNameSuffix = 9999;
+constexpr zip_uint32_t kRegularFileMode = 0100644;
 
 std::string with_suffix(const std::string& path, int suffix)
 {
@@ -39,7 +31,7 @@ std::string with_suffix(const std::string& path, int suffix)
 // Claims a free name by creating an empty file there, which only this process then owns.
 bool claim_free_name(const std::string& wanted, std::string& claimed, std::string& error)
 {
-    for (int suffix = 0; suffix <= max_name_suffix; ++suffix) {
+    for (int suffix = 0; suffix <= kMaxNameSuffix; ++suffix) {
         const std::string candidate = with_suffix(wanted, suffix);
         int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0) {
@@ -160,8 +152,8 @@ bool BackupArchive::add(std::string_view entry_name, std::span<const std::uint8_
     }
     const auto entry = static_cast<zip_uint64_t>(index);
     // A plain readable file when extracted, not the private spool's mode.
-    zip_file_set_external_attributes(zip, entry, 0, ZIP_OPSYS_UNIX, regular_file_mode << 16);
-    return zip_set_file_compression(zip, entry, ZIP_CM_DEFLATE, deflate_level) == 0;
+    zip_file_set_external_attributes(zip, entry, 0, ZIP_OPSYS_UNIX, kRegularFileMode << 16);
+    return zip_set_file_compression(zip, entry, ZIP_CM_DEFLATE, kDeflateLevel) == 0;
 }
 
 bool BackupArchive::close(std::string& error)

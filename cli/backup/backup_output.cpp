@@ -1,6 +1,7 @@
 #include "cli/backup/backup_output.h"
 
 #include "cli/backup/archive_name.h"
+#include "common/file_handle.h"
 
 #include <cstdio>
 
@@ -37,10 +38,6 @@ private:
     std::string path_;
 };
 
-struct FileClose {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 class DirectoryOutput : public BackupOutput {
 public:
     explicit DirectoryOutput(std::string folder)
@@ -51,7 +48,7 @@ public:
     bool store(std::string_view name, std::span<const std::uint8_t> bytes) override
     {
         const std::string path = join_path(folder_, name);
-        std::unique_ptr<std::FILE, FileClose> file(std::fopen(path.c_str(), "wb"));
+        FileHandle file(std::fopen(path.c_str(), "wb"));
         if (!file)
             return false;
         const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();

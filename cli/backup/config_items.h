@@ -21,20 +21,20 @@ struct ConfigItem {
     std::string device_path;
 };
 
-inline constexpr std::size_t config_item_count = 612;
+inline constexpr std::size_t kConfigItemCount = 612;
 
 // Kinds of the item families.
-inline constexpr unsigned kind_first_channel = 2; // "dali1".."dali4"
-inline constexpr unsigned kind_first_input_device = 6; // "cd1".."cd4"
-inline constexpr unsigned kind_first_dt1 = 36;
-inline constexpr unsigned kind_first_dt8 = 292;
-inline constexpr unsigned kind_first_views = 548;
+inline constexpr unsigned kKindFirstChannel = 2; // "dali1".."dali4"
+inline constexpr unsigned kKindFirstInputDevice = 6; // "cd1".."cd4"
+inline constexpr unsigned kKindFirstDt1 = 36;
+inline constexpr unsigned kKindFirstDt8 = 292;
+inline constexpr unsigned kKindFirstViews = 548;
 
 // Every item, indexed by kind.
-const std::array<ConfigItem, config_item_count>& config_items();
+const std::array<ConfigItem, kConfigItemCount>& config_items();
 
 // The kinds in the order get_backup fetches them when no selection is given.
-std::span<const unsigned, config_item_count> default_fetch_order();
+std::span<const unsigned, kConfigItemCount> default_fetch_order();
 
 // Exact, case-sensitive lookups; nullptr when no item has that name.
 const ConfigItem* find_config_item(std::string_view item_name);

@@ -1,7 +1,7 @@
 #include "cli/backup/fetch_item.h"
 
 #include "cli/backup/item_check.h"
-#include "cli/status/controller_client.h"
+#include "cli/controller/controller_client.h"
 
 namespace kovru {
 

@@ -1,7 +1,7 @@
 // One configuration item as the controller answered it.
 #pragma once
 
-#include "cli/status/memory_buffer.h"
+#include "common/memory_buffer.h"
 
 #include <optional>
 #include <string>

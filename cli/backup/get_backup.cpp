@@ -5,10 +5,10 @@
 #include "cli/backup/config_items.h"
 #include "cli/backup/fetch_item.h"
 #include "cli/backup/tool_marker.h"
+#include "cli/controller/controller_client.h"
 #include "cli/log/log.h"
-#include "cli/main/actions.h"
-#include "cli/status/controller_client.h"
 #include "cli/transport/tftp_read.h"
+#include "common/exit_status.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,10 +17,10 @@
 namespace kovru {
 namespace {
 
-constexpr const char* tag = "backup";
-constexpr std::uint64_t flash_snapshot_size = 0x200000;
-constexpr std::string_view flash_snapshot_name = "flashfs.bin";
-constexpr std::string_view log_name = "log.txt";
+constexpr const char* kTag = "backup";
+constexpr std::uint64_t kFlashSnapshotSize = 0x200000;
+constexpr std::string_view kFlashSnapshotName = "flashfs.bin";
+constexpr std::string_view kLogName = "log.txt";
 
 std::span<const std::uint8_t> bytes_of(std::string_view text)
 {
@@ -77,13 +77,13 @@ std::unique_ptr<BackupOutput> open_zip_output(const std::string& address, const 
 bool store_flash_snapshot(const std::string& address, BackupOutput& output)
 {
     MemoryBuffer snapshot;
-    if (tftp_read_memory(address, std::string(flash_snapshot_name), flash_snapshot_size, snapshot)
+    if (tftp_read_memory(address, std::string(kFlashSnapshotName), kFlashSnapshotSize, snapshot)
             != 0
         || snapshot.empty()) {
         log_warning("[WARN] Could not fetch flashfs.bin for backup");
         return false;
     }
-    return output.store(flash_snapshot_name, snapshot);
+    return output.store(kFlashSnapshotName, snapshot);
 }
 
 // Fetches one item and stores it; false when it is not in the backup.
@@ -92,11 +92,13 @@ bool back_up_item(const std::string& base, const std::string& name, unsigned per
 {
     FetchedItem item;
     if (fetch_item(base, name, item) != 0) {
-        std::printf("\033[31m%s\tbackup file not found for action get_backup.\r\n\r\n\033[0m", tag);
-        log_error("%s\tbackup file not found for action get_backup.", tag);
+        print_out_in(
+            ConsoleColour::red, "%s\tbackup file not found for action get_backup.\r\n\r\n", kTag);
+        log_error("%s\tbackup file not found for action get_backup.", kTag);
         return false;
     }
-    std::printf("\033[32m%s\tbackup file OK, adding to backup archive...\r\n\r\n\033[0m", tag);
+    print_out_in(
+        ConsoleColour::green, "%s\tbackup file OK, adding to backup archive...\r\n\r\n", kTag);
     const std::string entry = name + ".tar";
     if (!output.store(entry, item.image)) {
         if (zip_mode && output.ready())
@@ -110,7 +112,7 @@ bool back_up_item(const std::string& base, const std::string& name, unsigned per
 
 void report_missing_arguments()
 {
-    std::printf("Missing arguments for action get_backup.\n");
+    print_out("Missing arguments for action get_backup.\n");
     log_error("Missing arguments for action get_backup.");
 }
 
@@ -135,7 +137,7 @@ int get_backup(const BackupRequest& request)
 
     auto output = zip_mode ? open_zip_output(address, *request.output_folder)
                            : make_directory_output(*request.output_folder);
-    complete = output->store(tool_marker_name, bytes_of(tool_marker_text)) && complete;
+    complete = output->store(kToolMarkerName, bytes_of(kToolMarkerText)) && complete;
     complete = store_flash_snapshot(address, *output) && complete;
 
     std::size_t left_out = 0;
@@ -155,7 +157,7 @@ int get_backup(const BackupRequest& request)
 
     const std::string_view log_text = capture_text();
     if (!log_text.empty())
-        complete = output->store(log_name, bytes_of(log_text)) && complete;
+        complete = output->store(kLogName, bytes_of(log_text)) && complete;
     std::string error;
     if (!output->finish(error)) {
         log_error("Backup not written: %s (%s).", output->location().c_str(), error.c_str());

@@ -9,10 +9,10 @@
 namespace kovru {
 namespace {
 
-constexpr const char* tag = "backup";
-constexpr std::string_view status_name = "status.txt";
-constexpr int check_status_missing = 2;
-constexpr int check_too_few_files = 3;
+constexpr const char* kTag = "backup";
+constexpr std::string_view kStatusName = "status.txt";
+constexpr int kCheckStatusMissing = 2;
+constexpr int kCheckTooFewFiles = 3;
 
 std::optional<std::string>* status_field(FetchedItem& item, std::string_view key)
 {
@@ -30,15 +30,15 @@ std::optional<std::string>* status_field(FetchedItem& item, std::string_view key
 // Prints each file of the image; the walk's error code, or 0 when it reached the end marker.
 int list_image(const MemoryBuffer& image, int& file_count)
 {
-    std::printf("%s\tbackup file contains: \r\n", tag);
+    print_out("%s\tbackup file contains: \r\n", kTag);
     TarImageReader reader(image);
     int step = reader.open();
     for (file_count = 0; step == tar_success; step = reader.next(), ++file_count)
-        std::printf("\t%s (%d bytes)\r\n", reader.header().name.c_str(),
+        print_out("\t%s (%d bytes)\r\n", reader.header().name.c_str(),
             static_cast<int>(reader.header().size));
     if (step == tar_null_record)
         return 0;
-    std::printf("\tfile error %d.\r\n", step);
+    print_out("\tfile error %d.\r\n", step);
     return step;
 }
 
@@ -46,31 +46,31 @@ void print_status_texts(const FetchedItem& item)
 {
     auto text
         = [](const std::optional<std::string>& value) { return value ? value->c_str() : "(null)"; };
-    std::printf("%s\tmodel name: %s\r\n", tag, text(item.model_name));
-    std::printf("%s\tfirmware version: %s\r\n", tag, text(item.firmware_version));
-    std::printf("%s\tserial number: %s\r\n", tag, text(item.serial_number));
-    std::printf("%s\tmac: %s\r\n", tag, text(item.mac));
+    print_out("%s\tmodel name: %s\r\n", kTag, text(item.model_name));
+    print_out("%s\tfirmware version: %s\r\n", kTag, text(item.firmware_version));
+    print_out("%s\tserial number: %s\r\n", kTag, text(item.serial_number));
+    print_out("%s\tmac: %s\r\n", kTag, text(item.mac));
 }
 
-// 0 when "status.txt" was found and read, else check_status_missing.
+// 0 when "status.txt" was found and read, else kCheckStatusMissing.
 int read_status_file(FetchedItem& item)
 {
     TarImageReader reader(item.image);
     std::span<const std::uint8_t> data;
-    if (reader.find(status_name) != tar_success) {
-        std::printf("%s\terror status.txt file not found.\r\n", tag);
+    if (reader.find(kStatusName) != tar_success) {
+        print_out("%s\terror status.txt file not found.\r\n", kTag);
         log_error("Error, status.txt file not found.");
-        return check_status_missing;
+        return kCheckStatusMissing;
     }
     if (reader.header().size == 0) {
-        std::printf("%s\terror status.txt file size error.\r\n", tag);
+        print_out("%s\terror status.txt file size error.\r\n", kTag);
         log_error("Error, status.txt file size error.");
-        return check_status_missing;
+        return kCheckStatusMissing;
     }
     if (reader.read_data(data) != tar_success) {
-        std::printf("%s\terror reading status.txt.\r\n", tag);
+        print_out("%s\terror reading status.txt.\r\n", kTag);
         log_error("Error reading status.txt.");
-        return check_status_missing;
+        return kCheckStatusMissing;
     }
     read_item_status({ reinterpret_cast<const char*>(data.data()), data.size() }, item);
     print_status_texts(item);
@@ -135,7 +135,7 @@ int check_item_image(FetchedItem& item)
     if (int status = read_status_file(item); status != 0)
         result = status;
     if (file_count < 2)
-        result = check_too_few_files;
+        result = kCheckTooFewFiles;
     return result;
 }
 

@@ -12,21 +12,21 @@ struct Field {
     std::size_t length;
 };
 
-constexpr Field name_field { 0, 100 };
-constexpr Field mode_field { 100, 8 };
-constexpr Field owner_field { 108, 8 };
-constexpr Field size_field { 124, 12 };
-constexpr Field mtime_field { 136, 12 };
-constexpr Field checksum_field { 148, 8 };
-constexpr std::size_t type_offset = 156;
-constexpr Field link_field { 157, 100 };
-constexpr unsigned checksum_spaces = 8 * ' ';
+constexpr Field kNameField { 0, 100 };
+constexpr Field kModeField { 100, 8 };
+constexpr Field kOwnerField { 108, 8 };
+constexpr Field kSizeField { 124, 12 };
+constexpr Field kMtimeField { 136, 12 };
+constexpr Field kChecksumField { 148, 8 };
+constexpr std::size_t kTypeOffset = 156;
+constexpr Field kLinkField { 157, 100 };
+constexpr unsigned kChecksumSpaces = 8 * ' ';
 
 // Largest size the reader accepts: far beyond any configuration item, small enough that
 // offset arithmetic cannot overflow.
-constexpr std::uint64_t max_file_size = std::uint64_t { 1 } << 40;
+constexpr std::uint64_t kMaxFileSize = std::uint64_t { 1 } << 40;
 
-using Record = std::span<const std::uint8_t, tar_record_size>;
+using Record = std::span<const std::uint8_t, kTarRecordSize>;
 
 std::string field_text(Record record, Field field)
 {
@@ -50,21 +50,21 @@ bool parse_octal(Record record, Field field, std::uint64_t& value)
     return i == end || record[i] == '\0' || record[i] == ' ';
 }
 
-unsigned header_checksum(std::span<const std::uint8_t, tar_record_size> record)
+unsigned header_checksum(std::span<const std::uint8_t, kTarRecordSize> record)
 {
-    unsigned sum = checksum_spaces;
-    for (std::size_t i = 0; i < tar_record_size; ++i)
-        if (i < checksum_field.offset || i >= checksum_field.offset + checksum_field.length)
+    unsigned sum = kChecksumSpaces;
+    for (std::size_t i = 0; i < kTarRecordSize; ++i)
+        if (i < kChecksumField.offset || i >= kChecksumField.offset + kChecksumField.length)
             sum += record[i];
     return sum;
 }
 
 std::uint64_t padded_size(std::uint64_t size)
 {
-    return (size + tar_record_size - 1) / tar_record_size * tar_record_size;
+    return (size + kTarRecordSize - 1) / kTarRecordSize * kTarRecordSize;
 }
 
-bool put_text(std::span<std::uint8_t, tar_record_size> record, Field field, const std::string& text)
+bool put_text(std::span<std::uint8_t, kTarRecordSize> record, Field field, const std::string& text)
 {
     if (text.size() >= field.length || text.find('\0') != std::string::npos)
         return false;
@@ -72,7 +72,7 @@ bool put_text(std::span<std::uint8_t, tar_record_size> record, Field field, cons
     return true;
 }
 
-bool put_octal(std::span<std::uint8_t, tar_record_size> record, Field field, std::uint64_t value)
+bool put_octal(std::span<std::uint8_t, kTarRecordSize> record, Field field, std::uint64_t value)
 {
     char digits[32];
     int length
@@ -111,31 +111,31 @@ const char* tar_error_text(int code)
 int TarImageReader::read_header_at(std::size_t offset)
 {
     has_header_ = false;
-    if (offset > image_.size() || image_.size() - offset < tar_record_size)
+    if (offset > image_.size() || image_.size() - offset < kTarRecordSize)
         return tar_could_not_read;
-    Record record(image_.data() + offset, tar_record_size);
-    if (record[checksum_field.offset] == 0)
+    Record record(image_.data() + offset, kTarRecordSize);
+    if (record[kChecksumField.offset] == 0)
         return tar_null_record;
     std::uint64_t stored_checksum = 0;
-    if (!parse_octal(record, checksum_field, stored_checksum)
+    if (!parse_octal(record, kChecksumField, stored_checksum)
         || stored_checksum != header_checksum(record))
         return tar_bad_checksum;
 
     TarHeader header;
     std::uint64_t mode = 0;
     std::uint64_t owner = 0;
-    if (!parse_octal(record, mode_field, mode) || !parse_octal(record, owner_field, owner)
-        || !parse_octal(record, size_field, header.size)
-        || !parse_octal(record, mtime_field, header.mtime) || header.size > max_file_size)
+    if (!parse_octal(record, kModeField, mode) || !parse_octal(record, kOwnerField, owner)
+        || !parse_octal(record, kSizeField, header.size)
+        || !parse_octal(record, kMtimeField, header.mtime) || header.size > kMaxFileSize)
         return tar_could_not_read;
-    const std::size_t data_offset = offset + tar_record_size;
-    if (image_.size() - data_offset < header.size)
+    const std::size_t kDataOffset = offset + kTarRecordSize;
+    if (image_.size() - kDataOffset < header.size)
         return tar_could_not_read;
     header.mode = static_cast<std::uint32_t>(mode);
     header.owner = static_cast<std::uint32_t>(owner);
-    header.name = field_text(record, name_field);
-    header.type = record[type_offset] ? static_cast<char>(record[type_offset]) : '0';
-    header.link_name = field_text(record, link_field);
+    header.name = field_text(record, kNameField);
+    header.type = record[kTypeOffset] ? static_cast<char>(record[kTypeOffset]) : '0';
+    header.link_name = field_text(record, kLinkField);
 
     header_ = std::move(header);
     header_offset_ = offset;
@@ -153,7 +153,7 @@ int TarImageReader::next()
     if (!has_header_)
         return tar_could_not_seek;
     // read_header_at made sure the data lies inside the image, so this cannot overflow.
-    const std::uint64_t following = header_offset_ + tar_record_size + padded_size(header_.size);
+    const std::uint64_t following = header_offset_ + kTarRecordSize + padded_size(header_.size);
     if (following > image_.size()) {
         has_header_ = false;
         return tar_could_not_read;
@@ -176,26 +176,26 @@ int TarImageReader::read_data(std::span<const std::uint8_t>& data) const
 {
     if (!has_header_)
         return tar_could_not_read;
-    data = image_.subspan(header_offset_ + tar_record_size, header_.size);
+    data = image_.subspan(header_offset_ + kTarRecordSize, header_.size);
     return tar_success;
 }
 
 int TarImageWriter::write_header(const TarHeader& header)
 {
-    std::array<std::uint8_t, tar_record_size> record {};
-    const bool fits = put_text(record, name_field, header.name)
-        && put_octal(record, mode_field, header.mode)
-        && put_octal(record, owner_field, header.owner)
-        && put_octal(record, size_field, header.size)
-        && put_octal(record, mtime_field, header.mtime)
-        && put_text(record, link_field, header.link_name);
+    std::array<std::uint8_t, kTarRecordSize> record {};
+    const bool fits = put_text(record, kNameField, header.name)
+        && put_octal(record, kModeField, header.mode)
+        && put_octal(record, kOwnerField, header.owner)
+        && put_octal(record, kSizeField, header.size)
+        && put_octal(record, kMtimeField, header.mtime)
+        && put_text(record, kLinkField, header.link_name);
     if (!fits)
         return tar_could_not_write;
-    record[type_offset] = static_cast<std::uint8_t>(header.type ? header.type : '0');
+    record[kTypeOffset] = static_cast<std::uint8_t>(header.type ? header.type : '0');
     char checksum[8];
     std::snprintf(checksum, sizeof checksum, "%06o", header_checksum(record));
-    std::memcpy(record.data() + checksum_field.offset, checksum, 7);
-    record[checksum_field.offset + 7] = ' ';
+    std::memcpy(record.data() + kChecksumField.offset, checksum, 7);
+    record[kChecksumField.offset + 7] = ' ';
     bytes_.insert(bytes_.end(), record.begin(), record.end());
     return tar_success;
 }
@@ -209,7 +209,7 @@ int TarImageWriter::write_data(std::span<const std::uint8_t> data)
 
 int TarImageWriter::finish()
 {
-    bytes_.resize(bytes_.size() + 2 * tar_record_size, 0);
+    bytes_.resize(bytes_.size() + 2 * kTarRecordSize, 0);
     return tar_success;
 }
 
@@ -218,7 +218,7 @@ std::vector<std::uint8_t> make_single_file_tar(
 {
     TarHeader header;
     header.name = name;
-    header.mode = tar_default_mode;
+    header.mode = kTarDefaultMode;
     header.size = data.size();
     header.mtime = mtime;
     TarImageWriter writer;

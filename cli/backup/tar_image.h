@@ -25,8 +25,8 @@ enum TarResult {
 
 const char* tar_error_text(int code);
 
-inline constexpr std::size_t tar_record_size = 512;
-inline constexpr unsigned tar_default_mode = 0664;
+inline constexpr std::size_t kTarRecordSize = 512;
+inline constexpr unsigned kTarDefaultMode = 0664;
 
 struct TarHeader {
     std::string name;

@@ -5,16 +5,16 @@
 
 namespace kovru {
 
-inline constexpr std::string_view tool_marker_name = "tool.txt";
+inline constexpr std::string_view kToolMarkerName = "tool.txt";
 
-inline constexpr std::string_view tool_marker_text = "{\n"
-                                                     "  \"tool_name\": \"kovru-cli\",\n"
-                                                     "  \"version_major\": 1,\n"
-                                                     "  \"version_minor\": 4,\n"
-                                                     "  \"version_revision\": 1,\n"
-                                                     "  \"version_string\": \"1.4.1\"\n"
-                                                     "}\n";
+inline constexpr std::string_view kToolMarkerText = "{\n"
+                                                    "  \"tool_name\": \"kovru-cli\",\n"
+                                                    "  \"version_major\": 1,\n"
+                                                    "  \"version_minor\": 4,\n"
+                                                    "  \"version_revision\": 1,\n"
+                                                    "  \"version_string\": \"1.4.1\"\n"
+                                                    "}\n";
 
-static_assert(tool_marker_text.size() == 129);
+static_assert(kToolMarkerText.size() == 129);
 
 } // namespace kovru

@@ -10,7 +10,7 @@ namespace {
 
 // Deeper documents are refused: no caller reads more than a few levels, and the token
 // list must stay small whatever the input.
-constexpr std::size_t max_depth = 256;
+constexpr std::size_t kMaxDepth = 256;
 
 // Collects the parser's events as tokens; any fault ends the list with one error token.
 class TokenCollector {
@@ -66,7 +66,7 @@ private:
     }
     bool open(JsonToken token)
     {
-        if (depth_ == max_depth)
+        if (depth_ == kMaxDepth)
             return false;
         ++depth_;
         return add(token);

@@ -5,16 +5,16 @@
 namespace kovru {
 namespace {
 
-constexpr int bar_cells = 40;
+constexpr int kBarCells = 40;
 
 } // namespace
 
 std::string console_bar(int percent)
 {
-    int filled = percent * bar_cells / 100;
+    int filled = percent * kBarCells / 100;
     std::string bar = "[";
     bar.append(static_cast<std::size_t>(filled), '#');
-    bar.append(static_cast<std::size_t>(bar_cells - filled), '.');
+    bar.append(static_cast<std::size_t>(kBarCells - filled), '.');
     char figure[8];
     std::snprintf(figure, sizeof figure, "] %3d%%", percent);
     return bar + figure;

@@ -5,13 +5,14 @@
 #include <cstdio>
 #include <ctime>
 #include <new>
+#include <unistd.h>
 
 namespace kovru {
 namespace {
 
-constexpr std::size_t message_limit = 1023;
-constexpr std::size_t window_message_limit = 511;
-constexpr std::size_t window_break_limit = 509;
+constexpr std::size_t kMessageLimit = 1023;
+constexpr std::size_t kWindowMessageLimit = 511;
+constexpr std::size_t kWindowBreakLimit = 509;
 
 LogSink* current_sink = nullptr;
 bool capturing = false;
@@ -29,7 +30,7 @@ std::string format_message(const char* format, va_list args)
     std::string text(static_cast<std::size_t>(needed) + 1, '\0');
     std::vsnprintf(text.data(), text.size(), format, args);
     text.resize(static_cast<std::size_t>(needed));
-    text.resize(cut_utf8(text, message_limit).size());
+    text.resize(cut_utf8(text, kMessageLimit).size());
     return text;
 }
 
@@ -69,7 +70,59 @@ void emit_formatted(LogKind kind, const char* format, va_list args)
     emit(kind, format_message(format, args));
 }
 
+const char* colour_code(ConsoleColour colour)
+{
+    return colour == ConsoleColour::red ? "\033[31m" : "\033[32m";
+}
+
 } // namespace
+
+void print_to_v(std::FILE* stream, const char* format, va_list args)
+{
+    if (!stream)
+        return;
+    if (current_sink)
+        current_sink->before_console_line();
+    std::vfprintf(stream, format, args);
+    std::fflush(stream);
+}
+
+void print_to(std::FILE* stream, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    print_to_v(stream, format, args);
+    va_end(args);
+}
+
+void print_out(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    print_to_v(stdout, format, args);
+    va_end(args);
+}
+
+void print_error(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    print_to_v(stderr, format, args);
+    va_end(args);
+}
+
+void print_out_in(ConsoleColour colour, const char* format, ...)
+{
+    const bool coloured = isatty(STDOUT_FILENO) != 0;
+    if (coloured)
+        print_out("%s", colour_code(colour));
+    va_list args;
+    va_start(args, format);
+    print_to_v(stdout, format, args);
+    va_end(args);
+    if (coloured)
+        print_out("\033[0m");
+}
 
 std::string_view cut_utf8(std::string_view text, std::size_t max_bytes)
 {
@@ -92,10 +145,10 @@ std::string window_line(std::string_view message, long long unix_millis)
         local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
         static_cast<int>(unix_millis % 1000));
     std::string line(stamp);
-    std::string_view body = cut_utf8(message, window_message_limit);
+    std::string_view body = cut_utf8(message, kWindowMessageLimit);
     line += body;
     bool ends_line = !body.empty() && (body.back() == '\r' || body.back() == '\n');
-    if (body.empty() || (!ends_line && body.size() <= window_break_limit))
+    if (body.empty() || (!ends_line && body.size() <= kWindowBreakLimit))
         line += "\r\n";
     return line;
 }

@@ -3,6 +3,8 @@
 // capture is on, into the text a backup stores as its own log.
 #pragma once
 
+#include <cstdarg>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -31,6 +33,19 @@ void log_plain(const char* format, ...) KOVRU_PRINTF(1, 2);
 void log_success(const char* format, ...) KOVRU_PRINTF(1, 2);
 void log_warning(const char* format, ...) KOVRU_PRINTF(1, 2);
 void log_error(const char* format, ...) KOVRU_PRINTF(1, 2);
+
+// Text outside the log lines: the echo of the command line, trace lines and the transfer
+// library's failures. Written as formatted (no stamp, no "\r\n"), not shown in the window,
+// not captured; a console progress bar steps aside first.
+void print_out(const char* format, ...) KOVRU_PRINTF(1, 2);
+void print_error(const char* format, ...) KOVRU_PRINTF(1, 2);
+void print_to(std::FILE* stream, const char* format, ...) KOVRU_PRINTF(2, 3);
+void print_to_v(std::FILE* stream, const char* format, va_list args) KOVRU_PRINTF(2, 0);
+
+enum class ConsoleColour { red, green };
+
+// print_out in a colour, which is left out when standard output is not a terminal.
+void print_out_in(ConsoleColour colour, const char* format, ...) KOVRU_PRINTF(2, 3);
 
 // Clamps to 0..100; does nothing while no sink is attached.
 void set_progress(int percent);

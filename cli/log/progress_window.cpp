@@ -1,5 +1,7 @@
 #include "cli/log/progress_window.h"
 
+#include "common/glib_handles.h"
+
 #include <gtk/gtk.h>
 
 #include <array>
@@ -27,14 +29,14 @@ struct WindowState {
 
 namespace {
 
-constexpr int progress_bar_height = 20;
+constexpr int kProgressBarHeight = 20;
 
 struct KindStyle {
     const char* tag;
     const char* colour;
 };
 
-constexpr std::array<KindStyle, 4> kind_styles = { {
+constexpr std::array<KindStyle, 4> kKindStyles = { {
     { "plain", "#000000" },
     { "success", "#008000" },
     { "warning", "#ff8000" },
@@ -43,13 +45,8 @@ constexpr std::array<KindStyle, 4> kind_styles = { {
 
 const KindStyle& style_of(LogKind kind)
 {
-    return kind_styles[static_cast<std::size_t>(kind)];
+    return kKindStyles[static_cast<std::size_t>(kind)];
 }
-
-struct GFreeDeleter {
-    void operator()(gchar* text) const { g_free(text); }
-};
-using GText = std::unique_ptr<gchar, GFreeDeleter>;
 
 struct PendingCall {
     std::shared_ptr<WindowState> state;
@@ -106,14 +103,14 @@ void insert_newest_line(WindowState& state, LogKind kind, const std::string& lin
 {
     GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(state.log_view));
     // Messages may carry controller text; the buffer refuses anything but valid UTF-8.
-    GText valid(g_utf8_make_valid(line.c_str(), static_cast<gssize>(line.size())));
+    GCharPtr valid(g_utf8_make_valid(line.c_str(), static_cast<gssize>(line.size())));
     GtkTextIter start;
     gtk_text_buffer_get_start_iter(buffer, &start);
     gtk_text_buffer_insert_with_tags_by_name(
         buffer, &start, valid.get(), -1, style_of(kind).tag, nullptr);
-    if (gtk_text_buffer_get_char_count(buffer) > ProgressWindow::text_limit) {
+    if (gtk_text_buffer_get_char_count(buffer) > ProgressWindow::kTextLimit) {
         GtkTextIter cut, end;
-        gtk_text_buffer_get_iter_at_offset(buffer, &cut, ProgressWindow::text_limit);
+        gtk_text_buffer_get_iter_at_offset(buffer, &cut, ProgressWindow::kTextLimit);
         gtk_text_iter_set_line_offset(&cut, 0);
         gtk_text_buffer_get_end_iter(buffer, &end);
         gtk_text_buffer_delete(buffer, &cut, &end);
@@ -149,7 +146,7 @@ void close_window(const std::shared_ptr<WindowState>& state)
 
 void add_colour_tags(GtkTextBuffer* buffer)
 {
-    for (const KindStyle& style : kind_styles)
+    for (const KindStyle& style : kKindStyles)
         gtk_text_buffer_create_tag(buffer, style.tag, "foreground", style.colour, nullptr);
 }
 
@@ -164,7 +161,7 @@ void style_progress_bar(GtkWidget* bar)
     gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(bar),
         GTK_STYLE_PROVIDER(provider), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(provider);
-    gtk_widget_set_size_request(bar, -1, progress_bar_height);
+    gtk_widget_set_size_request(bar, -1, kProgressBarHeight);
 }
 
 void build_widgets(WindowState& state)
@@ -261,7 +258,7 @@ void ProgressWindow::copy_log_to_clipboard()
     GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(state_->log_view));
     GtkTextIter start, end;
     gtk_text_buffer_get_bounds(buffer, &start, &end);
-    GText text(gtk_text_buffer_get_text(buffer, &start, &end, FALSE));
+    GCharPtr text(gtk_text_buffer_get_text(buffer, &start, &end, FALSE));
     if (!text || !*text)
         return;
     gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), text.get(), -1);

@@ -49,7 +49,7 @@ public:
     _GtkWidget* copy_menu_item() const;
 
     // The most characters the log holds; older lines drop off its bottom.
-    static constexpr int text_limit = 8192;
+    static constexpr int kTextLimit = 8192;
 
 private:
     ProgressWindow();

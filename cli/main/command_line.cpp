@@ -22,27 +22,26 @@ void echo_operands(const std::vector<std::string>& operands)
 {
     if (operands.empty())
         return;
-    std::printf("non-option ARGV-elements: ");
+    print_out("non-option ARGV-elements: ");
     for (const std::string& operand : operands)
-        std::printf("%s ", operand.c_str());
-    std::printf("\n");
+        print_out("%s ", operand.c_str());
+    print_out("\n");
 }
 
 void echo_if_present(const char* name, const std::optional<std::string>& value)
 {
     if (value)
-        std::printf("opt%s=%s\n", name, value->c_str());
+        print_out("opt%s=%s\n", name, value->c_str());
 }
 
 } // namespace
 
-int run_command_line(const std::vector<std::string>& arguments, const ActionHandlers& handlers)
+int run_command_line(const std::vector<std::string>& arguments, const ActionTable& actions)
 {
-    std::printf("%s\n", "kovru-cli");
+    print_out("%s\n", "kovru-cli");
     CurlGlobal curl;
     ParsedCommandLine parsed = parse_command_line(arguments, stdout);
     if (parsed.outcome == ParseOutcome::finished) {
-        std::fflush(stdout);
         return 0;
     }
     const CliOptions& options = parsed.options;
@@ -52,8 +51,7 @@ int run_command_line(const std::vector<std::string>& arguments, const ActionHand
     echo_if_present("BackupFileOut", options.backup_file_out);
     echo_if_present("BackupFileOutType", options.backup_file_out_type);
     set_verbose(options.verbose);
-    int status = dispatch_action(options, handlers, stdout);
-    std::fflush(stdout);
+    int status = dispatch_action(options, actions);
     return status;
 }
 

@@ -10,6 +10,6 @@ namespace kovru {
 
 // Everything the worker does up to the end of the action, with the echo lines on standard
 // output. Returns the process exit status.
-int run_command_line(const std::vector<std::string>& arguments, const ActionHandlers& handlers);
+int run_command_line(const std::vector<std::string>& arguments, const ActionTable& actions);
 
 } // namespace kovru

@@ -1,37 +1,40 @@
-// The action table of kovru-cli: which handler each action name runs, and what happens
-// around it (the safety backup before a restore or a firmware upgrade, log capture around
-// a backup).
+// Runs the one action a command line names, from a table of actions: each row gives the
+// name, its handler, whether a safety backup comes first and whether the log is captured.
 #pragma once
 
 #include "cli/main/options.h"
 
-#include <cstdio>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace kovru {
 
 using ActionHandler = int (*)(const CliOptions& options);
 
-// The handlers the table calls; the program passes the linked ones, tests pass fakes.
-struct ActionHandlers {
-    ActionHandler put_backup;
-    ActionHandler get_backup;
-    ActionHandler push_firmware;
-    ActionHandler push_d2fw;
-    ActionHandler setup_channel;
-    ActionHandler get_status;
-    ActionHandler read_file_flashraw;
-    ActionHandler read_file_flashfs;
-    int (*safety_backup)(const std::string& ip, const std::string& folder);
-    std::optional<std::string> (*download_directory)();
+struct ActionRow {
+    std::string_view name;
+    // nullptr: a known name with no operation in this version, which fails.
+    ActionHandler handler = nullptr;
+    // Set for actions that take a safety backup first; names the action in the log line
+    // "Downloading backup before <purpose> (<folder>)...".
+    const char* safety_backup_purpose = nullptr;
+    // The log of the run is collected, for a backup to store.
+    bool capture_log = false;
 };
 
-// The handlers of this build (cli/main/action_handlers.cpp).
-const ActionHandlers& linked_action_handlers();
+// The rows and what runs around them; the program passes the linked ones, tests pass fakes.
+struct ActionTable {
+    std::span<const ActionRow> rows;
+    // The safety backup: zip, all items, no log, into the folder. Its result never stops
+    // the action that follows.
+    int (*safety_backup)(const std::string& ip, const std::string& folder) = nullptr;
+    std::optional<std::string> (*download_directory)() = nullptr;
+};
 
 // Runs the action the options name and returns the process exit status: the handler's own
-// status, 0 without an action, 2 for an unknown name. "not defined" goes to out.
-int dispatch_action(const CliOptions& options, const ActionHandlers& handlers, std::FILE* out);
+// status, 0 without an action, 1 for a name without an operation, 2 for an unknown name.
+int dispatch_action(const CliOptions& options, const ActionTable& table);
 
 } // namespace kovru

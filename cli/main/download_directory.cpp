@@ -21,9 +21,9 @@ std::optional<std::string> expand_user_dir(std::string_view quoted, const std::s
     if (quoted.size() < 2 || quoted.front() != '"' || quoted.back() != '"')
         return std::nullopt;
     std::string_view path = quoted.substr(1, quoted.size() - 2);
-    constexpr std::string_view home_prefix = "$HOME";
-    if (path.starts_with(home_prefix)) {
-        std::string_view rest = path.substr(home_prefix.size());
+    constexpr std::string_view kHomePrefix = "$HOME";
+    if (path.starts_with(kHomePrefix)) {
+        std::string_view rest = path.substr(kHomePrefix.size());
         if (!rest.empty() && rest.front() != '/')
             return std::nullopt;
         return home + std::string(rest);

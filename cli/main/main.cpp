@@ -3,6 +3,7 @@
 // --nowindow, the same lines go to standard output only.
 #include "cli/log/console_progress.h"
 #include "cli/log/progress_window.h"
+#include "cli/main/action_table.h"
 #include "cli/main/command_line.h"
 #include "cli/main/option_parser.h"
 
@@ -16,13 +17,13 @@
 namespace {
 
 // Left on screen after the action so a watcher can read the last lines.
-constexpr std::chrono::milliseconds pause_before_close { 4000 };
+constexpr std::chrono::milliseconds kPauseBeforeClose { 4000 };
 
 int run_in_console(const std::vector<std::string>& arguments)
 {
     kovru::ConsoleProgress progress(stderr, isatty(STDERR_FILENO) != 0);
     kovru::set_log_sink(&progress);
-    int status = kovru::run_command_line(arguments, kovru::linked_action_handlers());
+    int status = kovru::run_command_line(arguments, kovru::linked_action_table());
     kovru::set_log_sink(nullptr);
     return status;
 }
@@ -40,10 +41,8 @@ int main(int argc, char* argv[])
 
     kovru::set_log_sink(window.get());
     auto [status, closed_early] = window->run(
-        [&arguments] {
-            return kovru::run_command_line(arguments, kovru::linked_action_handlers());
-        },
-        pause_before_close);
+        [&arguments] { return kovru::run_command_line(arguments, kovru::linked_action_table()); },
+        kPauseBeforeClose);
     if (closed_early) {
         // The worker is mid-action and still holds the sink; end here without unwinding it.
         std::fflush(stdout);

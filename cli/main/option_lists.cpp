@@ -10,21 +10,21 @@
 namespace kovru {
 namespace {
 
-constexpr double int32_low = std::numeric_limits<std::int32_t>::min();
-constexpr double int32_high = std::numeric_limits<std::int32_t>::max();
+constexpr double kInt32Low = std::numeric_limits<std::int32_t>::min();
+constexpr double kInt32High = std::numeric_limits<std::int32_t>::max();
 
 // The leading decimal number of a text with atoi's rules, held to the 32-bit range.
 std::int32_t leading_number(const std::string& text)
 {
     long long value = std::strtoll(text.c_str(), nullptr, 10);
-    return static_cast<std::int32_t>(std::clamp<long long>(value, int32_low, int32_high));
+    return static_cast<std::int32_t>(std::clamp<long long>(value, kInt32Low, kInt32High));
 }
 
 std::int32_t truncated_number(double value)
 {
     if (std::isnan(value))
         return 0;
-    return static_cast<std::int32_t>(std::clamp(std::trunc(value), int32_low, int32_high));
+    return static_cast<std::int32_t>(std::clamp(std::trunc(value), kInt32Low, kInt32High));
 }
 
 bool ends_reading(JsonToken token)

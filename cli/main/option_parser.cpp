@@ -29,7 +29,7 @@ enum OptionCode : int {
     code_help,
 };
 
-constexpr const char* short_options = "abc:d:012";
+constexpr const char* kShortOptions = "abc:d:012";
 
 // Flags that getopt_long sets itself; they are copied into the options after parsing.
 int verbose_seen = 0;
@@ -94,7 +94,7 @@ public:
             echo_long_option(long_options[long_index].name);
             return true;
         case code_version:
-            echo("Version %s\n", cli_version);
+            echo("Version %s\n", kCliVersion);
             return finish();
         case code_help:
             print_help(out_);
@@ -160,7 +160,7 @@ private:
             return;
         va_list args;
         va_start(args, format);
-        std::vfprintf(out_, format, args);
+        print_to_v(out_, format, args);
         va_end(args);
     }
 
@@ -213,7 +213,7 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
     for (;;) {
         int this_option_index = optind ? optind : 1;
         int long_index = 0;
-        int code = getopt_long(argv.count(), argv.data(), short_options, long_options, &long_index);
+        int code = getopt_long(argv.count(), argv.data(), kShortOptions, long_options, &long_index);
         if (code == -1)
             break;
         if (!reader.take(code, long_index, this_option_index))
@@ -247,7 +247,7 @@ void print_help(std::FILE* out)
     if (!out)
         return;
     for (const char* line : lines)
-        std::fputs(line, out);
+        print_to(out, "%s", line);
 }
 
 } // namespace kovru

@@ -9,7 +9,7 @@
 
 namespace kovru {
 
-inline constexpr const char* cli_version = "1.4.1";
+inline constexpr const char* kCliVersion = "1.4.1";
 
 enum class ParseOutcome {
     run, // go on to the action

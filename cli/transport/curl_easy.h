@@ -1,35 +1,15 @@
-// One libcurl easy handle per transfer, owned; and the download write callback.
+// What every transfer to a controller shares: the easy handle and the retry rhythm.
 #pragma once
 
-#include "cli/status/memory_buffer.h"
-
-#include <curl/curl.h>
+#include "common/curl_handles.h"
+#include "common/memory_buffer.h"
 
 #include <chrono>
-#include <cstddef>
-#include <memory>
 
 namespace kovru {
 
-struct CurlEasyCleanup {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-using CurlEasy = std::unique_ptr<CURL, CurlEasyCleanup>;
-
-inline CurlEasy make_curl_easy()
-{
-    return CurlEasy(curl_easy_init());
-}
-
-// CURLOPT_WRITEFUNCTION with a MemoryBuffer as its data: appends the chunk. When the buffer
-// cannot grow it is emptied and 0 is returned, which makes curl abort with a write error.
-std::size_t append_to_memory_buffer(char* data, std::size_t size, std::size_t count, void* buffer);
-
-// Frees the bytes of a buffer, not just its count.
-void empty_memory_buffer(MemoryBuffer& buffer);
-
-inline constexpr int transfer_attempts = 5;
-inline constexpr std::chrono::milliseconds retry_pause { 1000 };
+inline constexpr int kTransferAttempts = 5;
+inline constexpr std::chrono::milliseconds kRetryPause { 1000 };
 
 void pause_before_retry();
 

@@ -14,14 +14,14 @@ std::string output_base_name(std::string_view remote_name)
 
 std::optional<std::string> join_output_path(std::string_view folder, std::string_view name)
 {
-    if (folder.size() + name.size() + 2 > output_path_limit)
+    if (folder.size() + name.size() + 2 > kOutputPathLimit)
         return std::nullopt;
     std::string path(folder);
     bool ends_in_separator = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
     if (!ends_in_separator)
         path += '/';
     path += name;
-    if (path.empty() || path.size() >= output_path_limit)
+    if (path.empty() || path.size() >= kOutputPathLimit)
         return std::nullopt;
     return path;
 }

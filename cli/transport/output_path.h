@@ -9,13 +9,13 @@
 namespace kovru {
 
 // The longest output path kept, terminator included.
-inline constexpr std::size_t output_path_limit = 260;
+inline constexpr std::size_t kOutputPathLimit = 260;
 
 // The part after the last "/" and then after the last backslash.
 std::string output_base_name(std::string_view remote_name);
 
 // folder + name, with a "/" between unless the folder ends in "/" or a backslash; nullopt when
-// the result would not fit output_path_limit.
+// the result would not fit kOutputPathLimit.
 std::optional<std::string> join_output_path(std::string_view folder, std::string_view name);
 
 } // namespace kovru

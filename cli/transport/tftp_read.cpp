@@ -8,11 +8,11 @@
 namespace kovru {
 namespace {
 
-constexpr long read_connect_timeout_s = 30;
-constexpr long read_timeout_s = 300;
-constexpr long read_block_size = 128;
-constexpr long low_speed_bytes_per_s = 10;
-constexpr long low_speed_time_s = 30;
+constexpr long kReadConnectTimeoutS = 30;
+constexpr long kReadTimeoutS = 300;
+constexpr long kReadBlockSize = 128;
+constexpr long kLowSpeedBytesPerS = 10;
+constexpr long kLowSpeedTimeS = 30;
 
 struct DownloadProgress {
     std::uint64_t expected_size = 0;
@@ -43,31 +43,30 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
         return 1;
     }
     std::string url = "tftp://" + address + "/" + remote_name;
-    std::printf("[INFO] TFTP URL: %s\n", url.c_str());
+    print_out("[INFO] TFTP URL: %s\n", url.c_str());
     CurlEasy curl = make_curl_easy();
     if (!curl) {
         log_error("[ERROR] curl_easy_init failed\n");
         return 1;
     }
-    std::printf("[INFO] curl_easy_init succeeded\n");
+    print_out("[INFO] curl_easy_init succeeded\n");
     DownloadProgress progress { expected_size };
     CURL* handle = curl.get();
     curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, append_to_memory_buffer);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &out);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, read_connect_timeout_s);
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT, read_timeout_s);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kReadConnectTimeoutS);
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT, kReadTimeoutS);
     curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
-    curl_easy_setopt(handle, CURLOPT_TFTP_BLKSIZE, read_block_size);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, low_speed_bytes_per_s);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, low_speed_time_s);
+    curl_easy_setopt(handle, CURLOPT_TFTP_BLKSIZE, kReadBlockSize);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytesPerS);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kLowSpeedTimeS);
     curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, report_download_progress);
     curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &progress);
-    std::fflush(stdout);
     log_success("Downloading %s...", remote_name.c_str());
 
-    for (int attempt = 1; attempt <= transfer_attempts; ++attempt) {
+    for (int attempt = 1; attempt <= kTransferAttempts; ++attempt) {
         if (attempt > 1) {
             empty_memory_buffer(out);
             set_progress(0);
@@ -81,10 +80,10 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
             return 0;
         }
         log_error("Failed: %s (%d) (attempt %d/%d)", curl_easy_strerror(result),
-            static_cast<int>(result), attempt, transfer_attempts);
-        if (attempt < transfer_attempts) {
+            static_cast<int>(result), attempt, kTransferAttempts);
+        if (attempt < kTransferAttempts) {
             log_warning("Retrying download of %s (retry %d of %d)...", remote_name.c_str(), attempt,
-                transfer_attempts);
+                kTransferAttempts);
             pause_before_retry();
         }
     }

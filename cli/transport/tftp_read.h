@@ -1,7 +1,7 @@
 // Downloads of controller files over TFTP ("flashraw.bin", "flashfs.bin").
 #pragma once
 
-#include "cli/status/memory_buffer.h"
+#include "common/memory_buffer.h"
 
 #include <cstdint>
 #include <string>
@@ -9,17 +9,11 @@
 namespace kovru {
 
 // The size of "flashraw.bin" and "flashfs.bin"; drives the progress bar of their reads.
-inline constexpr std::uint64_t flash_image_size = 2097152;
+inline constexpr std::uint64_t kFlashImageSize = 2097152;
 
 // Reads remote_name into out with up to five attempts. 0 on success; on failure out is empty.
 // expected_size drives the progress bar when the server announces no size.
 int tftp_read_memory(const std::string& address, const std::string& remote_name,
-                     std::uint64_t expected_size, MemoryBuffer& out);
-
-// Reads remote_name into folder/<base name>, through a temporary name renamed on success.
-// Returns the process exit status (0 only when the file was written whole).
-int tftp_read_file(const std::string* address, const std::string& remote_name,
-                   std::uint64_t expected_size, const std::string* folder,
-                   const std::string* output_type);
+    std::uint64_t expected_size, MemoryBuffer& out);
 
 } // namespace kovru

@@ -1,6 +1,9 @@
+#include "cli/transport/tftp_read_file.h"
+
 #include "cli/log/log.h"
 #include "cli/transport/output_path.h"
 #include "cli/transport/tftp_read.h"
+#include "common/posix/atomic_replace.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -17,28 +20,10 @@ bool present(const std::string* text)
 // The download lands under a temporary name beside the target and replaces it only whole.
 bool write_then_rename(const std::string& path, const MemoryBuffer& bytes)
 {
-    std::string temporary = path + ".part";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file)
-            return false;
-        file.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-        file.flush();
-        if (!file) {
-            file.close();
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
+    auto replacement = AtomicReplacement::begin(path, path + ".part");
+    return replacement
+        && replacement->commit(
+            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 // Checks that a file can be created in the output folder before anything is downloaded.
@@ -72,19 +57,18 @@ int tftp_read_file(const std::string* address, const std::string& remote_name,
     }
     std::optional<std::string> path = join_output_path(*folder, base);
     if (!path) {
-        if (folder->size() + base.size() + 2 > output_path_limit)
+        if (folder->size() + base.size() + 2 > kOutputPathLimit)
             log_error("[ERROR] Output path too long\n");
         else
             log_error("[ERROR] snprintf failed for output path\n");
         return 2;
     }
-    std::printf("[INFO] Output file: %s\n", path->c_str());
+    print_out("[INFO] Output file: %s\n", path->c_str());
     if (!output_folder_writable(*path)) {
         log_error("[ERROR] Cannot open output file: %s\n", path->c_str());
         return 1;
     }
-    std::printf("[INFO] Opened output file for writing: %s\n", path->c_str());
-    std::fflush(stdout);
+    print_out("[INFO] Opened output file for writing: %s\n", path->c_str());
 
     MemoryBuffer bytes;
     if (tftp_read_memory(*address, remote_name, expected_size, bytes) != 0) {

@@ -1,5 +1,6 @@
 #include "host/actions/status_client.h"
 
+#include "common/curl_handles.h"
 #include "host/actions/status_address.h"
 #include "host/bridge/payload.h"
 
@@ -14,11 +15,6 @@ namespace {
 
 // A body beyond this is not a status document; reading stops instead of filling memory.
 constexpr size_t kMaxStatusBody = 16 * 1024 * 1024;
-
-struct EasyCleanup {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
 
 struct SlistCleanup {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
@@ -101,7 +97,7 @@ StatusReading readDeviceStatus(const std::string& address, const std::atomic<boo
     std::string trimmed(trimWhiteSpace(address));
     if (trimmed.empty())
         return failure(-1, "Missing device IP");
-    EasyHandle handle(curl_easy_init());
+    kovru::CurlEasy handle = kovru::make_curl_easy();
     if (!handle)
         return failure(-1, "Failed to initialize HTTP session");
     std::optional<StatusEndpoint> endpoint = parseStatusEndpoint(trimmed);

@@ -1,6 +1,6 @@
 #include "host/sites/settings_file.h"
 
-#include "host/app/atomic_replace.h"
+#include "common/posix/atomic_replace.h"
 #include "host/sites/sites_text.h"
 
 #include <fstream>
@@ -219,14 +219,16 @@ bool writeSettingsFile(const std::filesystem::path& settingsPath, const json& se
 {
     if (!settings.is_object())
         return false;
-    auto replacement = AtomicReplacement::begin(settingsPath, temporarySettingsPath(settingsPath));
+    auto replacement
+        = kovru::AtomicReplacement::begin(settingsPath, temporarySettingsPath(settingsPath));
     return replacement && replacement->commit(serializeSettings(settings));
 }
 
 bool updateSettingsFile(
     const std::filesystem::path& settingsPath, const std::function<void(json&)>& change)
 {
-    auto replacement = AtomicReplacement::begin(settingsPath, temporarySettingsPath(settingsPath));
+    auto replacement
+        = kovru::AtomicReplacement::begin(settingsPath, temporarySettingsPath(settingsPath));
     if (!replacement)
         return false;
     json settings = readSettingsFile(settingsPath).value_or(json::object());
@@ -237,7 +239,8 @@ bool updateSettingsFile(
 bool replaceSettingsMember(const std::filesystem::path& settingsPath, const std::string& key,
     const MemberWriter& writeValue)
 {
-    auto replacement = AtomicReplacement::begin(settingsPath, temporarySettingsPath(settingsPath));
+    auto replacement
+        = kovru::AtomicReplacement::begin(settingsPath, temporarySettingsPath(settingsPath));
     if (!replacement)
         return false;
     const json others = settingsWithout(settingsPath, key);

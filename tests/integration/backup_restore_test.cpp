@@ -127,7 +127,7 @@ TEST_F(BackupRestore, FullBackupHoldsEveryItemInFetchOrder)
     auto entries = read_zip(archive);
     ASSERT_EQ(entries.size(), 615u);
     EXPECT_EQ(entries[0].name, "tool.txt");
-    EXPECT_EQ(entries[0].bytes, bytes_of(tool_marker_text));
+    EXPECT_EQ(entries[0].bytes, bytes_of(kToolMarkerText));
     EXPECT_EQ(entries[1].name, "flashfs.bin");
     EXPECT_EQ(entries[1].bytes.size(), 2097152u);
     auto order = default_fetch_order();
@@ -167,7 +167,7 @@ TEST_F(BackupRestore, SelectionDirectoryModeAndMissingItems)
         { "--action=get_backup", "--ip=" + sim.address(0), "--backupfileouttype=directory",
             "--backupfileout=" + folder, R"(--backupconfig=["cd1"])" });
     EXPECT_EQ(loose.exit_status, 0) << loose.out;
-    EXPECT_EQ(read_bytes(folder + "/tool.txt"), bytes_of(tool_marker_text));
+    EXPECT_EQ(read_bytes(folder + "/tool.txt"), bytes_of(kToolMarkerText));
     // Item names end up in URLs and file names: a name that could leave the folder is refused.
     CliRun escaping = run_kovru_cli(
         { "--action=get_backup", "--ip=" + sim.address(0), "--backupfileouttype=directory",
@@ -301,7 +301,7 @@ TEST_F(BackupRestore, RefusedInputPushesNothing)
         = [&] { return item_file(read_zip(backup(sim.address(0), R"(["views7"])")), "views7"); };
 
     const std::string newer = scratch.file("newer.zip");
-    std::string marker(tool_marker_text);
+    std::string marker(kToolMarkerText);
     marker.replace(marker.find("\"version_revision\": 1"), 21, "\"version_revision\": 2");
     ASSERT_TRUE(write_zip(newer, { { "tool.txt", 0, bytes_of(marker) }, views_entry(changed) }));
     CliRun refused = restore(sim.address(0), newer);
@@ -324,7 +324,7 @@ TEST_F(BackupRestore, RefusedInputPushesNothing)
 
     // A zip without configuration items restores nothing, which is not a success.
     const std::string marker_only = scratch.file("marker-only.zip");
-    ASSERT_TRUE(write_zip(marker_only, { { "tool.txt", 0, bytes_of(tool_marker_text) } }));
+    ASSERT_TRUE(write_zip(marker_only, { { "tool.txt", 0, bytes_of(kToolMarkerText) } }));
     EXPECT_EQ(restore(sim.address(0), marker_only).exit_status, 1);
 }
 

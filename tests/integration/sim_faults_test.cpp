@@ -1,7 +1,9 @@
 // Every fault the simulator injects ends in the CLI's documented message and exit status.
 #include "cli/backup/tar_image.h"
-#include "cli/status/controller_client.h"
+#include "cli/controller/action_requests.h"
+#include "cli/controller/controller_client.h"
 #include "cli/transport/tftp_read.h"
+#include "cli/transport/tftp_upload.h"
 #include "fakes/sim_process.h"
 
 #include <gtest/gtest.h>
@@ -77,14 +79,14 @@ TEST(SimFaults, TftpLossStallAndRefusalsAreRecovered)
         { "--seed", "42" });
     ASSERT_TRUE(sim.ready());
     MemoryBuffer lossy;
-    ASSERT_EQ(tftp_read_memory(sim.address(0), "flashfs.bin", flash_image_size, lossy), 0);
+    ASSERT_EQ(tftp_read_memory(sim.address(0), "flashfs.bin", kFlashImageSize, lossy), 0);
     MemoryBuffer again;
-    ASSERT_EQ(tftp_read_memory(sim.address(0), "flashfs.bin", flash_image_size, again), 0);
+    ASSERT_EQ(tftp_read_memory(sim.address(0), "flashfs.bin", kFlashImageSize, again), 0);
     EXPECT_EQ(lossy.size(), 65536u);
     EXPECT_EQ(lossy, again);
 
     MemoryBuffer stalled;
-    EXPECT_EQ(tftp_read_memory(sim.address(1), "flashfs.bin", flash_image_size, stalled), 0);
+    EXPECT_EQ(tftp_read_memory(sim.address(1), "flashfs.bin", kFlashImageSize, stalled), 0);
     EXPECT_EQ(stalled.size(), 65536u);
 
     auto folder
@@ -143,7 +145,7 @@ TEST(SimFaults, GarbageFromClientsLeavesTheServersWorking)
         ::close(tcp);
     }
     MemoryBuffer flash;
-    EXPECT_EQ(tftp_read_memory(sim.address(), "flashfs.bin", flash_image_size, flash), 0);
+    EXPECT_EQ(tftp_read_memory(sim.address(), "flashfs.bin", kFlashImageSize, flash), 0);
     EXPECT_EQ(flash.size(), 4096u);
     auto status = run_cli({ "--action=get_status", "--ip=" + sim.address() });
     EXPECT_EQ(status.exit_status, 0);

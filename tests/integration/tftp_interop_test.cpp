@@ -1,8 +1,10 @@
 // Our TFTP client against a real TFTP server (tftpd-hpa), and curl's command-line TFTP
 // client against the simulator's server.
 #include "cli/backup/tar_image.h"
-#include "cli/status/controller_client.h"
+#include "cli/controller/action_requests.h"
+#include "cli/controller/controller_client.h"
 #include "cli/transport/tftp_read.h"
+#include "cli/transport/tftp_upload.h"
 #include "fakes/sim_process.h"
 
 #include <gtest/gtest.h>
@@ -155,11 +157,11 @@ TEST_F(TftpdHpa, OurReadMatchesTheServedFile)
     std::vector<std::uint8_t> flash = patterned(300000, 3);
     write_file(folder_ / "flashfs.bin", flash);
     MemoryBuffer read;
-    ASSERT_EQ(tftp_read_memory(address(), "flashfs.bin", flash_image_size, read), 0);
+    ASSERT_EQ(tftp_read_memory(address(), "flashfs.bin", kFlashImageSize, read), 0);
     EXPECT_EQ(read, flash);
 
     // A file the server does not have fails after five attempts.
-    EXPECT_EQ(tftp_read_memory(address(), "absent.bin", flash_image_size, read), 1);
+    EXPECT_EQ(tftp_read_memory(address(), "absent.bin", kFlashImageSize, read), 1);
     EXPECT_TRUE(read.empty());
 }
 
@@ -173,7 +175,7 @@ TEST(CurlClient, ReadsAndWritesTheSimulatorsTftpService)
     std::string url = "tftp://" + sim.address();
 
     MemoryBuffer ours;
-    ASSERT_EQ(tftp_read_memory(sim.address(), "flashfs.bin", flash_image_size, ours), 0);
+    ASSERT_EQ(tftp_read_memory(sim.address(), "flashfs.bin", kFlashImageSize, ours), 0);
     for (const char* block_size : { "512", "128", "1468" }) {
         SCOPED_TRACE(block_size);
         auto out = folder / "flashfs.bin";
@@ -185,7 +187,7 @@ TEST(CurlClient, ReadsAndWritesTheSimulatorsTftpService)
     auto plain = testing::run_program("/usr/bin/curl",
         { "-sS", "--tftp-no-options", url + "/flashraw.bin", "-o", (folder / "raw").string() });
     EXPECT_EQ(plain.exit_status, 0) << plain.err;
-    EXPECT_EQ(std::filesystem::file_size(folder / "raw"), flash_image_size);
+    EXPECT_EQ(std::filesystem::file_size(folder / "raw"), kFlashImageSize);
 
     auto missing = testing::run_program(
         "/usr/bin/curl", { "-sS", url + "/other.bin", "-o", (folder / "other").string() });

@@ -1,7 +1,9 @@
 // kovru-cli's controller transport against kovru-sim.
 #include "cli/backup/tar_image.h"
-#include "cli/status/controller_client.h"
+#include "cli/controller/action_requests.h"
+#include "cli/controller/controller_client.h"
 #include "cli/transport/tftp_read.h"
+#include "cli/transport/tftp_upload.h"
 #include "fakes/sim_process.h"
 #include "fakes/transport_log_sink.h"
 #include "sim/firmware_image.h"
@@ -140,7 +142,7 @@ TEST(ImagePush, FirmwareUpgradeTakesModelAndVersionFromTheImage)
     SimProcess sim;
     ASSERT_TRUE(sim.ready());
     std::vector<std::uint8_t> firmware
-        = sim::make_flash_raw(flash_image_size, "VELDIR-4", "1.7.0", "upgrade");
+        = sim::make_flash_raw(kFlashImageSize, "VELDIR-4", "1.7.0", "upgrade");
     auto digest = digest_of(firmware);
 
     TransportLogSink log;
@@ -166,7 +168,7 @@ TEST(ImagePush, FirmwareUpgradeTakesModelAndVersionFromTheImage)
     EXPECT_EQ(status.firmware_version(), "1.7.0");
 
     MemoryBuffer raw;
-    ASSERT_EQ(tftp_read_memory(sim.address(), "flashraw.bin", flash_image_size, raw), 0);
+    ASSERT_EQ(tftp_read_memory(sim.address(), "flashraw.bin", kFlashImageSize, raw), 0);
     EXPECT_EQ(raw, firmware);
 
     std::vector<std::uint8_t> device_firmware(5000, 0xD2);
@@ -186,8 +188,8 @@ TEST(FlashRead, IntoMemoryAndIntoAFile)
     ASSERT_TRUE(sim.ready());
     TransportLogSink log;
     MemoryBuffer flash_fs;
-    ASSERT_EQ(tftp_read_memory(sim.address(), "flashfs.bin", flash_image_size, flash_fs), 0);
-    EXPECT_EQ(flash_fs.size(), flash_image_size);
+    ASSERT_EQ(tftp_read_memory(sim.address(), "flashfs.bin", kFlashImageSize, flash_fs), 0);
+    EXPECT_EQ(flash_fs.size(), kFlashImageSize);
     EXPECT_EQ(log.of_kind(LogKind::success),
         (std::vector<std::string> {
             "Downloading flashfs.bin...", "Download of flashfs.bin completed (2097152 bytes)." }));
@@ -205,7 +207,7 @@ TEST(FlashRead, IntoMemoryAndIntoAFile)
     auto raw = run_cli({ "--action=read_file_flashraw", "--ip=" + sim.address(),
         "--backupfileout=" + folder.path.string(), "--backupfileouttype=x" });
     EXPECT_EQ(raw.exit_status, 0);
-    EXPECT_EQ(std::filesystem::file_size(folder.path / "flashraw.bin"), flash_image_size);
+    EXPECT_EQ(std::filesystem::file_size(folder.path / "flashraw.bin"), kFlashImageSize);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path),
                   std::filesystem::directory_iterator()),
         2);
@@ -218,7 +220,7 @@ TEST(FlashRead, ProgressFollowsTheExpectedSizeWhenNoneIsAnnounced)
     ASSERT_TRUE(sim.ready());
     TransportLogSink log;
     MemoryBuffer flash_fs;
-    ASSERT_EQ(tftp_read_memory(sim.address(), "flashfs.bin", flash_image_size, flash_fs), 0);
+    ASSERT_EQ(tftp_read_memory(sim.address(), "flashfs.bin", kFlashImageSize, flash_fs), 0);
     EXPECT_EQ(flash_fs.size(), 1048576u);
     ASSERT_FALSE(log.progress.empty());
     EXPECT_EQ(log.progress.back(), 50);

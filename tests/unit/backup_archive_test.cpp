@@ -40,7 +40,7 @@ TEST(BackupArchive, KeepsEntryOrderAndDeflatesForOutsideReaders)
     for (std::size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<std::uint8_t>(i * i >> 3);
     const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> entries = {
-        { "tool.txt", bytes_of(tool_marker_text) },
+        { "tool.txt", bytes_of(kToolMarkerText) },
         { "flashfs.bin", big },
         { "dali1.tar", make_single_file_tar("/etc/config/dali/dali1.bin", bytes_of("x"), 1) },
         { "empty.tar", {} },
@@ -80,7 +80,7 @@ TEST(BackupArchive, NeverOverwritesAnExistingFile)
     auto archive = BackupArchive::create(folder.file("b.zip"), error);
     ASSERT_TRUE(archive) << error;
     EXPECT_EQ(archive->path(), folder.file("b_2.zip"));
-    ASSERT_TRUE(archive->add("tool.txt", bytes_of(tool_marker_text)));
+    ASSERT_TRUE(archive->add("tool.txt", bytes_of(kToolMarkerText)));
     ASSERT_TRUE(archive->close(error)) << error;
     EXPECT_EQ(testing::read_bytes(folder.file("b.zip")), bytes_of("keep me"));
     EXPECT_EQ(testing::read_bytes(folder.file("b_1.zip")), bytes_of("keep me too"));
@@ -98,7 +98,7 @@ TEST(BackupArchive, FailuresAreReportedAndLeaveNoPartialArchive)
     std::filesystem::create_directories(inner);
     auto archive = BackupArchive::create(inner + "/b.zip", error);
     ASSERT_TRUE(archive) << error;
-    ASSERT_TRUE(archive->add("tool.txt", bytes_of(tool_marker_text)));
+    ASSERT_TRUE(archive->add("tool.txt", bytes_of(kToolMarkerText)));
     std::filesystem::remove_all(inner);
     EXPECT_FALSE(archive->close(error));
     EXPECT_FALSE(error.empty());

@@ -1,4 +1,5 @@
 #include "cli/backup/config_items.h"
+#include "sim/controller_items.h"
 
 #include <gtest/gtest.h>
 
@@ -58,6 +59,16 @@ TEST(ConfigItems, TableFollowsTheFamilyRules)
     for (const Expected& row : pinned) {
         EXPECT_EQ(items[row.kind].item_name, row.name);
         EXPECT_EQ(items[row.kind].device_path, row.path);
+    }
+
+    // The simulator builds its own table from the same data file.
+    const auto served = sim::controller_items();
+    ASSERT_EQ(served.size(), items.size());
+    for (const ConfigItem& item : items) {
+        const sim::ControllerItem* found = sim::find_controller_item(item.item_name);
+        ASSERT_NE(found, nullptr) << item.item_name;
+        EXPECT_EQ(found->kind, item.kind);
+        EXPECT_EQ(found->device_path, item.device_path);
     }
 }
 

@@ -301,7 +301,7 @@ TEST(ConvertItem, Chooses)
 
 TEST(ToolMarker, AcceptsThisVersionAndOlderOnly)
 {
-    EXPECT_TRUE(tool_marker_accepted(tool_marker_text));
+    EXPECT_TRUE(tool_marker_accepted(kToolMarkerText));
     auto marker = [](int major, int minor, int revision) {
         return "{\"tool_name\": \"kovru-cli\", \"version_major\": " + std::to_string(major)
             + ", \"version_minor\": " + std::to_string(minor)

@@ -1,7 +1,8 @@
 #include "cli/log/log.h"
-#include "cli/main/actions.h"
+#include "cli/main/action_table.h"
 #include "cli/main/dispatch.h"
 #include "cli/main/download_directory.h"
+#include "common/exit_status.h"
 
 #include <gtest/gtest.h>
 
@@ -37,9 +38,9 @@ bool capture_is_on()
     return capture_text().size() > before;
 }
 
-template <const char* Name> int record(const CliOptions& options)
+int record(const CliOptions& options)
 {
-    calls.push_back({ Name, options.ip.value_or("<none>"), capture_is_on() });
+    calls.push_back({ *options.action, options.ip.value_or("<none>"), capture_is_on() });
     return fake_status;
 }
 
@@ -63,18 +64,22 @@ constexpr char get_status[] = "get_status";
 constexpr char read_file_flashraw[] = "read_file_flashraw";
 constexpr char read_file_flashfs[] = "read_file_flashfs";
 
-const ActionHandlers fakes = {
-    record<put_backup>,
-    record<get_backup>,
-    record<push_firmware>,
-    record<push_d2fw>,
-    record<setup_channel>,
-    record<get_status>,
-    record<read_file_flashraw>,
-    record<read_file_flashfs>,
-    record_safety_backup,
-    fake_download_directory,
-};
+// The rows of this build with every handler replaced by the recorder: names, safety backups
+// and log capture are the real ones.
+const ActionTable& fakes()
+{
+    static const std::vector<ActionRow> rows = [] {
+        std::vector<ActionRow> copied;
+        for (ActionRow row : linked_action_table().rows) {
+            if (row.handler)
+                row.handler = record;
+            copied.push_back(row);
+        }
+        return copied;
+    }();
+    static const ActionTable table { rows, record_safety_backup, fake_download_directory };
+    return table;
+}
 
 // A log sink that keeps the lines it is given, for the kind of each.
 class KindRecorder : public LogSink {
@@ -104,7 +109,7 @@ protected:
         options.action = std::move(action);
         options.ip = std::move(ip);
         ::testing::internal::CaptureStdout();
-        int status = dispatch_action(options, fakes, stdout);
+        int status = dispatch_action(options, fakes());
         out_ = ::testing::internal::GetCapturedStdout();
         return status;
     }

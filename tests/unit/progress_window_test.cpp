@@ -208,7 +208,7 @@ TEST_F(ProgressWindowTest, OldestLinesDropOffPastTheTextLimit)
     for (int number = 0; number < 400; ++number)
         log_plain("line %03d", number);
     GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(window_->log_view()));
-    EXPECT_LE(gtk_text_buffer_get_char_count(buffer), ProgressWindow::text_limit);
+    EXPECT_LE(gtk_text_buffer_get_char_count(buffer), ProgressWindow::kTextLimit);
     std::vector<ShownLine> lines = shown_lines(*window_);
     EXPECT_EQ(without_stamp(lines.front().text), "line 399");
     EXPECT_EQ(without_stamp(lines.back().text).substr(0, 5), "line ");

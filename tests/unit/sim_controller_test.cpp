@@ -74,8 +74,8 @@ TEST(SimConfigFiles, LayoutsFollowTheFirmwareVersionAndCarryAValidHeader)
     for (Case c : { Case { "1.0.0", 1, 11168, 2, 9436 }, Case { "1.3.1", 2, 10912, 2, 9436 },
              Case { "1.10.0", 3, 7072, 2, 9436 }, Case { "2.2.4", 3, 7072, 3, 9564 } }) {
         SCOPED_TRACE(c.firmware);
-        auto channel = make_item_file(*find_config_item("dali3"), c.firmware);
-        auto input = make_item_file(*find_config_item("cd1"), c.firmware);
+        auto channel = make_item_file(*find_controller_item("dali3"), c.firmware);
+        auto input = make_item_file(*find_controller_item("cd1"), c.firmware);
         ASSERT_EQ(channel.size(), c.channel_size);
         ASSERT_EQ(input.size(), c.input_size);
         EXPECT_TRUE(config_file_header_valid(channel));
@@ -84,7 +84,7 @@ TEST(SimConfigFiles, LayoutsFollowTheFirmwareVersionAndCarryAValidHeader)
         EXPECT_EQ(read_config_file_header(input)->version, c.input_version);
         EXPECT_EQ(read_u32_le(channel, 16), 3u);
     }
-    EXPECT_TRUE(config_file_header_valid(make_item_file(*find_config_item("views7"), "1.5.0")));
+    EXPECT_TRUE(config_file_header_valid(make_item_file(*find_controller_item("views7"), "1.5.0")));
 }
 
 TEST(SimController, ItemImagesHoldTheFileAndStatusUnlessFaulted)

@@ -1,4 +1,6 @@
-#include "cli/status/controller_client.h"
+#include "cli/controller/action_requests.h"
+#include "cli/controller/controller_client.h"
+#include "cli/controller_api/status_document.h"
 
 #include <gtest/gtest.h>
 

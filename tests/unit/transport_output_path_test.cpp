@@ -24,9 +24,9 @@ TEST(OutputPath, JoinsWithASlashUnlessTheFolderEndsInASeparator)
 TEST(OutputPath, RefusesPathsLongerThanTheLimit)
 {
     std::string name = "flashraw.bin";
-    std::string fits(output_path_limit - name.size() - 2, 'd');
+    std::string fits(kOutputPathLimit - name.size() - 2, 'd');
     ASSERT_TRUE(join_output_path(fits, name));
-    EXPECT_EQ(join_output_path(fits, name)->size(), output_path_limit - 1);
+    EXPECT_EQ(join_output_path(fits, name)->size(), kOutputPathLimit - 1);
     EXPECT_FALSE(join_output_path(fits + "d", name));
 }
 

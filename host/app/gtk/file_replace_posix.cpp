@@ -1,7 +1,7 @@
 #include "host/app/file_replace.h"
 
-#include "host/app/atomic_replace.h"
-#include "host/app/gtk/unique_fd.h"
+#include "common/posix/atomic_replace.h"
+#include "common/posix/unique_fd.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -12,13 +12,13 @@ namespace kovrkit {
 
 bool replaceFileAtomically(const std::string& path, std::string_view bytes)
 {
-    auto replacement = AtomicReplacement::begin(path, path + ".tmp");
+    auto replacement = kovru::AtomicReplacement::begin(path, path + ".tmp");
     return replacement && replacement->commit(bytes);
 }
 
 bool readWholeFile(const std::string& path, std::string& bytes)
 {
-    UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    kovru::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid())
         return false;
     struct stat info { };

@@ -1,6 +1,6 @@
 #include "host/app/gtk/gio_url_opener.h"
 
-#include "host/app/gtk/glib_handles.h"
+#include "common/glib_handles.h"
 
 #include <gio/gio.h>
 
@@ -10,7 +10,7 @@ bool GioUrlOpener::openInBrowser(const std::string& url)
 {
     GError* rawError = nullptr;
     gboolean opened = g_app_info_launch_default_for_uri(url.c_str(), nullptr, &rawError);
-    GErrorPtr error(rawError);
+    kovru::GErrorPtr error(rawError);
     return opened && !error;
 }
 

@@ -1,6 +1,6 @@
 #include "host/app/gtk/glib_process_launcher.h"
 
-#include "host/app/gtk/glib_handles.h"
+#include "common/glib_handles.h"
 
 #include <sys/wait.h>
 
@@ -86,7 +86,7 @@ std::optional<int> GLibProcessLauncher::runToEnd(const std::vector<std::string>&
     // Like a tool started without a console: its standard output goes nowhere.
     auto flags = static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDOUT_TO_DEV_NULL);
     if (!g_spawn_async(nullptr, argv.data(), nullptr, flags, nullptr, nullptr, &child, &rawError)) {
-        GErrorPtr error(rawError);
+        kovru::GErrorPtr error(rawError);
         return std::nullopt;
     }
 

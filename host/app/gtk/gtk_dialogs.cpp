@@ -1,6 +1,6 @@
 #include "host/app/gtk/gtk_dialogs.h"
 
-#include "host/app/gtk/glib_handles.h"
+#include "common/glib_handles.h"
 
 namespace kovrkit {
 
@@ -44,7 +44,7 @@ std::optional<std::string> GtkDialogs::runChooser(
     }
     if (gtk_dialog_run(GTK_DIALOG(dialog)) != GTK_RESPONSE_ACCEPT)
         return std::nullopt;
-    GCharPtr fileName(gtk_file_chooser_get_filename(chooser));
+    kovru::GCharPtr fileName(gtk_file_chooser_get_filename(chooser));
     if (!fileName || !*fileName)
         return std::nullopt;
     return std::string(fileName.get());

@@ -1,7 +1,7 @@
 #include "host/app/gtk/main_window.h"
 
+#include "common/glib_handles.h"
 #include "host/app/gtk/app_icon_xpm.h"
-#include "host/app/gtk/glib_handles.h"
 
 namespace kovrkit {
 
@@ -28,7 +28,8 @@ GtkWindow* createMainWindow(const std::string& caption)
     GtkWidget* widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWindow* window = GTK_WINDOW(widget);
     gtk_window_set_title(window, caption.c_str());
-    auto icon = adoptObject(gdk_pixbuf_new_from_xpm_data(const_cast<const char**>(kAppIconXpm)));
+    auto icon
+        = kovru::adopt_object(gdk_pixbuf_new_from_xpm_data(const_cast<const char**>(kAppIconXpm)));
     if (icon)
         gtk_window_set_icon(window, icon.get());
     int width = 0;

@@ -1,7 +1,7 @@
 #include "host/app/gtk/ui_scheme_handler.h"
 
+#include "common/glib_handles.h"
 #include "host/app/file_replace.h"
-#include "host/app/gtk/glib_handles.h"
 #include "host/app/start_options.h"
 #include "host/app/ui_resource.h"
 
@@ -42,10 +42,10 @@ void serveUiFile(WebKitURISchemeRequest* request, gpointer folder)
     }
     gsize size = content.size();
     auto* bytes = g_bytes_new_take(g_memdup2(content.data(), size), size);
-    auto stream = adoptObject(g_memory_input_stream_new_from_bytes(bytes));
+    auto stream = kovru::adopt_object(g_memory_input_stream_new_from_bytes(bytes));
     g_bytes_unref(bytes);
-    auto response
-        = adoptObject(webkit_uri_scheme_response_new(stream.get(), static_cast<gint64>(size)));
+    auto response = kovru::adopt_object(
+        webkit_uri_scheme_response_new(stream.get(), static_cast<gint64>(size)));
     webkit_uri_scheme_response_set_content_type(
         response.get(), std::string(contentTypeFor(*file)).c_str());
     webkit_uri_scheme_request_finish_with_response(request, response.get());

@@ -30,14 +30,14 @@ std::unique_ptr<WebKitView> WebKitView::create(
     return view;
 }
 
-static GObjectPtr<WebKitWebContext> newContext(const std::string& dataFolder)
+static kovru::GObjectPtr<WebKitWebContext> newContext(const std::string& dataFolder)
 {
     std::string cacheFolder = dataFolder + "/cache";
-    auto dataManager = adoptObject(webkit_website_data_manager_new("base-data-directory",
+    auto dataManager = kovru::adopt_object(webkit_website_data_manager_new("base-data-directory",
         dataFolder.c_str(), "base-cache-directory", cacheFolder.c_str(), nullptr));
     if (!dataManager)
         return nullptr;
-    return adoptObject(webkit_web_context_new_with_website_data_manager(dataManager.get()));
+    return kovru::adopt_object(webkit_web_context_new_with_website_data_manager(dataManager.get()));
 }
 
 static void applySettings(WebKitWebView* view, bool devMode)
@@ -55,7 +55,7 @@ bool WebKitView::build(GtkWindow* window)
         return false;
     registerUiScheme(context_.get(), config_.uiFolder);
 
-    contentManager_ = adoptObject(webkit_user_content_manager_new());
+    contentManager_ = kovru::adopt_object(webkit_user_content_manager_new());
     std::string script = pageScript(token_);
     auto userScript = webkit_user_script_new(script.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
         WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
@@ -72,7 +72,7 @@ bool WebKitView::build(GtkWindow* window)
         "user-content-manager", contentManager_.get(), nullptr));
     if (!widget)
         return false;
-    view_ = retainObject(WEBKIT_WEB_VIEW(widget));
+    view_ = kovru::retain_object(WEBKIT_WEB_VIEW(widget));
     applySettings(view_.get(), config_.devMode);
     g_signal_connect(view_.get(), "context-menu", G_CALLBACK(onContextMenu), this);
 
@@ -98,7 +98,7 @@ void WebKitView::receiveScriptMessage(WebKitJavascriptResult* result)
     JSCValue* value = webkit_javascript_result_get_js_value(result);
     if (!value || !jsc_value_is_string(value))
         return;
-    GCharPtr text(jsc_value_to_string(value));
+    kovru::GCharPtr text(jsc_value_to_string(value));
     std::string_view message(text ? text.get() : "");
     // Only the script of the top frame knows the token.
     if (!message.starts_with(token_))

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/app/gtk/glib_handles.h"
+#include "common/glib_handles.h"
 #include "host/app/web_view_port.h"
 
 #include <functional>
@@ -47,9 +47,9 @@ private:
     WebViewConfig config_;
     MessageHandler onMessage_;
     std::string token_;
-    GObjectPtr<WebKitUserContentManager> contentManager_;
-    GObjectPtr<WebKitWebContext> context_;
-    GObjectPtr<WebKitWebView> view_; // also owned by the window once added
+    kovru::GObjectPtr<WebKitUserContentManager> contentManager_;
+    kovru::GObjectPtr<WebKitWebContext> context_;
+    kovru::GObjectPtr<WebKitWebView> view_; // also owned by the window once added
     gulong scriptMessageHandler_ = 0;
 };
 

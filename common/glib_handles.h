@@ -1,3 +1,4 @@
+// Owners of GLib memory and objects.
 #pragma once
 
 #include <glib-object.h>
@@ -5,7 +6,7 @@
 
 #include <memory>
 
-namespace kovrkit {
+namespace kovru {
 
 struct GObjectUnref {
     void operator()(gpointer object) const { g_object_unref(object); }
@@ -22,15 +23,15 @@ using GCharPtr = std::unique_ptr<gchar, GFree>;
 using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
 
 // Takes a reference the caller got from a function that returns a new one.
-template <typename T> GObjectPtr<T> adoptObject(T* object)
+template <typename T> GObjectPtr<T> adopt_object(T* object)
 {
     return GObjectPtr<T>(object);
 }
 
 // Adds a reference to an object the caller does not own.
-template <typename T> GObjectPtr<T> retainObject(T* object)
+template <typename T> GObjectPtr<T> retain_object(T* object)
 {
     return GObjectPtr<T>(object ? static_cast<T*>(g_object_ref(object)) : nullptr);
 }
 
-} // namespace kovrkit
+} // namespace kovru

@@ -1,6 +1,6 @@
-// TFTP upload of an in-memory image as "flashraw.bin".
+#include "cli/transport/tftp_upload.h"
+
 #include "cli/log/log.h"
-#include "cli/status/controller_client.h"
 #include "cli/transport/curl_easy.h"
 
 #include <algorithm>
@@ -10,11 +10,11 @@
 namespace kovru {
 namespace {
 
-constexpr long upload_timeout_s = 1800;
-constexpr long upload_connect_timeout_s = 60;
-constexpr long upload_low_speed_bytes_per_s = 30;
-constexpr long upload_low_speed_time_s = 60;
-constexpr long upload_block_size = 128;
+constexpr long kUploadTimeoutS = 1800;
+constexpr long kUploadConnectTimeoutS = 60;
+constexpr long kUploadLowSpeedBytesPerS = 30;
+constexpr long kUploadLowSpeedTimeS = 60;
+constexpr long kUploadBlockSize = 128;
 
 // The part of the image not yet handed to curl; the caller's image itself is never touched.
 struct ImageSource {
@@ -48,8 +48,7 @@ int upload_image(
     if (!curl)
         return 1;
     std::string url = "tftp://" + address + "/flashraw.bin";
-    std::printf("%s\tpushing URL '%s'.\n", "firmware_push_tftp", url.c_str());
-    std::fflush(stdout);
+    print_out("%s\tpushing URL '%s'.\n", "firmware_push_tftp", url.c_str());
     log_plain("Transferring... PLEASE WAIT...");
 
     ImageSource source { image };
@@ -59,18 +58,18 @@ int upload_image(
     curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
     if (report_progress)
         curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, report_upload_progress);
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT, upload_timeout_s);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, upload_connect_timeout_s);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, upload_low_speed_bytes_per_s);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, upload_low_speed_time_s);
-    curl_easy_setopt(handle, CURLOPT_TFTP_BLKSIZE, upload_block_size);
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT, kUploadTimeoutS);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kUploadConnectTimeoutS);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, kUploadLowSpeedBytesPerS);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kUploadLowSpeedTimeS);
+    curl_easy_setopt(handle, CURLOPT_TFTP_BLKSIZE, kUploadBlockSize);
     curl_easy_setopt(handle, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(handle, CURLOPT_READFUNCTION, read_image);
     curl_easy_setopt(handle, CURLOPT_READDATA, &source);
     curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(image.size()));
     CURLcode result = curl_easy_perform(handle);
     if (result != CURLE_OK) {
-        std::fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
+        print_error("curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
         log_error("Firmware push failed, %s.", curl_easy_strerror(result));
         return 1;
     }

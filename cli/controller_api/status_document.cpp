@@ -1,5 +1,6 @@
+#include "cli/controller_api/status_document.h"
+
 #include "cli/json/json_pull.h"
-#include "cli/status/controller_client.h"
 
 namespace kovru {
 namespace {

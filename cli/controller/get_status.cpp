@@ -1,6 +1,8 @@
-#include "cli/status/get_status.h"
+#include "cli/controller/get_status.h"
 
-#include "cli/status/controller_client.h"
+#include "cli/log/log.h"
+
+#include "cli/controller/controller_client.h"
 
 #include <cstdio>
 
@@ -9,14 +11,13 @@ namespace kovru {
 int get_status(const std::optional<std::string>& address)
 {
     if (!address || address->empty()) {
-        std::printf("Missing arguments for action get_status.\n");
+        print_out("Missing arguments for action get_status.\n");
         return 2;
     }
     ControllerStatus status;
     if (fetch_status(base_url(*address), status) != 0)
         return 1;
-    std::printf("model_name=%s\r\n", status.model_name()->c_str());
-    std::fflush(stdout);
+    print_out("model_name=%s\r\n", status.model_name()->c_str());
     return 0;
 }
 

@@ -3,13 +3,13 @@
 // renamed over the target. The temporary file doubles as the writers' lock.
 #pragma once
 
-#include "host/app/gtk/unique_fd.h"
+#include "common/posix/unique_fd.h"
 
 #include <filesystem>
 #include <memory>
 #include <string_view>
 
-namespace kovrkit {
+namespace kovru {
 
 class AtomicReplacement {
 public:
@@ -34,4 +34,4 @@ private:
     bool renamed_ = false;
 };
 
-} // namespace kovrkit
+} // namespace kovru

@@ -1,12 +1,12 @@
+// Move-only owner of a file descriptor.
 #pragma once
 
 #include <unistd.h>
 
 #include <utility>
 
-namespace kovrkit {
+namespace kovru {
 
-// Move-only owner of a file descriptor.
 class UniqueFd {
 public:
     UniqueFd() = default;
@@ -44,4 +44,4 @@ private:
     int fd_ = -1;
 };
 
-} // namespace kovrkit
+} // namespace kovru

@@ -1,4 +1,4 @@
-#include "host/app/atomic_replace.h"
+#include "common/posix/atomic_replace.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -6,18 +6,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace kovrkit {
+namespace kovru {
 
 namespace {
 
 constexpr int kLockAttempts = 100;
 
-bool sameFile(const struct stat& a, const struct stat& b)
+bool same_file(const struct stat& a, const struct stat& b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-bool lockExclusive(int fd)
+bool lock_exclusive(int fd)
 {
     int result;
     do
@@ -28,15 +28,15 @@ bool lockExclusive(int fd)
 
 // Another writer may have renamed or removed the file between our open and our lock; the
 // lock only counts while the path still names the file we hold.
-bool stillNamedBy(int fd, const std::filesystem::path& path)
+bool still_named_by(int fd, const std::filesystem::path& path)
 {
     struct stat held { };
     struct stat named { };
-    return fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 && sameFile(held, named)
+    return fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 && same_file(held, named)
         && S_ISREG(held.st_mode);
 }
 
-bool writeAll(int fd, std::string_view content)
+bool write_all(int fd, std::string_view content)
 {
     while (!content.empty()) {
         const auto written = write(fd, content.data(), content.size());
@@ -50,7 +50,7 @@ bool writeAll(int fd, std::string_view content)
 }
 
 // The new file keeps the old file's permissions, which may guard the device passwords.
-void copyModeOf(const std::filesystem::path& target, int fd)
+void copy_mode_of(const std::filesystem::path& target, int fd)
 {
     struct stat old { };
     if (stat(target.c_str(), &old) == 0)
@@ -58,7 +58,7 @@ void copyModeOf(const std::filesystem::path& target, int fd)
 }
 
 // Makes the rename itself durable.
-void syncFolderOf(const std::filesystem::path& target)
+void sync_folder_of(const std::filesystem::path& target)
 {
     auto folder = target.parent_path();
     if (folder.empty())
@@ -84,9 +84,9 @@ std::unique_ptr<AtomicReplacement> AtomicReplacement::begin(
     for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
         UniqueFd fd(open(
             temporary.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666));
-        if (!fd.valid() || !lockExclusive(fd.get()))
+        if (!fd.valid() || !lock_exclusive(fd.get()))
             return nullptr;
-        if (stillNamedBy(fd.get(), temporary))
+        if (still_named_by(fd.get(), temporary))
             return std::unique_ptr<AtomicReplacement>(
                 new AtomicReplacement(target, temporary, std::move(fd)));
     }
@@ -104,16 +104,16 @@ bool AtomicReplacement::commit(std::string_view content)
 {
     if (renamed_)
         return false;
-    if (ftruncate(fd_.get(), 0) != 0 || !writeAll(fd_.get(), content))
+    if (ftruncate(fd_.get(), 0) != 0 || !write_all(fd_.get(), content))
         return false;
-    copyModeOf(target_, fd_.get());
+    copy_mode_of(target_, fd_.get());
     if (fsync(fd_.get()) != 0)
         return false;
     if (rename(temporary_.c_str(), target_.c_str()) != 0)
         return false;
     renamed_ = true;
-    syncFolderOf(target_);
+    sync_folder_of(target_);
     return true;
 }
 
-} // namespace kovrkit
+} // namespace kovru

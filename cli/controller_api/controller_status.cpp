@@ -1,20 +1,20 @@
-#include "cli/status/controller_status.h"
+#include "cli/controller_api/controller_status.h"
 
 namespace kovru {
 
 const std::optional<std::string>& ControllerStatus::get(std::string_view key) const
 {
     static const std::optional<std::string> absent;
-    for (std::size_t i = 0; i < controller_status_keys.size(); ++i)
-        if (controller_status_keys[i] == key)
+    for (std::size_t i = 0; i < kControllerStatusKeys.size(); ++i)
+        if (kControllerStatusKeys[i] == key)
             return values[i];
     return absent;
 }
 
 std::optional<std::string>* ControllerStatus::find(std::string_view key)
 {
-    for (std::size_t i = 0; i < controller_status_keys.size(); ++i)
-        if (controller_status_keys[i] == key)
+    for (std::size_t i = 0; i < kControllerStatusKeys.size(); ++i)
+        if (kControllerStatusKeys[i] == key)
             return &values[i];
     return nullptr;
 }

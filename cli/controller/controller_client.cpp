@@ -1,7 +1,9 @@
-#include "cli/status/controller_client.h"
+#include "cli/controller/controller_client.h"
 
+#include "cli/controller_api/http_request.h"
+#include "cli/controller_api/status_document.h"
 #include "cli/log/log.h"
-#include "cli/status/http_request.h"
+#include "cli/transport/curl_easy.h"
 
 #include <cstdio>
 
@@ -12,18 +14,6 @@ std::string base_url(std::string_view address)
     return "http://" + std::string(address);
 }
 
-std::string digest_hex(std::span<const std::uint8_t, 32> sha256)
-{
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(64);
-    for (std::uint8_t byte : sha256) {
-        text += digits[byte >> 4];
-        text += digits[byte & 0xF];
-    }
-    return text;
-}
-
 int fetch_status(const std::string& base, ControllerStatus& status)
 {
     if (base.empty())
@@ -32,20 +22,17 @@ int fetch_status(const std::string& base, ControllerStatus& status)
     if (!curl)
         return 1;
     std::string url = base + "/api/v100/status.ssi";
-    std::printf("%s\tfetching URL '%s'.\n", "status", url.c_str());
-    std::fflush(stdout);
+    print_out("%s\tfetching URL '%s'.\n", "status", url.c_str());
     MemoryBuffer body;
-    set_controller_request_options(curl.get(), url);
+    set_controller_request_options(curl.get(), url, verbose());
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, append_to_memory_buffer);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
     CURLcode result = curl_easy_perform(curl.get());
     if (result != CURLE_OK) {
-        std::fprintf(stderr, "curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
+        print_error("curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
         return 1;
     }
-    std::printf(
-        "%s\treceived %llu bytes.\n", "status", static_cast<unsigned long long>(body.size()));
-    std::fflush(stdout);
+    print_out("%s\treceived %llu bytes.\n", "status", static_cast<unsigned long long>(body.size()));
     std::string_view text(reinterpret_cast<const char*>(body.data()), body.size());
     return read_status_document(text, status) ? 0 : 1;
 }
@@ -58,9 +45,8 @@ int fetch_item_bytes(const std::string& base, const std::string& item_name, Memo
     if (!curl)
         return 1;
     std::string url = base + "/api/v100/backup.ssi?config=" + item_name;
-    std::printf("%s\tfetching URL '%s'.\n", "backup", url.c_str());
-    std::fflush(stdout);
-    set_controller_request_options(curl.get(), url);
+    print_out("%s\tfetching URL '%s'.\n", "backup", url.c_str());
+    set_controller_request_options(curl.get(), url, verbose());
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, append_to_memory_buffer);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &out);
     for (int attempt = 1;; ++attempt) {
@@ -68,21 +54,19 @@ int fetch_item_bytes(const std::string& base, const std::string& item_name, Memo
         if (result == CURLE_OK)
             break;
         const char* text = curl_easy_strerror(result);
-        std::fprintf(stderr, "curl_easy_perform() failed: %s (%d) (attempt %d/%d)\n", text,
-            static_cast<int>(result), attempt, transfer_attempts);
+        print_error("curl_easy_perform() failed: %s (%d) (attempt %d/%d)\n", text,
+            static_cast<int>(result), attempt, kTransferAttempts);
         log_error(
-            "%s\tTransfer failed: %s (attempt %d/%d)", "backup", text, attempt, transfer_attempts);
-        if (attempt == transfer_attempts) {
+            "%s\tTransfer failed: %s (attempt %d/%d)", "backup", text, attempt, kTransferAttempts);
+        if (attempt == kTransferAttempts) {
             empty_memory_buffer(out);
             return 1;
         }
-        log_warning("Retrying backup fetch (retry %d of %d)...", attempt, transfer_attempts);
+        log_warning("Retrying backup fetch (retry %d of %d)...", attempt, kTransferAttempts);
         pause_before_retry();
         empty_memory_buffer(out);
     }
-    std::printf(
-        "%s\treceived %llu bytes.\n", "backup", static_cast<unsigned long long>(out.size()));
-    std::fflush(stdout);
+    print_out("%s\treceived %llu bytes.\n", "backup", static_cast<unsigned long long>(out.size()));
     return 0;
 }
 
