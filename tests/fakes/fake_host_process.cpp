@@ -27,9 +27,20 @@ HostProcess::HostProcess(const std::string& folder, std::vector<std::string> arg
     std::filesystem::copy_file(
         builtProgram(), program, std::filesystem::copy_options::overwrite_existing);
 
+    // A variable given here replaces the inherited one of the same name.
+    auto givenHere = [&environment](const std::string& variable) {
+        std::string name = variable.substr(0, variable.find('=') + 1);
+        for (const std::string& given : environment) {
+            if (given.starts_with(name))
+                return true;
+        }
+        return false;
+    };
     std::vector<std::string> variables;
-    for (char** entry = environ; *entry; ++entry)
-        variables.emplace_back(*entry);
+    for (char** entry = environ; *entry; ++entry) {
+        if (!givenHere(*entry))
+            variables.emplace_back(*entry);
+    }
     variables.insert(variables.end(), environment.begin(), environment.end());
     arguments.insert(arguments.begin(), program);
 

@@ -151,6 +151,17 @@
         while (list.children.length > 50) list.removeChild(list.lastChild);
     }
 
+    var STATUS_FIELDS = [
+        ['model_name', 'Model'], ['firmware_version', 'Firmware'], ['serial_number', 'Serial'],
+        ['mac', 'MAC'], ['time', 'Time'], ['uptime', 'Uptime'], ['bacnet_ip', 'BACnet IP']
+    ];
+
+    // A device's status fields as one line under its result.
+    function statusFieldsText(data) {
+        return STATUS_FIELDS.filter(function (field) { return data[field[0]]; })
+            .map(function (field) { return field[1] + ': ' + data[field[0]]; }).join(' · ');
+    }
+
     function runDeviceAction(action) {
         var addresses = selectedAddresses();
         if (!addresses.length) {
@@ -210,6 +221,7 @@
             var name = ACTION_NAMES[payload.action] || payload.action;
             var text = name + (payload.deviceIp ? ' ' + payload.deviceIp : '') + ': ' + payload.message;
             if (payload.data && payload.data.firmware_version) text += ' (firmware ' + payload.data.firmware_version + ')';
+            if (payload.data) logActivity(statusFieldsText(payload.data), 'detail');
             logActivity(text, payload.success ? 'ok' : 'error');
             setStatus(text, payload.success ? 'ok' : 'error');
         });
