@@ -28,3 +28,35 @@ if(KOVRU_BUILD_HOST)
   add_dependencies(host_web_view_test kovrkit)
   set_property(TEST host_web_view_test APPEND PROPERTY RESOURCE_LOCK loopback_port_5173)
 endif()
+
+
+# Device actions: the status read against real loopback servers, status batches, and
+# kovru-cli runs through a stand-in tool.
+if(KOVRU_BUILD_HOST)
+  add_kovru_test(actions_status_client_test
+    SOURCES unit/actions_status_client_test.cpp fakes/fake_http_server.cpp
+    LIBS kovrkit_actions)
+  add_kovru_test(actions_status_batches_test
+    SOURCES unit/actions_status_batches_test.cpp fakes/fake_http_server.cpp
+    LIBS kovrkit_actions)
+endif()
+if(KOVRU_BUILD_HOST)
+  add_kovru_test(actions_runner_test
+    SOURCES unit/actions_runner_test.cpp
+    LIBS kovrkit_actions kovrkit_process)
+endif()
+if(KOVRU_BUILD_HOST)
+  add_kovru_test(host_device_actions_test
+    SOURCES integration/host_device_actions_test.cpp fakes/fake_http_server.cpp fakes/fake_host_process.cpp
+    LIBS kovru_transport_test_support nlohmann_json::nlohmann_json
+    XVFB LABELS nosanitize TIMEOUT 600)
+  add_dependencies(host_device_actions_test kovrkit kovru-sim)
+  set_property(TEST host_device_actions_test APPEND PROPERTY RESOURCE_LOCK loopback_port_5173)
+endif()
+if(KOVRU_BUILD_HOST)
+  # The README's main job twice in a row under a private X server.
+  add_test(NAME demo_main_job_test
+    COMMAND xvfb-run -a -s "-screen 0 1280x1024x24"
+      ${CMAKE_CURRENT_SOURCE_DIR}/integration/demo_main_job_test.sh ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
+  set_tests_properties(demo_main_job_test PROPERTIES TIMEOUT 300 LABELS nosanitize RESOURCE_LOCK xvfb)
+endif()

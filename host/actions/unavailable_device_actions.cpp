@@ -19,17 +19,6 @@ static void sendResult(UiReplySink& sink, const std::string& action, bool succes
     sink.sendToUi(nativeActionResultMessage(action, success, exitCode, message, address, data));
 }
 
-std::vector<std::string> uniqueDeviceList(const std::vector<std::string>& addresses)
-{
-    std::vector<std::string> unique;
-    for (const std::string& address : addresses) {
-        std::string trimmed(trimWhiteSpace(address));
-        if (!trimmed.empty() && std::find(unique.begin(), unique.end(), trimmed) == unique.end())
-            unique.push_back(std::move(trimmed));
-    }
-    return unique;
-}
-
 void UnavailableDeviceActions::runSingle(const std::string& action, const std::string& address)
 {
     if (trimWhiteSpace(address).empty()) {

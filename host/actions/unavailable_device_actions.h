@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/actions/device_actions.h"
+#include "host/actions/device_list.h"
 #include "host/actions/worker_threads.h"
 #include "host/app/main_loop_poster.h"
 #include "host/bridge/ui_reply_sink.h"
@@ -26,8 +27,5 @@ private:
     MainLoopPoster& poster_;
     WorkerThreads workers_; // last, so workers stop before the rest goes
 };
-
-// Trimmed, blank pieces dropped, later copies of an address dropped.
-std::vector<std::string> uniqueDeviceList(const std::vector<std::string>& addresses);
 
 } // namespace kovrkit

@@ -19,6 +19,7 @@ public:
     HostProcess& operator=(const HostProcess&) = delete;
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     // Asks the program to close its window and returns its exit status (-1 when it was killed
     // or did not end within the grace time).
     int stop();

@@ -91,6 +91,10 @@ void FakeHttpServer::answer(int connection)
                 bodyLength = std::stoul(request.substr(lengthAt + 16));
         }
     }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        requestHeads_.push_back(request.substr(0, headerEnd));
+    }
     std::string method = request.substr(0, request.find(' '));
     std::string target = request.substr(
         method.size() + 1, request.find(' ', method.size() + 1) - method.size() - 1);
@@ -113,6 +117,22 @@ void FakeHttpServer::answer(int connection)
         "HTTP/1.1 200 OK\r\n" + headers
             + "Content-Type: text/html; charset=utf-8\r\nContent-Length: "
             + std::to_string(page->second.size()) + "\r\n\r\n" + page->second);
+}
+
+int FakeHttpServer::port() const
+{
+    sockaddr_in bound {};
+    socklen_t length = sizeof bound;
+    if (listenFd_ < 0
+        || ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&bound), &length) != 0)
+        return -1;
+    return ntohs(bound.sin_port);
+}
+
+std::vector<std::string> FakeHttpServer::requestHeads()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requestHeads_;
 }
 
 std::vector<std::string> FakeHttpServer::waitForReports(size_t count, int seconds)

@@ -19,6 +19,10 @@ public:
     FakeHttpServer& operator=(const FakeHttpServer&) = delete;
 
     bool listening() const { return listenFd_ >= 0; }
+    // The port it listens on (the one the system picked when 0 was asked for).
+    int port() const;
+    // The request line and headers of every request so far.
+    std::vector<std::string> requestHeads();
     // Waits until `count` reports have arrived or `seconds` have passed; returns the reports.
     std::vector<std::string> waitForReports(size_t count, int seconds);
 
@@ -33,6 +37,7 @@ private:
     std::mutex mutex_;
     std::condition_variable arrived_;
     std::vector<std::string> reports_;
+    std::vector<std::string> requestHeads_;
 };
 
 } // namespace kovrkit::testing

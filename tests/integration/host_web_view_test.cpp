@@ -47,7 +47,7 @@ send('sites_exportCsv', { csvContent: 'name,ip\r\nGate ü,10.0.0.5\r\n' });
 send('sites_importCsv');
 send('openExternalUrl', { url: ' ftp://files.example/x ' });
 send('native_actionBackup', { ipsCsv: ' 10.0.0.5 ' });
-send('native_actionGetStatus', { ipsCsv: '10.0.0.5,10.0.0.6' });
+send('native_actionGetStatus', { ipsCsv: '127.0.0.1:1,[::1]:1' });
 // Without the token the channel of the page itself is ignored as well.
 window.webkit.messageHandlers.kovrkit.postMessage(JSON.stringify({ command: 'sites_exportCsv' }));
 window.addEventListener('message', function (event) {
@@ -232,13 +232,13 @@ const char* kPageDriver = R"JS(
     [function () { $('add-folder').click(); }, statusIs('Folder added')],
     [function () { edit({ name: 'Hall B', description: 'second floor' }); }, statusIs('Changes saved')],
     [function () { $('add-device').click(); }, statusIs('Device added')],
-    [function () { edit({ name: 'Gate B1', ip: '10.1.1.1', username: 'admin', password: 'pw' }); }, statusIs('Changes saved')],
+    [function () { edit({ name: 'Gate B1', ip: '127.0.0.1:1', username: 'admin', password: 'pw' }); }, statusIs('Changes saved')],
     [function () { $('add-device').click(); }, statusIs('Device added')],
     [function () { $('delete').click(); }, function () { return $('confirm-dialog').open; }],
     [function () { $('confirm-ok').click(); }, statusIs('Device deleted')],
     [function () { edit({ name: ' \t ' }); }, statusIs('A name cannot be blank')],
     [function () { document.querySelector('[data-action=getStatus]').click(); },
-     statusIs('Status 10.1.1.1: This action is not available in this build')],
+     statusIs('Status 127.0.0.1:1: Failed to send status request (libcurl 7)')],
     [function () { $('export-csv').click(); }, statusIs('CSV exported')]
   ];
   window.addEventListener('load', function () {
@@ -281,9 +281,9 @@ TEST(HostWebView, RealUiEditsAndSavesTheTree)
     ASSERT_EQ(hall["devices"].size(), 1u);
     EXPECT_EQ(hall["devices"][0],
         json::parse(
-            R"({"description":"","ip":"10.1.1.1","name":"Gate B1","password":"pw","username":"admin"})"));
+            R"({"description":"","ip":"127.0.0.1:1","name":"Gate B1","password":"pw","username":"admin"})"));
     EXPECT_EQ(folder.read("plant.csv"),
-        "folder,name,description,ip,username,password\r\nHall B,Gate B1,,10.1.1.1,admin,pw\r\n");
+        "folder,name,description,ip,username,password\r\nHall B,Gate B1,,127.0.0.1:1,admin,pw\r\n");
 }
 
 // The real UI folder, shown with a stored tree; the screenshot lands in the build folder.

@@ -1,9 +1,13 @@
+#include "host/actions/action_runner.h"
 #include "host/actions/device_action_command_table.h"
-#include "host/actions/unavailable_device_actions.h"
+#include "host/actions/device_action_service.h"
+#include "host/actions/status_batches.h"
+#include "host/actions/tool_command.h"
 #include "host/app/answer_file_dialogs.h"
 #include "host/app/app_identity.h"
 #include "host/app/gtk/gio_url_opener.h"
 #include "host/app/gtk/glib_main_loop_poster.h"
+#include "host/app/gtk/glib_process_launcher.h"
 #include "host/app/gtk/gtk_dialogs.h"
 #include "host/app/gtk/main_window.h"
 #include "host/app/gtk/state_folders_posix.h"
@@ -21,6 +25,7 @@
 #include "host/legacy/posix/wine_prefix_locations.h"
 #include "host/sites/sites_store.h"
 
+#include <curl/curl.h>
 #include <glib-unix.h>
 
 #include <cstdio>
@@ -52,6 +57,7 @@ static gboolean closeOnSignal(gpointer window)
 int main(int argc, char** argv)
 {
     g_set_prgname("kovrkit");
+    curl_global_init(CURL_GLOBAL_ALL);
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "kovrkit: no graphical display is available\n");
         return 1;
@@ -73,7 +79,10 @@ int main(int argc, char** argv)
     SettingsSitesStorage sites(store);
     MessageBridge bridge { std::string(acceptedOrigin(devMode)) };
     GLibMainLoopPoster poster;
-    UnavailableDeviceActions deviceActions(bridge, poster);
+    GLibProcessLauncher launcher(GTK_WIDGET(window));
+    ActionRunner runner(*dialogs, launcher, bridge, toolPathIn(programDirectory));
+    StatusBatches statusBatches(poster, bridge);
+    DeviceActionService deviceActions(runner, statusBatches);
     GLibProcessStarter processStarter;
     LegacyMigrationFlow legacyFlow(
         [&bridge](std::string message) { bridge.sendToUi(std::move(message)); }, *dialogs, store,
