@@ -4,6 +4,8 @@
 #include "host/legacy/legacy_migrator.h"
 #include "host/legacy/windows_command_line.h"
 
+#include <nlohmann/json.hpp>
+
 namespace kovrkit {
 
 namespace {
@@ -67,7 +69,8 @@ void LegacyMigrationFlow::migrate()
         sendToUi_(legacyMigrationFailedMessage(extraction.message));
         return;
     }
-    if (!store_.saveSitesDocument(extraction.json).success) {
+    const nlohmann::json document = nlohmann::json::parse(extraction.json, nullptr, false);
+    if (document.is_discarded() || !store_.saveSitesDocument(document).success) {
         sendToUi_(legacyMigrationIncompatibleMessage());
         return;
     }

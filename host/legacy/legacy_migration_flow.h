@@ -4,8 +4,8 @@
 #pragma once
 
 #include "host/app/dialogs.h"
-#include "host/legacy/legacy_flow.h"
 #include "host/legacy/legacy_detection.h"
+#include "host/legacy/legacy_flow.h"
 #include "host/legacy/legacy_locations.h"
 #include "host/legacy/process_starter.h"
 #include "host/sites/sites_store.h"
