@@ -185,3 +185,81 @@ TEST(HostDeviceActions, BackupStatusAndRestoreOfSimulatedControllers)
         folder, pageWith(restore, nullptr), json::array({ archive }), 1, Closing::WhileTheToolRuns);
     EXPECT_EQ(archivesIn(folder.path() / "home" / "Downloads").size(), 1u) << "the safety backup";
 }
+
+// The packaged UI in the real host: the technician ticks the site's folder and presses
+// Status; the results panel and the tree show what the simulated controllers answered. The
+// page's own export channel carries what the window shows back to the test.
+const char* kStatusDriver = R"JS(
+(function () {
+  function $(id) { return document.getElementById(id); }
+  function until(condition) {
+    return new Promise(function (resolve) {
+      (function poll() { if (condition()) resolve(); else setTimeout(poll, 50); })();
+    });
+  }
+  function folderBox() { return document.querySelector('#tree input.check[aria-label="Plant"]'); }
+  window.addEventListener('load', function () {
+    until(function () { return $('status').textContent.indexOf('Sites loaded') === 0 && folderBox(); })
+      .then(function () {
+        folderBox().click();
+        document.querySelector('[data-action=getStatus]').click();
+        return until(function () { return $('results-summary').textContent.indexOf('finished') >= 0; });
+      })
+      .then(function () {
+        var rows = Array.prototype.map.call($('results-body').querySelectorAll('tr'),
+          function (row) { return row.textContent; });
+        var shown = { summary: $('results-summary').textContent, rows: rows, tree: $('tree').textContent };
+        window.chrome.webview.postMessage(
+          { command: 'sites_exportCsv', payload: { csvContent: JSON.stringify(shown) } });
+      });
+  });
+})();
+)JS";
+
+TEST(HostDeviceActions, PackagedUiReadsStatusOfSimulatedControllers)
+{
+    SimProcess sim({ "model=VELDIR-2,firmware=1.5.0", "model=VELDIR-4,firmware=2.2.4" });
+    ASSERT_TRUE(sim.ready());
+    TempFolder folder;
+    const char* source = std::getenv("KOVRU_SOURCE_DIR");
+    ASSERT_NE(source, nullptr);
+    fs::copy(fs::path(source) / "ui", folder.path() / "ui", fs::copy_options::recursive);
+    folder.write("ui/driver.js", kStatusDriver);
+    std::string page = folder.read("ui/index.html");
+    page.replace(page.find("</head>"), 7, "<script src=\"driver.js\"></script></head>");
+    folder.write("ui/index.html", page);
+    json device = { { "description", "" }, { "username", "admin" }, { "password", "x" } };
+    json devices = json::array();
+    for (auto [name, ip] : { std::pair { "Gate A", sim.address(0) }, { "Gate B", sim.address(1) },
+             { "Gate dead", std::string("127.0.0.1:1") } }) {
+        device["name"] = name;
+        device["ip"] = ip;
+        devices.push_back(device);
+    }
+    folder.write("settings.json",
+        json { { "sitesData",
+                   { { "schemaVersion", 1 }, { "name", "Plant" }, { "description", "" },
+                       { "folders", json::array() }, { "devices", devices } } } }
+            .dump());
+    folder.write("answers.json", json::array({ folder.file("shown.json") }).dump());
+    fs::create_directories(folder.path() / "home");
+
+    HostProcess host(folder.path().string(), {},
+        { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json"), "HOME=" + folder.file("home") });
+    ASSERT_TRUE(host.started());
+    for (int tenth = 0; tenth < 1800 && !fs::exists(folder.path() / "shown.json"); ++tenth)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(host.stop(), 0);
+    ASSERT_TRUE(fs::exists(folder.path() / "shown.json"));
+
+    json shown = json::parse(folder.read("shown.json"));
+    EXPECT_EQ(shown["summary"], "Status finished: 2 of 3 succeeded, 1 failed");
+    ASSERT_EQ(shown["rows"].size(), 3u);
+    std::string rows = shown["rows"].dump();
+    EXPECT_NE(rows.find("Failed to send status request (libcurl 7)"), std::string::npos) << rows;
+    std::string tree = shown["tree"];
+    EXPECT_NE(tree.find("VELDIR-2"), std::string::npos) << tree;
+    EXPECT_NE(tree.find("1.5.0"), std::string::npos) << tree;
+    EXPECT_NE(tree.find("VELDIR-4"), std::string::npos) << tree;
+    EXPECT_NE(tree.find("2.2.4"), std::string::npos) << tree;
+}
