@@ -64,8 +64,11 @@ mkdir "$work/backups"
 kovru-cli --nowindow --action=get_backup --ip="$address" --backupfileouttype=zip \
   --backupfileout="$work/backups" >"$work/cli.log" 2>&1 || fail "backup: $(tail -n 5 "$work/cli.log")"
 archive=$(ls "$work"/backups/backup_*.zip)
-unzip -l "$archive" | grep -q ' flashfs.bin$' || fail "the archive lacks flashfs.bin"
-unzip -l "$archive" | grep -q ' log.txt$' || fail "the archive lacks log.txt"
+# The listing is read whole: grep -q on a pipe would end unzip early, and pipefail takes that
+# SIGPIPE for a missing entry.
+entries=$(unzip -Z1 "$archive") || fail "unzip cannot list $archive"
+grep -qx 'flashfs.bin' <<<"$entries" || fail "the archive lacks flashfs.bin"
+grep -qx 'log.txt' <<<"$entries" || fail "the archive lacks log.txt"
 
 # The host under Xvfb with a development page that saves a tree and asks for the simulated
 # controller's status; the page reports the replies by the addresses it fetches.
