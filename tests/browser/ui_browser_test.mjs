@@ -264,11 +264,13 @@ test('the keyboard walks, collapses, renames, checks and deletes with a confirma
     const dialog = page.getByRole('dialog');
     await dialog.getByText('Delete the device \u201CGate 2 east\u201D?').waitFor();
     await dialog.getByRole('button', { name: 'Cancel' }).click();
+    await dialog.waitFor({ state: 'hidden' });
     assert.strictEqual(await page.getByRole('treeitem', { name: 'Gate 2 east' }).count(), 1);
     await tree.press('Delete');
+    await dialog.getByText('Delete the device \u201CGate 2 east\u201D?').waitFor();
     await dialog.getByRole('button', { name: 'Delete' }).click();
+    await page.getByRole('treeitem', { name: 'Gate 2 east' }).waitFor({ state: 'detached' });
     await page.getByText('Device deleted').waitFor();
-    assert.strictEqual(await page.getByRole('treeitem', { name: 'Gate 2 east' }).count(), 0);
     await page.keyboard.press('Control+z');
     await page.getByRole('treeitem', { name: 'Gate 2 east' }).waitFor();
 
