@@ -10,6 +10,7 @@
 #include "cli/log/log.h"
 #include "cli/transport/tftp_upload.h"
 #include "common/exit_status.h"
+#include "common/time_divisor.h"
 #include "common/zip_handles.h"
 
 #include <cstdio>
@@ -214,7 +215,7 @@ int put_backup(const RestoreRequest& request)
     if (zip && !marker_accepted(zip.get())) {
         log_error("The backup is not supported by the installed tool version. Please upgrade "
                   "the tool software.");
-        std::this_thread::sleep_for(request.refusal_pause);
+        std::this_thread::sleep_for(scaled_pause(request.refusal_pause));
         return exit_refused;
     }
     if (status_result != 0) {
