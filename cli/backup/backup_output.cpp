@@ -27,10 +27,12 @@ public:
             error = "the archive could not be created";
             return false;
         }
-        return archive_->close(error);
+        const bool written = archive_->close(error);
+        path_ = archive_->path();
+        return written;
     }
 
-    bool ready() const override { return archive_ != nullptr; }
+    bool ready() const override { return archive_ && archive_->can_store(); }
     const std::string& location() const override { return path_; }
 
 private:
