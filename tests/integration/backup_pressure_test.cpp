@@ -112,6 +112,19 @@ TEST_F(Pressure, AFullDiskFailsTheRunAndKeepsTheOldFile)
     EXPECT_EQ(count_lines_with(backup.out, "backup file OK"), 0);
     EXPECT_EQ(spools_in(tmp), 0);
 
+    // Loose files: the flash image fails and the old one stays; the small files are written.
+    const std::string loose = scratch.file("loose");
+    std::filesystem::create_directories(loose);
+    write_bytes(loose + "/flashfs.bin", bytes_of("old flash"));
+    ProgramRun files
+        = run_cli({ "--action=get_backup", "--ip=" + sim.address(), "--backupfileouttype=directory",
+                      "--backupfileout=" + loose, R"(--backupconfig=["dali1"])" },
+            full);
+    EXPECT_EQ(files.exit_status, 1) << files.out;
+    EXPECT_EQ(read_bytes(loose + "/flashfs.bin"), bytes_of("old flash"));
+    EXPECT_EQ(names_in(loose),
+        (std::vector<std::string> { "dali1.tar", "flashfs.bin", "log.txt", "tool.txt" }));
+
     full.file_size_limit = 1 << 16;
     ProgramRun flash = run_cli({ "--action=read_file_flashfs", "--ip=" + sim.address(),
                                    "--backupfileout=" + out, "--backupfileouttype=zip" },
