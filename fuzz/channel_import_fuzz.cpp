@@ -1,9 +1,9 @@
 // Any bytes as a channel, group or input CSV file of setup_channel: the first byte chooses
 // the kind (and for channel and group files the channel-file layout), the rest is the file.
-// Its rows are read and applied to a file of the layout's size, which is then finished as
-// the import finishes it before the push.
+// Its rows are read and applied to a file of the layout's size. (The finishing of the file
+// before the push, a checksum over fixed offsets, is left out: it takes no input and would
+// take most of each run.)
 #include "cli/action/config_layouts.h"
-#include "cli/import/channel_files.h"
 #include "cli/import/channel_import.h"
 #include "cli/import/csv_rows.h"
 #include "cli/import/input_import.h"
@@ -48,7 +48,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             [&](const kovru::CsvRow& row, const kovru::CsvRowPlace& place) {
                 return kovru::apply_input_row(file, row, place);
             }));
-        kovru::finish_input_device_file(file);
         return 0;
     }
     const kovru::ChannelLayout& layout = kovru::channel_layout_for_target(1 + choice / 3 % 3);
@@ -63,6 +62,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             [&](const kovru::CsvRow& row, const kovru::CsvRowPlace&) {
                 return kovru::apply_group_row(file, layout, row);
             }));
-    kovru::finish_channel_file(file, layout);
     return 0;
 }
