@@ -144,14 +144,13 @@ private:
     bool skipNext_ = false;
 };
 
-// The settings without the member key; an unreadable file gives an empty object.
-json settingsWithout(const std::filesystem::path& settingsPath, const std::string& key)
+// The settings without the member key; a text that holds no object gives an empty object.
+json settingsWithout(const std::string& text, const std::string& key)
 {
-    const auto text = readSettingsText(settingsPath);
-    if (!text || text->empty())
+    if (text.empty())
         return json::object();
     SettingsMemberFilter handler(key, SettingsMemberFilter::Keep::allButMember);
-    if (!json::sax_parse(*text, &handler) || !handler.settings.is_object())
+    if (!json::sax_parse(text, &handler) || !handler.settings.is_object())
         return json::object();
     return std::move(handler.settings);
 }
@@ -172,6 +171,30 @@ void appendNested(std::string& out, const json& value)
         if (character == '\n')
             out.append(kIndent, ' ');
     }
+}
+
+// The settings object: the other members as they were and the member key as writeValue writes
+// it, in ascending order of their names.
+std::string settingsTextOf(
+    const json& others, const std::string& key, const MemberWriter& writeValue)
+{
+    std::string out = "{";
+    bool written = false;
+    for (const auto& [name, value] : others.items()) {
+        if (!written && key < name) {
+            appendMember(out, key, out.size() == 1);
+            writeValue(out, kIndent);
+            written = true;
+        }
+        appendMember(out, name, out.size() == 1);
+        appendNested(out, value);
+    }
+    if (!written) {
+        appendMember(out, key, out.size() == 1);
+        writeValue(out, kIndent);
+    }
+    out += "\n}";
+    return out;
 }
 
 } // namespace
@@ -259,24 +282,16 @@ bool replaceSettingsMember(const std::filesystem::path& settingsPath, const std:
         = kovru::AtomicReplacement::begin(settingsPath, temporarySettingsPath(settingsPath));
     if (!replacement)
         return false;
-    const json others = settingsWithout(settingsPath, key);
-    std::string out = "{";
-    bool written = false;
-    for (const auto& [name, value] : others.items()) {
-        if (!written && key < name) {
-            appendMember(out, key, out.size() == 1);
-            writeValue(out, kIndent);
-            written = true;
-        }
-        appendMember(out, name, out.size() == 1);
-        appendNested(out, value);
-    }
-    if (!written) {
-        appendMember(out, key, out.size() == 1);
-        writeValue(out, kIndent);
-    }
-    out += "\n}";
-    return replacement->commit(out);
+    // The old text is let go before the new one is written.
+    const json others
+        = settingsWithout(readSettingsText(settingsPath).value_or(std::string()), key);
+    return replacement->commit(settingsTextOf(others, key, writeValue));
+}
+
+std::string settingsTextWithMember(
+    const std::string& settingsText, const std::string& key, const MemberWriter& writeValue)
+{
+    return settingsTextOf(settingsWithout(settingsText, key), key, writeValue);
 }
 
 } // namespace kovrkit

@@ -16,6 +16,16 @@ std::string compact(const json& value)
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
+bool storeTree(const std::filesystem::path& settingsPath, const FolderEntry& tree)
+{
+    return replaceSettingsMember(
+        settingsPath, "sitesData", [&tree](std::string& out, std::size_t indent) {
+            appendStoredSitesText(out, tree, indent);
+        });
+}
+
+} // namespace
+
 std::optional<std::string> documentTextFromSettings(const std::string& settingsText)
 {
     const auto sites = parseSettingsMember(settingsText, "sitesData");
@@ -29,16 +39,6 @@ std::optional<std::string> documentTextFromSettings(const std::string& settingsT
         return std::nullopt;
     return nodeMapText(*tree);
 }
-
-bool storeTree(const std::filesystem::path& settingsPath, const FolderEntry& tree)
-{
-    return replaceSettingsMember(
-        settingsPath, "sitesData", [&tree](std::string& out, std::size_t indent) {
-            appendStoredSitesText(out, tree, indent);
-        });
-}
-
-} // namespace
 
 std::filesystem::path settingsPathIn(const std::filesystem::path& folder)
 {
