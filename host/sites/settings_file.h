@@ -52,6 +52,10 @@ using MemberWriter = std::function<void(std::string& out, std::size_t indentSpac
 SettingsWrite replaceSettingsMember(const std::filesystem::path& settingsPath,
     const std::string& key, const MemberWriter& writeValue, const UnusableSettingsGuard& guard);
 
+// The settings text replaceSettingsMember writes over a file that held settingsText.
+std::string settingsTextWithMember(
+    const std::string& settingsText, const std::string& key, const MemberWriter& writeValue);
+
 // The raw text of "settings.json"; nullopt when it cannot be opened (a missing file among
 // others).
 std::optional<std::string> readSettingsText(const std::filesystem::path& settingsPath);

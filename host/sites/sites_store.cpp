@@ -16,6 +16,8 @@ std::string compact(const json& value)
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
+} // namespace
+
 std::optional<std::string> documentTextFromSettings(const std::string& settingsText)
 {
     const auto sites = parseSettingsMember(settingsText, "sitesData");
@@ -29,6 +31,8 @@ std::optional<std::string> documentTextFromSettings(const std::string& settingsT
         return std::nullopt;
     return nodeMapText(*tree);
 }
+
+namespace {
 
 // The host cannot use a file that holds no JSON object, nor a stored tree that a load would
 // replace by the default tree; a write would lose either without a trace.

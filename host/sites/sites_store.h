@@ -41,6 +41,10 @@ struct SettingsKeeping {
     std::function<void(const std::string& line)> log; // nothing is logged when empty
 };
 
+// The compact node-map text a load serves for the text of "settings.json": a stored node map
+// as it is, a nested tree with fresh ids; nothing when no usable tree is stored.
+std::optional<std::string> documentTextFromSettings(const std::string& settingsText);
+
 // "settings.json" in the given folder (the program's own folder).
 std::filesystem::path settingsPathIn(const std::filesystem::path& folder);
 
