@@ -140,7 +140,6 @@ private:
     bool skipNext_ = false;
 };
 
-<<<<<<< HEAD
 // The writers' lock and the settings about to be replaced: an empty object when there is no
 // file, nullopt when it holds no JSON object. No lock when nothing may be written, and then
 // the reason.
@@ -197,17 +196,6 @@ LockedSettings lockSettings(
 SettingsWrite commit(LockedSettings& locked, std::string_view content)
 {
     return locked.replacement->commit(content) ? SettingsWrite::written : SettingsWrite::failed;
-=======
-// The settings without the member key; a text that holds no object gives an empty object.
-json settingsWithout(const std::string& text, const std::string& key)
-{
-    if (text.empty())
-        return json::object();
-    SettingsMemberFilter handler(key, SettingsMemberFilter::Keep::allButMember);
-    if (!json::sax_parse(text, &handler) || !handler.settings.is_object())
-        return json::object();
-    return std::move(handler.settings);
->>>>>>> fzh
 }
 
 void appendMember(std::string& out, const std::string& key, bool first)
@@ -334,45 +322,20 @@ SettingsWrite updateSettingsFile(const std::filesystem::path& settingsPath,
 SettingsWrite replaceSettingsMember(const std::filesystem::path& settingsPath,
     const std::string& key, const MemberWriter& writeValue, const UnusableSettingsGuard& guard)
 {
-<<<<<<< HEAD
     auto locked = lockSettings(settingsPath, guard);
     if (!locked.replacement)
         return locked.refusal;
     json others = std::move(locked.settings).value_or(json::object());
     others.erase(key);
-    std::string out = "{";
-    bool written = false;
-    for (const auto& [name, value] : others.items()) {
-        if (!written && key < name) {
-            appendMember(out, key, out.size() == 1);
-            writeValue(out, kIndent);
-            written = true;
-        }
-        appendMember(out, name, out.size() == 1);
-        appendNested(out, value);
-    }
-    if (!written) {
-        appendMember(out, key, out.size() == 1);
-        writeValue(out, kIndent);
-    }
-    out += "\n}";
-    return commit(locked, out);
-=======
-    auto replacement
-        = kovru::AtomicReplacement::begin(settingsPath, temporarySettingsPath(settingsPath));
-    if (!replacement)
-        return false;
-    // The old text is let go before the new one is written.
-    const json others
-        = settingsWithout(readSettingsText(settingsPath).value_or(std::string()), key);
-    return replacement->commit(settingsTextOf(others, key, writeValue));
+    return commit(locked, settingsTextOf(others, key, writeValue));
 }
 
 std::string settingsTextWithMember(
     const std::string& settingsText, const std::string& key, const MemberWriter& writeValue)
 {
-    return settingsTextOf(settingsWithout(settingsText, key), key, writeValue);
->>>>>>> fzh
+    json others = parseSettingsText(settingsText).value_or(json::object());
+    others.erase(key);
+    return settingsTextOf(others, key, writeValue);
 }
 
 } // namespace kovrkit
