@@ -123,16 +123,21 @@ void Transfer::serve_read(const TftpRequest& request, const std::vector<std::uin
     if (!terms.accepted.empty()
         && !send_until_acknowledged(tftp_oack(terms.accepted), 0, terms.timeout))
         return;
-    std::uint64_t blocks = file.size() / terms.block_size + 1;
+    // A cut transfer announces the whole size and ends with a short block halfway.
+    const std::size_t sent_size = config.faults.tftp_truncated
+        ? file.size() / 2 / terms.block_size * terms.block_size + terms.block_size / 2
+        : file.size();
+    std::span<const std::uint8_t> sent(file.data(), std::min(sent_size, file.size()));
+    std::uint64_t blocks = sent.size() / terms.block_size + 1;
     for (std::uint64_t number = 1; number <= blocks; ++number) {
         std::size_t offset = static_cast<std::size_t>((number - 1) * terms.block_size);
-        std::size_t length = std::min(terms.block_size, file.size() - offset);
+        std::size_t length = std::min(terms.block_size, sent.size() - offset);
         if (number == static_cast<std::uint64_t>(config.faults.tftp_stall_block)
             && config.faults.tftp_stall_ms > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(config.faults.tftp_stall_ms));
         auto block = static_cast<std::uint16_t>(number);
         if (!send_until_acknowledged(
-                tftp_data(block, std::span(file.data() + offset, length)), block, terms.timeout))
+                tftp_data(block, sent.subspan(offset, length)), block, terms.timeout))
             return;
     }
 }
