@@ -1,9 +1,12 @@
-// How many folders and devices a node map holds once every folder is counted once per place
-// it is listed, the way a save expands it (a long text counting as several). A few hundred bytes of
-// node map can list a folder from two parents on each of twenty levels: a million entries that the
-// save builds and writes (its size limits are tested in the unit tests). The sites targets leave
-// such inputs out, since one of them takes minutes under the sanitizers.
+// What a save would build of a node map, every folder counted once per place it is listed. A
+// few hundred bytes of node map can list a folder from two parents on each of twenty levels: a
+// tree of close to the save's limit of a million entries, which the save builds and writes as
+// it should but which takes minutes under the sanitizers. The sites targets leave out the node
+// maps a save would accept and that cost more than a fuzz run affords; those the save refuses
+// for their size are refused before anything is built, and stay in.
 #pragma once
+
+#include "host/sites/sites_document.h"
 
 #include <nlohmann/json.hpp>
 
@@ -15,6 +18,28 @@
 
 namespace kovru_fuzz {
 
+// Entries, the bytes of their texts and of their indentation below the folder, as the save
+// measures them (each capped just past the save's limit).
+struct Expansion {
+    std::size_t entries = 0;
+    std::size_t textBytes = 0;
+    std::size_t indentBytes = 0;
+
+    void addBelow(const Expansion& child)
+    {
+        entries = std::min(entries + child.entries, kovrkit::kMaxExpandedSitesNodes + 1);
+        textBytes = std::min(textBytes + child.textBytes, kovrkit::kMaxExpandedSitesTextBytes + 1);
+        indentBytes = std::min(indentBytes + child.indentBytes + child.entries * 24,
+            kovrkit::kMaxExpandedSitesIndentBytes + 1);
+    }
+    bool refused() const
+    {
+        return entries > kovrkit::kMaxExpandedSitesNodes
+            || textBytes > kovrkit::kMaxExpandedSitesTextBytes
+            || indentBytes > kovrkit::kMaxExpandedSitesIndentBytes;
+    }
+};
+
 class NodeMapExpansion {
 public:
     explicit NodeMapExpansion(const nlohmann::json& document)
@@ -24,52 +49,57 @@ public:
             nodes_ = &*nodes;
     }
 
-    // The expanded count of the folder under id, stopping just past `most`.
-    std::size_t of(const std::string& id, std::size_t most, std::size_t depth = 0)
+    Expansion of(const std::string& id, std::size_t depth = 0)
     {
         // A save refuses folders nested deeper than kMaxFolderDepth.
-        if (!nodes_ || depth > 1024)
-            return 0;
+        if (!nodes_ || depth > 2 * kovrkit::kMaxFolderDepth)
+            return {};
         const auto node = nodes_->find(id);
         if (node == nodes_->end() || !node->is_object())
-            return 0;
+            return {};
         const auto known = counted_.find(id);
         if (known != counted_.end())
             return known->second;
+        const auto type = node->find("type");
+        const bool folder = type != node->end() && *type == "folder";
+        if (!folder) {
+            const bool device = type != node->end() && *type == "device";
+            return device ? Expansion { 1, textBytes(*node), 0 } : Expansion {};
+        }
         if (!onPath_.insert(id).second)
-            return 0;
-        std::size_t count = 1 + textBytes(*node) / kBytesPerEntry;
+            return {};
+        Expansion size { 1, textBytes(*node), 0 };
         const auto children = node->find("children");
         if (children != node->end() && children->is_array()) {
             for (const auto& child : *children) {
                 if (child.is_string())
-                    count
-                        = std::min(count + of(child.get<std::string>(), most, depth + 1), most + 1);
+                    size.addBelow(of(child.get<std::string>(), depth + 1));
             }
         }
         onPath_.erase(id);
-        counted_.emplace(id, count);
-        return count;
+        counted_.emplace(id, size);
+        return size;
     }
 
 private:
-    // Long texts count as more entries: writing them costs as much.
-    static constexpr std::size_t kBytesPerEntry = 100;
-
     static std::size_t textBytes(const nlohmann::json& node)
     {
         std::size_t bytes = 0;
-        for (const auto& member : node)
-            bytes += member.is_string() ? member.get_ref<const std::string&>().size() : 0;
+        for (const char* key : { "name", "description", "ip", "username", "password" }) {
+            const auto member = node.find(key);
+            if (member != node.end() && member->is_string())
+                bytes += member->get_ref<const std::string&>().size();
+        }
         return bytes;
     }
 
     const nlohmann::json* nodes_ = nullptr;
-    std::unordered_map<std::string, std::size_t> counted_;
+    std::unordered_map<std::string, Expansion> counted_;
     std::unordered_set<std::string> onPath_;
 };
 
-// True when the node map's root expands to more than `most` entries.
+// True when a save would accept the node map and build more than `most` entries, every 100
+// bytes of text or indentation counting as one more.
 inline bool expandsBeyond(const nlohmann::json& document, std::size_t most)
 {
     if (!document.is_object())
@@ -77,7 +107,8 @@ inline bool expandsBeyond(const nlohmann::json& document, std::size_t most)
     const auto rootId = document.find("rootId");
     if (rootId == document.end() || !rootId->is_string())
         return false;
-    return NodeMapExpansion(document).of(rootId->get<std::string>(), most) > most;
+    const Expansion size = NodeMapExpansion(document).of(rootId->get<std::string>());
+    return !size.refused() && size.entries + (size.textBytes + size.indentBytes) / 100 > most;
 }
 
 } // namespace kovru_fuzz

@@ -24,7 +24,8 @@ void walk(const kovrkit::RegistryHive& hive, const std::string& path, int depth)
     if (depth == 0)
         return;
     for (const std::string& name : hive.subKeyNames(path)) {
-        const std::string child = path.empty() ? name : path + "\\" + name;
+        const std::string child = path + "\\" + name;
+        check(hive.findKey(child) != nullptr);
         walk(hive, child, depth - 1);
     }
 }
@@ -38,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const RegistryHive hive = RegistryHive::parse(text);
     (void)detectLegacyInstall(hive, hive);
-    walk(hive, "", 4);
+    walk(hive, "Software", 6);
     for (RegistryView view : { RegistryView::Bits64, RegistryView::Bits32 }) {
         const std::string path(uninstallKeyPath(view));
         for (const std::string& name : hive.subKeyNames(path)) {

@@ -22,7 +22,8 @@ inline constexpr std::string_view kUnsavedSitesMessage = "Invalid or unsaved sit
 inline constexpr std::string_view kSitesTooLargeMessage
     = "The sites tree is too large to save: with folders that appear in several places "
       "counted once per place, it holds more than 1,000,000 folders and devices or more than "
-      "256 MiB of text";
+      "256 MiB of text, or nests them so deeply that their indentation alone would take more "
+      "than 256 MiB";
 
 // The failure text when "settings.json" held something unusable that could not be kept aside.
 inline constexpr std::string_view kUnusableSettingsNotKeptMessage

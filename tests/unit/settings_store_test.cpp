@@ -254,6 +254,28 @@ TEST_F(SettingsStoreTest, SharedFoldersAreStoredPerPlaceUpToTheExpandedSizeLimit
     EXPECT_EQ(devices, 15u);
 }
 
+// A few kilobytes of node map: a chain of folders above a shared ladder. Its entries and texts
+// are few, but every line of the nested form would be indented by some 2,000 spaces.
+TEST_F(SettingsStoreTest, DeepChainsAboveSharedFoldersAreRefusedForTheirIndentation)
+{
+    writeFile(R"({"keep":1})");
+    json document = ladderDocument(13);
+    ASSERT_TRUE(store().saveSitesDocument(document).success) << "32,766 entries, shallow";
+    const std::string saved = fileText();
+
+    const int links = 480;
+    for (int link = 0; link < links; ++link) {
+        const std::string next = link + 1 < links ? "c" + std::to_string(link + 1) : "f0";
+        document["nodes"]["c" + std::to_string(link)]
+            = { { "type", "folder" }, { "name", "Link" }, { "children", json::array({ next }) } };
+    }
+    document["rootId"] = "c0";
+    const auto refused = store().saveSitesDocument(document);
+    EXPECT_FALSE(refused.success);
+    EXPECT_EQ(refused.message, kSitesTooLargeMessage);
+    EXPECT_EQ(fileText(), saved);
+}
+
 TEST_F(SettingsStoreTest, MigrationRecordIsReplacedWholeAndReadStrictly)
 {
     ASSERT_TRUE(store().markMigrationDeclined("Legacy migration declined by user"));
