@@ -18,6 +18,7 @@ constexpr std::size_t kDefaultBlockSize = 512;
 constexpr std::size_t kSmallestBlockSize = 8;
 constexpr std::size_t kLargestBlockSize = 65464;
 constexpr auto kStopCheckInterval = 200ms;
+constexpr auto kFirstBlockWait = 1000ms;
 
 std::optional<std::uint64_t> parse_unsigned(const std::string& text)
 {
@@ -195,9 +196,13 @@ void Transfer::serve_write(const TftpRequest& request)
         = terms.accepted.empty() ? tftp_ack(0) : tftp_oack(terms.accepted);
     std::uint64_t expected = 1;
     int silent_timeouts = 0;
+    // A client needs a moment before its first block; an option acknowledgement repeated
+    // sooner is taken by some clients (libcurl) as a new start, and they skip a block.
+    const auto first_block_wait = std::max(terms.timeout, kFirstBlockWait);
     send_packet(reply);
     while (!stopping_) {
-        std::optional<TftpPacket> packet = receive(terms.timeout);
+        std::optional<TftpPacket> packet
+            = receive(expected == 1 ? first_block_wait : terms.timeout);
         if (!packet) {
             if (++silent_timeouts > config.tftp_retries)
                 return;
@@ -232,9 +237,14 @@ void Transfer::serve_write(const TftpRequest& request)
     }
     if (stopping_)
         return;
-    // Linger for one time-out in case the last ACK was lost and the client sends again.
-    while (std::optional<TftpPacket> late = receive(terms.timeout)) {
-        if (late->opcode == TftpOpcode::data)
+    // Linger while the client may still send the last block again because its ACK was lost:
+    // as long as the retransmissions of a transfer may take, since clients wait long before
+    // they repeat a block.
+    for (int quiet = 0; quiet < retries_ && !stopping_;) {
+        std::optional<TftpPacket> late = receive(terms.timeout);
+        if (!late)
+            ++quiet;
+        else if (late->opcode == TftpOpcode::data)
             send_packet(reply);
     }
 }
