@@ -94,12 +94,12 @@ public:
     void serve_write(const TftpRequest& request);
 
 private:
-    void send_packet(const std::vector<std::uint8_t>& packet)
+    void send_packet(const std::vector<std::uint8_t>& packet, bool may_be_lost = true)
     {
         int latency = controller_.config().faults.latency_ms;
         if (latency > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(latency));
-        if (controller_.drop_tftp_packet())
+        if (may_be_lost && controller_.drop_tftp_packet())
             return;
         ::send(socket_.get(), packet.data(), packet.size(), 0);
     }
@@ -196,17 +196,18 @@ void Transfer::serve_write(const TftpRequest& request)
         = terms.accepted.empty() ? tftp_ack(0) : tftp_oack(terms.accepted);
     std::uint64_t expected = 1;
     int silent_timeouts = 0;
-    // A client needs a moment before its first block; an option acknowledgement repeated
-    // sooner is taken by some clients (libcurl) as a new start, and they skip a block.
+    // A repeated option acknowledgement is taken by libcurl as a new start, and it skips a
+    // block (docs/firmware.md): the answer to the request is not lost, and is repeated only
+    // after a moment in which any client sends its first block.
     const auto first_block_wait = std::max(terms.timeout, kFirstBlockWait);
-    send_packet(reply);
+    send_packet(reply, false);
     while (!stopping_) {
         std::optional<TftpPacket> packet
             = receive(expected == 1 ? first_block_wait : terms.timeout);
         if (!packet) {
             if (++silent_timeouts > config.tftp_retries)
                 return;
-            send_packet(reply);
+            send_packet(reply, expected > 1);
             continue;
         }
         if (packet->opcode == TftpOpcode::error)
