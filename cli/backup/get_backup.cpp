@@ -188,7 +188,7 @@ int get_backup(const BackupRequest& request)
         complete = false;
     }
     // An archive without a single item is no backup; none is left to be taken for one.
-    if (stored == 0 && !names.empty() && zip_mode) {
+    if (stored == 0 && !names.empty() && zip_mode && output->ready()) {
         log_error("No configuration item could be fetched; no backup written.");
         return exit_failed;
     }

@@ -47,7 +47,7 @@ struct Fault {
 
 const Fault kFaults[] = {
     { "loss",
-        "tftp_loss=0.03,tftp_timeout_ms=20,tftp_retries=50,fail_first=2,fail_items=systemconfig|"
+        "tftp_loss=0.03,tftp_timeout_ms=20,tftp_retries=400,fail_first=2,fail_items=systemconfig|"
         "dali1",
         "3 % of the TFTP packets it sends are lost; the first two fetches of two items get no "
         "answer" },
