@@ -2,6 +2,7 @@
 
 #include "cli/log/log.h"
 #include "cli/transport/curl_easy.h"
+#include "cli/transport/transfer_settings.h"
 
 #include <cstdio>
 
@@ -10,7 +11,6 @@ namespace {
 
 constexpr long kReadConnectTimeoutS = 30;
 constexpr long kReadTimeoutS = 300;
-constexpr long kReadBlockSize = 128;
 constexpr long kLowSpeedBytesPerS = 10;
 constexpr long kLowSpeedTimeS = 30;
 
@@ -59,7 +59,6 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kReadConnectTimeoutS);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT, kReadTimeoutS);
     curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
-    curl_easy_setopt(handle, CURLOPT_TFTP_BLKSIZE, kReadBlockSize);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytesPerS);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kLowSpeedTimeS);
     curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, report_download_progress);
@@ -71,7 +70,13 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
             empty_memory_buffer(out);
             set_progress(0);
         }
+        curl_easy_setopt(handle, CURLOPT_TFTP_BLKSIZE, tftp_block_size());
         CURLcode result = curl_easy_perform(handle);
+        if (fall_back_after_block_size_refusal(result)) {
+            empty_memory_buffer(out);
+            --attempt; // the repeat at the default size is the same attempt
+            continue;
+        }
         if (result == CURLE_OK) {
             log_success("Download of %s completed (%lu bytes).", remote_name.c_str(),
                 static_cast<unsigned long>(out.size()));
