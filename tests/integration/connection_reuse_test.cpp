@@ -1,5 +1,6 @@
-// Backups whose item fetches share one HTTP connection, against controllers that close it
-// after every answer, after every tenth (announced or not) and never.
+// kovru-cli's speed options end to end: backups whose item fetches share one HTTP
+// connection, against controllers that close it after every answer, after every tenth
+// (announced or not) and never; and --tftpblocksize.
 #include "fakes/sim_process.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 namespace kovru {
 namespace {
@@ -52,6 +54,48 @@ TEST(ConnectionReuse, BackupsCompleteWhateverTheControllerDoesWithTheConnection)
             EXPECT_EQ(reused, cases[k].reused);
         else
             EXPECT_GT(reused, 0);
+    }
+    std::filesystem::remove_all(folder);
+}
+
+std::string file_text(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
+}
+
+TEST(TftpBlockSizeOption, ABackupAtALargerBlockSizeHoldsTheSameFlashImage)
+{
+    SimProcess sim({ "http_keepalive=0" });
+    ASSERT_TRUE(sim.ready());
+    auto folder = std::filesystem::temp_directory_path()
+        / ("kovru-blocksize-" + std::to_string(::getpid()));
+    std::vector<std::string> backup { "--action=get_backup", "--ip=" + sim.address(),
+        "--backupfileouttype=directory", "--verbose" };
+    for (const char* mode : { "default", "fast" }) {
+        std::filesystem::create_directories(folder / mode);
+        std::vector<std::string> arguments = backup;
+        arguments.push_back("--backupfileout=" + (folder / mode).string());
+        if (std::string(mode) == "fast")
+            arguments.push_back("--tftpblocksize=1428");
+        auto run = run_cli(arguments);
+        EXPECT_EQ(run.exit_status, 0) << run.out;
+        // The block size option brings connection reuse with it.
+        EXPECT_EQ(count_lines_with(run.err, "Re-using existing connection"),
+            std::string(mode) == "fast" ? kItemCount - 1 : 0);
+    }
+    std::string flash = file_text(folder / "default" / "flashfs.bin");
+    EXPECT_EQ(flash.size(), 2097152u);
+    EXPECT_EQ(file_text(folder / "fast" / "flashfs.bin"), flash);
+
+    for (const char* value : { "7", "65465", "1k", "" }) {
+        auto refused = run_cli({ "--action=get_backup", "--ip=" + sim.address(),
+            "--backupfileout=" + folder.string(), std::string("--tftpblocksize=") + value });
+        EXPECT_EQ(refused.exit_status, 2);
+        EXPECT_NE(refused.out.find("Invalid --tftpblocksize value '" + std::string(value)
+                      + "': a whole number from 8 to 65464 expected."),
+            std::string::npos)
+            << refused.out;
     }
     std::filesystem::remove_all(folder);
 }
