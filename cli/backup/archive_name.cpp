@@ -33,4 +33,21 @@ std::string join_path(std::string_view folder, std::string_view name)
     return path + std::string(name);
 }
 
+std::string numbered_name(const std::string& path, int number)
+{
+    if (number == 0)
+        return path;
+    const std::string suffix = "_" + std::to_string(number);
+    if (path.ends_with(".zip"))
+        return path.substr(0, path.size() - 4) + suffix + ".zip";
+    return path + suffix;
+}
+
+std::string partial_name(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    return path.substr(0, start) + "." + path.substr(start) + ".partial";
+}
+
 } // namespace kovru

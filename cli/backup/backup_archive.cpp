@@ -1,14 +1,14 @@
 #include "cli/backup/backup_archive.h"
 
-#include "common/file_handle.h"
+#include "cli/backup/archive_name.h"
+#include "cli/backup/backup_spool.h"
+#include "cli/backup/file_placement.h"
 #include "common/zip_handles.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kovru {
@@ -18,25 +18,32 @@ constexpr int kDeflateLevel = 6;
 constexpr int kMaxNameSuffix = 9999;
 constexpr zip_uint32_t kRegularFileMode = 0100644;
 
-std::string with_suffix(const std::string& path, int suffix)
+// 1 when something has that name, 0 when it is free, -1 (errno set) when that is unknown.
+int name_taken(const std::string& path)
 {
-    if (suffix == 0)
-        return path;
-    const std::string number = "_" + std::to_string(suffix);
-    if (path.size() >= 4 && path.ends_with(".zip"))
-        return path.substr(0, path.size() - 4) + number + ".zip";
-    return path + number;
+    struct stat existing { };
+    if (::lstat(path.c_str(), &existing) == 0)
+        return 1;
+    return errno == ENOENT ? 0 : -1;
 }
 
-// Claims a free name by creating an empty file there, which only this process then owns.
-bool claim_free_name(const std::string& wanted, std::string& claimed, std::string& error)
+// A name is reserved by creating its hidden partial name exclusively; the name itself stays
+// free until the archive is whole, so a run that dies leaves nothing that looks like a backup.
+bool reserve_free_name(const std::string& wanted, int& number, std::string& error)
 {
-    for (int suffix = 0; suffix <= kMaxNameSuffix; ++suffix) {
-        const std::string candidate = with_suffix(wanted, suffix);
-        int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    for (number = 0; number <= kMaxNameSuffix; ++number) {
+        const std::string candidate = numbered_name(wanted, number);
+        const int taken = name_taken(candidate);
+        if (taken < 0) {
+            error = std::strerror(errno);
+            return false;
+        }
+        if (taken > 0)
+            continue;
+        const int fd = ::open(
+            partial_name(candidate).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0) {
             ::close(fd);
-            claimed = candidate;
             return true;
         }
         if (errno != EEXIST) {
@@ -48,37 +55,24 @@ bool claim_free_name(const std::string& wanted, std::string& claimed, std::strin
     return false;
 }
 
-bool create_spool(std::string& path, FileHandle& file, std::string& error)
+std::string folder_of(const std::string& path)
 {
-    std::error_code ignored;
-    std::filesystem::path folder = std::filesystem::temp_directory_path(ignored);
-    if (folder.empty())
-        folder = "/tmp";
-    std::string pattern = (folder / "kovru-backup-XXXXXX").string();
-    int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    file.reset(::fdopen(fd, "w+b"));
-    if (!file) {
-        error = std::strerror(errno);
-        ::close(fd);
-        ::unlink(pattern.c_str());
-        return false;
-    }
-    path = pattern;
-    return true;
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 } // namespace
 
 struct BackupArchive::State {
+    std::string wanted_path;
+    int number = 0; // of the name reserved, see numbered_name
+    std::string partial_path;
     ZipHandle zip;
-    std::string spool_path;
-    FileHandle spool;
-    std::uint64_t spool_size = 0;
-    bool closed = false;
+    std::unique_ptr<BackupSpool> spool;
+    std::string storage_failure; // the first entry that could not be stored, and why
+    bool published = false;
 };
 
 BackupArchive::BackupArchive(std::unique_ptr<State> state, std::string path)
@@ -91,22 +85,23 @@ std::unique_ptr<BackupArchive> BackupArchive::create(
     const std::string& wanted_path, std::string& error)
 {
     auto state = std::make_unique<State>();
-    std::string path;
-    if (!claim_free_name(wanted_path, path, error))
+    state->wanted_path = wanted_path;
+    if (!reserve_free_name(wanted_path, state->number, error))
         return nullptr;
-    if (!create_spool(state->spool_path, state->spool, error)) {
-        ::unlink(path.c_str());
-        return nullptr;
-    }
+    std::string path = numbered_name(wanted_path, state->number);
+    state->partial_path = partial_name(path);
+    state->spool = BackupSpool::create(error);
     int zip_error = 0;
-    state->zip.reset(zip_open(path.c_str(), ZIP_TRUNCATE, &zip_error));
+    if (state->spool)
+        state->zip.reset(zip_open(state->partial_path.c_str(), ZIP_TRUNCATE, &zip_error));
     if (!state->zip) {
-        zip_error_t details;
-        zip_error_init_with_code(&details, zip_error);
-        error = zip_error_strerror(&details);
-        zip_error_fini(&details);
-        ::unlink(path.c_str());
-        ::unlink(state->spool_path.c_str());
+        if (state->spool) {
+            zip_error_t details;
+            zip_error_init_with_code(&details, zip_error);
+            error = zip_error_strerror(&details);
+            zip_error_fini(&details);
+        }
+        ::unlink(state->partial_path.c_str());
         return nullptr;
     }
     return std::unique_ptr<BackupArchive>(new BackupArchive(std::move(state), std::move(path)));
@@ -114,33 +109,33 @@ std::unique_ptr<BackupArchive> BackupArchive::create(
 
 BackupArchive::~BackupArchive()
 {
-    if (!state_->closed) {
+    if (!state_->published) {
         state_->zip.reset();
-        ::unlink(path_.c_str());
+        ::unlink(state_->partial_path.c_str());
     }
-    state_->spool.reset();
-    ::unlink(state_->spool_path.c_str());
 }
 
 bool BackupArchive::add(std::string_view entry_name, std::span<const std::uint8_t> bytes)
 {
-    if (state_->closed)
+    if (!state_->zip || !state_->storage_failure.empty())
         return false;
     zip_t* zip = state_->zip.get();
     zip_source_t* source = nullptr;
     if (bytes.empty()) {
         source = zip_source_buffer(zip, nullptr, 0, 0);
     } else {
-        // The file source checks its range against the file's size when it is created.
-        if (std::fwrite(bytes.data(), 1, bytes.size(), state_->spool.get()) != bytes.size()
-            || std::fflush(state_->spool.get()) != 0)
+        std::uint64_t offset = 0;
+        std::string error;
+        if (!state_->spool->append(bytes, offset, error)) {
+            // The archive would lack an entry for want of space: it is not written at all.
+            state_->storage_failure = std::string(entry_name) + ": " + error;
             return false;
-        zip_error_t error;
-        zip_error_init(&error);
-        source = zip_source_file_create(state_->spool_path.c_str(), state_->spool_size,
-            static_cast<zip_int64_t>(bytes.size()), &error);
-        zip_error_fini(&error);
-        state_->spool_size += bytes.size();
+        }
+        zip_error_t zip_error;
+        zip_error_init(&zip_error);
+        source = zip_source_file_create(state_->spool->path().c_str(), offset,
+            static_cast<zip_int64_t>(bytes.size()), &zip_error);
+        zip_error_fini(&zip_error);
     }
     if (!source)
         return false;
@@ -156,12 +151,21 @@ bool BackupArchive::add(std::string_view entry_name, std::span<const std::uint8_
     return zip_set_file_compression(zip, entry, ZIP_CM_DEFLATE, kDeflateLevel) == 0;
 }
 
+bool BackupArchive::can_store() const
+{
+    return state_->zip && state_->storage_failure.empty();
+}
+
 bool BackupArchive::close(std::string& error)
 {
-    if (state_->closed)
+    if (state_->published)
         return true;
-    if (std::fflush(state_->spool.get()) != 0) {
-        error = std::strerror(errno);
+    if (!state_->zip) {
+        error = "the archive was abandoned after an earlier failure";
+        return false;
+    }
+    if (!state_->storage_failure.empty()) {
+        error = state_->storage_failure;
         return false;
     }
     if (zip_close(state_->zip.get()) != 0) {
@@ -169,8 +173,33 @@ bool BackupArchive::close(std::string& error)
         return false;
     }
     state_->zip.release(); // zip_close freed it
-    state_->closed = true;
-    return true;
+    if (!sync_path(state_->partial_path)) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return publish(error);
+}
+
+// Links the whole archive to its name; a file that took the name meanwhile is kept, and the
+// archive takes the next free number instead.
+bool BackupArchive::publish(std::string& error)
+{
+    for (int number = state_->number; number <= kMaxNameSuffix; ++number) {
+        const std::string candidate = numbered_name(state_->wanted_path, number);
+        const int result = move_without_replacing(state_->partial_path, candidate);
+        if (result == 0) {
+            state_->published = true;
+            path_ = candidate;
+            sync_path(folder_of(candidate));
+            return true;
+        }
+        if (result != EEXIST) {
+            error = std::strerror(result);
+            return false;
+        }
+    }
+    error = "no free file name";
+    return false;
 }
 
 } // namespace kovru

@@ -27,10 +27,12 @@ public:
             error = "the archive could not be created";
             return false;
         }
-        return archive_->close(error);
+        const bool written = archive_->close(error);
+        path_ = archive_->path();
+        return written;
     }
 
-    bool ready() const override { return archive_ != nullptr; }
+    bool ready() const override { return archive_ && archive_->can_store(); }
     const std::string& location() const override { return path_; }
 
 private:
@@ -45,14 +47,20 @@ public:
     {
     }
 
+    // A file of an earlier backup in the folder is replaced only by a whole new one.
     bool store(std::string_view name, std::span<const std::uint8_t> bytes) override
     {
         const std::string path = join_path(folder_, name);
-        FileHandle file(std::fopen(path.c_str(), "wb"));
+        const std::string partial = join_path(folder_, "." + std::string(name) + ".partial");
+        FileHandle file(std::fopen(partial.c_str(), "wb"));
         if (!file)
             return false;
         const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-        return std::fclose(file.release()) == 0 && written;
+        if (std::fclose(file.release()) == 0 && written
+            && std::rename(partial.c_str(), path.c_str()) == 0)
+            return true;
+        std::remove(partial.c_str());
+        return false;
     }
 
     bool finish(std::string&) override { return true; }

@@ -18,7 +18,7 @@ public:
     virtual bool store(std::string_view name, std::span<const std::uint8_t> bytes) = 0;
     // Ends the output; false with error set when what was stored is not safely written.
     virtual bool finish(std::string& error) = 0;
-    // False when nothing can be stored (the archive could not be created).
+    // False when nothing can be stored (the archive could not be created, or the disk is full).
     virtual bool ready() const = 0;
     // What the completion line names: the archive, or the folder.
     virtual const std::string& location() const = 0;

@@ -74,7 +74,19 @@ std::unique_ptr<BackupOutput> open_zip_output(const std::string& address, const 
     return make_archive_output(std::move(archive), path);
 }
 
-bool store_flash_snapshot(const std::string& address, BackupOutput& output)
+// Stores one file; a failure is logged when the output could take files until then.
+bool store_entry(
+    BackupOutput& output, std::string_view name, std::span<const std::uint8_t> bytes, bool zip_mode)
+{
+    const bool was_ready = output.ready();
+    if (output.store(name, bytes))
+        return true;
+    if (zip_mode && was_ready)
+        log_error("Could not add %s to the backup archive.", std::string(name).c_str());
+    return false;
+}
+
+bool store_flash_snapshot(const std::string& address, bool zip_mode, BackupOutput& output)
 {
     MemoryBuffer snapshot;
     if (tftp_read_memory(address, std::string(kFlashSnapshotName), kFlashSnapshotSize, snapshot)
@@ -83,7 +95,7 @@ bool store_flash_snapshot(const std::string& address, BackupOutput& output)
         log_warning("[WARN] Could not fetch flashfs.bin for backup");
         return false;
     }
-    return output.store(kFlashSnapshotName, snapshot);
+    return store_entry(output, kFlashSnapshotName, snapshot, zip_mode);
 }
 
 // Fetches one item and stores it; false when it is not in the backup.
@@ -100,11 +112,8 @@ bool back_up_item(const std::string& base, const std::string& name, unsigned per
     print_out_in(
         ConsoleColour::green, "%s\tbackup file OK, adding to backup archive...\r\n\r\n", kTag);
     const std::string entry = name + ".tar";
-    if (!output.store(entry, item.image)) {
-        if (zip_mode && output.ready())
-            log_error("Could not add %s to the backup archive.", entry.c_str());
+    if (!store_entry(output, entry, item.image, zip_mode))
         return false;
-    }
     if (zip_mode)
         log_success("%u%% Backup file %s...", percent, entry.c_str());
     return true;
@@ -137,11 +146,17 @@ int get_backup(const BackupRequest& request)
 
     auto output = zip_mode ? open_zip_output(address, *request.output_folder)
                            : make_directory_output(*request.output_folder);
-    complete = output->store(kToolMarkerName, bytes_of(kToolMarkerText)) && complete;
-    complete = store_flash_snapshot(address, *output) && complete;
+    complete
+        = store_entry(*output, kToolMarkerName, bytes_of(kToolMarkerText), zip_mode) && complete;
+    complete = store_flash_snapshot(address, zip_mode, *output) && complete;
 
     std::size_t left_out = 0;
     for (std::size_t k = 0; k < names.size(); ++k) {
+        if (!output->ready()) {
+            // Nothing more can be stored (a full disk): fetching the rest would only take time.
+            left_out += names.size() - k;
+            break;
+        }
         const unsigned percent = static_cast<unsigned>(k * 100 / names.size());
         set_progress(static_cast<int>(percent));
         if (!back_up_item(base, names[k], percent, zip_mode, *output))
@@ -153,15 +168,21 @@ int get_backup(const BackupRequest& request)
         complete = false;
     }
     set_progress(100);
-    log_success("%u%% Completed (%s).", 100u, output->location().c_str());
+    // An archive that can take nothing more will not be written: no completion to report.
+    if (output->ready())
+        log_success("%u%% Completed (%s).", 100u, output->location().c_str());
 
     const std::string_view log_text = capture_text();
     if (!log_text.empty())
         complete = output->store(kLogName, bytes_of(log_text)) && complete;
+    const std::string reserved = output->location();
     std::string error;
     if (!output->finish(error)) {
-        log_error("Backup not written: %s (%s).", output->location().c_str(), error.c_str());
+        log_error("Backup not written: %s (%s).", reserved.c_str(), error.c_str());
         complete = false;
+    } else if (output->location() != reserved) {
+        log_warning("Another file took the name %s meanwhile; the backup is %s.", reserved.c_str(),
+            output->location().c_str());
     }
     return complete ? exit_complete : exit_failed;
 }

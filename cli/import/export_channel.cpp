@@ -8,11 +8,12 @@
 #include "cli/import/setup_channel.h"
 #include "cli/log/log.h"
 #include "common/exit_status.h"
+#include "common/posix/atomic_replace.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
 
 namespace kovru {
 namespace {
@@ -22,24 +23,13 @@ const std::string* entry(const std::vector<std::string>& list, std::size_t i)
     return i < list.size() ? &list[i] : nullptr;
 }
 
-// Written beside the target and renamed over it, so a failed write leaves the old file.
+// Written beside the target, flushed to disk and renamed over it, so a failed write or a
+// crash leaves the old file.
 bool write_text_file(const std::string& path, const std::string& text)
 {
-    const std::string temporary = path + ".partial";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out.write(text.data(), static_cast<std::streamsize>(text.size())) || !out.flush()) {
-            log_error("Could not write %s.", path.c_str());
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        log_error("Could not write %s: %s.", path.c_str(), error.message().c_str());
-        std::filesystem::remove(temporary, error);
+    auto replacement = AtomicReplacement::begin(path, path + ".partial");
+    if (!replacement || !replacement->commit(text)) {
+        log_error("Could not write %s: %s.", path.c_str(), std::strerror(errno));
         return false;
     }
     log_success("Wrote %s.", path.c_str());

@@ -6,8 +6,9 @@
 #include "common/posix/atomic_replace.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace kovru {
 namespace {
@@ -26,16 +27,16 @@ bool write_then_rename(const std::string& path, const MemoryBuffer& bytes)
             std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-// Checks that a file can be created in the output folder before anything is downloaded.
+// Checks that a file can be created in the output folder before anything is downloaded, under
+// a name of its own: the ".part" file may be another run's download that holds the lock.
 bool output_folder_writable(const std::string& path)
 {
-    std::string probe = path + ".part";
-    std::ofstream file(probe, std::ios::binary | std::ios::trunc);
-    if (!file)
+    std::string probe = path + ".probe-XXXXXX";
+    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+    if (fd < 0)
         return false;
-    file.close();
-    std::error_code ignored;
-    std::filesystem::remove(probe, ignored);
+    ::close(fd);
+    ::unlink(probe.c_str());
     return true;
 }
 

@@ -3,11 +3,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <sstream>
+#include <utility>
 
 namespace kovru::testing {
 namespace {
@@ -42,20 +45,53 @@ struct Pipe {
     }
 };
 
-pid_t spawn(
-    const std::string& program, const std::vector<std::string>& arguments, int out_fd, int err_fd)
+// The environment is built before the fork: the child only execs.
+std::vector<std::string> environment_with(const ChildSettings& settings)
+{
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string text(*entry);
+        const std::string key = text.substr(0, text.find('='));
+        bool replaced = false;
+        for (const auto& [name, value] : settings.environment)
+            replaced = replaced || name == key;
+        if (!replaced)
+            entries.push_back(text);
+    }
+    for (const auto& [name, value] : settings.environment)
+        entries.push_back(name + "=" + value);
+    return entries;
+}
+
+std::vector<char*> pointers_to(std::vector<std::string>& words)
+{
+    std::vector<char*> pointers;
+    for (std::string& word : words)
+        pointers.push_back(word.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+pid_t spawn(const std::string& program, const std::vector<std::string>& arguments, int out_fd,
+    int err_fd, const ChildSettings& settings = {})
 {
     std::vector<std::string> words { program };
     words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = pointers_to(words);
+    std::vector<std::string> environment = environment_with(settings);
+    std::vector<char*> envp = pointers_to(environment);
     pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(out_fd, STDOUT_FILENO);
         ::dup2(err_fd, STDERR_FILENO);
-        ::execv(program.c_str(), argv.data());
+        if (settings.file_size_limit >= 0) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit { static_cast<rlim_t>(settings.file_size_limit),
+                static_cast<rlim_t>(settings.file_size_limit) };
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                ::_exit(126);
+        }
+        ::execve(program.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
     return pid;
@@ -79,10 +115,16 @@ std::string built_program(const std::string& relative_path)
 
 ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments)
 {
+    return run_program(program, arguments, ChildSettings {});
+}
+
+ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments,
+    const ChildSettings& settings)
+{
     ProgramRun run;
     Pipe out;
     Pipe err;
-    pid_t pid = spawn(program, arguments, out.write, err.write);
+    pid_t pid = spawn(program, arguments, out.write, err.write, settings);
     out.close_write();
     err.close_write();
     if (pid < 0)
@@ -110,9 +152,78 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
 
 ProgramRun run_cli(const std::vector<std::string>& arguments)
 {
+    return run_cli(arguments, ChildSettings {});
+}
+
+ProgramRun run_cli(const std::vector<std::string>& arguments, const ChildSettings& settings)
+{
     std::vector<std::string> all { "--nowindow" };
     all.insert(all.end(), arguments.begin(), arguments.end());
-    return run_program(built_program("cli/main/kovru-cli"), all);
+    return run_program(built_program("cli/main/kovru-cli"), all, settings);
+}
+
+CliProcess::CliProcess(const std::vector<std::string>& arguments, const ChildSettings& settings)
+{
+    std::vector<std::string> all { "--nowindow" };
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    Pipe out;
+    pid_ = spawn(built_program("cli/main/kovru-cli"), all, out.write, out.write, settings);
+    out.close_write();
+    out_ = std::exchange(out.read, -1);
+}
+
+CliProcess::~CliProcess()
+{
+    if (pid_ > 0)
+        kill_now();
+    if (out_ >= 0)
+        ::close(out_);
+}
+
+bool CliProcess::read_some(int timeout_ms)
+{
+    pollfd ready { out_, POLLIN, 0 };
+    if (out_ < 0 || ::poll(&ready, 1, timeout_ms) <= 0)
+        return false;
+    char chunk[4096];
+    const ssize_t received = ::read(out_, chunk, sizeof chunk);
+    if (received <= 0) {
+        ::close(out_);
+        out_ = -1;
+        return false;
+    }
+    run_.out.append(chunk, static_cast<std::size_t>(received));
+    return true;
+}
+
+bool CliProcess::wait_for(const std::string& needle, int times, int timeout_ms)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (count_lines_with(run_.out, needle) < times) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !read_some(static_cast<int>(left.count())))
+            return false;
+    }
+    return true;
+}
+
+void CliProcess::kill_now()
+{
+    if (pid_ <= 0)
+        return;
+    ::kill(pid_, SIGKILL);
+    wait_exit(pid_);
+    pid_ = -1;
+}
+
+ProgramRun CliProcess::finish()
+{
+    while (out_ >= 0)
+        read_some(-1);
+    if (pid_ > 0)
+        run_.exit_status = wait_exit(std::exchange(pid_, -1));
+    return run_;
 }
 
 SimProcess::SimProcess(

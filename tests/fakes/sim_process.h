@@ -4,12 +4,22 @@
 #include <sys/types.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kovru::testing {
 
 // The built program, found through KOVRU_BINARY_DIR (set by CTest).
 std::string built_program(const std::string& relative_path);
+
+// What a child gets besides its arguments.
+struct ChildSettings {
+    // Set in the child's environment on top of ours.
+    std::vector<std::pair<std::string, std::string>> environment;
+    // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored so that a write beyond it fails with EFBIG
+    // as on a full disk; negative: no limit.
+    long long file_size_limit = -1;
+};
 
 struct ProgramRun {
     int exit_status = -1; // -1 when it did not end normally
@@ -20,8 +30,38 @@ struct ProgramRun {
 // Runs the program to its end with the arguments, capturing both output streams.
 ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments);
 
+ProgramRun run_program(const std::string& program, const std::vector<std::string>& arguments,
+    const ChildSettings& settings);
+
 // kovru-cli --nowindow with the arguments.
 ProgramRun run_cli(const std::vector<std::string>& arguments);
+ProgramRun run_cli(const std::vector<std::string>& arguments, const ChildSettings& settings);
+
+// kovru-cli --nowindow running in the background; standard error joins standard output.
+class CliProcess {
+public:
+    explicit CliProcess(
+        const std::vector<std::string>& arguments, const ChildSettings& settings = {});
+    // Kills it if it still runs.
+    ~CliProcess();
+    CliProcess(const CliProcess&) = delete;
+    CliProcess& operator=(const CliProcess&) = delete;
+
+    // Reads its output until needle has appeared in it `times` times; false when it ended or
+    // timeout_ms passed first.
+    bool wait_for(const std::string& needle, int times, int timeout_ms);
+    // SIGKILL, then waits for it.
+    void kill_now();
+    // Reads the rest of its output and waits for its end.
+    ProgramRun finish();
+
+private:
+    bool read_some(int timeout_ms);
+
+    pid_t pid_ = -1;
+    int out_ = -1;
+    ProgramRun run_;
+};
 
 // One kovru-sim process; the destructor stops it with SIGTERM and waits for it.
 class SimProcess {
