@@ -47,6 +47,7 @@ TEST(ConnectionReuse, BackupsCompleteWhateverTheControllerDoesWithTheConnection)
             { "--action=get_backup", "--ip=" + sim.address(k), "--verbose", "--reuseconnection",
                 "--backupfileouttype=directory", "--backupfileout=" + out.string() });
         EXPECT_EQ(run.exit_status, 0) << run.out;
+        EXPECT_EQ(count_lines_with(run.out, "option reuseconnection"), 1);
         EXPECT_EQ(count_lines_with(run.out, "backup file OK"), kItemCount);
         EXPECT_EQ(count_lines_with(run.out, "Retrying backup fetch"), 0);
         int reused = count_lines_with(run.err, "Re-using existing connection");
@@ -72,17 +73,19 @@ TEST(TftpBlockSizeOption, ABackupAtALargerBlockSizeHoldsTheSameFlashImage)
         / ("kovru-blocksize-" + std::to_string(::getpid()));
     std::vector<std::string> backup { "--action=get_backup", "--ip=" + sim.address(),
         "--backupfileouttype=directory", "--verbose" };
-    for (const char* mode : { "default", "fast" }) {
+    const std::string fast = "fast";
+    for (const std::string mode : { "default", "fast" }) {
         std::filesystem::create_directories(folder / mode);
         std::vector<std::string> arguments = backup;
         arguments.push_back("--backupfileout=" + (folder / mode).string());
-        if (std::string(mode) == "fast")
+        if (mode == fast)
             arguments.push_back("--tftpblocksize=1428");
         auto run = run_cli(arguments);
         EXPECT_EQ(run.exit_status, 0) << run.out;
+        EXPECT_EQ(count_lines_with(run.out, "TFTPBLOCKSIZE=1428"), mode == fast ? 1 : 0);
         // The block size option brings connection reuse with it.
         EXPECT_EQ(count_lines_with(run.err, "Re-using existing connection"),
-            std::string(mode) == "fast" ? kItemCount - 1 : 0);
+            mode == fast ? kItemCount - 1 : 0);
     }
     std::string flash = file_text(folder / "default" / "flashfs.bin");
     EXPECT_EQ(flash.size(), 2097152u);

@@ -179,16 +179,21 @@ TEST_F(BlockSizeWithTftpd, ReadsAndUploadsAreByteIdenticalAtEverySize)
     }
 }
 
-TEST_F(BlockSizeWithTftpd, ASmallerAnsweredSizeIsFollowed)
+TEST_F(BlockSizeWithTftpd, ASmallerAnsweredSizeOrAnIgnoredOptionIsFollowed)
 {
-    TftpdServer server({ "-B", "1024" });
-    ASSERT_TRUE(server.running());
-    std::vector<std::uint8_t> flash = patterned(kFlashImageSize, 5);
-    write_file(server.folder() / "flashfs.bin", flash);
-    EXPECT_EQ(read_flash(server.address(), 8192), flash);
-    std::vector<std::uint8_t> image = patterned(200003, 5);
-    ASSERT_EQ(upload_at(server.address(), 8192, image), 0);
-    EXPECT_EQ(read_file(server.folder() / "flashraw.bin"), image);
+    // "-B 1024" answers 8192 with 1024; "-r blksize" leaves the option out: 512-byte blocks.
+    const std::vector<std::string> servers[] = { { "-B", "1024" }, { "-r", "blksize" } };
+    for (const auto& arguments : servers) {
+        SCOPED_TRACE(arguments[0]);
+        TftpdServer server(arguments);
+        ASSERT_TRUE(server.running());
+        std::vector<std::uint8_t> flash = patterned(kFlashImageSize, 5);
+        write_file(server.folder() / "flashfs.bin", flash);
+        EXPECT_EQ(read_flash(server.address(), 8192), flash);
+        std::vector<std::uint8_t> image = patterned(200003, 5);
+        ASSERT_EQ(upload_at(server.address(), 8192, image), 0);
+        EXPECT_EQ(read_file(server.folder() / "flashraw.bin"), image);
+    }
 }
 
 TEST_F(BlockSizeWithTftpd, UploadsWhoseBlockNumbersWrapEndCleanly)
