@@ -9,6 +9,10 @@ std::size_t append_to_memory_buffer(char* data, std::size_t size, std::size_t co
 {
     auto& out = *static_cast<MemoryBuffer*>(buffer);
     std::size_t length = size * count;
+    if (length > kAnswerSizeLimit - out.size()) {
+        empty_memory_buffer(out);
+        return 0;
+    }
     try {
         out.insert(out.end(), reinterpret_cast<const std::uint8_t*>(data),
             reinterpret_cast<const std::uint8_t*>(data) + length);

@@ -198,6 +198,10 @@ std::optional<std::vector<std::uint8_t>> Controller::item_image(const std::strin
         return std::nullopt;
     std::lock_guard lock(mutex_);
     TarWriter writer;
+    if (config_.faults.wrong_item) {
+        const auto items = controller_items();
+        item = &items[(item->kind + 1) % items.size()];
+    }
     const std::string device_path(item->device_path);
     writer.add_file(device_path, files_.at(device_path), kFileMtime);
     if (!config_.faults.no_status_txt) {

@@ -7,6 +7,8 @@
 namespace kovru::sim {
 namespace {
 
+constexpr std::size_t kLargestOversizedBody = 256 * 1024 * 1024;
+
 std::vector<std::string> split_words(std::string_view text, std::string_view separators)
 {
     std::vector<std::string> words;
@@ -92,6 +94,19 @@ bool apply_fault(std::string_view key, std::string_view value, FaultSettings& fa
             && faults.http_error <= 599;
     if (key == "http_drop")
         return parse_flag(value, faults.http_drop);
+    if (key == "http_reset")
+        return parse_flag(value, faults.http_reset);
+    if (key == "http_stall_ms")
+        return parse_number(value, faults.http_stall_ms) && faults.http_stall_ms >= 0;
+    if (key == "http_silent")
+        return parse_flag(value, faults.http_silent);
+    if (key == "wrong_item")
+        return parse_flag(value, faults.wrong_item);
+    if (key == "oversized_bytes")
+        return parse_number(value, faults.oversized_bytes)
+            && faults.oversized_bytes <= kLargestOversizedBody;
+    if (key == "tftp_truncated")
+        return parse_flag(value, faults.tftp_truncated);
     if (key == "no_model_name")
         return parse_flag(value, faults.no_model_name);
     if (key == "tftp_loss")
@@ -298,8 +313,9 @@ Controller keys: ip, port (0 = free port), model (VELDIR-1..VELDIR-4), firmware,
   reboot_ms (after a firmware upgrade, no answers for this long).
 Fault keys: latency_ms, fail_first (first N attempts of each item get no answer),
   fail_items (item names separated by '|'), no_status_txt, truncated, empty,
-  http_error (status code), http_drop, no_model_name, tftp_loss (0..1),
-  tftp_stall_ms, tftp_stall_block, tftp_fail_first, tftp_silent,
+  http_error (status code), http_drop, http_reset, http_stall_ms, http_silent,
+  wrong_item, oversized_bytes, no_model_name, tftp_loss (0..1),
+  tftp_stall_ms, tftp_stall_block, tftp_fail_first, tftp_silent, tftp_truncated,
   upgrade_keeps_firmware (upgrades are accepted, the old version stays).
 
 --config FILE  lines "controller SETTINGS", "seed N", "state DIR"; '#' starts a comment.

@@ -21,12 +21,18 @@ struct FaultSettings {
     bool empty = false; // answers with an empty body
     int http_error = 0; // every request is answered with this HTTP status code
     bool http_drop = false; // every HTTP connection is closed without an answer
+    bool http_reset = false; // half of each answer is sent, then the connection is reset
+    int http_stall_ms = 0; // pause after half of each answer's body
+    bool http_silent = false; // connections are accepted and never answered
+    bool wrong_item = false; // item answers hold the next item's file instead
+    std::size_t oversized_bytes = 0; // every answer body is padded to at least this size
     bool no_model_name = false; // the status document lacks "model_name"
     double tftp_loss = 0; // share of outgoing TFTP packets that are dropped
     int tftp_stall_ms = 0; // pause before sending block tftp_stall_block
     int tftp_stall_block = 1;
     int tftp_fail_first = 0; // the first N TFTP requests are refused with an ERROR packet
     bool tftp_silent = false; // TFTP requests are ignored
+    bool tftp_truncated = false; // read transfers end after half the announced size
     bool upgrade_keeps_firmware = false; // upgrades are accepted, the old firmware stays
 };
 

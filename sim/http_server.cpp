@@ -20,6 +20,7 @@ constexpr std::size_t kHeadLimit = 16 * 1024;
 constexpr auto kPollInterval = 200ms;
 constexpr auto kReceiveTimeout = 10s;
 constexpr auto kRebootPollInterval = 20ms;
+constexpr auto kStallPollInterval = 20ms;
 
 bool send_all(int fd, std::string_view bytes)
 {
@@ -78,21 +79,58 @@ bool allows_keep_alive(const std::string& head)
         && text.find(" http/1.0\r\n") == std::string::npos;
 }
 
-void send_answer(
-    int fd, const HttpAnswer& answer, const FaultSettings& faults, bool head_only, bool keep_open)
+// SO_LINGER with a zero time makes close() send a reset instead of an orderly end.
+void reset_connection(int fd)
+{
+    linger abort_on_close { 1, 0 };
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort_on_close, sizeof abort_on_close);
+}
+
+std::string answer_body(const HttpAnswer& answer, const FaultSettings& faults)
 {
     std::string body = faults.empty ? std::string() : answer.body;
+    if (body.size() < faults.oversized_bytes)
+        body.resize(faults.oversized_bytes, ' ');
+    return body;
+}
+
+// How much of the body goes out before a cut, reset or stall.
+std::size_t bytes_before_fault(const FaultSettings& faults, std::size_t body_size)
+{
+    if (faults.truncated || faults.http_reset)
+        return body_size / 2;
+    // One byte: the transfer has begun, and a client's low-speed watch sees it stop at once.
+    if (faults.http_stall_ms > 0)
+        return std::min<std::size_t>(body_size, 1);
+    return body_size;
+}
+
+void send_answer(int fd, const HttpAnswer& answer, const FaultSettings& faults, bool head_only,
+    bool keep_open, const std::atomic<bool>& stopping)
+{
+    std::string body = answer_body(answer, faults);
     std::string head = "HTTP/1.1 " + std::to_string(answer.status) + " "
         + http_reason(answer.status) + "\r\nContent-Type: " + answer.content_type
         + "\r\nContent-Length: " + std::to_string(body.size())
         + (keep_open ? "\r\nConnection: keep-alive\r\n\r\n" : "\r\nConnection: close\r\n\r\n");
     if (head_only)
         body.clear();
-    else if (faults.truncated)
-        body.resize(body.size() / 2);
+    std::string_view rest(body);
+    std::string_view first = rest.substr(0, bytes_before_fault(faults, rest.size()));
+    rest.remove_prefix(first.size());
     // One write: a separate small body would wait for the client's delayed acknowledgement
     // of the head on a connection that stays open.
-    send_all(fd, head + body);
+    if (!send_all(fd, head + std::string(first)))
+        return;
+    if (faults.http_reset)
+        return reset_connection(fd);
+    if (faults.truncated)
+        return;
+    auto stall_end
+        = std::chrono::steady_clock::now() + std::chrono::milliseconds(faults.http_stall_ms);
+    while (!stopping && std::chrono::steady_clock::now() < stall_end)
+        std::this_thread::sleep_for(kStallPollInterval);
+    send_all(fd, rest);
 }
 
 } // namespace
@@ -138,6 +176,18 @@ void HttpServer::wait_out_reboot()
         std::this_thread::sleep_for(kRebootPollInterval);
 }
 
+// A hung controller: the connection stays open, unanswered, until the client gives up.
+void HttpServer::hold_silently(int fd)
+{
+    char chunk[4096];
+    while (!stopping_) {
+        if (!wait_readable(fd, kStallPollInterval))
+            continue;
+        if (::recv(fd, chunk, sizeof chunk, 0) <= 0)
+            return;
+    }
+}
+
 void HttpServer::serve_connection(UniqueFd connection)
 {
     std::string received;
@@ -155,6 +205,8 @@ void HttpServer::serve_connection(UniqueFd connection)
             std::this_thread::sleep_for(std::chrono::milliseconds(faults.latency_ms));
         if (faults.http_drop)
             return;
+        if (faults.http_silent)
+            return hold_silently(connection.get());
         std::optional<HttpRequest> request = parse_request_head(head);
         HttpAnswer answer;
         if (!request)
@@ -166,13 +218,15 @@ void HttpServer::serve_connection(UniqueFd connection)
         if (answer.drop_connection)
             return;
         const bool keep_open = request && allows_keep_alive(head) && !faults.truncated
+            && !faults.http_reset
             && (answers_per_connection == 0 || answered < answers_per_connection);
         const bool announce_keep_open
             = keep_open || (request && controller_.config().http_close_unannounced);
         send_answer(connection.get(), answer, faults, request && request->method == "HEAD",
-            announce_keep_open);
+            announce_keep_open, stopping_);
         if (!keep_open) {
-            ::shutdown(connection.get(), SHUT_WR);
+            if (!faults.http_reset)
+                ::shutdown(connection.get(), SHUT_WR);
             return;
         }
     }

@@ -14,7 +14,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kDefaultBlockSize = 512;
 constexpr std::size_t kSmallestBlockSize = 8;
 constexpr std::size_t kLargestBlockSize = 65464;
 constexpr auto kStopCheckInterval = 200ms;
@@ -31,51 +30,6 @@ std::optional<std::uint64_t> parse_unsigned(const std::string& text)
 std::string remote_name(const std::string& filename)
 {
     return filename.starts_with('/') ? filename.substr(1) : filename;
-}
-
-struct Negotiation {
-    std::size_t block_size = kDefaultBlockSize;
-    std::chrono::milliseconds timeout { 1000 };
-    std::optional<std::uint64_t> announced_size; // tsize of a write request
-    bool block_size_refused = false;
-    std::vector<std::pair<std::string, std::string>> accepted;
-};
-
-// Unknown options and out-of-range values are left out of the OACK, as RFC 2347 allows.
-Negotiation negotiate(
-    const TftpRequest& request, std::uint64_t file_size, const ControllerConfig& config)
-{
-    Negotiation result;
-    std::chrono::milliseconds default_timeout(config.tftp_timeout_ms);
-    result.timeout = default_timeout;
-    for (const auto& [name, value] : request.options) {
-        std::optional<std::uint64_t> number = parse_unsigned(value);
-        if (!number)
-            continue;
-        if (name == "blksize" && *number >= kSmallestBlockSize) {
-            const std::size_t largest = std::min(config.tftp_blksize_max, kLargestBlockSize);
-            if (*number > largest && config.tftp_blksize_over == BlockSizeAnswer::ignore)
-                continue;
-            result.block_size_refused
-                = *number > largest && config.tftp_blksize_over == BlockSizeAnswer::refuse;
-            result.block_size = std::min<std::uint64_t>(*number, largest);
-            result.accepted.emplace_back(name, std::to_string(result.block_size));
-        } else if (name == "tsize") {
-            bool reading = request.opcode == TftpOpcode::rrq;
-            if (reading && !config.tftp_tsize)
-                continue;
-            if (!reading)
-                result.announced_size = *number;
-            result.accepted.emplace_back(name, std::to_string(reading ? file_size : *number));
-        } else if (name == "timeout" && *number >= 1 && *number <= 255) {
-            // Retransmitting sooner than the client asks for is harmless and keeps a
-            // lossy link moving.
-            result.timeout = std::min(
-                default_timeout, std::chrono::milliseconds(std::chrono::seconds(*number)));
-            result.accepted.emplace_back(name, value);
-        }
-    }
-    return result;
 }
 
 class Transfer {
@@ -165,7 +119,7 @@ private:
 void Transfer::serve_read(const TftpRequest& request, const std::vector<std::uint8_t>& file)
 {
     const ControllerConfig& config = controller_.config();
-    Negotiation terms = negotiate(request, file.size(), config);
+    TftpNegotiation terms = negotiate_tftp_options(request, file.size(), config);
     if (terms.block_size_refused) {
         send_error(TftpErrorCode::option_refused, "Block size refused");
         return;
@@ -173,16 +127,21 @@ void Transfer::serve_read(const TftpRequest& request, const std::vector<std::uin
     if (!terms.accepted.empty()
         && !send_until_acknowledged(tftp_oack(terms.accepted), 0, terms.timeout))
         return;
-    std::uint64_t blocks = file.size() / terms.block_size + 1;
+    // A cut transfer announces the whole size and ends with a short block halfway.
+    const std::size_t sent_size = config.faults.tftp_truncated
+        ? file.size() / 2 / terms.block_size * terms.block_size + terms.block_size / 2
+        : file.size();
+    std::span<const std::uint8_t> sent(file.data(), std::min(sent_size, file.size()));
+    std::uint64_t blocks = sent.size() / terms.block_size + 1;
     for (std::uint64_t number = 1; number <= blocks; ++number) {
         std::size_t offset = static_cast<std::size_t>((number - 1) * terms.block_size);
-        std::size_t length = std::min(terms.block_size, file.size() - offset);
+        std::size_t length = std::min(terms.block_size, sent.size() - offset);
         if (number == static_cast<std::uint64_t>(config.faults.tftp_stall_block)
             && config.faults.tftp_stall_ms > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(config.faults.tftp_stall_ms));
         auto block = static_cast<std::uint16_t>(number);
         if (!send_until_acknowledged(
-                tftp_data(block, std::span(file.data() + offset, length)), block, terms.timeout))
+                tftp_data(block, sent.subspan(offset, length)), block, terms.timeout))
             return;
     }
 }
@@ -190,7 +149,7 @@ void Transfer::serve_read(const TftpRequest& request, const std::vector<std::uin
 void Transfer::serve_write(const TftpRequest& request)
 {
     const ControllerConfig& config = controller_.config();
-    Negotiation terms = negotiate(request, 0, config);
+    TftpNegotiation terms = negotiate_tftp_options(request, 0, config);
     if (terms.block_size_refused) {
         send_error(TftpErrorCode::option_refused, "Block size refused");
         return;
@@ -249,6 +208,43 @@ void Transfer::serve_write(const TftpRequest& request)
 }
 
 } // namespace
+
+// Unknown options and out-of-range values are left out of the OACK, as RFC 2347 allows.
+TftpNegotiation negotiate_tftp_options(
+    const TftpRequest& request, std::uint64_t file_size, const ControllerConfig& config)
+{
+    TftpNegotiation result;
+    std::chrono::milliseconds default_timeout(config.tftp_timeout_ms);
+    result.timeout = default_timeout;
+    for (const auto& [name, value] : request.options) {
+        std::optional<std::uint64_t> number = parse_unsigned(value);
+        if (!number)
+            continue;
+        if (name == "blksize" && *number >= kSmallestBlockSize) {
+            const std::size_t largest = std::min(config.tftp_blksize_max, kLargestBlockSize);
+            if (*number > largest && config.tftp_blksize_over == BlockSizeAnswer::ignore)
+                continue;
+            result.block_size_refused
+                = *number > largest && config.tftp_blksize_over == BlockSizeAnswer::refuse;
+            result.block_size = std::min<std::uint64_t>(*number, largest);
+            result.accepted.emplace_back(name, std::to_string(result.block_size));
+        } else if (name == "tsize") {
+            bool reading = request.opcode == TftpOpcode::rrq;
+            if (reading && !config.tftp_tsize)
+                continue;
+            if (!reading)
+                result.announced_size = *number;
+            result.accepted.emplace_back(name, std::to_string(reading ? file_size : *number));
+        } else if (name == "timeout" && *number >= 1 && *number <= 255) {
+            // Retransmitting sooner than the client asks for is harmless and keeps a
+            // lossy link moving.
+            result.timeout = std::min(
+                default_timeout, std::chrono::milliseconds(std::chrono::seconds(*number)));
+            result.accepted.emplace_back(name, value);
+        }
+    }
+    return result;
+}
 
 void run_tftp_transfer(Controller& controller, UniqueFd socket, const TftpRequest& request,
     const std::atomic<bool>& stopping)

@@ -2,13 +2,20 @@
 #pragma once
 
 #include "cli/backup/fetched_item.h"
+#include "cli/controller/controller_client.h"
 
 #include <string>
 
 namespace kovru {
 
-// 0 when the item arrived and passed check_item_image; otherwise the image is left empty
-// and the result is the transfer's or the check's code.
+// The transfer failed on every attempt.
+inline constexpr int kFetchTransferFailed = kItemTransferFailed;
+// The image passed its check but does not hold the asked item's configuration file.
+inline constexpr int kFetchWrongItem = 4;
+
+// 0 when the item arrived, passed check_item_image and holds the item's own configuration
+// file (for a name the item table knows); otherwise the image is left empty and the result
+// is kFetchTransferFailed, kItemRefused, the check's code or kFetchWrongItem.
 int fetch_item(const std::string& base_url, const std::string& item_name, FetchedItem& item);
 
 } // namespace kovru

@@ -21,6 +21,9 @@ constexpr const char* kTag = "backup";
 constexpr std::uint64_t kFlashSnapshotSize = 0x200000;
 constexpr std::string_view kFlashSnapshotName = "flashfs.bin";
 constexpr std::string_view kLogName = "log.txt";
+// Items in a row whose every attempt failed in transfer before the controller counts as
+// gone; without this a controller that stopped answering would hold a backup for hours.
+constexpr std::size_t kUnreachableItemsBeforeGivingUp = 3;
 
 std::span<const std::uint8_t> bytes_of(std::string_view text)
 {
@@ -98,25 +101,27 @@ bool store_flash_snapshot(const std::string& address, bool zip_mode, BackupOutpu
     return store_entry(output, kFlashSnapshotName, snapshot, zip_mode);
 }
 
-// Fetches one item and stores it; false when it is not in the backup.
-bool back_up_item(const std::string& base, const std::string& name, unsigned percent, bool zip_mode,
-    BackupOutput& output)
+enum class ItemOutcome { stored, missing, unreachable };
+
+// Fetches one item and stores it.
+ItemOutcome back_up_item(const std::string& base, const std::string& name, unsigned percent,
+    bool zip_mode, BackupOutput& output)
 {
     FetchedItem item;
-    if (fetch_item(base, name, item) != 0) {
+    if (int fetched = fetch_item(base, name, item); fetched != 0) {
         print_out_in(
             ConsoleColour::red, "%s\tbackup file not found for action get_backup.\r\n\r\n", kTag);
         log_error("%s\tbackup file not found for action get_backup.", kTag);
-        return false;
+        return fetched == kFetchTransferFailed ? ItemOutcome::unreachable : ItemOutcome::missing;
     }
     print_out_in(
         ConsoleColour::green, "%s\tbackup file OK, adding to backup archive...\r\n\r\n", kTag);
     const std::string entry = name + ".tar";
     if (!store_entry(output, entry, item.image, zip_mode))
-        return false;
+        return ItemOutcome::missing;
     if (zip_mode)
         log_success("%u%% Backup file %s...", percent, entry.c_str());
-    return true;
+    return ItemOutcome::stored;
 }
 
 void report_missing_arguments()
@@ -151,6 +156,8 @@ int get_backup(const BackupRequest& request)
     complete = store_flash_snapshot(address, zip_mode, *output) && complete;
 
     std::size_t left_out = 0;
+    std::size_t stored = 0;
+    std::size_t unreachable_in_row = 0;
     for (std::size_t k = 0; k < names.size(); ++k) {
         if (!output->ready()) {
             // Nothing more can be stored (a full disk): fetching the rest would only take time.
@@ -159,13 +166,31 @@ int get_backup(const BackupRequest& request)
         }
         const unsigned percent = static_cast<unsigned>(k * 100 / names.size());
         set_progress(static_cast<int>(percent));
-        if (!back_up_item(base, names[k], percent, zip_mode, *output))
-            ++left_out;
+        const ItemOutcome outcome = back_up_item(base, names[k], percent, zip_mode, *output);
+        if (outcome == ItemOutcome::stored) {
+            ++stored;
+            unreachable_in_row = 0;
+            continue;
+        }
+        ++left_out;
+        unreachable_in_row = outcome == ItemOutcome::unreachable ? unreachable_in_row + 1 : 0;
+        if (unreachable_in_row == kUnreachableItemsBeforeGivingUp && k + 1 < names.size()) {
+            log_error("%zu items in a row could not be transferred; the other %zu configuration "
+                      "items are not fetched.",
+                kUnreachableItemsBeforeGivingUp, names.size() - k - 1);
+            left_out = names.size() - stored;
+            break;
+        }
     }
     if (left_out > 0) {
         log_warning(
             "%zu of %zu configuration items are missing from the backup.", left_out, names.size());
         complete = false;
+    }
+    // An archive without a single item is no backup; none is left to be taken for one.
+    if (stored == 0 && !names.empty() && zip_mode) {
+        log_error("No configuration item could be fetched; no backup written.");
+        return exit_failed;
     }
     set_progress(100);
     // An archive that can take nothing more will not be written: no completion to report.

@@ -30,10 +30,15 @@ int fetch_status(const std::string& base, ControllerStatus& status)
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
     CURLcode result = curl_easy_perform(curl.get());
     if (result != CURLE_OK) {
-        print_error("curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
+        print_error("curl_easy_perform() failed: %s\n", transfer_error_text(result));
         return 1;
     }
     print_out("%s\treceived %llu bytes.\n", "status", static_cast<unsigned long long>(body.size()));
+    // An error page is no status document, whatever it holds.
+    if (long http_status = http_status_of(curl.get()); http_status >= 400) {
+        log_error("Status request failed with HTTP %ld.", http_status);
+        return 1;
+    }
     std::string_view text(reinterpret_cast<const char*>(body.data()), body.size());
     return read_status_document(text, status) ? 0 : 1;
 }
@@ -55,20 +60,26 @@ int fetch_item_bytes(const std::string& base, const std::string& item_name, Memo
         CURLcode result = curl_easy_perform(handle);
         if (result == CURLE_OK)
             break;
-        const char* text = curl_easy_strerror(result);
+        const char* text = transfer_error_text(result);
         print_error("curl_easy_perform() failed: %s (%d) (attempt %d/%d)\n", text,
             static_cast<int>(result), attempt, kTransferAttempts);
         log_error(
             "%s\tTransfer failed: %s (attempt %d/%d)", "backup", text, attempt, kTransferAttempts);
         if (attempt == kTransferAttempts) {
             empty_memory_buffer(out);
-            return 1;
+            return kItemTransferFailed;
         }
         log_warning("Retrying backup fetch (retry %d of %d)...", attempt, kTransferAttempts);
         pause_before_retry();
         empty_memory_buffer(out);
     }
     print_out("%s\treceived %llu bytes.\n", "backup", static_cast<unsigned long long>(out.size()));
+    if (long http_status = http_status_of(curl.get()); http_status >= 400) {
+        log_error("%s\tThe controller answered HTTP %ld for %s.", "backup", http_status,
+            item_name.c_str());
+        empty_memory_buffer(out);
+        return kItemRefused;
+    }
     return 0;
 }
 

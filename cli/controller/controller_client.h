@@ -15,11 +15,18 @@ namespace kovru {
 // "http://" + the controller address as typed (host or address, optional ":port").
 std::string base_url(std::string_view address);
 
-// GET /api/v100/status.ssi, read into status. 0 when the document held a "model_name".
+// GET /api/v100/status.ssi, read into status. 0 when the document held a "model_name"; an
+// answer with an HTTP error status is not read.
 int fetch_status(const std::string& base_url, ControllerStatus& status);
 
+// fetch_item_bytes gave up after its last attempt failed in transfer.
+inline constexpr int kItemTransferFailed = 1;
+// The controller answered with an HTTP error status; such an answer is not retried.
+inline constexpr int kItemRefused = 5;
+
 // GET /api/v100/backup.ssi?config=NAME with up to five attempts, 1000 ms apart, appending
-// the answer to out. 0 when an answer arrived (the caller checks its content), else 1.
+// the answer to out. 0 when an answer arrived (the caller checks its content), else
+// kItemTransferFailed or kItemRefused with out empty.
 int fetch_item_bytes(const std::string& base_url, const std::string& item_name, MemoryBuffer& out);
 
 } // namespace kovru

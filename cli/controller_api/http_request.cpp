@@ -1,5 +1,7 @@
 #include "cli/controller_api/http_request.h"
 
+#include "common/time_divisor.h"
+
 namespace kovru {
 namespace {
 
@@ -14,9 +16,9 @@ void set_controller_request_options(CURL* handle, const std::string& url, bool t
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(handle, CURLOPT_VERBOSE, trace ? 1L : 0L);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutS);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, scaled_timeout_ms(kConnectTimeoutS));
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerS);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kStallTimeS);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, scaled_low_speed_seconds(kStallTimeS));
 }
 
 long http_status_of(CURL* handle)

@@ -86,6 +86,7 @@ int upload_and_apply(const std::string& address, const PreparedImage& prepared,
     print_line("OK\n");
     if (verify_limit && !verify_upgrade(base, info.version_string, *verify_limit))
         return exit_failed;
+    log_success("Firmware push completed.");
     return exit_complete;
 }
 

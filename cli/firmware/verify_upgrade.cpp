@@ -6,6 +6,7 @@
 #include "cli/log/log.h"
 #include "common/curl_handles.h"
 #include "common/memory_buffer.h"
+#include "common/time_divisor.h"
 
 #include <charconv>
 #include <thread>
@@ -77,7 +78,7 @@ bool verify_upgrade(
             log_plain("Controller reports firmware %s", printable_text(*reported).c_str());
         if (reported)
             last_reported = reported;
-        std::this_thread::sleep_until(std::min(poll_start + kPollInterval, deadline));
+        std::this_thread::sleep_until(std::min(poll_start + scaled_pause(kPollInterval), deadline));
     }
     log_error("Controller did not report firmware %s within %lld s",
         printable_text(expected_version).c_str(), static_cast<long long>(limit.count()));

@@ -13,4 +13,8 @@ inline constexpr std::chrono::milliseconds kRetryPause { 1000 };
 
 void pause_before_retry();
 
+// curl's text for a failed transfer; a write error names its real cause, as the download
+// buffers refuse answers beyond kAnswerSizeLimit.
+const char* transfer_error_text(CURLcode result);
+
 } // namespace kovru

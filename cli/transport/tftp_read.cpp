@@ -3,6 +3,7 @@
 #include "cli/log/log.h"
 #include "cli/transport/curl_easy.h"
 #include "cli/transport/transfer_settings.h"
+#include "common/time_divisor.h"
 
 #include <cstdio>
 
@@ -31,6 +32,18 @@ int report_download_progress(
     return 0;
 }
 
+// TFTP ends a transfer at its first short block; when the controller announced the file's
+// size, an earlier end is a cut transfer, not the whole file.
+CURLcode whole_file_result(CURL* handle, CURLcode result, const MemoryBuffer& out)
+{
+    curl_off_t announced = -1;
+    if (result == CURLE_OK
+        && curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK
+        && announced >= 0 && static_cast<std::uint64_t>(announced) != out.size())
+        return CURLE_PARTIAL_FILE;
+    return result;
+}
+
 } // namespace
 
 int tftp_read_memory(const std::string& address, const std::string& remote_name,
@@ -56,11 +69,11 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, append_to_memory_buffer);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &out);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kReadConnectTimeoutS);
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT, kReadTimeoutS);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, scaled_timeout_ms(kReadConnectTimeoutS));
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, scaled_timeout_ms(kReadTimeoutS));
     curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytesPerS);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kLowSpeedTimeS);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, scaled_low_speed_seconds(kLowSpeedTimeS));
     curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, report_download_progress);
     curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &progress);
     log_success("Downloading %s...", remote_name.c_str());
@@ -77,6 +90,7 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
             --attempt; // the repeat at the default size is the same attempt
             continue;
         }
+        result = whole_file_result(handle, result, out);
         if (result == CURLE_OK) {
             log_success("Download of %s completed (%lu bytes).", remote_name.c_str(),
                 static_cast<unsigned long>(out.size()));
@@ -84,7 +98,7 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
                 set_progress(100);
             return 0;
         }
-        log_error("Failed: %s (%d) (attempt %d/%d)", curl_easy_strerror(result),
+        log_error("Failed: %s (%d) (attempt %d/%d)", transfer_error_text(result),
             static_cast<int>(result), attempt, kTransferAttempts);
         if (attempt < kTransferAttempts) {
             log_warning("Retrying download of %s (retry %d of %d)...", remote_name.c_str(), attempt,

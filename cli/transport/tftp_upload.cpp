@@ -3,6 +3,7 @@
 #include "cli/log/log.h"
 #include "cli/transport/curl_easy.h"
 #include "cli/transport/transfer_settings.h"
+#include "common/time_divisor.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -83,10 +84,11 @@ int upload_image(
     curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
     if (report_progress)
         curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, report_upload_progress);
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT, kUploadTimeoutS);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kUploadConnectTimeoutS);
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, scaled_timeout_ms(kUploadTimeoutS));
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, scaled_timeout_ms(kUploadConnectTimeoutS));
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, kUploadLowSpeedBytesPerS);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kUploadLowSpeedTimeS);
+    curl_easy_setopt(
+        handle, CURLOPT_LOW_SPEED_TIME, scaled_low_speed_seconds(kUploadLowSpeedTimeS));
     curl_easy_setopt(handle, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(handle, CURLOPT_READFUNCTION, read_image);
     curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(image.size()));

@@ -1,6 +1,7 @@
 #include "host/actions/status_client.h"
 
 #include "common/curl_handles.h"
+#include "common/time_divisor.h"
 #include "host/actions/status_address.h"
 #include "host/bridge/payload.h"
 
@@ -64,11 +65,16 @@ bool configure(CURL* handle, const std::string& url, curl_slist* headers, Transf
     ok = ok && curl_easy_setopt(handle, CURLOPT_USERAGENT, kStatusUserAgent) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
-    ok = ok && curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, kStatusTimeoutMs) == CURLE_OK;
+    ok = ok
+        && curl_easy_setopt(
+               handle, CURLOPT_CONNECTTIMEOUT_MS, kovru::scaled_timeout_ms(kStatusTimeoutMs / 1000))
+            == CURLE_OK;
     // No byte for ten seconds, while sending or waiting for the answer, ends the request.
     ok = ok && curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK;
     ok = ok
-        && curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kStatusTimeoutMs / 1000) == CURLE_OK;
+        && curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME,
+               kovru::scaled_low_speed_seconds(kStatusTimeoutMs / 1000))
+            == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, appendBody) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
