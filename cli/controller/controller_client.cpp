@@ -74,7 +74,7 @@ int fetch_item_bytes(const std::string& base, const std::string& item_name, Memo
         empty_memory_buffer(out);
     }
     print_out("%s\treceived %llu bytes.\n", "backup", static_cast<unsigned long long>(out.size()));
-    if (long http_status = http_status_of(curl.get()); http_status >= 400) {
+    if (long http_status = http_status_of(handle); http_status >= 400) {
         log_error("%s\tThe controller answered HTTP %ld for %s.", "backup", http_status,
             item_name.c_str());
         empty_memory_buffer(out);
