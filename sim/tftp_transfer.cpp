@@ -121,6 +121,10 @@ void Transfer::serve_read(const TftpRequest& request, const std::vector<std::uin
 {
     const ControllerConfig& config = controller_.config();
     TftpNegotiation terms = negotiate_tftp_options(request, file.size(), config);
+    if (terms.block_size_refused) {
+        send_error(TftpErrorCode::option_refused, "Block size refused");
+        return;
+    }
     if (!terms.accepted.empty()
         && !send_until_acknowledged(tftp_oack(terms.accepted), 0, terms.timeout))
         return;
@@ -147,6 +151,10 @@ void Transfer::serve_write(const TftpRequest& request)
 {
     const ControllerConfig& config = controller_.config();
     TftpNegotiation terms = negotiate_tftp_options(request, 0, config);
+    if (terms.block_size_refused) {
+        send_error(TftpErrorCode::option_refused, "Block size refused");
+        return;
+    }
     if (terms.announced_size && *terms.announced_size > kUploadSizeLimit) {
         send_error(TftpErrorCode::disk_full, "Image too large");
         return;
@@ -224,7 +232,12 @@ TftpNegotiation negotiate_tftp_options(
         if (!number)
             continue;
         if (name == "blksize" && *number >= kSmallestBlockSize) {
-            result.block_size = std::min<std::uint64_t>(*number, kLargestBlockSize);
+            const std::size_t largest = std::min(config.tftp_blksize_max, kLargestBlockSize);
+            if (*number > largest && config.tftp_blksize_over == BlockSizeAnswer::ignore)
+                continue;
+            result.block_size_refused
+                = *number > largest && config.tftp_blksize_over == BlockSizeAnswer::refuse;
+            result.block_size = std::min<std::uint64_t>(*number, largest);
             result.accepted.emplace_back(name, std::to_string(result.block_size));
         } else if (name == "tsize") {
             bool reading = request.opcode == TftpOpcode::rrq;
