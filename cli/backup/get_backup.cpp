@@ -187,7 +187,8 @@ int get_backup(const BackupRequest& request)
             "%zu of %zu configuration items are missing from the backup.", left_out, names.size());
         complete = false;
     }
-    // An archive without a single item is no backup; none is left to be taken for one.
+    // An archive without a single item is no backup; none is left to be taken for one. (An
+    // archive that could take nothing more says why when it is finished, below.)
     if (stored == 0 && !names.empty() && zip_mode && output->ready()) {
         log_error("No configuration item could be fetched; no backup written.");
         return exit_failed;
