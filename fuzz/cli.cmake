@@ -1,1 +1,7 @@
 kovru_fuzz_target(json_pull SOURCES json_pull_fuzz.cpp LIBS kovru_json)
+kovru_fuzz_target(tar_image SOURCES tar_image_fuzz.cpp LIBS kovru_backup_format)
+kovru_fuzz_target(status_document SOURCES status_document_fuzz.cpp LIBS kovru_controller_api)
+kovru_fuzz_target(backup_archive SOURCES backup_archive_fuzz.cpp LIBS kovru_action_format)
+kovru_fuzz_target(tool_txt SOURCES tool_txt_fuzz.cpp LIBS kovru_action_format)
+kovru_fuzz_target(firmware_package SOURCES firmware_package_fuzz.cpp LIBS kovru_firmware_format)
+kovru_fuzz_target(channel_import SOURCES channel_import_fuzz.cpp LIBS kovru_import_format)

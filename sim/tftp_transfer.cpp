@@ -14,7 +14,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kDefaultBlockSize = 512;
 constexpr std::size_t kSmallestBlockSize = 8;
 constexpr std::size_t kLargestBlockSize = 65464;
 constexpr auto kStopCheckInterval = 200ms;
@@ -32,45 +31,6 @@ std::optional<std::uint64_t> parse_unsigned(const std::string& text)
 std::string remote_name(const std::string& filename)
 {
     return filename.starts_with('/') ? filename.substr(1) : filename;
-}
-
-struct Negotiation {
-    std::size_t block_size = kDefaultBlockSize;
-    std::chrono::milliseconds timeout { 1000 };
-    std::optional<std::uint64_t> announced_size; // tsize of a write request
-    std::vector<std::pair<std::string, std::string>> accepted;
-};
-
-// Unknown options and out-of-range values are left out of the OACK, as RFC 2347 allows.
-Negotiation negotiate(
-    const TftpRequest& request, std::uint64_t file_size, const ControllerConfig& config)
-{
-    Negotiation result;
-    std::chrono::milliseconds default_timeout(config.tftp_timeout_ms);
-    result.timeout = default_timeout;
-    for (const auto& [name, value] : request.options) {
-        std::optional<std::uint64_t> number = parse_unsigned(value);
-        if (!number)
-            continue;
-        if (name == "blksize" && *number >= kSmallestBlockSize) {
-            result.block_size = std::min<std::uint64_t>(*number, kLargestBlockSize);
-            result.accepted.emplace_back(name, std::to_string(result.block_size));
-        } else if (name == "tsize") {
-            bool reading = request.opcode == TftpOpcode::rrq;
-            if (reading && !config.tftp_tsize)
-                continue;
-            if (!reading)
-                result.announced_size = *number;
-            result.accepted.emplace_back(name, std::to_string(reading ? file_size : *number));
-        } else if (name == "timeout" && *number >= 1 && *number <= 255) {
-            // Retransmitting sooner than the client asks for is harmless and keeps a
-            // lossy link moving.
-            result.timeout = std::min(
-                default_timeout, std::chrono::milliseconds(std::chrono::seconds(*number)));
-            result.accepted.emplace_back(name, value);
-        }
-    }
-    return result;
 }
 
 class Transfer {
@@ -160,7 +120,11 @@ private:
 void Transfer::serve_read(const TftpRequest& request, const std::vector<std::uint8_t>& file)
 {
     const ControllerConfig& config = controller_.config();
-    Negotiation terms = negotiate(request, file.size(), config);
+    TftpNegotiation terms = negotiate_tftp_options(request, file.size(), config);
+    if (terms.block_size_refused) {
+        send_error(TftpErrorCode::option_refused, "Block size refused");
+        return;
+    }
     if (!terms.accepted.empty()
         && !send_until_acknowledged(tftp_oack(terms.accepted), 0, terms.timeout))
         return;
@@ -186,7 +150,11 @@ void Transfer::serve_read(const TftpRequest& request, const std::vector<std::uin
 void Transfer::serve_write(const TftpRequest& request)
 {
     const ControllerConfig& config = controller_.config();
-    Negotiation terms = negotiate(request, 0, config);
+    TftpNegotiation terms = negotiate_tftp_options(request, 0, config);
+    if (terms.block_size_refused) {
+        send_error(TftpErrorCode::option_refused, "Block size refused");
+        return;
+    }
     if (terms.announced_size && *terms.announced_size > kUploadSizeLimit) {
         send_error(TftpErrorCode::disk_full, "Image too large");
         return;
@@ -251,6 +219,43 @@ void Transfer::serve_write(const TftpRequest& request)
 }
 
 } // namespace
+
+// Unknown options and out-of-range values are left out of the OACK, as RFC 2347 allows.
+TftpNegotiation negotiate_tftp_options(
+    const TftpRequest& request, std::uint64_t file_size, const ControllerConfig& config)
+{
+    TftpNegotiation result;
+    std::chrono::milliseconds default_timeout(config.tftp_timeout_ms);
+    result.timeout = default_timeout;
+    for (const auto& [name, value] : request.options) {
+        std::optional<std::uint64_t> number = parse_unsigned(value);
+        if (!number)
+            continue;
+        if (name == "blksize" && *number >= kSmallestBlockSize) {
+            const std::size_t largest = std::min(config.tftp_blksize_max, kLargestBlockSize);
+            if (*number > largest && config.tftp_blksize_over == BlockSizeAnswer::ignore)
+                continue;
+            result.block_size_refused
+                = *number > largest && config.tftp_blksize_over == BlockSizeAnswer::refuse;
+            result.block_size = std::min<std::uint64_t>(*number, largest);
+            result.accepted.emplace_back(name, std::to_string(result.block_size));
+        } else if (name == "tsize") {
+            bool reading = request.opcode == TftpOpcode::rrq;
+            if (reading && !config.tftp_tsize)
+                continue;
+            if (!reading)
+                result.announced_size = *number;
+            result.accepted.emplace_back(name, std::to_string(reading ? file_size : *number));
+        } else if (name == "timeout" && *number >= 1 && *number <= 255) {
+            // Retransmitting sooner than the client asks for is harmless and keeps a
+            // lossy link moving.
+            result.timeout = std::min(
+                default_timeout, std::chrono::milliseconds(std::chrono::seconds(*number)));
+            result.accepted.emplace_back(name, value);
+        }
+    }
+    return result;
+}
 
 void run_tftp_transfer(Controller& controller, UniqueFd socket, const TftpRequest& request,
     const std::atomic<bool>& stopping)

@@ -153,7 +153,7 @@ int get_backup(const BackupRequest& request)
                            : make_directory_output(*request.output_folder);
     complete
         = store_entry(*output, kToolMarkerName, bytes_of(kToolMarkerText), zip_mode) && complete;
-    complete = store_flash_snapshot(address, zip_mode, *output) && complete;
+    complete = output->ready() && store_flash_snapshot(address, zip_mode, *output) && complete;
 
     std::size_t left_out = 0;
     std::size_t stored = 0;

@@ -4,15 +4,18 @@
 #include "cli/log/log.h"
 
 namespace kovru {
+namespace {
 
-CsvImportOutcome import_csv_rows(
-    const std::string& path, const CsvKind& kind, const CsvRowApplier& apply)
+using CsvSource = std::function<CsvReadOutcome(const CsvRowHandler& on_row)>;
+
+CsvImportOutcome import_rows(
+    const CsvSource& read, const std::string& path, const CsvKind& kind, const CsvRowApplier& apply)
 {
     CsvImportOutcome outcome;
     int version = 0;
     bool saw_version_1 = false;
     unsigned long row_number = 0;
-    outcome.read = read_csv_file(path, [&](const CsvRow& row) {
+    outcome.read = read([&](const CsvRow& row) {
         ++row_number;
         if (read_comment_row(row, kind.version_marker, version)) {
             saw_version_1 = saw_version_1 || version == 1;
@@ -34,6 +37,22 @@ CsvImportOutcome import_csv_rows(
                     "or an index out of range.",
             outcome.ignored, path.c_str(), kind.fields_per_row);
     return outcome;
+}
+
+} // namespace
+
+CsvImportOutcome import_csv_rows(
+    const std::string& path, const CsvKind& kind, const CsvRowApplier& apply)
+{
+    return import_rows([&](const CsvRowHandler& on_row) { return read_csv_file(path, on_row); },
+        path, kind, apply);
+}
+
+CsvImportOutcome import_csv_text_rows(
+    std::string_view text, const std::string& path, const CsvKind& kind, const CsvRowApplier& apply)
+{
+    return import_rows([&](const CsvRowHandler& on_row) { return read_csv_text(text, on_row); },
+        path, kind, apply);
 }
 
 } // namespace kovru

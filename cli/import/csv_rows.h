@@ -39,4 +39,8 @@ struct CsvImportOutcome {
 CsvImportOutcome import_csv_rows(
     const std::string& path, const CsvKind& kind, const CsvRowApplier& apply);
 
+// The same over CSV text held in memory; path only names it in the warnings.
+CsvImportOutcome import_csv_text_rows(std::string_view text, const std::string& path,
+    const CsvKind& kind, const CsvRowApplier& apply);
+
 } // namespace kovru

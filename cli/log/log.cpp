@@ -19,7 +19,7 @@ bool capturing = false;
 std::string captured;
 bool verbose_flag = false;
 
-std::string format_message(const char* format, va_list args)
+KOVRU_PRINTF(1, 0) std::string format_message(const char* format, va_list args)
 {
     va_list measure;
     va_copy(measure, args);
@@ -65,7 +65,7 @@ void emit(LogKind kind, const std::string& message)
         collect(message);
 }
 
-void emit_formatted(LogKind kind, const char* format, va_list args)
+KOVRU_PRINTF(2, 0) void emit_formatted(LogKind kind, const char* format, va_list args)
 {
     emit(kind, format_message(format, args));
 }

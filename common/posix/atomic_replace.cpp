@@ -104,9 +104,10 @@ bool AtomicReplacement::commit(std::string_view content)
 {
     if (renamed_)
         return false;
+    // The mode goes first, so that no other user can read the new content meanwhile.
+    copy_mode_of(target_, fd_.get());
     if (ftruncate(fd_.get(), 0) != 0 || !write_all(fd_.get(), content))
         return false;
-    copy_mode_of(target_, fd_.get());
     if (fsync(fd_.get()) != 0)
         return false;
     if (rename(temporary_.c_str(), target_.c_str()) != 0)

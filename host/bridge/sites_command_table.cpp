@@ -8,7 +8,7 @@ static SaveOutcome saveSitesData(SitesStorage& sites, const nlohmann::json& payl
 {
     auto sitesData = payload.find("sitesData");
     if (sitesData == payload.end() || !sitesData->is_object())
-        return { false, std::string(kUnsavedSitesMessage) };
+        return { false, std::string(kUnsavedSitesMessage), true };
     return sites.saveSitesDocument(*sitesData);
 }
 

@@ -70,8 +70,11 @@ void LegacyMigrationFlow::migrate()
         return;
     }
     const nlohmann::json document = nlohmann::json::parse(extraction.json, nullptr, false);
-    if (document.is_discarded() || !store_.saveSitesDocument(document).success) {
-        sendToUi_(legacyMigrationIncompatibleMessage());
+    const SaveOutcome saved = document.is_discarded() ? SaveOutcome { false, {}, true }
+                                                      : store_.saveSitesDocument(document);
+    if (!saved.success) {
+        sendToUi_(saved.treeRefused ? legacyMigrationIncompatibleMessage()
+                                    : legacyMigrationFailedMessage(kMigratedDataUnsaved));
         return;
     }
     if (!store_.markMigrationCompleted(kMigrationCompletedStatus)) {

@@ -25,6 +25,8 @@ inline constexpr std::string_view kUninstallAfterDeclineQuestion
     = "Data migration was skipped.\n\nDo you want to uninstall the legacy VELDIR Tool now?";
 inline constexpr std::string_view kMigrationCompletedStatus = "Legacy data imported";
 inline constexpr std::string_view kMigrationDeclinedStatus = "Legacy migration declined by user";
+// A tree that was found and accepted but could not be written (a full disk, among others).
+inline constexpr std::string_view kMigratedDataUnsaved = "Migrated data could not be saved";
 
 struct LaunchOutcome {
     bool success = false;

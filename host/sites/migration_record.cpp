@@ -20,8 +20,8 @@ bool recordFlag(const std::optional<json>& settings, std::string_view flag)
     return value != record->end() && value->is_boolean() && value->get<bool>();
 }
 
-bool markMigration(
-    const std::filesystem::path& settingsPath, bool completed, std::string_view status)
+bool markMigration(const std::filesystem::path& settingsPath, const UnusableSettingsGuard& guard,
+    bool completed, std::string_view status)
 {
     json record = {
         { "completed", completed },
@@ -29,8 +29,9 @@ bool markMigration(
         { "status", std::string(status) },
         { "updatedAt", utcTimestamp() },
     };
-    return updateSettingsFile(settingsPath,
-        [&record](json& settings) { settings["legacyMigration"] = std::move(record); });
+    return updateSettingsFile(settingsPath, guard, [&record](json& settings) {
+        settings["legacyMigration"] = std::move(record);
+    }) == SettingsWrite::written;
 }
 
 } // namespace
@@ -47,12 +48,12 @@ bool SitesStore::isMigrationDeclined() const
 
 bool SitesStore::markMigrationCompleted(std::string_view status) const
 {
-    return markMigration(settingsPath_, true, status);
+    return markMigration(settingsPath_, guard_, true, status);
 }
 
 bool SitesStore::markMigrationDeclined(std::string_view status) const
 {
-    return markMigration(settingsPath_, false, status);
+    return markMigration(settingsPath_, guard_, false, status);
 }
 
 } // namespace kovrkit

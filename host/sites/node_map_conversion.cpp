@@ -51,20 +51,34 @@ bool isBlank(const std::string& name)
     return trimBlank(name).empty();
 }
 
-// Folders and devices of a subtree and the bytes of their texts, as the nested form holds
-// them; both stop growing just past their limits.
+// Each folder and device of the nested form takes six lines, and each level of nesting indents
+// every line by four more spaces (the entry inside its array inside its parent).
+constexpr std::size_t kIndentBytesPerLevel = 6 * 4;
+
+// Folders and devices of a subtree, the bytes of their texts and the indentation of their
+// lines below the subtree's own folder, as the nested form holds them; each stops growing just
+// past its limit.
 struct ExpandedSize {
     std::size_t nodes = 0;
     std::size_t textBytes = 0;
+    std::size_t indentBytes = 0;
 
     void add(std::size_t moreNodes, std::size_t moreBytes)
     {
         nodes = std::min(nodes + moreNodes, kMaxExpandedSitesNodes + 1);
         textBytes = std::min(textBytes + moreBytes, kMaxExpandedSitesTextBytes + 1);
     }
+    // A subtree one level below this one's folder.
+    void addBelow(const ExpandedSize& child)
+    {
+        add(child.nodes, child.textBytes);
+        const std::size_t shifted = child.indentBytes + child.nodes * kIndentBytesPerLevel;
+        indentBytes = std::min(indentBytes + shifted, kMaxExpandedSitesIndentBytes + 1);
+    }
     bool tooLarge() const
     {
-        return nodes > kMaxExpandedSitesNodes || textBytes > kMaxExpandedSitesTextBytes;
+        return nodes > kMaxExpandedSitesNodes || textBytes > kMaxExpandedSitesTextBytes
+            || indentBytes > kMaxExpandedSitesIndentBytes;
     }
 };
 
@@ -107,9 +121,9 @@ public:
                     onPath_.erase(folder);
                     return std::nullopt;
                 }
-                size.add(childSize->nodes, childSize->textBytes);
+                size.addBelow(*childSize);
             } else if (isType(child->second, "device")) {
-                size.add(1, textBytesOf(child->second));
+                size.addBelow({ 1, textBytesOf(child->second), 0 });
             }
         }
         onPath_.erase(folder);

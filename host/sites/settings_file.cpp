@@ -1,6 +1,7 @@
 #include "host/sites/settings_file.h"
 
 #include "common/posix/atomic_replace.h"
+#include "host/platform/file_access.h"
 #include "host/sites/sites_text.h"
 
 #include <fstream>
@@ -41,16 +42,12 @@ bool nestsDeeperThan(std::string_view text, std::size_t limit)
     return false;
 }
 
-// Builds the settings object from parser events, passing over top-level members without
-// building their values: either the one named (a save replaces the stored tree without
-// reading the old one) or all others (a load reads only the stored tree).
+// Builds the settings object from parser events with only the named top-level member, the
+// others passed over without building their values (a load reads only the stored tree).
 class SettingsMemberFilter {
 public:
-    enum class Keep : bool { allButMember, memberOnly };
-
-    SettingsMemberFilter(const std::string& key, Keep keep)
+    explicit SettingsMemberFilter(const std::string& key)
         : key_(key)
-        , keep_(keep)
     {
     }
 
@@ -72,7 +69,7 @@ public:
     {
         if (skipDepth_ > 0)
             return true;
-        skipNext_ = open_.size() == 1 && (name == key_) == (keep_ == Keep::allButMember);
+        skipNext_ = open_.size() == 1 && name != key_;
         memberKey_ = std::move(name);
         return true;
     }
@@ -137,23 +134,68 @@ private:
     }
 
     const std::string& key_;
-    const Keep keep_;
     std::vector<json*> open_;
     std::string memberKey_;
     int skipDepth_ = 0;
     bool skipNext_ = false;
 };
 
-// The settings without the member key; an unreadable file gives an empty object.
-json settingsWithout(const std::filesystem::path& settingsPath, const std::string& key)
+// The writers' lock and the settings about to be replaced: an empty object when there is no
+// file, nullopt when it holds no JSON object. No lock when nothing may be written, and then
+// the reason.
+struct LockedSettings {
+    std::unique_ptr<kovru::AtomicReplacement> replacement;
+    std::optional<json> settings = json::object();
+    SettingsWrite refusal = SettingsWrite::failed;
+};
+
+bool keepAside(const std::filesystem::path& settingsPath, const std::string* text,
+    const UnusableSettingsGuard& guard)
 {
-    const auto text = readSettingsText(settingsPath);
-    if (!text || text->empty())
-        return json::object();
-    SettingsMemberFilter handler(key, SettingsMemberFilter::Keep::allButMember);
-    if (!json::sax_parse(*text, &handler) || !handler.settings.is_object())
-        return json::object();
-    return std::move(handler.settings);
+    const std::string path = settingsPath.string();
+    const std::string stem = path + ".unreadable-" + guard.fileStamp();
+    const auto kept = keepFileAside(path, text, [&stem](int attempt) {
+        return attempt == 0 ? stem : stem + "-" + std::to_string(attempt + 1);
+    });
+    if (!kept) {
+        guard.log("kovrkit: " + path
+            + " holds no usable settings and could not be kept aside; it was not replaced");
+        return false;
+    }
+    guard.log("kovrkit: " + path + " held no usable settings; kept it as " + *kept
+        + " before replacing it");
+    return true;
+}
+
+// Takes the writers' lock and reads the file it guards. A file the host cannot use is kept
+// aside before anything replaces it; a missing file needs nothing.
+LockedSettings lockSettings(
+    const std::filesystem::path& settingsPath, const UnusableSettingsGuard& guard)
+{
+    LockedSettings locked;
+    locked.replacement
+        = kovru::AtomicReplacement::begin(settingsPath, temporarySettingsPath(settingsPath));
+    if (!locked.replacement)
+        return locked;
+    std::string text;
+    const bool read = readWholeFile(settingsPath.string(), text);
+    if (!read && !fileExists(settingsPath.string()))
+        return locked;
+    if (read) {
+        locked.settings = parseSettingsText(text);
+        if (!guard.isUnusable(locked.settings))
+            return locked;
+    }
+    if (!keepAside(settingsPath, read ? &text : nullptr, guard)) {
+        locked.replacement.reset();
+        locked.refusal = SettingsWrite::unusableNotKept;
+    }
+    return locked;
+}
+
+SettingsWrite commit(LockedSettings& locked, std::string_view content)
+{
+    return locked.replacement->commit(content) ? SettingsWrite::written : SettingsWrite::failed;
 }
 
 void appendMember(std::string& out, const std::string& key, bool first)
@@ -172,6 +214,30 @@ void appendNested(std::string& out, const json& value)
         if (character == '\n')
             out.append(kIndent, ' ');
     }
+}
+
+// The settings object: the other members as they were and the member key as writeValue writes
+// it, in ascending order of their names.
+std::string settingsTextOf(
+    const json& others, const std::string& key, const MemberWriter& writeValue)
+{
+    std::string out = "{";
+    bool written = false;
+    for (const auto& [name, value] : others.items()) {
+        if (!written && key < name) {
+            appendMember(out, key, out.size() == 1);
+            writeValue(out, kIndent);
+            written = true;
+        }
+        appendMember(out, name, out.size() == 1);
+        appendNested(out, value);
+    }
+    if (!written) {
+        appendMember(out, key, out.size() == 1);
+        writeValue(out, kIndent);
+    }
+    out += "\n}";
+    return out;
 }
 
 } // namespace
@@ -202,7 +268,7 @@ std::optional<json> parseSettingsText(const std::string& content)
 
 std::optional<json> parseSettingsMember(const std::string& text, const std::string& key)
 {
-    SettingsMemberFilter handler(key, SettingsMemberFilter::Keep::memberOnly);
+    SettingsMemberFilter handler(key);
     if (!json::sax_parse(text, &handler) || !handler.settings.is_object())
         return std::nullopt;
     const auto member = handler.settings.find(key);
@@ -231,52 +297,45 @@ std::string serializeSettings(const json& settings)
     return settings.dump(2, ' ', false, json::error_handler_t::replace);
 }
 
-bool writeSettingsFile(const std::filesystem::path& settingsPath, const json& settings)
+SettingsWrite writeSettingsFile(const std::filesystem::path& settingsPath, const json& settings,
+    const UnusableSettingsGuard& guard)
 {
     if (!settings.is_object())
-        return false;
-    auto replacement
-        = kovru::AtomicReplacement::begin(settingsPath, temporarySettingsPath(settingsPath));
-    return replacement && replacement->commit(serializeSettings(settings));
+        return SettingsWrite::failed;
+    auto locked = lockSettings(settingsPath, guard);
+    if (!locked.replacement)
+        return locked.refusal;
+    return commit(locked, serializeSettings(settings));
 }
 
-bool updateSettingsFile(
-    const std::filesystem::path& settingsPath, const std::function<void(json&)>& change)
+SettingsWrite updateSettingsFile(const std::filesystem::path& settingsPath,
+    const UnusableSettingsGuard& guard, const std::function<void(json&)>& change)
 {
-    auto replacement
-        = kovru::AtomicReplacement::begin(settingsPath, temporarySettingsPath(settingsPath));
-    if (!replacement)
-        return false;
-    json settings = readSettingsFile(settingsPath).value_or(json::object());
+    auto locked = lockSettings(settingsPath, guard);
+    if (!locked.replacement)
+        return locked.refusal;
+    json settings = std::move(locked.settings).value_or(json::object());
     change(settings);
-    return replacement->commit(serializeSettings(settings));
+    return commit(locked, serializeSettings(settings));
 }
 
-bool replaceSettingsMember(const std::filesystem::path& settingsPath, const std::string& key,
-    const MemberWriter& writeValue)
+SettingsWrite replaceSettingsMember(const std::filesystem::path& settingsPath,
+    const std::string& key, const MemberWriter& writeValue, const UnusableSettingsGuard& guard)
 {
-    auto replacement
-        = kovru::AtomicReplacement::begin(settingsPath, temporarySettingsPath(settingsPath));
-    if (!replacement)
-        return false;
-    const json others = settingsWithout(settingsPath, key);
-    std::string out = "{";
-    bool written = false;
-    for (const auto& [name, value] : others.items()) {
-        if (!written && key < name) {
-            appendMember(out, key, out.size() == 1);
-            writeValue(out, kIndent);
-            written = true;
-        }
-        appendMember(out, name, out.size() == 1);
-        appendNested(out, value);
-    }
-    if (!written) {
-        appendMember(out, key, out.size() == 1);
-        writeValue(out, kIndent);
-    }
-    out += "\n}";
-    return replacement->commit(out);
+    auto locked = lockSettings(settingsPath, guard);
+    if (!locked.replacement)
+        return locked.refusal;
+    json others = std::move(locked.settings).value_or(json::object());
+    others.erase(key);
+    return commit(locked, settingsTextOf(others, key, writeValue));
+}
+
+std::string settingsTextWithMember(
+    const std::string& settingsText, const std::string& key, const MemberWriter& writeValue)
+{
+    json others = parseSettingsText(settingsText).value_or(json::object());
+    others.erase(key);
+    return settingsTextOf(others, key, writeValue);
 }
 
 } // namespace kovrkit

@@ -20,20 +20,41 @@ std::optional<nlohmann::json> readSettingsFile(const std::filesystem::path& sett
 // The object as it is written: 2-space indentation, UTF-8, no newline at the end.
 std::string serializeSettings(const nlohmann::json& settings);
 
-bool writeSettingsFile(const std::filesystem::path& settingsPath, const nlohmann::json& settings);
+// What a write does before it replaces a file whose content the host cannot use (so that the
+// write would lose it): keeps that file beside it under a name of its own, or writes nothing.
+struct UnusableSettingsGuard {
+    // Judges the file as read under the writers' lock: its settings object, nullopt when it
+    // holds none (an empty file is an empty object).
+    std::function<bool(const std::optional<nlohmann::json>& settings)> isUnusable;
+    // "YYYYMMDDTHHMMSSZ" of now; the kept file is named settings path + ".unreadable-" + stamp.
+    std::function<std::string()> fileStamp;
+    std::function<void(const std::string& line)> log;
+};
+
+enum class SettingsWrite {
+    written,
+    failed, // nothing replaced: no lock, no room, no permission
+    unusableNotKept, // nothing replaced: the unusable file could not be kept aside
+};
+
+SettingsWrite writeSettingsFile(const std::filesystem::path& settingsPath,
+    const nlohmann::json& settings, const UnusableSettingsGuard& guard);
 
 // Reads the settings (an unreadable file counts as an empty object), lets change edit them
 // and writes them back, all under the writers' lock.
-bool updateSettingsFile(
-    const std::filesystem::path& settingsPath, const std::function<void(nlohmann::json&)>& change);
+SettingsWrite updateSettingsFile(const std::filesystem::path& settingsPath,
+    const UnusableSettingsGuard& guard, const std::function<void(nlohmann::json&)>& change);
 
 // Writes the value of one top-level member as indented JSON text at the given indentation.
 using MemberWriter = std::function<void(std::string& out, std::size_t indentSpaces)>;
 
-// As updateSettingsFile, setting the member key to the text writeValue produces; the old
-// value of that member is never parsed into JSON values.
-bool replaceSettingsMember(const std::filesystem::path& settingsPath, const std::string& key,
-    const MemberWriter& writeValue);
+// As updateSettingsFile, setting the member key to the text writeValue produces.
+SettingsWrite replaceSettingsMember(const std::filesystem::path& settingsPath,
+    const std::string& key, const MemberWriter& writeValue, const UnusableSettingsGuard& guard);
+
+// The settings text replaceSettingsMember writes over a file that held settingsText.
+std::string settingsTextWithMember(
+    const std::string& settingsText, const std::string& key, const MemberWriter& writeValue);
 
 // The raw text of "settings.json"; nullopt when it cannot be opened (a missing file among
 // others).

@@ -18,9 +18,13 @@ inline constexpr std::size_t kMaxFolderDepth = 512;
 
 // A folder listed by several parents is stored once under each of them. A save refuses a
 // tree whose nested form would hold more folders and devices than this, or more text (names,
-// descriptions, addresses and credentials, in bytes) than the second limit.
+// descriptions, addresses and credentials, in bytes) than the second limit, or more
+// indentation than the third: every line of the written form is indented by two spaces per
+// level, so a chain of folders above a few shared ones would otherwise turn a node map of
+// some kilobytes into a file of gigabytes.
 inline constexpr std::size_t kMaxExpandedSitesNodes = 1'000'000;
 inline constexpr std::size_t kMaxExpandedSitesTextBytes = std::size_t { 256 } << 20;
+inline constexpr std::size_t kMaxExpandedSitesIndentBytes = std::size_t { 256 } << 20;
 
 // The member's text when value is an object whose member key is a string, else fallback.
 std::string stringOr(const nlohmann::json& value, std::string_view key, std::string_view fallback);

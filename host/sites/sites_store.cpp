@@ -1,6 +1,6 @@
 #include "host/sites/sites_store.h"
 
-#include "host/sites/settings_file.h"
+#include "host/platform/utc_clock.h"
 #include "host/sites/sites_document.h"
 #include "host/sites/sites_text.h"
 #include "host/sites/sites_tree.h"
@@ -16,6 +16,8 @@ std::string compact(const json& value)
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
+} // namespace
+
 std::optional<std::string> documentTextFromSettings(const std::string& settingsText)
 {
     const auto sites = parseSettingsMember(settingsText, "sitesData");
@@ -30,12 +32,25 @@ std::optional<std::string> documentTextFromSettings(const std::string& settingsT
     return nodeMapText(*tree);
 }
 
-bool storeTree(const std::filesystem::path& settingsPath, const FolderEntry& tree)
+namespace {
+
+// The host cannot use a file that holds no JSON object, nor a stored tree that a load would
+// replace by the default tree; a write would lose either without a trace.
+bool isUnusableSettings(const std::optional<json>& settings)
 {
-    return replaceSettingsMember(
-        settingsPath, "sitesData", [&tree](std::string& out, std::size_t indent) {
-            appendStoredSitesText(out, tree, indent);
-        });
+    if (!settings)
+        return true;
+    const auto sites = settings->find("sitesData");
+    return sites != settings->end() && !isValidSitesDocument(*sites) && !isValidStoredSites(*sites);
+}
+
+UnusableSettingsGuard guardWith(SettingsKeeping keeping)
+{
+    if (!keeping.fileStamp)
+        keeping.fileStamp = utcFileStamp;
+    if (!keeping.log)
+        keeping.log = [](const std::string&) {};
+    return { isUnusableSettings, std::move(keeping.fileStamp), std::move(keeping.log) };
 }
 
 } // namespace
@@ -45,8 +60,9 @@ std::filesystem::path settingsPathIn(const std::filesystem::path& folder)
     return folder / "settings.json";
 }
 
-SitesStore::SitesStore(std::filesystem::path settingsPath)
+SitesStore::SitesStore(std::filesystem::path settingsPath, SettingsKeeping keeping)
     : settingsPath_(std::move(settingsPath))
+    , guard_(guardWith(std::move(keeping)))
 {
 }
 
@@ -57,7 +73,7 @@ std::optional<json> SitesStore::readSettings() const
 
 bool SitesStore::writeSettings(const json& settings) const
 {
-    return writeSettingsFile(settingsPath_, settings);
+    return writeSettingsFile(settingsPath_, settings, guard_) == SettingsWrite::written;
 }
 
 std::string SitesStore::loadSitesDocument() const
@@ -75,9 +91,19 @@ SaveOutcome SitesStore::saveSitesDocument(const json& document) const
     const auto map = nodeMapFromJson(document);
     bool tooLarge = false;
     const auto tree = map ? convertNodeMap(*map, &tooLarge) : std::nullopt;
-    if (tree && storeTree(settingsPath_, *tree))
+    if (!tree)
+        return { false, std::string(tooLarge ? kSitesTooLargeMessage : kUnsavedSitesMessage),
+            true };
+    const auto written = replaceSettingsMember(
+        settingsPath_, "sitesData",
+        [&tree](
+            std::string& out, std::size_t indent) { appendStoredSitesText(out, *tree, indent); },
+        guard_);
+    if (written == SettingsWrite::written)
         return { true, {} };
-    return { false, std::string(tooLarge ? kSitesTooLargeMessage : kUnsavedSitesMessage) };
+    if (written == SettingsWrite::unusableNotKept)
+        return { false, std::string(kUnusableSettingsNotKeptMessage) };
+    return { false, std::string(kUnsavedSitesMessage) };
 }
 
 } // namespace kovrkit

@@ -3,9 +3,12 @@
 // operation and replaced whole, atomically, by every change.
 #pragma once
 
+#include "host/sites/settings_file.h"
+
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,19 +22,36 @@ inline constexpr std::string_view kUnsavedSitesMessage = "Invalid or unsaved sit
 inline constexpr std::string_view kSitesTooLargeMessage
     = "The sites tree is too large to save: with folders that appear in several places "
       "counted once per place, it holds more than 1,000,000 folders and devices or more than "
-      "256 MiB of text";
+      "256 MiB of text, or nests them so deeply that their indentation alone would take more "
+      "than 256 MiB";
+
+// The failure text when "settings.json" held something unusable that could not be kept aside.
+inline constexpr std::string_view kUnusableSettingsNotKeptMessage
+    = "The settings file could not be read and could not be kept aside; nothing was saved";
 
 struct SaveOutcome {
     bool success = false;
-    std::string message; // empty on success, else kUnsavedSitesMessage or kSitesTooLargeMessage
+    std::string message; // empty on success, else one of the failure texts above
+    bool treeRefused = false; // the tree itself was refused; no write was tried
 };
+
+// What the store needs from outside when it keeps an unusable "settings.json" aside as
+// "settings.json.unreadable-<UTC time>": the clock and the host's log.
+struct SettingsKeeping {
+    std::function<std::string()> fileStamp; // "YYYYMMDDTHHMMSSZ"; the UTC clock when empty
+    std::function<void(const std::string& line)> log; // nothing is logged when empty
+};
+
+// The compact node-map text a load serves for the text of "settings.json": a stored node map
+// as it is, a nested tree with fresh ids; nothing when no usable tree is stored.
+std::optional<std::string> documentTextFromSettings(const std::string& settingsText);
 
 // "settings.json" in the given folder (the program's own folder).
 std::filesystem::path settingsPathIn(const std::filesystem::path& folder);
 
 class SitesStore {
 public:
-    explicit SitesStore(std::filesystem::path settingsPath);
+    explicit SitesStore(std::filesystem::path settingsPath, SettingsKeeping keeping = {});
 
     const std::filesystem::path& settingsPath() const { return settingsPath_; }
 
@@ -39,7 +59,8 @@ public:
     // nullopt when the file holds anything but a JSON object.
     std::optional<nlohmann::json> readSettings() const;
     // Replaces "settings.json" with the object: 2-space indentation, keys in ascending
-    // byte order. A failed write leaves the previous file as it was.
+    // byte order. A failed write leaves the previous file as it was. Like every write, it
+    // first keeps aside a file that is no JSON object or whose stored tree fails the checks.
     bool writeSettings(const nlohmann::json& settings) const;
 
     // The stored tree as compact node-map JSON text with fresh ids; the default tree when
@@ -57,6 +78,7 @@ public:
 
 private:
     std::filesystem::path settingsPath_;
+    UnusableSettingsGuard guard_;
 };
 
 } // namespace kovrkit

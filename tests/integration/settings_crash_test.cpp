@@ -52,6 +52,20 @@ json generatedTree(int variant)
     }
 }
 
+// A migration record as markMigrationCompleted writes it in saveForever.
+bool isWholeRecord(const json& record)
+{
+    return record.size() == 4 && record.value("completed", false) && !record.value("declined", true)
+        && record.value("status", "").starts_with("round ")
+        && record.value("updatedAt", "").size() == 20;
+}
+
+std::string textOf(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+}
+
 TEST(SettingsCrashSafety, KilledWriterLeavesOldOrNewFileNeverNone)
 {
     const auto folder = fs::temp_directory_path() / ("settings_crash_" + std::to_string(getpid()));
@@ -90,12 +104,64 @@ TEST(SettingsCrashSafety, KilledWriterLeavesOldOrNewFileNeverNone)
         EXPECT_NE(std::find(storedForms.begin(), storedForms.end(), sites), storedForms.end())
             << "after kill " << kill << " the file holds a tree nobody wrote";
         EXPECT_NE(json::parse(store.loadSitesDocument())["nodes"]["root"]["name"], "Sites");
+        const auto record = settings->find("legacyMigration");
+        if (record != settings->end()) {
+            EXPECT_TRUE(isWholeRecord(*record)) << "after kill " << kill << ": " << *record;
+        }
     }
     // Most kills land mid-write; the leftover temporary file must not hinder the next save.
     EXPECT_GT(killsWithTemporaryLeft, 0);
     ASSERT_TRUE(store.saveSitesDocument(trees[1]).success);
     EXPECT_FALSE(fs::exists(temporarySettingsPath(store.settingsPath())));
     EXPECT_EQ((*store.readSettings())["sitesData"], storedForms[1]);
+    fs::remove_all(folder);
+}
+
+// A writer killed while it replaces a file it cannot use: the file's bytes are always there,
+// under its own name or the kept one, and "settings.json" holds the old bytes or a new tree.
+TEST(SettingsCrashSafety, KilledWriterNeverLosesAnUnusableFile)
+{
+    const auto folder
+        = fs::temp_directory_path() / ("settings_crash_unusable_" + std::to_string(getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const auto path = settingsPathIn(folder);
+    std::vector<json> trees;
+    std::vector<json> storedForms;
+    for (int variant = 0; variant < 3; ++variant) {
+        trees.push_back(generatedTree(variant));
+        storedForms.push_back(*documentToStored(trees.back()));
+    }
+
+    std::mt19937 random(54321);
+    std::uniform_int_distribution<int> pauseMicroseconds(0, 8000);
+    for (int kill = 0; kill < 40; ++kill) {
+        const auto stamp = "kill" + std::to_string(kill);
+        const std::string unusable = R"({"keep":1,"sitesData":{"name":")" + stamp + R"("},})";
+        std::ofstream(path, std::ios::binary) << unusable;
+        const SitesStore store(path, { [stamp] { return stamp; }, {} });
+        const pid_t writer = fork();
+        ASSERT_GE(writer, 0);
+        if (writer == 0)
+            saveForever(store, trees, kill);
+        usleep(static_cast<useconds_t>(pauseMicroseconds(random)));
+        ::kill(writer, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(writer, &status, 0), writer);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped on its own with " << status;
+
+        const auto kept = folder / ("settings.json.unreadable-" + stamp);
+        if (fs::exists(kept)) {
+            ASSERT_EQ(textOf(kept), unusable) << "after kill " << kill;
+        }
+        if (textOf(path) == unusable)
+            continue;
+        ASSERT_TRUE(fs::exists(kept)) << "after kill " << kill << " the old file is lost";
+        const auto settings = store.readSettings();
+        ASSERT_TRUE(settings) << "after kill " << kill;
+        EXPECT_NE(std::find(storedForms.begin(), storedForms.end(), (*settings)["sitesData"]),
+            storedForms.end());
+    }
     fs::remove_all(folder);
 }
 

@@ -3,6 +3,7 @@
 #include "fakes/fake_host_services.h"
 #include "fakes/fake_temp_folder.h"
 #include "fakes/fake_web_view.h"
+#include "fakes/file_size_cap.h"
 #include "host/bridge/message_bridge.h"
 #include "host/bridge/settings_sites_storage.h"
 #include "host/sites/sites_store.h"
@@ -122,6 +123,35 @@ TEST_F(BridgeSitesTest, RefusedDocumentsLeaveTheFileUntouched)
             R"({"command":"sitesDataSaved","payload":{"success":false,"message":"Invalid or unsaved sites data"}})");
     }
     EXPECT_EQ(folder.read("settings.json"), before);
+}
+
+// A disk that fills during a save or a CSV export: the page is told, the old files stay whole
+// and no temporary file is left.
+TEST_F(BridgeSitesTest, FullDiskIsReportedAndKeepsTheOldFiles)
+{
+    ASSERT_TRUE(save(treeWithFolderAndDevices()));
+    const std::string settingsBefore = folder.read("settings.json");
+    const std::string csvBefore = "name,ip\r\nold,10.0.0.1\r\n";
+    folder.write("sites.csv", csvBefore);
+    dialogs.paths = { folder.file("sites.csv") };
+    dialogs.yesNoAnswers = { true };
+    {
+        FileSizeCap cap(64);
+        json tree = treeWithFolderAndDevices();
+        tree["nodes"]["r"]["name"] = "Renamed";
+        EXPECT_FALSE(save(tree));
+        EXPECT_EQ(view.posted.back(),
+            R"({"command":"sitesDataSaved","payload":{"success":false,"message":"Invalid or unsaved sites data"}})");
+        sendJson({ { "command", "sites_exportCsv" },
+            { "payload", { { "csvContent", std::string(4096, 'x') } } } });
+    }
+    const json exported = json::parse(view.posted.back());
+    EXPECT_EQ(exported["command"], "sitesCsvExported");
+    EXPECT_EQ(exported["payload"]["success"], false);
+    EXPECT_EQ(exported["payload"]["message"], "Failed to write CSV file");
+    EXPECT_EQ(folder.read("settings.json"), settingsBefore);
+    EXPECT_EQ(folder.read("sites.csv"), csvBefore);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
 }
 
 TEST_F(BridgeSitesTest, LastOfManySavesWinsAndOtherSettingsSurvive)

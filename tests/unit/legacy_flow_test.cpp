@@ -196,6 +196,17 @@ TEST_F(LegacyFlowUnwritableTest, UnrecordedDeclineStillAsksOnlyOnceAndStaysNeede
     }
 }
 
+// A tree that was found but could not be written is not called incompatible.
+TEST_F(LegacyFlowUnwritableTest, UnsavedTreeIsReportedAsUnsaved)
+{
+    writeLegacyTree("000001.log", nestedTree("Plant"));
+    flow().migrate();
+    ASSERT_EQ(commands(), std::vector<std::string>({ "legacyMigrationResult" }));
+    EXPECT_EQ(sent_[0]["payload"],
+        json::parse(
+            R"({"success":false,"migrated":false,"message":"Migrated data could not be saved"})"));
+}
+
 TEST_F(LegacyFlowTest, InstallationAloneIsReportedWithoutAQuestion)
 {
     writeUninstallEntry();

@@ -1,12 +1,13 @@
+#include "fakes/file_size_cap.h"
+#include "host/platform/file_access.h"
 #include "host/sites/settings_file.h"
 #include "host/sites/sites_store.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
-#include <csignal>
 #include <fstream>
-#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using testing::FileSizeCap;
 
 constexpr std::string_view kDefaultDocument
     = R"({"nodes":{"root":{"children":[],"description":"","id":"root","name":"Sites","type":"folder"}},"rootId":"root","version":1})";
@@ -252,6 +254,28 @@ TEST_F(SettingsStoreTest, SharedFoldersAreStoredPerPlaceUpToTheExpandedSizeLimit
     EXPECT_EQ(devices, 15u);
 }
 
+// A few kilobytes of node map: a chain of folders above a shared ladder. Its entries and texts
+// are few, but every line of the nested form would be indented by some 2,000 spaces.
+TEST_F(SettingsStoreTest, DeepChainsAboveSharedFoldersAreRefusedForTheirIndentation)
+{
+    writeFile(R"({"keep":1})");
+    json document = ladderDocument(13);
+    ASSERT_TRUE(store().saveSitesDocument(document).success) << "32,766 entries, shallow";
+    const std::string saved = fileText();
+
+    const int links = 480;
+    for (int link = 0; link < links; ++link) {
+        const std::string next = link + 1 < links ? "c" + std::to_string(link + 1) : "f0";
+        document["nodes"]["c" + std::to_string(link)]
+            = { { "type", "folder" }, { "name", "Link" }, { "children", json::array({ next }) } };
+    }
+    document["rootId"] = "c0";
+    const auto refused = store().saveSitesDocument(document);
+    EXPECT_FALSE(refused.success);
+    EXPECT_EQ(refused.message, kSitesTooLargeMessage);
+    EXPECT_EQ(fileText(), saved);
+}
+
 TEST_F(SettingsStoreTest, MigrationRecordIsReplacedWholeAndReadStrictly)
 {
     ASSERT_TRUE(store().markMigrationDeclined("Legacy migration declined by user"));
@@ -301,27 +325,140 @@ TEST_F(SettingsStoreTest, StaleTemporaryFileIsReusedAndRemoved)
     EXPECT_EQ(fileJson()["sitesData"]["name"], "Plant");
 }
 
-// Caps the size of files this process may write, as a full disk would.
-class FileSizeCap {
-public:
-    explicit FileSizeCap(rlim_t bytes)
+// A store whose clock stands still and whose log lines are kept.
+struct KeepingStore {
+    explicit KeepingStore(const fs::path& path)
+        : store(path,
+            { [] { return std::string("20261209T010203Z"); },
+                [this](const std::string& line) { log.push_back(line); } })
     {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit capped = previous_;
-        capped.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &capped);
     }
-    ~FileSizeCap()
-    {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
+    std::vector<std::string> log;
+    SitesStore store;
+};
+
+std::string textOf(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+}
+
+std::vector<std::string> namesIn(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A file the host cannot use (no JSON object, or a stored tree a load would replace by the
+// default tree) is kept byte for byte under a name of its own before a save or a migration
+// record replaces it; the new file is what the write makes of an unreadable or a readable file.
+TEST_F(SettingsStoreTest, UnusableFileIsKeptAsideBeforeASaveOrARecordReplacesIt)
+{
+    const std::string valid
+        = R"({"keep":{"note":"mine"},"sitesData":{"name":"Plant","folders":[]}})";
+    struct Case {
+        std::string content;
+        bool object; // whether the other members survive
+    };
+    const Case cases[] = {
+        { valid.substr(0, valid.size() / 2), false }, // truncated
+        { R"({"keep":{"note":"mine"},"sitesData":{"name":"Plant","folders":[]},})", false },
+        { R"({"keep":{"note":"mine"},"sitesData":{"name":"Plant","folders":{"a":1}}})", true },
+    };
+    const auto kept = folder_ / "settings.json.unreadable-20261209T010203Z";
+    for (const auto& [content, object] : cases) {
+        for (const bool record : { false, true }) {
+            writeFile(content);
+            KeepingStore keeping(path_);
+            const bool written = record
+                ? keeping.store.markMigrationCompleted("Legacy data imported")
+                : keeping.store.saveSitesDocument(twoLevelDocument()).success;
+            ASSERT_TRUE(written) << content;
+            EXPECT_EQ(textOf(kept), content);
+            EXPECT_EQ(namesIn(folder_),
+                std::vector<std::string>(
+                    { "settings.json", "settings.json.unreadable-20261209T010203Z" }));
+            ASSERT_EQ(keeping.log.size(), 1u);
+            EXPECT_EQ(keeping.log[0],
+                "kovrkit: " + path_.string() + " held no usable settings; kept it as "
+                    + kept.string() + " before replacing it");
+            // A record keeps the other members of an object, the refused tree among them.
+            const auto settings = fileJson();
+            EXPECT_EQ(settings.contains("keep"), object) << content;
+            EXPECT_EQ(settings.contains("sitesData"), !record || object) << content;
+            if (record)
+                EXPECT_TRUE(store().isMigrationCompleted());
+            else
+                EXPECT_EQ(settings["sitesData"]["folders"][0]["name"], "Hall");
+            fs::remove(kept);
+        }
     }
 
-private:
-    rlimit previous_ {};
-    void (*previousHandler_)(int);
-};
+    for (const auto& usable : { valid, std::string(), std::string(R"({"keep":1})") }) {
+        writeFile(usable);
+        KeepingStore keeping(path_);
+        ASSERT_TRUE(keeping.store.saveSitesDocument(twoLevelDocument()).success);
+        ASSERT_TRUE(keeping.store.markMigrationDeclined("Legacy migration declined by user"));
+        EXPECT_EQ(namesIn(folder_), std::vector<std::string>({ "settings.json" })) << usable;
+        EXPECT_TRUE(keeping.log.empty());
+    }
+    fs::remove(path_);
+    KeepingStore keeping(path_);
+    ASSERT_TRUE(keeping.store.saveSitesDocument(twoLevelDocument()).success);
+    EXPECT_EQ(namesIn(folder_), std::vector<std::string>({ "settings.json" }));
+}
+
+// Files kept in the same second get names of their own; when no name is free the file stays
+// and nothing is written.
+TEST_F(SettingsStoreTest, KeptFilesNeverReplaceEachOtherAndAFileThatCannotBeKeptStays)
+{
+    KeepingStore keeping(path_);
+    const auto stem = path_.string() + ".unreadable-20261209T010203Z";
+    writeFile("{first");
+    ASSERT_TRUE(keeping.store.saveSitesDocument(twoLevelDocument()).success);
+    writeFile("{second");
+    ASSERT_TRUE(keeping.store.markMigrationCompleted("Legacy data imported"));
+    EXPECT_EQ(textOf(stem), "{first");
+    EXPECT_EQ(textOf(stem + "-2"), "{second");
+
+    for (int taken = 3; taken <= 100; ++taken)
+        std::ofstream(stem + "-" + std::to_string(taken)) << "taken";
+    writeFile("{third");
+    const auto refused = keeping.store.saveSitesDocument(twoLevelDocument());
+    EXPECT_FALSE(refused.success);
+    EXPECT_EQ(refused.message, kUnusableSettingsNotKeptMessage);
+    EXPECT_FALSE(keeping.store.markMigrationCompleted("Legacy data imported"));
+    EXPECT_FALSE(keeping.store.writeSettings(json::object()));
+    EXPECT_EQ(fileText(), "{third");
+    EXPECT_FALSE(fs::exists(temporarySettingsPath(path_)));
+    EXPECT_EQ(keeping.log.back(),
+        "kovrkit: " + path_.string()
+            + " holds no usable settings and could not be kept aside; it was not replaced");
+}
+
+// Where the file system has no hard links the bytes are copied; a copy that does not fit is
+// removed again.
+TEST_F(SettingsStoreTest, KeptCopyIsWholeOrAbsent)
+{
+    const std::string bytes(4096, 'b');
+    const auto nowhere = (folder_ / "gone").string();
+    const auto name
+        = [this](int attempt) { return (folder_ / ("kept" + std::to_string(attempt))).string(); };
+    std::ofstream(name(0)) << "taken";
+    EXPECT_EQ(keepFileAside(nowhere, &bytes, name), name(1));
+    EXPECT_EQ(textOf(name(1)), bytes);
+    EXPECT_EQ(fs::status(name(1)).permissions() & fs::perms::all,
+        fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(keepFileAside(nowhere, nullptr, name), std::nullopt);
+    {
+        FileSizeCap cap(1024);
+        EXPECT_EQ(keepFileAside(nowhere, &bytes, name), std::nullopt);
+    }
+    EXPECT_FALSE(fs::exists(name(2)));
+}
 
 TEST_F(SettingsStoreTest, FailedWritesKeepTheOldFile)
 {

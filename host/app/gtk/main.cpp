@@ -75,7 +75,8 @@ int main(int argc, char** argv)
 
     std::unique_ptr<Dialogs> dialogs = chooseDialogs(window);
     GioUrlOpener urlOpener;
-    SitesStore store(settingsPathIn(stateFolders.settingsFolder));
+    SitesStore store(settingsPathIn(stateFolders.settingsFolder),
+        { {}, [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); } });
     SettingsSitesStorage sites(store);
     MessageBridge bridge { std::string(acceptedOrigin(devMode)) };
     GLibMainLoopPoster poster;

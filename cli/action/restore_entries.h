@@ -1,0 +1,34 @@
+// The reading half of put_backup: a backup archive's "tool.txt" and its configuration
+// entries, each taken out of its tar image and brought to the controller's layout. Nothing
+// here talks to a controller; the caller pushes each finished image.
+#pragma once
+
+#include <zip.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace kovru {
+
+// False when the archive carries a "tool.txt" that this tool may not restore.
+bool archive_marker_accepted(zip_t* zip);
+
+struct RestoreTally {
+    std::size_t applicable = 0; // entries named after a configuration item
+    std::size_t restored = 0; // of those, the ones push took
+};
+
+// Sends a one-file tar image holding a converted configuration file to the controller; true
+// when it was taken and its restore requested.
+using PushImage = std::function<bool(std::span<const std::uint8_t> image)>;
+
+// Walks the archive's entries with the restore's progress and lines: each configuration
+// item's file is read, checked, converted for firmware_version and handed to push.
+RestoreTally restore_entries(
+    zip_t* zip, const std::optional<std::string>& firmware_version, const PushImage& push);
+
+} // namespace kovru

@@ -1,0 +1,2 @@
+# The simulator's parsers.
+kovru_fuzz_target(sim_tftp_packet SOURCES sim_tftp_packet_fuzz.cpp LIBS kovru_sim_core)
