@@ -53,6 +53,19 @@ bool parse_share(std::string_view text, double& out)
     return !copy.empty() && end == copy.c_str() + copy.size() && out >= 0 && out <= 1;
 }
 
+bool parse_block_size_answer(std::string_view text, BlockSizeAnswer& out)
+{
+    if (text == "cap")
+        out = BlockSizeAnswer::cap;
+    else if (text == "ignore")
+        out = BlockSizeAnswer::ignore;
+    else if (text == "refuse")
+        out = BlockSizeAnswer::refuse;
+    else
+        return false;
+    return true;
+}
+
 bool is_model_name(std::string_view model)
 {
     return model == "VELDIR-1" || model == "VELDIR-2" || model == "VELDIR-3" || model == "VELDIR-4";
@@ -154,6 +167,15 @@ bool apply_setting(
         return parse_flag(value, config.tftp_tsize);
     if (key == "tftp_retries")
         return parse_number(value, config.tftp_retries) && config.tftp_retries > 0;
+    if (key == "tftp_blksize_max")
+        return parse_number(value, config.tftp_blksize_max) && config.tftp_blksize_max >= 8
+            && config.tftp_blksize_max <= 65464;
+    if (key == "tftp_blksize_over")
+        return parse_block_size_answer(value, config.tftp_blksize_over);
+    if (key == "http_keepalive")
+        return parse_number(value, config.http_keepalive) && config.http_keepalive >= 0;
+    if (key == "http_close_unannounced")
+        return parse_flag(value, config.http_close_unannounced);
     return apply_fault(key, value, config.faults, known);
 }
 
@@ -284,6 +306,10 @@ Controller keys: ip, port (0 = free port), model (VELDIR-1..VELDIR-4), firmware,
   serial, mac, hostname, flash_size (bytes of flashraw.bin and flashfs.bin),
   tftp_timeout_ms (retransmission time-out), tftp_retries,
   tftp_tsize (0: read requests get no transfer size),
+  tftp_blksize_max (8..65464, largest TFTP block size agreed to),
+  tftp_blksize_over (cap|ignore|refuse: the answer to a larger block size),
+  http_keepalive (answers per HTTP connection, 1 = close after each, 0 = no limit),
+  http_close_unannounced (the last answer on a connection still says keep-alive),
   reboot_ms (after a firmware upgrade, no answers for this long).
 Fault keys: latency_ms, fail_first (first N attempts of each item get no answer),
   fail_items (item names separated by '|'), no_status_txt, truncated, empty,

@@ -36,6 +36,13 @@ struct FaultSettings {
     bool upgrade_keeps_firmware = false; // upgrades are accepted, the old firmware stays
 };
 
+// What a controller does with a block-size option above its largest size.
+enum class BlockSizeAnswer {
+    cap, // agrees to its largest size
+    ignore, // leaves the option out of its answer: 512-byte blocks
+    refuse, // answers the request with error 8, "option refused"
+};
+
 struct ControllerConfig {
     std::string ip = "127.0.0.1";
     int port = 0; // 0: a free port, printed on start
@@ -48,6 +55,10 @@ struct ControllerConfig {
     int tftp_timeout_ms = 1000;
     int tftp_retries = 5;
     bool tftp_tsize = true; // answers the transfer-size option of read requests
+    std::size_t tftp_blksize_max = 65464;
+    BlockSizeAnswer tftp_blksize_over = BlockSizeAnswer::cap;
+    int http_keepalive = 1; // answers per HTTP connection; 0: as many as the client sends
+    bool http_close_unannounced = false; // every answer says keep-alive, even the last
     int reboot_ms = 0; // after an accepted firmware upgrade nothing is answered for this long
     FaultSettings faults;
 };

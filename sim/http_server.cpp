@@ -5,8 +5,11 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <string>
+#include <utility>
 
 namespace kovru::sim {
 namespace {
@@ -30,23 +33,50 @@ bool send_all(int fd, std::string_view bytes)
     return true;
 }
 
-// The request head up to the blank line; empty when the client sent none in time.
-std::string read_request_head(int fd)
+// The next request head up to the blank line, taken from the front of `received`, which
+// keeps what follows it; empty when the client sent none in time or the server stops.
+std::string read_request_head(int fd, std::string& received, const std::atomic<bool>& stopping)
 {
-    std::string head;
-    char chunk[4096];
     auto deadline = std::chrono::steady_clock::now() + kReceiveTimeout;
-    while (head.find("\r\n\r\n") == std::string::npos && head.size() < kHeadLimit) {
+    std::size_t end = received.find("\r\n\r\n");
+    while (end == std::string::npos && received.size() < kHeadLimit) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left <= 0ms || !wait_readable(fd, left))
+        if (left <= 0ms || stopping)
             return {};
-        ssize_t received = ::recv(fd, chunk, sizeof chunk, 0);
-        if (received <= 0)
+        if (!wait_readable(fd, std::min<std::chrono::milliseconds>(left, kPollInterval)))
+            continue;
+        char chunk[4096];
+        ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
+        if (got <= 0)
             return {};
-        head.append(chunk, static_cast<std::size_t>(received));
+        received.append(chunk, static_cast<std::size_t>(got));
+        end = received.find("\r\n\r\n");
     }
+    if (end == std::string::npos)
+        return std::exchange(received, {});
+    std::string head = received.substr(0, end + 4);
+    received.erase(0, end + 4);
     return head;
+}
+
+std::string lower_case(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Requests with a body, or that ask for the close, end their connection: the controller
+// reads no request bodies.
+bool allows_keep_alive(const std::string& head)
+{
+    std::string text = lower_case(head);
+    bool has_body = text.find("\r\ntransfer-encoding:") != std::string::npos
+        || (text.find("\r\ncontent-length:") != std::string::npos
+            && text.find("\r\ncontent-length: 0\r\n") == std::string::npos);
+    return !has_body && text.find("\r\nconnection: close") == std::string::npos
+        && text.find(" http/1.0\r\n") == std::string::npos;
 }
 
 // SO_LINGER with a zero time makes close() send a reset instead of an orderly end.
@@ -76,18 +106,21 @@ std::size_t bytes_before_fault(const FaultSettings& faults, std::size_t body_siz
 }
 
 void send_answer(int fd, const HttpAnswer& answer, const FaultSettings& faults, bool head_only,
-    const std::atomic<bool>& stopping)
+    bool keep_open, const std::atomic<bool>& stopping)
 {
     std::string body = answer_body(answer, faults);
     std::string head = "HTTP/1.1 " + std::to_string(answer.status) + " "
         + http_reason(answer.status) + "\r\nContent-Type: " + answer.content_type
-        + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n";
+        + "\r\nContent-Length: " + std::to_string(body.size())
+        + (keep_open ? "\r\nConnection: keep-alive\r\n\r\n" : "\r\nConnection: close\r\n\r\n");
     if (head_only)
         body.clear();
     std::string_view rest(body);
     std::string_view first = rest.substr(0, bytes_before_fault(faults, rest.size()));
     rest.remove_prefix(first.size());
-    if (!send_all(fd, head) || !send_all(fd, first))
+    // One write: a separate small body would wait for the client's delayed acknowledgement
+    // of the head on a connection that stays open.
+    if (!send_all(fd, head + std::string(first)))
         return;
     if (faults.http_reset)
         return reset_connection(fd);
@@ -157,33 +190,46 @@ void HttpServer::hold_silently(int fd)
 
 void HttpServer::serve_connection(UniqueFd connection)
 {
-    if (controller_.rebooting())
-        return wait_out_reboot();
-    std::string head = read_request_head(connection.get());
-    if (head.empty())
-        return;
-    if (controller_.rebooting())
-        return wait_out_reboot();
-    const FaultSettings& faults = controller_.config().faults;
-    if (faults.latency_ms > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(faults.latency_ms));
-    if (faults.http_drop)
-        return;
-    if (faults.http_silent)
-        return hold_silently(connection.get());
-    std::optional<HttpRequest> request = parse_request_head(head);
-    HttpAnswer answer;
-    if (!request)
-        answer = { 400, "text/plain", "bad request\n", false };
-    else if (faults.http_error != 0)
-        answer = { faults.http_error, "text/plain", "simulated error\n", false };
-    else
-        answer = answer_request(controller_, *request);
-    if (answer.drop_connection)
-        return;
-    send_answer(connection.get(), answer, faults, request && request->method == "HEAD", stopping_);
-    if (!faults.http_reset)
-        ::shutdown(connection.get(), SHUT_WR);
+    std::string received;
+    const int answers_per_connection = controller_.config().http_keepalive;
+    for (int answered = 1; !stopping_; ++answered) {
+        if (controller_.rebooting())
+            return wait_out_reboot();
+        std::string head = read_request_head(connection.get(), received, stopping_);
+        if (head.empty())
+            return;
+        if (controller_.rebooting())
+            return wait_out_reboot();
+        const FaultSettings& faults = controller_.config().faults;
+        if (faults.latency_ms > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(faults.latency_ms));
+        if (faults.http_drop)
+            return;
+        if (faults.http_silent)
+            return hold_silently(connection.get());
+        std::optional<HttpRequest> request = parse_request_head(head);
+        HttpAnswer answer;
+        if (!request)
+            answer = { 400, "text/plain", "bad request\n", false };
+        else if (faults.http_error != 0)
+            answer = { faults.http_error, "text/plain", "simulated error\n", false };
+        else
+            answer = answer_request(controller_, *request);
+        if (answer.drop_connection)
+            return;
+        const bool keep_open = request && allows_keep_alive(head) && !faults.truncated
+            && !faults.http_reset
+            && (answers_per_connection == 0 || answered < answers_per_connection);
+        const bool announce_keep_open
+            = keep_open || (request && controller_.config().http_close_unannounced);
+        send_answer(connection.get(), answer, faults, request && request->method == "HEAD",
+            announce_keep_open, stopping_);
+        if (!keep_open) {
+            if (!faults.http_reset)
+                ::shutdown(connection.get(), SHUT_WR);
+            return;
+        }
+    }
 }
 
 } // namespace kovru::sim

@@ -1,5 +1,5 @@
 // Serves a controller's HTTP interface: one thread accepts, one worker per connection,
-// one request per connection.
+// up to http_keepalive requests per connection (one unless set otherwise).
 #pragma once
 
 #include "common/posix/unique_fd.h"

@@ -17,6 +17,7 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kSmallestBlockSize = 8;
 constexpr std::size_t kLargestBlockSize = 65464;
 constexpr auto kStopCheckInterval = 200ms;
+constexpr auto kFirstBlockWait = 1000ms;
 
 std::optional<std::uint64_t> parse_unsigned(const std::string& text)
 {
@@ -53,12 +54,12 @@ public:
     void serve_write(const TftpRequest& request);
 
 private:
-    void send_packet(const std::vector<std::uint8_t>& packet)
+    void send_packet(const std::vector<std::uint8_t>& packet, bool may_be_lost = true)
     {
         int latency = controller_.config().faults.latency_ms;
         if (latency > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(latency));
-        if (controller_.drop_tftp_packet())
+        if (may_be_lost && controller_.drop_tftp_packet())
             return;
         ::send(socket_.get(), packet.data(), packet.size(), 0);
     }
@@ -120,6 +121,10 @@ void Transfer::serve_read(const TftpRequest& request, const std::vector<std::uin
 {
     const ControllerConfig& config = controller_.config();
     TftpNegotiation terms = negotiate_tftp_options(request, file.size(), config);
+    if (terms.block_size_refused) {
+        send_error(TftpErrorCode::option_refused, "Block size refused");
+        return;
+    }
     if (!terms.accepted.empty()
         && !send_until_acknowledged(tftp_oack(terms.accepted), 0, terms.timeout))
         return;
@@ -146,6 +151,10 @@ void Transfer::serve_write(const TftpRequest& request)
 {
     const ControllerConfig& config = controller_.config();
     TftpNegotiation terms = negotiate_tftp_options(request, 0, config);
+    if (terms.block_size_refused) {
+        send_error(TftpErrorCode::option_refused, "Block size refused");
+        return;
+    }
     if (terms.announced_size && *terms.announced_size > kUploadSizeLimit) {
         send_error(TftpErrorCode::disk_full, "Image too large");
         return;
@@ -155,13 +164,18 @@ void Transfer::serve_write(const TftpRequest& request)
         = terms.accepted.empty() ? tftp_ack(0) : tftp_oack(terms.accepted);
     std::uint64_t expected = 1;
     int silent_timeouts = 0;
-    send_packet(reply);
+    // A repeated option acknowledgement is taken by libcurl as a new start, and it skips a
+    // block (docs/firmware.md): the answer to the request is not lost, and is repeated only
+    // after a moment in which any client sends its first block.
+    const auto first_block_wait = std::max(terms.timeout, kFirstBlockWait);
+    send_packet(reply, false);
     while (!stopping_) {
-        std::optional<TftpPacket> packet = receive(terms.timeout);
+        std::optional<TftpPacket> packet
+            = receive(expected == 1 ? first_block_wait : terms.timeout);
         if (!packet) {
             if (++silent_timeouts > config.tftp_retries)
                 return;
-            send_packet(reply);
+            send_packet(reply, expected > 1);
             continue;
         }
         if (packet->opcode == TftpOpcode::error)
@@ -192,9 +206,14 @@ void Transfer::serve_write(const TftpRequest& request)
     }
     if (stopping_)
         return;
-    // Linger for one time-out in case the last ACK was lost and the client sends again.
-    while (std::optional<TftpPacket> late = receive(terms.timeout)) {
-        if (late->opcode == TftpOpcode::data)
+    // Linger while the client may still send the last block again because its ACK was lost:
+    // as long as the retransmissions of a transfer may take, since clients wait long before
+    // they repeat a block.
+    for (int quiet = 0; quiet < retries_ && !stopping_;) {
+        std::optional<TftpPacket> late = receive(terms.timeout);
+        if (!late)
+            ++quiet;
+        else if (late->opcode == TftpOpcode::data)
             send_packet(reply);
     }
 }
@@ -213,7 +232,12 @@ TftpNegotiation negotiate_tftp_options(
         if (!number)
             continue;
         if (name == "blksize" && *number >= kSmallestBlockSize) {
-            result.block_size = std::min<std::uint64_t>(*number, kLargestBlockSize);
+            const std::size_t largest = std::min(config.tftp_blksize_max, kLargestBlockSize);
+            if (*number > largest && config.tftp_blksize_over == BlockSizeAnswer::ignore)
+                continue;
+            result.block_size_refused
+                = *number > largest && config.tftp_blksize_over == BlockSizeAnswer::refuse;
+            result.block_size = std::min<std::uint64_t>(*number, largest);
             result.accepted.emplace_back(name, std::to_string(result.block_size));
         } else if (name == "tsize") {
             bool reading = request.opcode == TftpOpcode::rrq;

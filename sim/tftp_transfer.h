@@ -20,6 +20,7 @@ struct TftpNegotiation {
     std::size_t block_size = 512; // the size without the option
     std::chrono::milliseconds timeout { 1000 };
     std::optional<std::uint64_t> announced_size; // tsize of a write request
+    bool block_size_refused = false; // a larger size than the controller takes, refused
     std::vector<std::pair<std::string, std::string>> accepted;
 };
 

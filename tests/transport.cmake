@@ -15,3 +15,17 @@ add_dependencies(transport_cli_test kovru-cli kovru-sim)
 add_kovru_test(tftp_interop_test SOURCES integration/tftp_interop_test.cpp
   LIBS kovru_controller kovru_transport kovru_backup_format kovru_transport_test_support TIMEOUT 120)
 add_dependencies(tftp_interop_test kovru-sim)
+
+# TFTP block sizes and the block-number wrap of long uploads; the wrap cases move two 16 MiB
+# images at 128-byte blocks to each server.
+kovru_library(kovru_tftpd_test_support SOURCES fakes/tftpd_server.cpp)
+target_include_directories(kovru_tftpd_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests)
+add_kovru_test(tftp_block_size_test SOURCES integration/tftp_block_size_test.cpp
+  LIBS kovru_controller kovru_transport kovru_sim_core kovru_transport_test_support
+    kovru_tftpd_test_support
+  TIMEOUT 300)
+add_dependencies(tftp_block_size_test kovru-sim)
+
+add_kovru_test(connection_reuse_test SOURCES integration/connection_reuse_test.cpp
+  LIBS kovru_transport_test_support TIMEOUT 180)
+add_dependencies(connection_reuse_test kovru-cli kovru-sim)

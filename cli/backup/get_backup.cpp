@@ -153,7 +153,7 @@ int get_backup(const BackupRequest& request)
                            : make_directory_output(*request.output_folder);
     complete
         = store_entry(*output, kToolMarkerName, bytes_of(kToolMarkerText), zip_mode) && complete;
-    complete = store_flash_snapshot(address, zip_mode, *output) && complete;
+    complete = output->ready() && store_flash_snapshot(address, zip_mode, *output) && complete;
 
     std::size_t left_out = 0;
     std::size_t stored = 0;
@@ -187,8 +187,9 @@ int get_backup(const BackupRequest& request)
             "%zu of %zu configuration items are missing from the backup.", left_out, names.size());
         complete = false;
     }
-    // An archive without a single item is no backup; none is left to be taken for one.
-    if (stored == 0 && !names.empty() && zip_mode) {
+    // An archive without a single item is no backup; none is left to be taken for one. (An
+    // archive that could take nothing more says why when it is finished, below.)
+    if (stored == 0 && !names.empty() && zip_mode && output->ready()) {
         log_error("No configuration item could be fetched; no backup written.");
         return exit_failed;
     }

@@ -4,6 +4,7 @@
 #include "cli/controller_api/status_document.h"
 #include "cli/log/log.h"
 #include "cli/transport/curl_easy.h"
+#include "cli/transport/reused_connection.h"
 
 #include <cstdio>
 
@@ -46,16 +47,17 @@ int fetch_item_bytes(const std::string& base, const std::string& item_name, Memo
 {
     if (base.empty() || item_name.empty())
         return 1;
-    CurlEasy curl = make_curl_easy();
-    if (!curl)
+    CurlEasy own;
+    CURL* handle = request_handle(own);
+    if (!handle)
         return 1;
     std::string url = base + "/api/v100/backup.ssi?config=" + item_name;
     print_out("%s\tfetching URL '%s'.\n", "backup", url.c_str());
-    set_controller_request_options(curl.get(), url, verbose());
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, append_to_memory_buffer);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &out);
+    set_controller_request_options(handle, url, verbose());
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, append_to_memory_buffer);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &out);
     for (int attempt = 1;; ++attempt) {
-        CURLcode result = curl_easy_perform(curl.get());
+        CURLcode result = curl_easy_perform(handle);
         if (result == CURLE_OK)
             break;
         const char* text = transfer_error_text(result);
@@ -72,7 +74,7 @@ int fetch_item_bytes(const std::string& base, const std::string& item_name, Memo
         empty_memory_buffer(out);
     }
     print_out("%s\treceived %llu bytes.\n", "backup", static_cast<unsigned long long>(out.size()));
-    if (long http_status = http_status_of(curl.get()); http_status >= 400) {
+    if (long http_status = http_status_of(handle); http_status >= 400) {
         log_error("%s\tThe controller answered HTTP %ld for %s.", "backup", http_status,
             item_name.c_str());
         empty_memory_buffer(out);

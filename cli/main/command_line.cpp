@@ -2,6 +2,9 @@
 
 #include "cli/log/log.h"
 #include "cli/main/option_parser.h"
+#include "cli/transport/reused_connection.h"
+#include "cli/transport/transfer_settings.h"
+#include "common/exit_status.h"
 
 #include <curl/curl.h>
 
@@ -34,6 +37,25 @@ void echo_if_present(const char* name, const std::optional<std::string>& value)
         print_out("opt%s=%s\n", name, value->c_str());
 }
 
+// --tftpblocksize and --reuseconnection; false with a message for a block size out of range.
+bool apply_transfer_options(const CliOptions& options)
+{
+    TransferSettings settings;
+    if (options.tftp_block_size) {
+        std::optional<long> size = parse_tftp_block_size(*options.tftp_block_size);
+        if (!size) {
+            log_error(
+                "Invalid --tftpblocksize value '%s': a whole number from %ld to %ld expected.",
+                options.tftp_block_size->c_str(), kSmallestTftpBlockSize, kLargestTftpBlockSize);
+            return false;
+        }
+        settings.tftp_block_size = *size;
+    }
+    settings.reuse_connection = options.reuse_connection || options.tftp_block_size;
+    set_transfer_settings(settings);
+    return true;
+}
+
 } // namespace
 
 int run_command_line(const std::vector<std::string>& arguments, const ActionTable& actions)
@@ -51,7 +73,10 @@ int run_command_line(const std::vector<std::string>& arguments, const ActionTabl
     echo_if_present("BackupFileOut", options.backup_file_out);
     echo_if_present("BackupFileOutType", options.backup_file_out_type);
     set_verbose(options.verbose);
+    if (!apply_transfer_options(options))
+        return exit_refused;
     int status = dispatch_action(options, actions);
+    close_reused_connection();
     return status;
 }
 

@@ -25,6 +25,7 @@ enum OptionCode : int {
     code_backup_file_in,
     code_firmware_file,
     code_verify_upgrade,
+    code_tftp_block_size,
     code_create,
     code_version,
     code_help,
@@ -36,6 +37,7 @@ constexpr const char* kShortOptions = "abc:d:012";
 int verbose_seen = 0;
 int no_window_seen = 0;
 int dry_run_seen = 0;
+int reuse_connection_seen = 0;
 
 const option long_options[] = {
     { "version", no_argument, nullptr, code_version },
@@ -55,6 +57,8 @@ const option long_options[] = {
     { "backupfilein", required_argument, nullptr, code_backup_file_in },
     { "firmwarefile", required_argument, nullptr, code_firmware_file },
     { "verifyupgrade", required_argument, nullptr, code_verify_upgrade },
+    { "tftpblocksize", required_argument, nullptr, code_tftp_block_size },
+    { "reuseconnection", no_argument, &reuse_connection_seen, 1 },
     { "create", required_argument, nullptr, code_create },
     { "delete", required_argument, nullptr, 0 },
     { "file", required_argument, nullptr, 0 },
@@ -150,6 +154,10 @@ public:
             echo("VERIFYUPGRADE=%s\n", optarg);
             options.verify_upgrade = optarg;
             return true;
+        case code_tftp_block_size:
+            echo("TFTPBLOCKSIZE=%s\n", optarg);
+            options.tftp_block_size = optarg;
+            return true;
         case '0':
         case '1':
         case '2':
@@ -215,6 +223,7 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
     OptionReader reader(parsed, out);
     verbose_seen = 0;
     no_window_seen = 0;
+    reuse_connection_seen = 0;
     // 0 makes glibc start over, including its permutation state.
     optind = 0;
     opterr = out ? 1 : 0;
@@ -232,6 +241,7 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
     parsed.options.verbose = verbose_seen != 0;
     parsed.options.no_window = no_window_seen != 0;
     parsed.options.dry_run = dry_run_seen != 0;
+    parsed.options.reuse_connection = reuse_connection_seen != 0;
     return parsed;
 }
 

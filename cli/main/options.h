@@ -17,6 +17,8 @@ struct CliOptions {
     std::optional<std::string> firmware_file;
     // Seconds push_firmware waits for the controller to report the new version, as typed.
     std::optional<std::string> verify_upgrade;
+    // --tftpblocksize as typed: the TFTP block size of flash reads, backups and uploads.
+    std::optional<std::string> tftp_block_size;
     // Lists hold their entries only; an empty list is an absent one.
     std::vector<std::int32_t> channels;
     std::vector<std::string> channel_csv_files;
@@ -26,6 +28,7 @@ struct CliOptions {
     bool verbose = false;
     bool no_window = false;
     bool dry_run = false; // setup_channel compares and reports, and pushes nothing
+    bool reuse_connection = false; // item fetches keep one HTTP connection open
 };
 
 } // namespace kovru

@@ -2,6 +2,7 @@
 
 #include "cli/log/log.h"
 #include "cli/transport/curl_easy.h"
+#include "cli/transport/transfer_settings.h"
 #include "common/time_divisor.h"
 
 #include <cstdio>
@@ -11,7 +12,6 @@ namespace {
 
 constexpr long kReadConnectTimeoutS = 30;
 constexpr long kReadTimeoutS = 300;
-constexpr long kReadBlockSize = 128;
 constexpr long kLowSpeedBytesPerS = 10;
 constexpr long kLowSpeedTimeS = 30;
 
@@ -72,7 +72,6 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, scaled_timeout_ms(kReadConnectTimeoutS));
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, scaled_timeout_ms(kReadTimeoutS));
     curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
-    curl_easy_setopt(handle, CURLOPT_TFTP_BLKSIZE, kReadBlockSize);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytesPerS);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, scaled_low_speed_seconds(kLowSpeedTimeS));
     curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, report_download_progress);
@@ -84,7 +83,14 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
             empty_memory_buffer(out);
             set_progress(0);
         }
-        CURLcode result = whole_file_result(handle, curl_easy_perform(handle), out);
+        curl_easy_setopt(handle, CURLOPT_TFTP_BLKSIZE, tftp_block_size());
+        CURLcode result = curl_easy_perform(handle);
+        if (fall_back_after_block_size_refusal(result)) {
+            empty_memory_buffer(out);
+            --attempt; // the repeat at the default size is the same attempt
+            continue;
+        }
+        result = whole_file_result(handle, result, out);
         if (result == CURLE_OK) {
             log_success("Download of %s completed (%lu bytes).", remote_name.c_str(),
                 static_cast<unsigned long>(out.size()));

@@ -47,7 +47,7 @@ struct Fault {
 
 const Fault kFaults[] = {
     { "loss",
-        "tftp_loss=0.03,tftp_timeout_ms=20,tftp_retries=50,fail_first=2,fail_items=systemconfig|"
+        "tftp_loss=0.03,tftp_timeout_ms=20,tftp_retries=400,fail_first=2,fail_items=systemconfig|"
         "dali1",
         "3 % of the TFTP packets it sends are lost; the first two fetches of two items get no "
         "answer" },
@@ -117,7 +117,7 @@ const Cell kCells[] = {
     { "get_backup", "http500", { 1, "The controller answered HTTP 500 for systemconfig.", "No configuration item could be fetched; no backup written.", Output::nothing, 15 } },
     { "get_backup", "silent", { 1, "Transfer failed: Timeout was reached (attempt 5/5)", "No configuration item could be fetched; no backup written.", Output::nothing, 60 } },
     { "get_backup", "wrong_entry", { 1, "Error, the answer for systemconfig does not hold /etc/config/system/systemconfig.bin.", "No configuration item could be fetched; no backup written.", Output::nothing, 15 } },
-    { "get_backup", "oversized", { 1, "Transfer failed: Answer larger than 16 MiB, or out of memory (attempt 5/5)", "No configuration item could be fetched; no backup written.", Output::nothing, 15 } },
+    { "get_backup", "oversized", { 1, "Transfer failed: Answer larger than 16 MiB, or out of memory (attempt 5/5)", "No configuration item could be fetched; no backup written.", Output::nothing, 30 } },
     { "put_backup", "loss", { 0, "Retrying backup fetch (retry 2 of 5)...", "100% Restore operation completed.", Output::safety_backup, 15 } },
     { "put_backup", "stall", { 1, "3 items in a row could not be transferred", "Could not read the controller status, nothing restored.", Output::nothing, 60 } },
     { "put_backup", "reset", { 1, "3 items in a row could not be transferred", "Could not read the controller status, nothing restored.", Output::nothing, 15 } },
@@ -126,7 +126,7 @@ const Cell kCells[] = {
     { "put_backup", "http500", { 1, "Status request failed with HTTP 500.", "Could not read the controller status, nothing restored.", Output::nothing, 15 } },
     { "put_backup", "silent", { 1, "3 items in a row could not be transferred", "Could not read the controller status, nothing restored.", Output::nothing, 60 } },
     { "put_backup", "wrong_entry", { 0, "No configuration item could be fetched; no backup written.", "100% Restore operation completed.", Output::nothing, 15 } },
-    { "put_backup", "oversized", { 1, "3 items in a row could not be transferred", "Could not read the controller status, nothing restored.", Output::nothing, 15 } },
+    { "put_backup", "oversized", { 1, "3 items in a row could not be transferred", "Could not read the controller status, nothing restored.", Output::nothing, 30 } },
     { "push_firmware", "loss", { 0, "Retrying backup fetch (retry 2 of 5)...", "Firmware push completed.", Output::safety_backup, 20 } },
     { "push_firmware", "stall", { 1, "3 items in a row could not be transferred", "Firmware push failed, Timeout was reached.", Output::nothing, 60 } },
     { "push_firmware", "reset", { 1, "3 items in a row could not be transferred", "Firmware push failed, Failure when receiving data from the peer.", Output::nothing, 15 } },
@@ -135,7 +135,7 @@ const Cell kCells[] = {
     { "push_firmware", "http500", { 1, "No configuration item could be fetched; no backup written.", "Firmware push failed, the controller refused it (HTTP status 500).", Output::nothing, 15 } },
     { "push_firmware", "silent", { 1, "3 items in a row could not be transferred", "Firmware push failed, Timeout was reached.", Output::nothing, 60 } },
     { "push_firmware", "wrong_entry", { 0, "No configuration item could be fetched; no backup written.", "Firmware push completed.", Output::nothing, 15 } },
-    { "push_firmware", "oversized", { 0, "3 items in a row could not be transferred", "Firmware push completed.", Output::nothing, 15 } },
+    { "push_firmware", "oversized", { 0, "3 items in a row could not be transferred", "Firmware push completed.", Output::nothing, 30 } },
     { "push_d2fw", "loss", { 0, "File transfered.", "Log in to the controller to continue the device firmware upgrade.", Output::nothing, 15 } },
     { "push_d2fw", "stall", { 1, "Device firmware file push failed, Timeout was reached.", nullptr, Output::nothing, 10 } },
     { "push_d2fw", "reset", { 1, "Device firmware file push failed, Failure when receiving data from the peer.", nullptr, Output::nothing, 15 } },
