@@ -13,7 +13,8 @@ add_kovru_test(transport_cli_test SOURCES integration/transport_cli_test.cpp
 add_dependencies(transport_cli_test kovru-cli kovru-sim)
 
 add_kovru_test(tftp_interop_test SOURCES integration/tftp_interop_test.cpp
-  LIBS kovru_controller kovru_transport kovru_backup_format kovru_transport_test_support TIMEOUT 120)
+  LIBS kovru_controller kovru_transport kovru_backup_format kovru_transport_test_support
+    kovru_tftpd_test_support TIMEOUT 120)
 add_dependencies(tftp_interop_test kovru-sim)
 
 # TFTP block sizes and the block-number wrap of long uploads; the wrap cases move two 16 MiB

@@ -6,24 +6,18 @@
 #include "cli/transport/tftp_read.h"
 #include "cli/transport/tftp_upload.h"
 #include "fakes/sim_process.h"
+#include "fakes/tftpd_server.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 namespace kovru {
 namespace {
-
-constexpr const char* tftpd_program = "/usr/sbin/in.tftpd";
 
 std::vector<std::uint8_t> patterned(std::size_t size, unsigned salt)
 {
@@ -46,99 +40,23 @@ std::vector<std::uint8_t> read_file(const std::filesystem::path& path)
     return { std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>() };
 }
 
-int free_udp_port()
-{
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
-// True once the server answers a read request for `name` on the port.
-bool tftp_server_answers(int port, const std::string& name)
-{
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string request = std::string("\0\1", 2) + name + '\0' + "octet" + '\0';
-    ::sendto(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&address),
-        sizeof address);
-    pollfd entry { fd, POLLIN, 0 };
-    bool answered = ::poll(&entry, 1, 200) > 0;
-    if (answered) {
-        // Tell the server we are done so it does not keep retransmitting.
-        char packet[600];
-        sockaddr_in from {};
-        socklen_t from_length = sizeof from;
-        ::recvfrom(fd, packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&from), &from_length);
-        std::string error = std::string("\0\5\0\0done", 8) + '\0';
-        ::sendto(
-            fd, error.data(), error.size(), 0, reinterpret_cast<sockaddr*>(&from), from_length);
-    }
-    ::close(fd);
-    return answered;
-}
-
 class TftpdHpa : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (::access(tftpd_program, X_OK) != 0)
+        if (!testing::TftpdServer::installed())
             GTEST_SKIP() << "tftpd-hpa is not installed";
-        folder_ = std::filesystem::temp_directory_path()
-            / ("kovru-tftpd-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder_);
-        std::filesystem::permissions(folder_, std::filesystem::perms::all);
-        write_file(folder_ / "probe.bin", { 1 });
-        for (int attempt = 0; attempt < 5 && pid_ <= 0; ++attempt)
-            start_server();
-        ASSERT_GT(pid_, 0) << "in.tftpd did not start";
+        server_ = std::make_unique<testing::TftpdServer>();
+        ASSERT_TRUE(server_->running()) << "in.tftpd did not start";
+        folder_ = server_->folder();
     }
 
-    void TearDown() override
-    {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        std::filesystem::remove_all(folder_);
-    }
-
-    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+    std::string address() const { return server_->address(); }
 
     std::filesystem::path folder_;
 
 private:
-    void start_server()
-    {
-        port_ = free_udp_port();
-        std::string listen = "127.0.0.1:" + std::to_string(port_);
-        std::string user = ::getuid() == 0 ? "root" : "nobody";
-        pid_t pid = ::fork();
-        if (pid == 0) {
-            ::execl(tftpd_program, tftpd_program, "-L", "-c", "-p", "-u", user.c_str(), "-a",
-                listen.c_str(), "-s", folder_.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        for (int wait = 0; wait < 25; ++wait) {
-            if (tftp_server_answers(port_, "probe.bin")) {
-                pid_ = pid;
-                return;
-            }
-        }
-        ::kill(pid, SIGTERM);
-        ::waitpid(pid, nullptr, 0);
-    }
-
-    pid_t pid_ = -1;
-    int port_ = 0;
+    std::unique_ptr<testing::TftpdServer> server_;
 };
 
 TEST_F(TftpdHpa, OurUploadArrivesWholeWithBlockSize128)
