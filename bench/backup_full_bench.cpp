@@ -1,6 +1,8 @@
 // A full backup (612 items and the 2 MiB flash image) of a simulated controller, with and
 // without added latency: wall time against the round-trip floor, CPU time and peak memory of
 // kovru-cli above its own baseline.
+#include "bench/child_process.h"
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +20,10 @@
 
 namespace {
 
+using kovru::bench::read_text;
+using kovru::bench::spawn;
+using kovru::bench::start_sim;
+
 constexpr int item_count = 612;
 constexpr long flash_size = 2097152;
 constexpr long tftp_block_size = 128;
@@ -28,24 +34,6 @@ struct ChildRun {
     double cpu_seconds = 0;
     long max_rss_kib = 0;
 };
-
-pid_t spawn(const std::vector<std::string>& arguments, const std::string& output_path)
-{
-    pid_t pid = ::fork();
-    if (pid != 0)
-        return pid;
-    std::FILE* output = std::fopen(output_path.c_str(), "w");
-    if (output) {
-        ::dup2(::fileno(output), STDOUT_FILENO);
-        ::dup2(::fileno(output), STDERR_FILENO);
-    }
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-}
 
 ChildRun run_to_end(const std::vector<std::string>& arguments, const std::string& output_path)
 {
@@ -62,30 +50,6 @@ ChildRun run_to_end(const std::vector<std::string>& arguments, const std::string
         + usage.ru_stime.tv_usec / 1e6;
     run.max_rss_kib = usage.ru_maxrss;
     return run;
-}
-
-std::string read_text(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Starts kovru-sim with one controller and returns its "127.0.0.1:PORT", or "".
-std::string start_sim(const std::string& sim, int latency_ms, const std::string& log, pid_t& pid)
-{
-    pid = spawn(
-        { sim, "--controller", "ip=127.0.0.1,port=0,latency_ms=" + std::to_string(latency_ms) },
-        log);
-    for (int wait = 0; wait < 200; ++wait) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        const std::string text = read_text(log);
-        const std::size_t port = text.find(" port=");
-        if (text.find("ready") != std::string::npos && port != std::string::npos)
-            return "127.0.0.1:" + std::to_string(std::atoi(text.c_str() + port + 6));
-    }
-    return {};
 }
 
 // What the link alone costs: every HTTP answer and every TFTP packet the controller sends
@@ -118,7 +82,8 @@ int main(int argc, char** argv)
     for (int latency : { 0, 2 }) {
         pid_t sim_pid = -1;
         const std::string address
-            = start_sim(sim, latency, (scratch / "sim.log").string(), sim_pid);
+            = start_sim(sim, "ip=127.0.0.1,port=0,latency_ms=" + std::to_string(latency),
+                (scratch / "sim.log").string(), sim_pid);
         if (address.empty()) {
             std::fprintf(stderr, "kovru-sim did not start\n");
             return 1;

@@ -2,6 +2,7 @@
 // firmware upload to a simulated controller with added latency, with the default transfers
 // and with --tftpblocksize (which brings HTTP connection reuse), each against its own
 // round-trip floor. The default runs take minutes at 20 ms; run them on purpose, never in CI.
+#include "bench/child_process.h"
 #include "cli/transport/tftp_upload.h"
 #include "cli/transport/transfer_settings.h"
 
@@ -23,6 +24,10 @@
 
 namespace {
 
+using kovru::bench::read_text;
+using kovru::bench::spawn;
+using kovru::bench::start_sim;
+
 using Clock = std::chrono::steady_clock;
 
 constexpr long kItemCount = 612;
@@ -37,48 +42,6 @@ constexpr long kFastBlockSize = 1428;
 double seconds_since(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-pid_t spawn(const std::vector<std::string>& arguments, const std::string& output_path)
-{
-    pid_t pid = ::fork();
-    if (pid != 0)
-        return pid;
-    int output = ::open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (output >= 0) {
-        ::dup2(output, STDOUT_FILENO);
-        ::dup2(output, STDERR_FILENO);
-    }
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-}
-
-std::string read_text(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// One controller that keeps HTTP connections open; "127.0.0.1:PORT", or "" when it did not
-// start.
-std::string start_sim(const std::string& sim, int latency_ms, const std::string& log, pid_t& pid)
-{
-    pid = spawn(
-        { sim, "--controller", "http_keepalive=0,latency_ms=" + std::to_string(latency_ms) }, log);
-    for (int wait = 0; wait < 200; ++wait) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        const std::string text = read_text(log);
-        const std::size_t port = text.find(" port=");
-        if (text.find("ready") != std::string::npos && port != std::string::npos)
-            return "127.0.0.1:" + std::to_string(std::atoi(text.c_str() + port + 6));
-    }
-    return {};
 }
 
 // Packets the controller sends for a TFTP transfer of `size` bytes: the option
@@ -169,7 +132,9 @@ int main(int argc, char** argv)
         / ("kovru-field-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(scratch);
     pid_t sim_pid = -1;
-    const std::string address = start_sim(sim, latency_ms, (scratch / "sim.log").string(), sim_pid);
+    const std::string address
+        = start_sim(sim, "http_keepalive=0,latency_ms=" + std::to_string(latency_ms),
+            (scratch / "sim.log").string(), sim_pid);
     if (address.empty()) {
         std::fprintf(stderr, "kovru-sim did not start\n");
         return 1;
