@@ -37,7 +37,8 @@ void echo_if_present(const char* name, const std::optional<std::string>& value)
         print_out("opt%s=%s\n", name, value->c_str());
 }
 
-// --tftpblocksize and --reuseconnection; false with a message for a block size out of range.
+// --tftpblocksize, --tftpwindowsize and --reuseconnection; false with a message for a value out
+// of range.
 bool apply_transfer_options(const CliOptions& options)
 {
     TransferSettings settings;
@@ -50,6 +51,15 @@ bool apply_transfer_options(const CliOptions& options)
             return false;
         }
         settings.tftp_block_size = *size;
+    }
+    if (options.tftp_window_size) {
+        std::optional<int> window = parse_tftp_window_size(*options.tftp_window_size);
+        if (!window) {
+            log_error("Invalid --tftpwindowsize value '%s': a whole number from 1 to %d expected.",
+                options.tftp_window_size->c_str(), kLargestTftpWindowSize);
+            return false;
+        }
+        settings.tftp_window_size = *window;
     }
     settings.reuse_connection = options.reuse_connection || options.tftp_block_size;
     set_transfer_settings(settings);

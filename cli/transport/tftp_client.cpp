@@ -10,9 +10,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A repeated acknowledgement of the newest acknowledged block this long after the window
-// went out is the server's own repeat: the window was lost and goes out again. Sooner it is a
-// duplicate on the way, and answering it would double every block from then on.
+// A repeat of the newest packet this long after our own last packet is the other side's
+// repeat after its time-out, which is answered. Sooner it is a copy on the way, and answering
+// copies would double every packet from then on.
 constexpr auto kServerRepeatPatience = 1s;
 
 std::uint16_t wire_number(std::uint64_t block)
@@ -114,7 +114,11 @@ private:
         if (ahead == 1)
             return take_next_block(packet.payload);
         if (ahead == 0 && blocks_ > 0) {
-            acknowledge(); // the newest block again: our ACK was lost
+            // The newest block again: our ACK was lost. In a window it may also be a copy on
+            // the way, and answering each copy would make the server send whole windows twice.
+            if (agreed_.window_size == 1
+                || exchange_.now() - acknowledged_at_ >= kServerRepeatPatience)
+                acknowledge();
         } else if (ahead < 0x8000 && agreed_.window_size > 1 && !gap_acknowledged_) {
             // A block of the window is missing: the server resumes after the newest one.
             acknowledge();
@@ -149,6 +153,7 @@ private:
     void acknowledge()
     {
         window_fill_ = 0;
+        acknowledged_at_ = exchange_.now();
         exchange_.send(tftp_ack_packet(wire_number(blocks_)));
     }
 
@@ -167,6 +172,7 @@ private:
     std::uint64_t bytes_ = 0;
     int window_fill_ = 0;
     bool gap_acknowledged_ = false;
+    TftpExchange::Clock::time_point acknowledged_at_ {};
 };
 
 class Writer {
