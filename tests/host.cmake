@@ -60,3 +60,18 @@ if(KOVRU_BUILD_HOST)
       ${CMAKE_CURRENT_SOURCE_DIR}/integration/demo_main_job_test.sh ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
   set_tests_properties(demo_main_job_test PROPERTIES TIMEOUT 300 LABELS nosanitize RESOURCE_LOCK xvfb)
 endif()
+if(KOVRU_BUILD_HOST)
+  # Device jobs with a stand-in kovru-cli through the GLib child processes.
+  add_kovru_test(jobs_engine_test
+    SOURCES unit/jobs_engine_test.cpp
+    LIBS kovrkit_jobs kovrkit_platform_glib kovrkit_sites)
+endif()
+if(KOVRU_BUILD_HOST)
+  # Device jobs through the real host, kovru-cli and kovru-sim.
+  add_kovru_test(host_jobs_test
+    SOURCES integration/host_jobs_test.cpp fakes/fake_http_server.cpp fakes/fake_host_process.cpp
+    LIBS kovru_transport_test_support nlohmann_json::nlohmann_json
+    XVFB LABELS nosanitize TIMEOUT 600)
+  add_dependencies(host_jobs_test kovrkit kovru-sim)
+  set_property(TEST host_jobs_test APPEND PROPERTY RESOURCE_LOCK loopback_port_5173)
+endif()

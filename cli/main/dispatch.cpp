@@ -47,7 +47,7 @@ int dispatch_action(const CliOptions& options, const ActionTable& table)
         log_error("Action '%s' has no operation in this version.", name.c_str());
         return exit_failed;
     }
-    if (row->safety_backup_purpose)
+    if (row->safety_backup_purpose && !(options.dry_run && row->dry_run_pushes_nothing))
         run_safety_backup_step(options, table, row->safety_backup_purpose);
     if (row->capture_log)
         capture_on();
