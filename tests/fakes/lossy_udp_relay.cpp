@@ -78,7 +78,13 @@ void LossyUdpRelay::relay()
             if (size < 0)
                 continue;
             const bool from_client = side == 0;
-            (from_client ? client : server) = from;
+            const bool request = size >= 2 && buffer[0] == 0 && (buffer[1] == 1 || buffer[1] == 2);
+            if (from_client && request)
+                server = loopback(server_port_); // a new transfer starts at the server's port
+            else if (!from_client)
+                server = from;
+            if (from_client)
+                client = from;
             std::span<const std::uint8_t> packet(buffer.data(), static_cast<std::size_t>(size));
             if (rule_ && rule_(from_client, ++counts[side], packet)) {
                 ++dropped_;

@@ -83,7 +83,8 @@ const std::string help_text
       "compare_backup\tAction: compare backupfilein with comparewith or with the controller "
       "(ip).\n"
       "comparewith\tSecond backup file path for compare_backup.\n"
-      "audit_lines\tAction: audit the DALI lines of the controller (ip) or of backupfilein.\n";
+      "audit_lines\tAction: audit the DALI lines of the controller (ip) or of backupfilein.\n"
+      "tftpwindowsize\tTFTP blocks per acknowledgement (1-64) for flash reads and uploads.\n";
 
 TEST(CliConsole, HelpAndVersionEndAtOnceWithSuccess)
 {

@@ -134,7 +134,7 @@ TEST(TftpRetransmission, AnErrorMidwayOrAnUnaskedOptionFailsTheTransfer)
     // An ERROR instead of data block 5 or ACK 5, and an OACK with an option nobody asked for.
     SimProcess sim({ kFlash + ",tftp_error_at=data5|ack5", kFlash + ",tftp_oack_unasked=1" });
     ASSERT_TRUE(sim.ready());
-    const char* texts[] = { "Illegal TFTP operation", "Illegal TFTP operation" };
+    const char* texts[] = { "TFTP: Illegal operation", "TFTP: Illegal operation" };
     for (std::size_t controller = 0; controller < 2; ++controller) {
         SCOPED_TRACE(controller);
         const std::string address = sim.address(controller);
