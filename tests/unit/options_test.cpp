@@ -216,7 +216,9 @@ TEST(HelpAndVersion, EndTheParseAtOnce)
         "channelgroupscsvfile\tGroup CSV file path.\n"
         "channelinputscsvfile\tInput device CSV file path.\n"
         "dryrun\t\tWith setup_channel: show what would change, push nothing.\n"
-        "export_channel\tAction: write the controller's channel, group and input CSV files.\n");
+        "export_channel\tAction: write the controller's channel, group and input CSV files.\n"
+        "eventsfd\tWrite progress, log lines and the cause of a failure as JSON lines to this file "
+        "descriptor.\n");
     EXPECT_FALSE(help.result.options.action);
 
     Parsed version = parse({ "--vers", "--help" });
