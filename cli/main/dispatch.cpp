@@ -48,7 +48,7 @@ int dispatch_action(const CliOptions& options, const ActionTable& table)
         log_error("Action '%s' has no operation in this version.", name.c_str());
         return exit_failed;
     }
-    if (row->safety_backup_purpose) {
+    if (row->safety_backup_purpose && !(options.dry_run && row->dry_run_pushes_nothing)) {
         run_safety_backup_step(options, table, row->safety_backup_purpose);
         // Its failures never stop the action, so they do not explain the action's failure.
         forget_failure_cause();

@@ -23,6 +23,7 @@ enum OptionCode : int {
     code_backup_file_out_type,
     code_backup_config,
     code_backup_file_in,
+    code_compare_with,
     code_firmware_file,
     code_verify_upgrade,
     code_tftp_block_size,
@@ -56,6 +57,7 @@ const option long_options[] = {
     { "backupfileouttype", required_argument, nullptr, code_backup_file_out_type },
     { "backupconfig", required_argument, nullptr, code_backup_config },
     { "backupfilein", required_argument, nullptr, code_backup_file_in },
+    { "comparewith", required_argument, nullptr, code_compare_with },
     { "firmwarefile", required_argument, nullptr, code_firmware_file },
     { "verifyupgrade", required_argument, nullptr, code_verify_upgrade },
     { "tftpblocksize", required_argument, nullptr, code_tftp_block_size },
@@ -147,6 +149,10 @@ public:
         case code_backup_file_in:
             echo("BackupFileIn%s\n", optarg);
             options.backup_file_in = optarg;
+            return true;
+        case code_compare_with:
+            echo("COMPAREWITH=%s\n", optarg);
+            options.compare_with = optarg;
             return true;
         case code_firmware_file:
             echo("FIRMWAREFILE=%s\n", optarg);
@@ -271,8 +277,12 @@ void print_help(std::FILE* out)
         "verifyupgrade\tSeconds to wait for the controller to report the new firmware.\n",
         "channelgroupscsvfile\tGroup CSV file path.\n",
         "channelinputscsvfile\tInput device CSV file path.\n",
-        "dryrun\t\tWith setup_channel: show what would change, push nothing.\n",
+        "dryrun\t\tWith setup_channel: show what would change, push nothing.\n"
+        "\t\tWith put_backup: compare the backup with the controller, push nothing.\n",
         "export_channel\tAction: write the controller's channel, group and input CSV files.\n",
+        "compare_backup\tAction: compare backupfilein with comparewith or with the controller "
+        "(ip).\n",
+        "comparewith\tSecond backup file path for compare_backup.\n",
         "eventsfd\tWrite progress, log lines and the cause of a failure as JSON lines to this file "
         "descriptor.\n",
     };
