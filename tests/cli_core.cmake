@@ -16,3 +16,7 @@ add_test(NAME include_direction_test
   COMMAND_EXPAND_LISTS)
 set_tests_properties(include_direction_test PROPERTIES
   PASS_REGULAR_EXPRESSION "cli/main/dispatch.h: No such file or directory")
+
+add_kovru_test(tool_events_test SOURCES integration/tool_events_test.cpp
+  LIBS kovru_transport_test_support nlohmann_json::nlohmann_json TIMEOUT 180)
+add_dependencies(tool_events_test kovru-cli kovru-sim)

@@ -27,6 +27,7 @@ enum OptionCode : int {
     code_firmware_file,
     code_verify_upgrade,
     code_tftp_block_size,
+    code_events_fd,
     code_create,
     code_version,
     code_help,
@@ -61,6 +62,7 @@ const option long_options[] = {
     { "verifyupgrade", required_argument, nullptr, code_verify_upgrade },
     { "tftpblocksize", required_argument, nullptr, code_tftp_block_size },
     { "reuseconnection", no_argument, &reuse_connection_seen, 1 },
+    { "eventsfd", required_argument, nullptr, code_events_fd },
     { "create", required_argument, nullptr, code_create },
     { "delete", required_argument, nullptr, 0 },
     { "file", required_argument, nullptr, 0 },
@@ -163,6 +165,10 @@ public:
         case code_tftp_block_size:
             echo("TFTPBLOCKSIZE=%s\n", optarg);
             options.tftp_block_size = optarg;
+            return true;
+        case code_events_fd:
+            // No echo: standard output stays the same with and without the event stream.
+            options.events_fd = optarg;
             return true;
         case '0':
         case '1':
@@ -277,6 +283,9 @@ void print_help(std::FILE* out)
         "compare_backup\tAction: compare backupfilein with comparewith or with the controller "
         "(ip).\n",
         "comparewith\tSecond backup file path for compare_backup.\n",
+        "audit_lines\tAction: audit the DALI lines of the controller (ip) or of backupfilein.\n",
+        "eventsfd\tWrite progress, log lines and the cause of a failure as JSON lines to this file "
+        "descriptor.\n",
     };
     if (!out)
         return;

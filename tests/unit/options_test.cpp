@@ -220,7 +220,10 @@ TEST(HelpAndVersion, EndTheParseAtOnce)
         "export_channel\tAction: write the controller's channel, group and input CSV files.\n"
         "compare_backup\tAction: compare backupfilein with comparewith or with the controller "
         "(ip).\n"
-        "comparewith\tSecond backup file path for compare_backup.\n");
+        "comparewith\tSecond backup file path for compare_backup.\n"
+        "audit_lines\tAction: audit the DALI lines of the controller (ip) or of backupfilein.\n"
+        "eventsfd\tWrite progress, log lines and the cause of a failure as JSON lines to this file "
+        "descriptor.\n");
     EXPECT_FALSE(help.result.options.action);
 
     Parsed version = parse({ "--vers", "--help" });
