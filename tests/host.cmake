@@ -70,11 +70,20 @@ if(KOVRU_BUILD_HOST)
       "kovrkit_sites|host/bridge/message_bridge.h" "kovrkit_sites|host/app/state_folders.h"
       "kovrkit_bridge|host/actions/status_batches.h" "kovrkit_bridge|host/legacy/legacy_flow.h"
       "kovrkit_actions|host/app/gtk/main_window.h" "kovrkit_legacy|host/app/ui_resource.h"
-      "kovrkit_app|host/app/gtk/webkit_view.h" "kovrkit_app|host/bridge/message_bridge.h")
+      "kovrkit_app|host/app/gtk/webkit_view.h" "kovrkit_app|host/bridge/message_bridge.h"
+      "kovrkit_jobs|host/app/gtk/job_close_guard.h" "kovrkit_actions|host/jobs/job_engine.h"
+      "kovrkit_platform|host/platform/glib/glib_child_processes.h")
     string(REPLACE "|" ";" _parts "${_case}")
     list(GET _parts 0 _library)
     list(GET _parts 1 _header)
     string(MAKE_C_IDENTIFIER "${_library}_${_header}" _id)
     kovru_include_direction_test(host_include_direction_${_id} ${_library} ${_header})
   endforeach()
+endif()
+
+if(KOVRU_BUILD_HOST)
+  # Device jobs with a stand-in kovru-cli through the GLib child processes.
+  add_kovru_test(jobs_engine_test
+    SOURCES unit/jobs_engine_test.cpp
+    LIBS kovrkit_jobs kovrkit_platform_glib kovrkit_sites)
 endif()
