@@ -22,3 +22,7 @@ function(kovru_include_direction_test name library header)
     PASS_REGULAR_EXPRESSION "${header}: No such file or directory")
 endfunction()
 kovru_include_direction_test(include_direction_test kovru_log "cli/main/dispatch.h")
+
+add_kovru_test(tool_events_test SOURCES integration/tool_events_test.cpp
+  LIBS kovru_transport_test_support nlohmann_json::nlohmann_json TIMEOUT 180)
+add_dependencies(tool_events_test kovru-cli kovru-sim)

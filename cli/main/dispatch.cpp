@@ -1,6 +1,7 @@
 #include "cli/main/dispatch.h"
 
 #include "cli/log/log.h"
+#include "cli/log/tool_events.h"
 #include "common/exit_status.h"
 
 namespace kovru {
@@ -47,8 +48,11 @@ int dispatch_action(const CliOptions& options, const ActionTable& table)
         log_error("Action '%s' has no operation in this version.", name.c_str());
         return exit_failed;
     }
-    if (row->safety_backup_purpose)
+    if (row->safety_backup_purpose && !(options.dry_run && row->dry_run_pushes_nothing)) {
         run_safety_backup_step(options, table, row->safety_backup_purpose);
+        // Its failures never stop the action, so they do not explain the action's failure.
+        forget_failure_cause();
+    }
     if (row->capture_log)
         capture_on();
     int status = row->handler(options);

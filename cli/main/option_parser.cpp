@@ -23,9 +23,11 @@ enum OptionCode : int {
     code_backup_file_out_type,
     code_backup_config,
     code_backup_file_in,
+    code_compare_with,
     code_firmware_file,
     code_verify_upgrade,
     code_tftp_block_size,
+    code_events_fd,
     code_create,
     code_version,
     code_help,
@@ -55,10 +57,12 @@ const option long_options[] = {
     { "backupfileouttype", required_argument, nullptr, code_backup_file_out_type },
     { "backupconfig", required_argument, nullptr, code_backup_config },
     { "backupfilein", required_argument, nullptr, code_backup_file_in },
+    { "comparewith", required_argument, nullptr, code_compare_with },
     { "firmwarefile", required_argument, nullptr, code_firmware_file },
     { "verifyupgrade", required_argument, nullptr, code_verify_upgrade },
     { "tftpblocksize", required_argument, nullptr, code_tftp_block_size },
     { "reuseconnection", no_argument, &reuse_connection_seen, 1 },
+    { "eventsfd", required_argument, nullptr, code_events_fd },
     { "create", required_argument, nullptr, code_create },
     { "delete", required_argument, nullptr, 0 },
     { "file", required_argument, nullptr, 0 },
@@ -146,6 +150,10 @@ public:
             echo("BackupFileIn%s\n", optarg);
             options.backup_file_in = optarg;
             return true;
+        case code_compare_with:
+            echo("COMPAREWITH=%s\n", optarg);
+            options.compare_with = optarg;
+            return true;
         case code_firmware_file:
             echo("FIRMWAREFILE=%s\n", optarg);
             options.firmware_file = optarg;
@@ -157,6 +165,10 @@ public:
         case code_tftp_block_size:
             echo("TFTPBLOCKSIZE=%s\n", optarg);
             options.tftp_block_size = optarg;
+            return true;
+        case code_events_fd:
+            // No echo: standard output stays the same with and without the event stream.
+            options.events_fd = optarg;
             return true;
         case '0':
         case '1':
@@ -265,8 +277,15 @@ void print_help(std::FILE* out)
         "verifyupgrade\tSeconds to wait for the controller to report the new firmware.\n",
         "channelgroupscsvfile\tGroup CSV file path.\n",
         "channelinputscsvfile\tInput device CSV file path.\n",
-        "dryrun\t\tWith setup_channel: show what would change, push nothing.\n",
+        "dryrun\t\tWith setup_channel: show what would change, push nothing.\n"
+        "\t\tWith put_backup: compare the backup with the controller, push nothing.\n",
         "export_channel\tAction: write the controller's channel, group and input CSV files.\n",
+        "compare_backup\tAction: compare backupfilein with comparewith or with the controller "
+        "(ip).\n",
+        "comparewith\tSecond backup file path for compare_backup.\n",
+        "audit_lines\tAction: audit the DALI lines of the controller (ip) or of backupfilein.\n",
+        "eventsfd\tWrite progress, log lines and the cause of a failure as JSON lines to this file "
+        "descriptor.\n",
     };
     if (!out)
         return;

@@ -14,11 +14,15 @@ struct CliOptions {
     std::optional<std::string> backup_file_out;
     std::optional<std::string> backup_file_out_type;
     std::optional<std::string> backup_file_in;
+    // compare_backup: the second archive.
+    std::optional<std::string> compare_with;
     std::optional<std::string> firmware_file;
     // Seconds push_firmware waits for the controller to report the new version, as typed.
     std::optional<std::string> verify_upgrade;
     // --tftpblocksize as typed: the TFTP block size of flash reads, backups and uploads.
     std::optional<std::string> tftp_block_size;
+    // --eventsfd as typed: the descriptor the event lines go to (docs/tool_events.md).
+    std::optional<std::string> events_fd;
     // Lists hold their entries only; an empty list is an absent one.
     std::vector<std::int32_t> channels;
     std::vector<std::string> channel_csv_files;
@@ -27,7 +31,7 @@ struct CliOptions {
     std::vector<std::string> backup_config;
     bool verbose = false;
     bool no_window = false;
-    bool dry_run = false; // setup_channel compares and reports, and pushes nothing
+    bool dry_run = false; // setup_channel and put_backup compare and report, and push nothing
     bool reuse_connection = false; // item fetches keep one HTTP connection open
 };
 

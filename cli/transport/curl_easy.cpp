@@ -18,4 +18,23 @@ const char* transfer_error_text(CURLcode result)
     return curl_easy_strerror(result);
 }
 
+FailureCause cause_of_transfer_error(CURLcode result, bool data_arrived)
+{
+    switch (result) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_CONNECT:
+        return FailureCause::unreachable;
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+        return data_arrived ? FailureCause::transfer_failed : FailureCause::unreachable;
+    case CURLE_ABORTED_BY_CALLBACK:
+        return transfer_cancelled() ? FailureCause::cancelled : FailureCause::transfer_failed;
+    default:
+        return FailureCause::transfer_failed;
+    }
+}
+
 } // namespace kovru

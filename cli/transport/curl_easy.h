@@ -1,6 +1,8 @@
 // What every transfer to a controller shares: the easy handle and the retry rhythm.
 #pragma once
 
+#include "cli/log/run_cancel.h"
+#include "cli/log/tool_events.h"
 #include "common/curl_handles.h"
 #include "common/memory_buffer.h"
 
@@ -16,5 +18,9 @@ void pause_before_retry();
 // curl's text for a failed transfer; a write error names its real cause, as the download
 // buffers refuse answers beyond kAnswerSizeLimit.
 const char* transfer_error_text(CURLcode result);
+
+// Why a transfer that ended with result failed: no connection or no answer in time is an
+// unreachable controller, unless data had already arrived; anything else is a failed transfer.
+FailureCause cause_of_transfer_error(CURLcode result, bool data_arrived);
 
 } // namespace kovru

@@ -100,6 +100,8 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
         }
         log_error("Failed: %s (%d) (attempt %d/%d)", transfer_error_text(result),
             static_cast<int>(result), attempt, kTransferAttempts);
+        if (attempt == kTransferAttempts || transfer_cancelled())
+            note_failure_cause(cause_of_transfer_error(result, !out.empty()));
         if (attempt < kTransferAttempts) {
             log_warning("Retrying download of %s (retry %d of %d)...", remote_name.c_str(), attempt,
                 kTransferAttempts);

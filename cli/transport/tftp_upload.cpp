@@ -98,6 +98,9 @@ int upload_image(
     if (result != CURLE_OK) {
         print_error("curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
         log_error("Firmware push failed, %s.", curl_easy_strerror(result));
+        curl_off_t sent = 0;
+        curl_easy_getinfo(handle, CURLINFO_SIZE_UPLOAD_T, &sent);
+        note_failure_cause(cause_of_transfer_error(result, sent > 0));
         return 1;
     }
     return 0;
