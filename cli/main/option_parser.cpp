@@ -27,6 +27,7 @@ enum OptionCode : int {
     code_firmware_file,
     code_verify_upgrade,
     code_tftp_block_size,
+    code_events_fd,
     code_tftp_window_size,
     code_create,
     code_version,
@@ -62,6 +63,7 @@ const option long_options[] = {
     { "verifyupgrade", required_argument, nullptr, code_verify_upgrade },
     { "tftpblocksize", required_argument, nullptr, code_tftp_block_size },
     { "reuseconnection", no_argument, &reuse_connection_seen, 1 },
+    { "eventsfd", required_argument, nullptr, code_events_fd },
     { "tftpwindowsize", required_argument, nullptr, code_tftp_window_size },
     { "create", required_argument, nullptr, code_create },
     { "delete", required_argument, nullptr, 0 },
@@ -165,6 +167,10 @@ public:
         case code_tftp_block_size:
             echo("TFTPBLOCKSIZE=%s\n", optarg);
             options.tftp_block_size = optarg;
+            return true;
+        case code_events_fd:
+            // No echo: standard output stays the same with and without the event stream.
+            options.events_fd = optarg;
             return true;
         case code_tftp_window_size:
             echo("TFTPWINDOWSIZE=%s\n", optarg);
@@ -284,6 +290,8 @@ void print_help(std::FILE* out)
         "(ip).\n",
         "comparewith\tSecond backup file path for compare_backup.\n",
         "audit_lines\tAction: audit the DALI lines of the controller (ip) or of backupfilein.\n",
+        "eventsfd\tWrite progress, log lines and the cause of a failure as JSON lines to this file "
+        "descriptor.\n",
         "tftpwindowsize\tTFTP blocks per acknowledgement (1-64) for flash reads and uploads.\n",
     };
     if (!out)

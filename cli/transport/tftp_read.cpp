@@ -1,6 +1,7 @@
 #include "cli/transport/tftp_read.h"
 
 #include "cli/log/log.h"
+#include "cli/log/run_cancel.h"
 #include "cli/transport/curl_easy.h"
 #include "cli/transport/tftp_transfer.h"
 #include "cli/transport/transfer_settings.h"
@@ -71,19 +72,17 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
     hooks.progress = [expected_size](std::uint64_t total, std::uint64_t received) {
         report_download_progress(expected_size, total, received);
     };
-    hooks.stop_requested = transfer_stop_check();
+    hooks.stop_requested = [] { return transfer_cancelled(); };
     const TftpLimits limits = read_limits();
     log_success("Downloading %s...", remote_name.c_str());
 
-    for (int attempt = 1; attempt <= kTransferAttempts; ++attempt) {
+    for (int attempt = 1; attempt <= kTransferAttempts && !transfer_cancelled(); ++attempt) {
         if (attempt > 1) {
             empty_memory_buffer(out);
             set_progress(0);
         }
         const TftpOutcome outcome = run_tftp_read(address, remote_name, limits, hooks);
-        if (outcome.cancelled)
-            break;
-        if (fall_back_after_block_size_refusal(outcome.result)) {
+        if (!outcome.cancelled && fall_back_after_block_size_refusal(outcome.result)) {
             empty_memory_buffer(out);
             --attempt; // the repeat at the default size is the same attempt
             continue;
@@ -98,7 +97,9 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
         }
         log_error("Failed: %s (%d) (attempt %d/%d)", transfer_error_text(result),
             static_cast<int>(result), attempt, kTransferAttempts);
-        if (attempt < kTransferAttempts) {
+        if (attempt == kTransferAttempts || transfer_cancelled())
+            note_failure_cause(cause_of_transfer_error(result, !out.empty()));
+        if (attempt < kTransferAttempts && !transfer_cancelled()) {
             log_warning("Retrying download of %s (retry %d of %d)...", remote_name.c_str(), attempt,
                 kTransferAttempts);
             pause_before_retry();

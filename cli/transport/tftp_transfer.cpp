@@ -7,8 +7,6 @@
 namespace kovru {
 namespace {
 
-std::function<bool()> stop_check;
-
 template <typename Transfer>
 TftpOutcome with_socket(const std::string& address, Transfer&& transfer)
 {
@@ -42,16 +40,6 @@ TftpOutcome run_tftp_upload(const std::string& address, const std::string& remot
     return with_socket(address, [&](UdpSocket& socket, const UdpEndpoint& server) {
         return tftp_write(socket, server, terms_for(remote_name), image, limits, hooks);
     });
-}
-
-void set_transfer_stop_check(std::function<bool()> check)
-{
-    stop_check = std::move(check);
-}
-
-const std::function<bool()>& transfer_stop_check()
-{
-    return stop_check;
 }
 
 } // namespace kovru

@@ -15,9 +15,4 @@ TftpOutcome run_tftp_read(const std::string& address, const std::string& remote_
 TftpOutcome run_tftp_upload(const std::string& address, const std::string& remote_name,
     std::span<const std::uint8_t> image, const TftpLimits& limits, const TftpHooks& hooks);
 
-// A check every transfer polls while it waits (a stop request of the run); true ends the
-// transfer as cancelled. Empty: never.
-void set_transfer_stop_check(std::function<bool()> check);
-const std::function<bool()>& transfer_stop_check();
-
 } // namespace kovru

@@ -1,6 +1,8 @@
 #include "cli/transport/tftp_upload.h"
 
 #include "cli/log/log.h"
+#include "cli/log/run_cancel.h"
+#include "cli/transport/curl_easy.h"
 #include "cli/transport/tftp_transfer.h"
 #include "cli/transport/transfer_settings.h"
 #include "common/time_divisor.h"
@@ -44,17 +46,22 @@ int upload_image(
     log_plain("Transferring... PLEASE WAIT...");
 
     TftpHooks hooks;
-    if (report_progress)
-        hooks.progress = report_upload_progress;
-    hooks.stop_requested = transfer_stop_check();
+    std::uint64_t acknowledged = 0;
+    hooks.progress = [&acknowledged, report_progress](std::uint64_t total, std::uint64_t sent) {
+        acknowledged = sent;
+        if (report_progress)
+            report_upload_progress(total, sent);
+    };
+    hooks.stop_requested = [] { return transfer_cancelled(); };
     const TftpLimits limits = upload_limits();
     TftpOutcome outcome = run_tftp_upload(address, kRemoteName, image, limits, hooks);
-    if (!outcome.cancelled && outcome.result != CURLE_OK
+    if (!outcome.cancelled && !transfer_cancelled() && outcome.result != CURLE_OK
         && fall_back_after_block_size_refusal(outcome.result))
         outcome = run_tftp_upload(address, kRemoteName, image, limits, hooks);
     if (outcome.result != CURLE_OK) {
         print_error("curl_easy_perform() failed: %s\n", curl_easy_strerror(outcome.result));
         log_error("Firmware push failed, %s.", curl_easy_strerror(outcome.result));
+        note_failure_cause(cause_of_transfer_error(outcome.result, acknowledged > 0));
         return 1;
     }
     return 0;

@@ -84,6 +84,8 @@ const std::string help_text
       "(ip).\n"
       "comparewith\tSecond backup file path for compare_backup.\n"
       "audit_lines\tAction: audit the DALI lines of the controller (ip) or of backupfilein.\n"
+      "eventsfd\tWrite progress, log lines and the cause of a failure as JSON lines to this file "
+      "descriptor.\n"
       "tftpwindowsize\tTFTP blocks per acknowledgement (1-64) for flash reads and uploads.\n";
 
 TEST(CliConsole, HelpAndVersionEndAtOnceWithSuccess)

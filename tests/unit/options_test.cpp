@@ -222,6 +222,8 @@ TEST(HelpAndVersion, EndTheParseAtOnce)
         "(ip).\n"
         "comparewith\tSecond backup file path for compare_backup.\n"
         "audit_lines\tAction: audit the DALI lines of the controller (ip) or of backupfilein.\n"
+        "eventsfd\tWrite progress, log lines and the cause of a failure as JSON lines to this file "
+        "descriptor.\n"
         "tftpwindowsize\tTFTP blocks per acknowledgement (1-64) for flash reads and uploads.\n");
     EXPECT_FALSE(help.result.options.action);
 
