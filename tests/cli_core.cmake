@@ -16,3 +16,7 @@ add_test(NAME include_direction_test
   COMMAND_EXPAND_LISTS)
 set_tests_properties(include_direction_test PROPERTIES
   PASS_REGULAR_EXPRESSION "cli/main/dispatch.h: No such file or directory")
+
+add_kovru_test(input_checks_test SOURCES integration/input_checks_test.cpp
+  LIBS kovru_firmware_test_support TIMEOUT 180)
+add_dependencies(input_checks_test kovru-cli kovru-sim)

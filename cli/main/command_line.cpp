@@ -56,6 +56,18 @@ bool apply_transfer_options(const CliOptions& options)
     return true;
 }
 
+// A mistyped option must not run the action without it: "--dry-run" for "--dryrun" would
+// push for real.
+bool refuse_faults(const std::vector<std::string>& faults)
+{
+    if (faults.empty())
+        return false;
+    for (const std::string& fault : faults)
+        log_error("%s", fault.c_str());
+    log_error("The command line was refused; nothing was done.");
+    return true;
+}
+
 } // namespace
 
 int run_command_line(const std::vector<std::string>& arguments, const ActionTable& actions)
@@ -72,6 +84,8 @@ int run_command_line(const std::vector<std::string>& arguments, const ActionTabl
     echo_if_present("IP", options.ip);
     echo_if_present("BackupFileOut", options.backup_file_out);
     echo_if_present("BackupFileOutType", options.backup_file_out_type);
+    if (refuse_faults(parsed.faults))
+        return exit_refused;
     set_verbose(options.verbose);
     if (!apply_transfer_options(options))
         return exit_refused;
