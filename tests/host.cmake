@@ -60,3 +60,9 @@ if(KOVRU_BUILD_HOST)
       ${CMAKE_CURRENT_SOURCE_DIR}/integration/demo_main_job_test.sh ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
   set_tests_properties(demo_main_job_test PROPERTIES TIMEOUT 300 LABELS nosanitize RESOURCE_LOCK xvfb)
 endif()
+if(KOVRU_BUILD_HOST)
+  # Device jobs with a stand-in kovru-cli through the GLib child processes.
+  add_kovru_test(jobs_engine_test
+    SOURCES unit/jobs_engine_test.cpp
+    LIBS kovrkit_jobs kovrkit_platform_glib kovrkit_sites)
+endif()

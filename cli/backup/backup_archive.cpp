@@ -3,6 +3,8 @@
 #include "cli/backup/archive_name.h"
 #include "cli/backup/backup_spool.h"
 #include "cli/backup/file_placement.h"
+#include "cli/backup/held_file.h"
+#include "cli/backup/stop_point.h"
 #include "common/zip_handles.h"
 
 #include <cerrno>
@@ -17,6 +19,7 @@ namespace {
 constexpr int kDeflateLevel = 6;
 constexpr int kMaxNameSuffix = 9999;
 constexpr zip_uint32_t kRegularFileMode = 0100644;
+constexpr const char* kDataSuffix = ".zip";
 
 // 1 when something has that name, 0 when it is free, -1 (errno set) when that is unknown.
 int name_taken(const std::string& path)
@@ -27,34 +30,6 @@ int name_taken(const std::string& path)
     return errno == ENOENT ? 0 : -1;
 }
 
-// A name is reserved by creating its hidden partial name exclusively; the name itself stays
-// free until the archive is whole, so a run that dies leaves nothing that looks like a backup.
-bool reserve_free_name(const std::string& wanted, int& number, std::string& error)
-{
-    for (number = 0; number <= kMaxNameSuffix; ++number) {
-        const std::string candidate = numbered_name(wanted, number);
-        const int taken = name_taken(candidate);
-        if (taken < 0) {
-            error = std::strerror(errno);
-            return false;
-        }
-        if (taken > 0)
-            continue;
-        const int fd = ::open(
-            partial_name(candidate).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            ::close(fd);
-            return true;
-        }
-        if (errno != EEXIST) {
-            error = std::strerror(errno);
-            return false;
-        }
-    }
-    error = "no free file name";
-    return false;
-}
-
 std::string folder_of(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');
@@ -63,16 +38,70 @@ std::string folder_of(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::string base_name_of(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The zip library reports its progress while it writes the archive at close.
+void on_write_progress(zip_t*, double done, void*)
+{
+    if (done >= 0.5)
+        stop_point("archive-write");
+}
+
+// A name is reserved by creating its hidden partial name, held by this run; the name itself
+// stays free until the archive is whole, so a run that dies leaves nothing that looks like a
+// backup, and the next run into the folder knows the partial for a dead run's.
+UniqueFd reserve_free_name(
+    const std::string& wanted, int& number, std::string& partial, std::string& error)
+{
+    for (number = 0; number <= kMaxNameSuffix; ++number) {
+        const std::string candidate = numbered_name(wanted, number);
+        const int taken = name_taken(candidate);
+        if (taken < 0) {
+            error = std::strerror(errno);
+            return UniqueFd();
+        }
+        if (taken > 0)
+            continue;
+        partial = partial_name(candidate);
+        int failure = 0;
+        UniqueFd held = create_held_file(folder_of(partial), base_name_of(partial), failure);
+        if (held.valid())
+            return held;
+        if (failure != EEXIST) {
+            error = std::strerror(failure);
+            return UniqueFd();
+        }
+    }
+    error = "no free file name";
+    return UniqueFd();
+}
+
 } // namespace
 
 struct BackupArchive::State {
     std::string wanted_path;
     int number = 0; // of the name reserved, see numbered_name
-    std::string partial_path;
+    std::string partial_path; // held by this run while the archive is not published
+    UniqueFd partial;
+    std::string data_path; // the archive as the zip library writes it, beside the partial
     ZipHandle zip;
     std::unique_ptr<BackupSpool> spool;
     std::string storage_failure; // the first entry that could not be stored, and why
     bool published = false;
+
+    // The partial goes last: what goes with it is only safe from a sweep while it is held.
+    ~State()
+    {
+        zip.reset();
+        if (!published && !data_path.empty())
+            ::unlink(data_path.c_str());
+        if (partial.valid())
+            ::unlink(partial_path.c_str());
+    }
 };
 
 BackupArchive::BackupArchive(std::unique_ptr<State> state, std::string path)
@@ -86,14 +115,18 @@ std::unique_ptr<BackupArchive> BackupArchive::create(
 {
     auto state = std::make_unique<State>();
     state->wanted_path = wanted_path;
-    if (!reserve_free_name(wanted_path, state->number, error))
+    state->partial = reserve_free_name(wanted_path, state->number, state->partial_path, error);
+    if (!state->partial.valid())
         return nullptr;
     std::string path = numbered_name(wanted_path, state->number);
-    state->partial_path = partial_name(path);
+    state->data_path = state->partial_path + kDataSuffix;
     state->spool = BackupSpool::create(error);
     int zip_error = 0;
     if (state->spool)
-        state->zip.reset(zip_open(state->partial_path.c_str(), ZIP_TRUNCATE, &zip_error));
+        state->zip.reset(zip_open(state->data_path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &zip_error));
+    if (state->zip)
+        zip_register_progress_callback_with_state(
+            state->zip.get(), 0.1, on_write_progress, nullptr, nullptr);
     if (!state->zip) {
         if (state->spool) {
             zip_error_t details;
@@ -101,19 +134,12 @@ std::unique_ptr<BackupArchive> BackupArchive::create(
             error = zip_error_strerror(&details);
             zip_error_fini(&details);
         }
-        ::unlink(state->partial_path.c_str());
         return nullptr;
     }
     return std::unique_ptr<BackupArchive>(new BackupArchive(std::move(state), std::move(path)));
 }
 
-BackupArchive::~BackupArchive()
-{
-    if (!state_->published) {
-        state_->zip.reset();
-        ::unlink(state_->partial_path.c_str());
-    }
-}
+BackupArchive::~BackupArchive() = default;
 
 bool BackupArchive::add(std::string_view entry_name, std::span<const std::uint8_t> bytes)
 {
@@ -173,10 +199,11 @@ bool BackupArchive::close(std::string& error)
         return false;
     }
     state_->zip.release(); // zip_close freed it
-    if (!sync_path(state_->partial_path)) {
+    if (!sync_path(state_->data_path)) {
         error = std::strerror(errno);
         return false;
     }
+    stop_point("archive-publish");
     return publish(error);
 }
 
@@ -186,10 +213,12 @@ bool BackupArchive::publish(std::string& error)
 {
     for (int number = state_->number; number <= kMaxNameSuffix; ++number) {
         const std::string candidate = numbered_name(state_->wanted_path, number);
-        const int result = move_without_replacing(state_->partial_path, candidate);
+        const int result = move_without_replacing(state_->data_path, candidate);
         if (result == 0) {
             state_->published = true;
             path_ = candidate;
+            ::unlink(state_->partial_path.c_str());
+            state_->partial.reset();
             sync_path(folder_of(candidate));
             return true;
         }

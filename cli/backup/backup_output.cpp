@@ -1,12 +1,32 @@
 #include "cli/backup/backup_output.h"
 
 #include "cli/backup/archive_name.h"
-#include "common/file_handle.h"
+#include "cli/backup/held_file.h"
+#include "cli/backup/stop_point.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace kovru {
 namespace {
+
+// 0, or the errno value of the write that failed.
+int write_all(int fd, std::span<const std::uint8_t> bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return written < 0 ? errno : ENOSPC;
+        done += static_cast<std::size_t>(written);
+    }
+    return 0;
+}
 
 class ArchiveOutput : public BackupOutput {
 public:
@@ -16,7 +36,7 @@ public:
     {
     }
 
-    bool store(std::string_view name, std::span<const std::uint8_t> bytes) override
+    bool store(std::string_view name, std::span<const std::uint8_t> bytes, std::string&) override
     {
         return archive_ && archive_->add(name, bytes);
     }
@@ -33,6 +53,7 @@ public:
     }
 
     bool ready() const override { return archive_ && archive_->can_store(); }
+    bool all_stored() const override { return ready(); }
     const std::string& location() const override { return path_; }
 
 private:
@@ -47,29 +68,50 @@ public:
     {
     }
 
-    // A file of an earlier backup in the folder is replaced only by a whole new one.
-    bool store(std::string_view name, std::span<const std::uint8_t> bytes) override
+    // A file of an earlier backup in the folder is replaced only by a whole new one. The
+    // partial is held until it has its name, so that no other run's sweep takes it.
+    bool store(
+        std::string_view name, std::span<const std::uint8_t> bytes, std::string& error) override
     {
-        const std::string path = join_path(folder_, name);
-        const std::string partial = join_path(folder_, "." + std::string(name) + ".partial");
-        FileHandle file(std::fopen(partial.c_str(), "wb"));
-        if (!file)
-            return false;
-        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-        if (std::fclose(file.release()) == 0 && written
-            && std::rename(partial.c_str(), path.c_str()) == 0)
+        const std::string partial = "." + std::string(name) + ".partial";
+        const std::string partial_path = join_path(folder_, partial);
+        int failure = 0;
+        const UniqueFd held = hold_partial(partial, failure);
+        if (held.valid()) {
+            failure = write_all(held.get(), bytes);
+            stop_point("directory-store");
+            if (failure == 0
+                && std::rename(partial_path.c_str(), join_path(folder_, name).c_str()) != 0)
+                failure = errno;
+            if (failure != 0)
+                ::unlink(partial_path.c_str());
+        }
+        if (failure == 0)
             return true;
-        std::remove(partial.c_str());
+        error = std::strerror(failure);
+        all_stored_ = false;
         return false;
     }
 
     bool finish(std::string&) override { return true; }
 
     bool ready() const override { return true; }
+    bool all_stored() const override { return all_stored_; }
     const std::string& location() const override { return folder_; }
 
 private:
+    // A partial a dead run left under the name is taken over.
+    UniqueFd hold_partial(const std::string& partial, int& failure)
+    {
+        UniqueFd fd = create_held_file(folder_, partial, failure);
+        if (!fd.valid() && failure == EEXIST
+            && remove_if_dead(AT_FDCWD, join_path(folder_, partial).c_str()))
+            fd = create_held_file(folder_, partial, failure);
+        return fd;
+    }
+
     std::string folder_;
+    bool all_stored_ = true;
 };
 
 } // namespace

@@ -1,23 +1,21 @@
 #include "cli/backup/backup_spool.h"
 
-#include "cli/backup/file_placement.h"
+#include "cli/backup/held_file.h"
+#include "cli/backup/stop_point.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
+#include <random>
 #include <string_view>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kovru {
 namespace {
 
 constexpr std::string_view kSpoolPrefix = "kovru-backup-spool-";
-constexpr std::string_view kRandomPart = "XXXXXX";
-// A new spool is locked under this suffix before it takes the name the sweep looks at.
+constexpr std::size_t kRandomLength = 6;
+// Earlier versions named a new spool so before it was locked; a run killed then left it.
 constexpr std::string_view kUnlockedSuffix = ".new";
 constexpr int kCreateAttempts = 100;
 
@@ -27,27 +25,20 @@ struct DirClose {
 
 bool is_spool_name(std::string_view name)
 {
-    return name.size() == kSpoolPrefix.size() + kRandomPart.size()
-        && name.starts_with(kSpoolPrefix);
+    if (name.ends_with(kUnlockedSuffix))
+        name.remove_suffix(kUnlockedSuffix.size());
+    return name.size() == kSpoolPrefix.size() + kRandomLength && name.starts_with(kSpoolPrefix);
 }
 
-bool same_file(const struct stat& a, const struct stat& b)
+std::string random_spool_name(std::mt19937& random)
 {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// The lock goes with the process: when it can be taken, the run that made the spool has ended.
-void remove_if_dead(int folder_fd, const char* name)
-{
-    const UniqueFd fd(::openat(folder_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat held { };
-    if (!fd.valid() || ::fstat(fd.get(), &held) != 0 || !S_ISREG(held.st_mode)
-        || held.st_uid != ::geteuid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
-        return;
-    // Only the file we hold the lock of, not one that took its name meanwhile.
-    struct stat named { };
-    if (::fstatat(folder_fd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && same_file(held, named))
-        ::unlinkat(folder_fd, name, 0);
+    constexpr std::string_view letters
+        = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::uniform_int_distribution<std::size_t> pick(0, letters.size() - 1);
+    std::string name(kSpoolPrefix);
+    for (std::size_t k = 0; k < kRandomLength; ++k)
+        name += letters[pick(random)];
+    return name;
 }
 
 std::filesystem::path temporary_folder()
@@ -73,25 +64,19 @@ std::unique_ptr<BackupSpool> BackupSpool::create(std::string& error)
 {
     const std::filesystem::path folder = temporary_folder();
     remove_dead_spools(folder);
-    const std::string pattern
-        = (folder / (std::string(kSpoolPrefix) + std::string(kRandomPart))).string();
+    std::random_device seed;
+    std::mt19937 random(seed());
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        std::string unlocked = pattern + std::string(kUnlockedSuffix);
-        UniqueFd fd(
-            ::mkostemps(unlocked.data(), static_cast<int>(kUnlockedSuffix.size()), O_CLOEXEC));
-        if (!fd.valid() || ::flock(fd.get(), LOCK_EX) != 0) {
-            error = std::strerror(errno);
-            if (fd.valid())
-                ::unlink(unlocked.c_str());
-            return nullptr;
+        const std::string name = random_spool_name(random);
+        int failure = 0;
+        UniqueFd fd = create_held_file(folder.string(), name, failure);
+        if (fd.valid()) {
+            stop_point("spool");
+            return std::unique_ptr<BackupSpool>(
+                new BackupSpool(std::move(fd), (folder / name).string()));
         }
-        std::string path = unlocked.substr(0, unlocked.size() - kUnlockedSuffix.size());
-        const int moved = move_without_replacing(unlocked, path);
-        if (moved == 0)
-            return std::unique_ptr<BackupSpool>(new BackupSpool(std::move(fd), std::move(path)));
-        ::unlink(unlocked.c_str());
-        if (moved != EEXIST) {
-            error = std::strerror(moved);
+        if (failure != EEXIST) {
+            error = std::strerror(failure);
             return nullptr;
         }
     }

@@ -4,6 +4,7 @@
 #include "cli/backup/backup_output.h"
 #include "cli/backup/config_items.h"
 #include "cli/backup/fetch_item.h"
+#include "cli/backup/held_file.h"
 #include "cli/backup/tool_marker.h"
 #include "cli/controller/controller_client.h"
 #include "cli/log/log.h"
@@ -82,10 +83,14 @@ bool store_entry(
     BackupOutput& output, std::string_view name, std::span<const std::uint8_t> bytes, bool zip_mode)
 {
     const bool was_ready = output.ready();
-    if (output.store(name, bytes))
+    std::string error;
+    if (output.store(name, bytes, error))
         return true;
     if (zip_mode && was_ready)
         log_error("Could not add %s to the backup archive.", std::string(name).c_str());
+    else if (!zip_mode)
+        log_error(
+            "Could not write %s: %s.", join_path(output.location(), name).c_str(), error.c_str());
     return false;
 }
 
@@ -143,6 +148,7 @@ int get_backup(const BackupRequest& request)
     std::vector<std::string> names;
     bool complete = items_to_fetch(request.items, names);
 
+    remove_dead_partials(*request.output_folder);
     auto output = zip_mode ? open_zip_output(address, *request.output_folder)
                            : make_directory_output(*request.output_folder);
     complete
@@ -188,13 +194,16 @@ int get_backup(const BackupRequest& request)
         return exit_failed;
     }
     set_progress(100);
-    // An archive that can take nothing more will not be written: no completion to report.
-    if (output->ready())
+    // A backup that lacks a file the disk refused is not complete: no completion to report.
+    if (output->ready() && output->all_stored())
         log_success("%u%% Completed (%s).", 100u, output->location().c_str());
 
     const std::string_view log_text = capture_text();
-    if (!log_text.empty())
-        complete = output->store(kLogName, bytes_of(log_text)) && complete;
+    std::string ignored;
+    if (!log_text.empty() && zip_mode)
+        complete = output->store(kLogName, bytes_of(log_text), ignored) && complete;
+    else if (!log_text.empty())
+        complete = store_entry(*output, kLogName, bytes_of(log_text), zip_mode) && complete;
     const std::string reserved = output->location();
     std::string error;
     if (!output->finish(error)) {

@@ -76,6 +76,11 @@ public:
     bool markMigrationCompleted(std::string_view status) const;
     bool markMigrationDeclined(std::string_view status) const;
 
+    // The "jobConcurrency" member (devices a job runs at once); nothing when none is stored.
+    std::optional<int> jobConcurrency() const;
+    // Sets that member; the other members stay as they are.
+    bool saveJobConcurrency(int concurrency) const;
+
 private:
     std::filesystem::path settingsPath_;
     UnusableSettingsGuard guard_;

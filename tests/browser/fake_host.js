@@ -58,6 +58,63 @@
         if (batch) deliver('nativeActionBatchSummary', { action, total: addresses.length, succeeded, failed: addresses.length - succeeded });
     }
 
+    // Device jobs: each device reports progress and then its result, unless setup.holdJobs
+    // keeps the job running until the page cancels it.
+    let lastJob = 0;
+    const heldJobs = new Map();
+
+    function deviceResult(jobId, action, address) {
+        if (action === 'status') {
+            const status = (setup.status || {})[address];
+            return status
+                ? { jobId, deviceIp: address, success: true, exitCode: 0, cause: '', reason: '', message: 'Status retrieved successfully', seconds: 0.2, data: status }
+                : { jobId, deviceIp: address, success: false, exitCode: -1, cause: 'unreachable', reason: 'Failed to send status request', message: 'Failed to send status request', seconds: 10 };
+        }
+        if ((setup.failing || []).includes(address))
+            return { jobId, deviceIp: address, success: false, exitCode: 1, cause: 'controller-refused', reason: 'Controller answered HTTP 500', message: 'Action failed', seconds: 2.5 };
+        return { jobId, deviceIp: address, success: true, exitCode: 0, cause: '', reason: '', message: 'Action completed successfully', seconds: 12.25 };
+    }
+
+    function startJob(body) {
+        const devices = Array.isArray(body.devices) ? body.devices : [];
+        if (setup.cancelNext && body.action !== 'status') {
+            setup.cancelNext = false;
+            deliver('jobRefused', { request: 'jobs_start', jobId: '', message: 'Action cancelled' });
+            return;
+        }
+        const jobId = String(++lastJob);
+        deliver('jobStarted', { jobId, action: body.action, total: devices.length });
+        const running = devices.slice(0, body.concurrency);
+        for (const device of running) deliver('jobDeviceProgress', { jobId, deviceIp: device.ip, percent: 40, line: 'Reading item 3 of 612' });
+        if (setup.holdJobs) {
+            heldJobs.set(jobId, { devices, running: running.length });
+            return;
+        }
+        let succeeded = 0;
+        for (const device of devices) {
+            const result = deviceResult(jobId, body.action, device.ip);
+            if (result.success) succeeded += 1;
+            deliver('jobDeviceResult', result);
+        }
+        deliver('jobFinished', { jobId, total: devices.length, succeeded, failed: devices.length - succeeded, cancelled: 0, seconds: 14 });
+    }
+
+    function cancelJob(body) {
+        const job = heldJobs.get(body.jobId);
+        if (!job) {
+            deliver('jobRefused', { request: 'jobs_cancel', jobId: String(body.jobId), message: 'No such job' });
+            return;
+        }
+        heldJobs.delete(body.jobId);
+        const jobId = body.jobId;
+        job.devices.forEach((device, index) => {
+            const started = index < job.running;
+            deliver('jobDeviceResult', { jobId, deviceIp: device.ip, success: false, exitCode: started ? 1 : -1, cause: 'cancelled',
+                reason: started ? 'Cancelled.' : 'Cancelled before it started', message: 'Action cancelled', seconds: started ? 3 : 0 });
+        });
+        deliver('jobFinished', { jobId, total: job.devices.length, succeeded: 0, failed: 0, cancelled: job.devices.length, seconds: 3 });
+    }
+
     const legacyStatus = (completed) => Object.assign({
         legacyDetected: false, legacyDataDetected: false, legacyInstallDetected: false, migrationCompleted: completed,
         migrationDeclined: false, migrationNeeded: false, suppressUiPrompt: false, canLaunchLegacyUninstall: false,
@@ -90,6 +147,19 @@
             break;
         case 'native_actionBackup': case 'native_actionRestore': case 'native_actionFirmwareUpgrade': case 'native_actionGetStatus':
             runAction(message.command, body);
+            break;
+        case 'jobs_start':
+            startJob(body);
+            break;
+        case 'jobs_cancel':
+            cancelJob(body);
+            break;
+        case 'jobs_getSettings':
+            deliver('jobSettings', { concurrency: setup.concurrency || 4, saved: true });
+            break;
+        case 'jobs_setSettings':
+            setup.concurrency = body.concurrency;
+            deliver('jobSettings', { concurrency: body.concurrency, saved: true });
             break;
         case 'legacy_migrate':
             setup.sites = setup.legacySites;

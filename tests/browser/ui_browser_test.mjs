@@ -29,8 +29,26 @@ const PROTOCOL = {
     setSitesData: [['sitesData', 'object']],
     sites_exportCsv: [['csvContent', 'string']],
     openExternalUrl: [['url', 'string']],
-    native_actionBackup: 'device', native_actionRestore: 'device', native_actionFirmwareUpgrade: 'device', native_actionGetStatus: 'device'
+    native_actionBackup: 'device', native_actionRestore: 'device', native_actionFirmwareUpgrade: 'device', native_actionGetStatus: 'device',
+    jobs_start: 'job', jobs_getSettings: null,
+    jobs_cancel: [['jobId', 'string']],
+    jobs_setSettings: [['concurrency', 'number']]
 };
+
+function assertJobStart(message) {
+    const body = message.payload;
+    assert.deepStrictEqual(Object.keys(body), ['action', 'devices', 'concurrency', 'options'], JSON.stringify(message));
+    assert.ok(['backup', 'restore', 'upgrade', 'status'].includes(body.action));
+    assert.ok(Number.isInteger(body.concurrency) && body.concurrency >= 1 && body.concurrency <= 32);
+    assert.deepStrictEqual(body.options, {});
+    assert.ok(body.devices.length > 0);
+    for (const device of body.devices) {
+        assert.deepStrictEqual(Object.keys(device), ['ip', 'name']);
+        assert.ok(device.ip && device.ip === device.ip.trim(), 'addresses go out trimmed');
+    }
+    assert.strictEqual(new Set(body.devices.map((device) => device.ip)).size, body.devices.length, 'each address once');
+    if (body.action === 'restore') assert.strictEqual(body.devices.length, 1, 'restore runs on one device');
+}
 
 function assertProtocol(posted) {
     for (const message of posted) {
@@ -41,6 +59,10 @@ function assertProtocol(posted) {
             continue;
         }
         assert.deepStrictEqual(Object.keys(message), ['command', 'payload'], JSON.stringify(message));
+        if (shape === 'job') {
+            assertJobStart(message);
+            continue;
+        }
         const members = Object.keys(message.payload);
         if (shape === 'device') {
             assert.strictEqual(members.length, 1, JSON.stringify(message));
@@ -63,7 +85,8 @@ function assertProtocol(posted) {
     }
 }
 
-const afterStart = (posted) => posted.slice(3);
+const afterStart = (posted) => posted.slice(4);
+const job = (action, devices) => ({ command: 'jobs_start', payload: { action, devices: devices.map(([ip, name]) => ({ ip, name })), concurrency: 4, options: {} } });
 
 let browser;
 let server;
@@ -88,7 +111,7 @@ async function open(setup, options) {
 test.afterEach(async () => {
     for (const ui of opened.splice(0)) {
         const posted = await ui.posted();
-        assert.deepStrictEqual(posted.slice(0, 3), [{ command: 'ui_ready' }, { command: 'getAppInfo' }, { command: 'getSitesData' }]);
+        assert.deepStrictEqual(posted.slice(0, 4), [{ command: 'ui_ready' }, { command: 'getAppInfo' }, { command: 'getSitesData' }, { command: 'jobs_getSettings' }]);
         assertProtocol(posted);
         assert.deepStrictEqual(ui.errors, []);
         await ui.close();
@@ -113,10 +136,10 @@ test('every folder starts expanded with its device count; a checked folder backs
     await page.getByText('Backup finished: 1 of 3 succeeded, 2 failed; 1 not sent').waitFor();
     const rows = await results.locator('tbody tr').allInnerTexts();
     assert.deepStrictEqual(rows.map((row) => row.split('\t')), [
-        ['Gate 1', '10.0.0.1', 'Done', '0', 'Action completed successfully'],
-        ['Gate 2', '10.0.0.2', 'Failed', '1', 'Action failed'],
-        ['Gate 3', '10.0.0.3', 'Failed', '1', 'Action failed'],
-        ['Gate 4', '', 'Failed', '', 'The device has no address']
+        ['Gate 1', '10.0.0.1', 'Done', '0', 'Action completed successfully', '', '12 s'],
+        ['Gate 2', '10.0.0.2', 'Failed', '1', 'Action failed', 'Controller answered HTTP 500', '2.5 s'],
+        ['Gate 3', '10.0.0.3', 'Failed', '1', 'Action failed', 'Controller answered HTTP 500', '2.5 s'],
+        ['Gate 4', '', 'Failed', '', 'The device has no address', '', '']
     ]);
     await page.getByRole('checkbox', { name: 'Failed only' }).check();
     assert.strictEqual(await results.locator('tbody tr:visible').count(), 3);
@@ -127,14 +150,14 @@ test('every folder starts expanded with its device count; a checked folder backs
     await page.getByText('Backup finished: 1 of 2 succeeded, 1 failed').waitFor();
     assert.deepStrictEqual((await results.locator('tbody tr').allInnerTexts()).map((row) => row.split('\t')[2]), ['Done', 'Failed']);
     assert.deepStrictEqual(afterStart(await ui.posted()), [
-        { command: 'native_actionBackup', payload: { ipsCsv: '10.0.0.1,10.0.0.2,10.0.0.3' } },
-        { command: 'native_actionBackup', payload: { ipsCsv: '10.0.0.2,10.0.0.3' } }
+        job('backup', [['10.0.0.1', 'Gate 1'], ['10.0.0.2', 'Gate 2'], ['10.0.0.3', 'Gate 3']]),
+        job('backup', [['10.0.0.2', 'Gate 2'], ['10.0.0.3', 'Gate 3']])
     ]);
     await page.context().grantPermissions(['clipboard-read', 'clipboard-write'], { origin: server.url });
     await page.getByRole('button', { name: 'Copy as text' }).click();
     assert.strictEqual(await page.evaluate(() => navigator.clipboard.readText()),
-        'Backup finished: 1 of 2 succeeded, 1 failed\nDone\tGate 2\t10.0.0.2\t0\tAction completed successfully\n'
-        + 'Failed\tGate 3\t10.0.0.3\t1\tAction failed\n');
+        'Backup finished: 1 of 2 succeeded, 1 failed\nDone\tGate 2\t10.0.0.2\t0\tAction completed successfully\t\t12 s\n'
+        + 'Failed\tGate 3\t10.0.0.3\t1\tAction failed\tController answered HTTP 500\t2.5 s\n');
 });
 
 test('restore is refused for several devices and runs on one; a cancelled picker fails every waiting row', async () => {
@@ -146,7 +169,7 @@ test('restore is refused for several devices and runs on one; a cancelled picker
     assert.strictEqual(await restore.isDisabled(), true);
     await page.getByRole('checkbox', { name: 'Lobby' }).uncheck();
     await restore.click();
-    await page.getByText('Restore: 1 device, 1 done, 0 failed').waitFor();
+    await page.getByText('Restore finished: 1 of 1 succeeded, 0 failed').waitFor();
 
     await page.getByRole('checkbox', { name: 'Hall B' }).check();
     await page.evaluate(() => { window.hostSetup.cancelNext = true; });
@@ -159,8 +182,8 @@ test('restore is refused for several devices and runs on one; a cancelled picker
         ['Gate 4', '', 'Failed', 'The device has no address']
     ]);
     assert.deepStrictEqual(afterStart(await ui.posted()), [
-        { command: 'native_actionRestore', payload: { ip: '10.0.0.1' } },
-        { command: 'native_actionFirmwareUpgrade', payload: { ipsCsv: '10.0.0.1,10.0.0.3' } }
+        job('restore', [['10.0.0.1', 'Gate 1']]),
+        job('upgrade', [['10.0.0.1', 'Gate 1'], ['10.0.0.3', 'Gate 3']])
     ]);
 });
 
@@ -176,7 +199,61 @@ test('a status batch fills model, firmware and serial into the tree and the deta
     const info = page.getByRole('definition');
     assert.deepStrictEqual((await info.allTextContents()).slice(0, 3), ['VELDIR-4', '2.0.1', 'SN-005']);
     assert.deepStrictEqual(afterStart(await ui.posted()), [
-        { command: 'native_actionGetStatus', payload: { ipsCsv: '10.0.0.1,10.0.0.2,10.0.0.3,10.0.0.5' } }
+        job('status', [['10.0.0.1', 'Gate 1'], ['10.0.0.2', 'Gate 2'], ['10.0.0.3', 'Gate 3'], ['10.0.0.5', 'Lobby']])
+    ]);
+});
+
+test('a running job shows progress bars, the tree stays usable, Cancel and Retry work from the keyboard, the setting is kept', async () => {
+    const ui = await open({ holdJobs: true, concurrency: 2 });
+    const { page } = ui;
+    const atOnce = page.getByRole('spinbutton', { name: 'Devices at once' });
+    await page.waitForFunction(() => document.getElementById('job-concurrency').value === '2');
+    await atOnce.fill('40');
+    await atOnce.press('Enter');
+    await page.getByText('Devices at once must be a whole number from 1 to 32').waitFor();
+    assert.strictEqual(await atOnce.inputValue(), '2');
+    await atOnce.fill('3');
+    await atOnce.press('Tab');
+
+    await page.getByRole('checkbox', { name: 'Plant' }).check();
+    await page.getByRole('button', { name: 'Backup' }).focus();
+    await page.keyboard.press('Enter');
+    await page.getByRole('progressbar', { name: 'Progress of Gate 3' }).waitFor();
+    assert.strictEqual(await page.getByRole('progressbar').count(), 3);
+    assert.strictEqual(await page.getByRole('progressbar', { name: 'Progress of Gate 1' }).evaluate((bar) => bar.value), 40);
+    const results = page.getByRole('table', { name: 'Device results' });
+    const running = ['Running', '', 'Reading item 3 of 612'];
+    assert.deepStrictEqual((await results.locator('tbody tr').allInnerTexts()).map((row) => row.split('\t').slice(2, 5).map((cell) => cell.trim())), [
+        running, running, running, ['Waiting', '', ''], ['Failed', '', 'The device has no address']
+    ]);
+    assert.strictEqual(await page.getByRole('button', { name: 'Retry failed' }).isDisabled(), true);
+
+    // The tree answers while the job runs.
+    await page.getByRole('searchbox', { name: 'Search' }).fill('boiler');
+    assert.deepStrictEqual(await page.getByRole('treeitem').evaluateAll((rows) => rows.map((row) => row.getAttribute('aria-label'))), ['Plant', 'Hall B', 'Gate 3']);
+    await page.getByRole('searchbox', { name: 'Search' }).fill('');
+
+    await page.getByRole('button', { name: 'Cancel' }).focus();
+    await page.keyboard.press('Enter');
+    await page.getByText('Backup finished: 0 of 4 succeeded, 0 failed, 4 cancelled; 1 not sent').waitFor();
+    const rows = (await results.locator('tbody tr').allInnerTexts()).map((row) => row.split('\t'));
+    assert.deepStrictEqual(rows.map((cells) => [cells[2], cells[5]]), [
+        ['Cancelled', 'Cancelled.'], ['Cancelled', 'Cancelled.'], ['Cancelled', 'Cancelled.'],
+        ['Cancelled', 'Cancelled before it started'], ['Failed', '']
+    ]);
+    assert.strictEqual(await page.getByRole('button', { name: 'Cancel' }).isDisabled(), true);
+
+    await page.evaluate(() => { window.hostSetup.holdJobs = false; });
+    await page.getByRole('button', { name: 'Retry failed' }).focus();
+    await page.keyboard.press('Enter');
+    await page.getByText('Backup finished: 4 of 4 succeeded, 0 failed').waitFor();
+    const devices = [['10.0.0.1', 'Gate 1'], ['10.0.0.2', 'Gate 2'], ['10.0.0.3', 'Gate 3'], ['10.0.0.5', 'Lobby']];
+    const started = (action, list) => Object.assign(job(action, list), { payload: Object.assign(job(action, list).payload, { concurrency: 3 }) });
+    assert.deepStrictEqual(afterStart(await ui.posted()), [
+        { command: 'jobs_setSettings', payload: { concurrency: 3 } },
+        started('backup', devices),
+        { command: 'jobs_cancel', payload: { jobId: '1' } },
+        started('backup', devices)
     ]);
 });
 
@@ -202,7 +279,7 @@ test('search filters by name, description and address as you type, keeping the f
     assert.deepStrictEqual(await names(), []);
     await search.fill('');
     assert.strictEqual((await names()).length, 8);
-    assert.deepStrictEqual(afterStart(await ui.posted()), [{ command: 'native_actionGetStatus', payload: { ip: '10.0.0.3' } }]);
+    assert.deepStrictEqual(afterStart(await ui.posted()), [job('status', [['10.0.0.3', 'Gate 3']])]);
 });
 
 test('drag and drop and "Move to…" move nodes, a folder never into itself, and undo restores the tree', async () => {

@@ -1,12 +1,12 @@
 // The technician's page: who the tool is, the sites tree (search, check boxes, drag and drop,
 // keyboard, undo), the device actions on the checked devices and their results, and the
 // legacy tool's banner. Every change to the tree is saved through the host at once.
-import { Command, Message, actionLabel, devicePayload, payload } from './protocol.js';
+import { Command, Message, JobAction, payload } from './protocol.js';
 import { connectHost } from './host.js';
 import * as sites from './sites-model.js';
 import * as sitesCsv from './sites-csv.js';
 import { buildIndex, visibleRows, checkedCounts, devicesBeneath } from './tree-index.js';
-import { createResults } from './results.js';
+import { createJobs } from './jobs.js';
 
 const ROW_HEIGHT = 30;
 const OVERSCAN = 8;
@@ -30,7 +30,7 @@ const state = {
     renderQueued: false
 };
 
-let results;
+let jobs;
 
 function element(tag, className, text) {
     const node = document.createElement(tag);
@@ -424,30 +424,14 @@ async function moveCurrent() {
 
 // ---- device actions ------------------------------------------------------------------------
 
-function runAction(action, devices) {
-    const addresses = results.start(action, devices);
-    if (!addresses.length) {
-        setStatus('None of the selected devices has an address', 'error');
-        return;
-    }
-    setStatus(`${actionLabel[action]} started for ${addresses.length} device${addresses.length === 1 ? '' : 's'}`);
-    host.send(action, devicePayload(addresses));
-}
-
-function onActionResult(result) {
-    results.apply(result);
-    const label = actionLabel[result.action] || result.action;
-    const text = `${label}${result.deviceIp ? ' ' + result.deviceIp : ''}: ${result.message}`;
-    setStatus(text, result.success ? 'ok' : 'error');
-    if (result.action === Command.getStatus && result.success && result.data && typeof result.data === 'object') {
-        state.deviceInfo.set(String(result.deviceIp).trim(), result.data);
-        renderRows();
-        renderDetails();
-    }
+function onStatusData(address, data) {
+    state.deviceInfo.set(address, data);
+    renderRows();
+    renderDetails();
 }
 
 async function copyResults() {
-    const text = results.asText();
+    const text = jobs.asText();
     try {
         await navigator.clipboard.writeText(text);
     } catch {
@@ -608,8 +592,7 @@ function wirePage() {
         renderSelection();
     });
     for (const button of document.querySelectorAll('[data-action]'))
-        button.addEventListener('click', () => runAction(Command[button.dataset.action], selectedDevices()));
-    $('retry-failed').addEventListener('click', () => runAction(results.currentAction(), results.failedDevices()));
+        button.addEventListener('click', () => jobs.run(JobAction[button.dataset.action], selectedDevices()));
     $('copy-results').addEventListener('click', copyResults);
     $('legacy-migrate').addEventListener('click', () => { host.send(Command.legacyMigrate); setStatus('Migrating\u2026'); });
     $('legacy-uninstall').addEventListener('click', () => host.send(Command.legacyUninstall));
@@ -625,9 +608,13 @@ function wirePage() {
             undo();
         }
     });
-    results = createResults({
-        body: $('results-body'), table: $('results-table'), summary: $('results-summary'), empty: $('results-empty'),
-        failedOnly: $('failed-only'), retry: $('retry-failed'), copy: $('copy-results')
+    jobs = createJobs({
+        host, setStatus, onStatusData,
+        elements: {
+            body: $('results-body'), table: $('results-table'), summary: $('results-summary'), empty: $('results-empty'),
+            failedOnly: $('failed-only'), retry: $('retry-failed'), cancel: $('cancel-job'), copy: $('copy-results'),
+            concurrency: $('job-concurrency')
+        }
     });
 }
 
@@ -674,12 +661,6 @@ function wireHost() {
     host.on(Message.openExternalUrlResult, (body) => {
         if (!body.success) setStatus(body.message, 'error');
     });
-    host.on(Message.nativeActionResult, onActionResult);
-    host.on(Message.nativeActionBatchSummary, (summary) => {
-        results.summarize(summary);
-        setStatus(`${actionLabel[summary.action] || summary.action}: ${summary.succeeded} of ${summary.total} devices succeeded, ${summary.failed} failed`,
-            summary.failed ? 'error' : 'ok');
-    });
     host.on(Message.legacyMigrationStatus, showLegacy);
     host.on(Message.legacyMigrationResult, (body) => legacyOutcome(body.message || '', body.success));
     host.on(Message.legacyUninstallLaunchResult, (body) => legacyOutcome(body.message || '', body.success));
@@ -696,6 +677,7 @@ function start() {
     host.send(Command.uiReady);
     host.send(Command.getAppInfo);
     host.send(Command.getSitesData);
+    host.send(Command.jobsGetSettings);
 }
 
 if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', start);

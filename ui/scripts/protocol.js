@@ -15,7 +15,11 @@ export const Command = Object.freeze({
     getStatus: 'native_actionGetStatus',
     legacyGetStatus: 'legacy_getStatus',
     legacyMigrate: 'legacy_migrate',
-    legacyUninstall: 'legacy_uninstall'
+    legacyUninstall: 'legacy_uninstall',
+    jobsStart: 'jobs_start',
+    jobsCancel: 'jobs_cancel',
+    jobsGetSettings: 'jobs_getSettings',
+    jobsSetSettings: 'jobs_setSettings'
 });
 
 export const Message = Object.freeze({
@@ -29,8 +33,27 @@ export const Message = Object.freeze({
     nativeActionBatchSummary: 'nativeActionBatchSummary',
     legacyMigrationStatus: 'legacyMigrationStatus',
     legacyMigrationResult: 'legacyMigrationResult',
-    legacyUninstallLaunchResult: 'legacyUninstallLaunchResult'
+    legacyUninstallLaunchResult: 'legacyUninstallLaunchResult',
+    jobStarted: 'jobStarted',
+    jobDeviceProgress: 'jobDeviceProgress',
+    jobDeviceResult: 'jobDeviceResult',
+    jobFinished: 'jobFinished',
+    jobRefused: 'jobRefused',
+    jobSettings: 'jobSettings'
 });
+
+// The job action of each action button (its data-action), and how the technician reads it.
+export const JobAction = Object.freeze({ getStatus: 'status', backup: 'backup', restore: 'restore', firmwareUpgrade: 'upgrade' });
+export const jobActionLabel = Object.freeze({ status: 'Status', backup: 'Backup', restore: 'Restore', upgrade: 'Upgrade firmware' });
+
+// Devices a job runs at once: the host takes 1 to 32 and starts with 4.
+export const MIN_CONCURRENCY = 1;
+export const MAX_CONCURRENCY = 32;
+export const DEFAULT_CONCURRENCY = 4;
+
+export function validConcurrency(value) {
+    return Number.isInteger(value) && value >= MIN_CONCURRENCY && value <= MAX_CONCURRENCY;
+}
 
 // The device actions as the technician reads them.
 export const actionLabel = Object.freeze({
@@ -54,7 +77,11 @@ export function devicePayload(addresses) {
 export const payload = Object.freeze({
     setSitesData: (doc) => ({ sitesData: doc }),
     exportCsv: (csvText) => ({ csvContent: csvText }),
-    openExternalUrl: (url) => ({ url })
+    openExternalUrl: (url) => ({ url }),
+    // devices: [{ ip, name }], each address once and trimmed.
+    jobsStart: (action, devices, concurrency) => ({ action, devices, concurrency, options: {} }),
+    jobsCancel: (jobId) => ({ jobId }),
+    jobsSetSettings: (concurrency) => ({ concurrency })
 });
 
 export function envelope(command, body) {

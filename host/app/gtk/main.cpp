@@ -9,6 +9,7 @@
 #include "host/app/gtk/glib_main_loop_poster.h"
 #include "host/app/gtk/glib_process_launcher.h"
 #include "host/app/gtk/gtk_dialogs.h"
+#include "host/app/gtk/job_close_guard.h"
 #include "host/app/gtk/main_window.h"
 #include "host/app/gtk/state_folders_posix.h"
 #include "host/app/gtk/webkit_view.h"
@@ -19,10 +20,16 @@
 #include "host/bridge/message_bridge.h"
 #include "host/bridge/settings_sites_storage.h"
 #include "host/bridge/sites_command_table.h"
+#include "host/jobs/job_command_table.h"
+#include "host/jobs/job_device_runner.h"
+#include "host/jobs/job_engine.h"
+#include "host/jobs/status_device_runner.h"
+#include "host/jobs/tool_device_runner.h"
 #include "host/legacy/legacy_command_table.h"
 #include "host/legacy/legacy_migration_flow.h"
 #include "host/legacy/posix/glib_process_starter.h"
 #include "host/legacy/posix/wine_prefix_locations.h"
+#include "host/platform/glib/glib_child_processes.h"
 #include "host/sites/sites_store.h"
 
 #include <curl/curl.h>
@@ -84,6 +91,12 @@ int main(int argc, char** argv)
     ActionRunner runner(*dialogs, launcher, bridge, toolPathIn(programDirectory));
     StatusBatches statusBatches(poster, bridge);
     DeviceActionService deviceActions(runner, statusBatches);
+    GLibChildProcesses childProcesses;
+    ToolDeviceRunner toolDevices(childProcesses, toolPathIn(programDirectory));
+    StatusDeviceRunner statusDevices(poster);
+    JobDeviceRunner jobDevices(toolDevices, statusDevices);
+    JobEngine jobs(jobDevices, bridge);
+    JobCloseGuard jobCloseGuard(window, jobs, *dialogs, caption);
     GLibProcessStarter processStarter;
     LegacyMigrationFlow legacyFlow(
         [&bridge](std::string message) { bridge.sendToUi(std::move(message)); }, *dialogs, store,
@@ -94,6 +107,9 @@ int main(int argc, char** argv)
     bridge.addCommands(fileCommands(*dialogs, urlOpener, bridge));
     bridge.addCommands(deviceActionCommands(deviceActions, bridge));
     bridge.addCommands(legacyCommands(legacyFlow));
+    bridge.addCommands(jobCommands(jobs, *dialogs, bridge,
+        { [&store] { return store.jobConcurrency(); },
+            [&store](int concurrency) { return store.saveJobConcurrency(concurrency); } }));
 
     bridge.beginWebViewCreation();
     WebViewConfig config { uiFolder, devMode, stateFolders.webDataFolder };

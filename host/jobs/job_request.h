@@ -1,0 +1,50 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace kovrkit {
+
+inline constexpr int kDefaultJobConcurrency = 4;
+inline constexpr int kMaxJobConcurrency = 32;
+
+enum class JobAction { backup, restore, upgrade, status };
+
+struct JobDevice {
+    std::string ip; // trimmed, never empty
+    std::string name;
+};
+
+// A "jobs_start" payload that passed every check.
+struct JobRequest {
+    JobAction action = JobAction::status;
+    std::string actionName; // as the page sent it: "backup", "restore", "upgrade", "status"
+    std::vector<JobDevice> devices; // at least one, each address once
+    int concurrency = kDefaultJobConcurrency;
+    std::string input; // the folder, archive or firmware file named by the options, or empty
+};
+
+// Refusal texts of "jobRefused".
+inline constexpr const char* kUnknownJobActionMessage = "Unknown job action";
+inline constexpr const char* kNoJobDevicesMessage = "No devices given";
+inline constexpr const char* kJobDeviceWithoutAddressMessage = "A device has no address";
+inline constexpr const char* kJobDeviceTwiceMessage = "Device listed twice: ";
+inline constexpr const char* kJobConcurrencyMessage
+    = "Devices at once must be a whole number from 1 to 32";
+inline constexpr const char* kJobOptionsMessage = "Job options must be an object";
+inline constexpr const char* kUnknownJobOptionMessage = "Unknown job option: ";
+inline constexpr const char* kJobOptionTextMessage = "Job option must be a non-empty text: ";
+inline constexpr const char* kJobBatchRestoreMessage = "Batch restore is not supported";
+inline constexpr const char* kNoSuchJobMessage = "No such job";
+
+// The option that names the action's input ("backupFolder", "backupFile", "firmwareFile"),
+// or nullptr for status.
+const char* inputOptionOf(JobAction action);
+
+// The checked request, or the refusal text.
+std::variant<JobRequest, std::string> readJobStart(const nlohmann::json& payload);
+
+} // namespace kovrkit

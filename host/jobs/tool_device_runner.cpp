@@ -1,0 +1,141 @@
+#include "host/jobs/tool_device_runner.h"
+
+#include "host/actions/action_messages.h"
+#include "host/actions/tool_command.h"
+#include "host/jobs/tool_events.h"
+
+#include <filesystem>
+
+namespace kovrkit {
+
+namespace {
+
+const ToolCommand* commandOf(JobAction action)
+{
+    switch (action) {
+    case JobAction::backup:
+        return toolCommandFor(kBackupAction);
+    case JobAction::restore:
+        return toolCommandFor(kRestoreAction);
+    case JobAction::upgrade:
+        return toolCommandFor(kFirmwareUpgradeAction);
+    case JobAction::status:
+        break;
+    }
+    return nullptr;
+}
+
+DeviceEnd failedAtOnce(const char* cause, const std::string& message)
+{
+    return { false, -1, cause, message, message, "" };
+}
+
+class ToolDeviceRun final : public DeviceRun {
+public:
+    explicit ToolDeviceRun(DeviceRunCallbacks callbacks)
+        : callbacks_(std::move(callbacks))
+    {
+    }
+
+    bool launch(ChildProcesses& processes, const std::vector<std::string>& arguments)
+    {
+        process_ = processes.start(arguments, kToolEventsFd,
+            { [this](std::string_view bytes) { onBytes(bytes); },
+                [this](int exitStatus) { onEnded(exitStatus); } });
+        return process_ != nullptr;
+    }
+
+    void cancel() override
+    {
+        if (process_)
+            process_->terminate();
+    }
+
+private:
+    void onBytes(std::string_view bytes)
+    {
+        bool changed = false;
+        for (ToolEvent& event : reader_.feed(bytes)) {
+            switch (event.kind) {
+            case ToolEvent::Kind::progress:
+                changed = changed || event.percent != percent_;
+                percent_ = event.percent;
+                break;
+            case ToolEvent::Kind::log:
+                if (event.logKind == "error")
+                    lastError_ = event.text;
+                line_ = std::move(event.text);
+                changed = true;
+                break;
+            case ToolEvent::Kind::cause:
+                cause_ = std::move(event.text);
+                break;
+            }
+        }
+        if (changed && callbacks_.onProgress)
+            callbacks_.onProgress(percent_ < 0 ? 0 : percent_, line_);
+    }
+
+    void onEnded(int exitStatus)
+    {
+        // Last: the engine may destroy this run from its callback.
+        auto onEnd = std::move(callbacks_.onEnd);
+        onEnd(toolRunEnd(exitStatus, cause_, lastError_));
+    }
+
+    DeviceRunCallbacks callbacks_;
+    std::unique_ptr<ChildProcess> process_;
+    ToolEventReader reader_;
+    int percent_ = -1;
+    std::string line_;
+    std::string lastError_;
+    std::string cause_;
+};
+
+} // namespace
+
+ToolDeviceRunner::ToolDeviceRunner(ChildProcesses& processes, std::string toolPath)
+    : processes_(processes)
+    , toolPath_(std::move(toolPath))
+{
+}
+
+std::vector<std::string> jobToolArguments(const std::string& toolPath, JobAction action,
+    const std::string& address, const std::string& input)
+{
+    const ToolCommand* command = commandOf(action);
+    if (!command)
+        return {};
+    std::vector<std::string> arguments = toolArguments(toolPath, *command, address, input);
+    arguments.push_back("--nowindow");
+    arguments.push_back("--eventsfd=" + std::to_string(kToolEventsFd));
+    return arguments;
+}
+
+DeviceEnd toolRunEnd(int exitStatus, const std::string& toolCause, const std::string& lastError)
+{
+    if (exitStatus == 0)
+        return { true, 0, "", "", kToolSucceededMessage, "" };
+    std::string cause = toolCause;
+    if (cause.empty())
+        cause = exitStatus == 2 ? "refused-input" : "other";
+    return { false, exitStatus, cause, lastError, kToolFailedMessage, "" };
+}
+
+DeviceStart ToolDeviceRunner::start(
+    const JobRequest& request, const JobDevice& device, DeviceRunCallbacks callbacks)
+{
+    std::vector<std::string> arguments
+        = jobToolArguments(toolPath_, request.action, device.ip, request.input);
+    if (arguments.empty())
+        return { nullptr, failedAtOnce("other", kUnknownActionMessage) };
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(toolPath_, error))
+        return { nullptr, failedAtOnce("tool-missing", kToolMissingMessage) };
+    auto run = std::make_unique<ToolDeviceRun>(std::move(callbacks));
+    if (!run->launch(processes_, arguments))
+        return { nullptr, failedAtOnce("tool-missing", kToolFailedToRunMessage) };
+    return { std::move(run), {} };
+}
+
+} // namespace kovrkit

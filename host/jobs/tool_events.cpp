@@ -1,0 +1,103 @@
+#include "host/jobs/tool_events.h"
+
+#include <nlohmann/json.hpp>
+
+#include <array>
+
+namespace kovrkit {
+
+using nlohmann::json;
+
+namespace {
+
+bool isLogKind(const std::string& kind)
+{
+    return kind == "plain" || kind == "success" || kind == "warning" || kind == "error";
+}
+
+std::optional<ToolEvent> eventOf(const json& object)
+{
+    if (!object.is_object() || object.size() != 1)
+        return std::nullopt;
+    const auto& [name, value] = *object.items().begin();
+    ToolEvent event;
+    if (name == "progress") {
+        if (!value.is_number() || !(value >= 0 && value <= 100))
+            return std::nullopt;
+        event.kind = ToolEvent::Kind::progress;
+        event.percent = static_cast<int>(value.get<double>());
+        return event;
+    }
+    if (name == "log") {
+        auto kind = value.find("kind");
+        auto text = value.find("text");
+        if (!value.is_object() || kind == value.end() || text == value.end() || !kind->is_string()
+            || !text->is_string() || !isLogKind(kind->get_ref<const std::string&>()))
+            return std::nullopt;
+        event.kind = ToolEvent::Kind::log;
+        event.logKind = kind->get<std::string>();
+        event.text = text->get<std::string>();
+        return event;
+    }
+    if (name == "cause") {
+        if (!value.is_string())
+            return std::nullopt;
+        event.kind = ToolEvent::Kind::cause;
+        event.text = isToolCause(value.get_ref<const std::string&>()) ? value.get<std::string>()
+                                                                      : std::string("other");
+        return event;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+bool isToolCause(std::string_view cause)
+{
+    static constexpr std::array<std::string_view, 6> causes { "unreachable", "refused-input",
+        "controller-refused", "transfer-failed", "cancelled", "other" };
+    for (std::string_view known : causes) {
+        if (cause == known)
+            return true;
+    }
+    return false;
+}
+
+std::optional<ToolEvent> parseToolEvent(std::string_view line)
+{
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    json object = json::parse(line, nullptr, false);
+    if (object.is_discarded())
+        return std::nullopt;
+    return eventOf(object);
+}
+
+std::vector<ToolEvent> ToolEventReader::feed(std::string_view bytes)
+{
+    std::vector<ToolEvent> events;
+    while (!bytes.empty()) {
+        size_t end = bytes.find('\n');
+        std::string_view piece = bytes.substr(0, end);
+        if (!skipping_) {
+            if (partial_.size() + piece.size() > kMaxLineBytes) {
+                partial_.clear();
+                skipping_ = true;
+            } else {
+                partial_.append(piece);
+            }
+        }
+        if (end == std::string_view::npos)
+            break;
+        if (!skipping_) {
+            if (std::optional<ToolEvent> event = parseToolEvent(partial_))
+                events.push_back(std::move(*event));
+        }
+        partial_.clear();
+        skipping_ = false;
+        bytes.remove_prefix(end + 1);
+    }
+    return events;
+}
+
+} // namespace kovrkit

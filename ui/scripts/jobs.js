@@ -1,0 +1,98 @@
+// Device jobs from the page's side: Status, Backup, Restore and Upgrade firmware start a job of
+// the chosen devices, its messages fill the results panel, Cancel stops the shown job, "Retry
+// failed" starts a job of its failed and cancelled devices, and the number of devices at once
+// is a setting the host keeps.
+import { Command, Message, jobActionLabel, payload, validConcurrency, DEFAULT_CONCURRENCY, MIN_CONCURRENCY, MAX_CONCURRENCY } from './protocol.js';
+import { createResults } from './results.js';
+
+const plural = (count) => `${count} device${count === 1 ? '' : 's'}`;
+
+export function createJobs({ host, elements, setStatus, onStatusData }) {
+    const results = createResults(elements);
+    const pendingStarts = []; // { action, batch } until jobStarted or jobRefused
+    const actionOfJob = new Map();
+    let concurrency = DEFAULT_CONCURRENCY;
+
+    function label(action) {
+        return jobActionLabel[action] || action;
+    }
+
+    function run(action, devices) {
+        if (!action) return;
+        const { batch, devices: toSend } = results.start(action, devices);
+        if (!toSend.length) {
+            setStatus('None of the selected devices has an address', 'error');
+            return;
+        }
+        setStatus(`${label(action)} started for ${plural(toSend.length)}`);
+        pendingStarts.push({ action, batch });
+        host.send(Command.jobsStart, payload.jobsStart(action, toSend, concurrency));
+    }
+
+    function cancelShown() {
+        const jobId = results.takeJobToCancel();
+        if (!jobId) return;
+        setStatus('Cancelling\u2026');
+        host.send(Command.jobsCancel, payload.jobsCancel(jobId));
+    }
+
+    function showConcurrency(value) {
+        concurrency = value;
+        elements.concurrency.value = String(value);
+    }
+
+    function changeConcurrency() {
+        const value = Number(elements.concurrency.value);
+        if (!validConcurrency(value)) {
+            setStatus(`Devices at once must be a whole number from ${MIN_CONCURRENCY} to ${MAX_CONCURRENCY}`, 'error');
+            elements.concurrency.value = String(concurrency);
+            return;
+        }
+        concurrency = value;
+        host.send(Command.jobsSetSettings, payload.jobsSetSettings(value));
+    }
+
+    host.on(Message.jobStarted, (body) => {
+        const at = pendingStarts.findIndex((start) => start.action === body.action);
+        if (at < 0) return;
+        const [{ batch }] = pendingStarts.splice(at, 1);
+        actionOfJob.set(body.jobId, body.action);
+        results.bind(batch, body.jobId);
+    });
+    host.on(Message.jobRefused, (body) => {
+        if (body.request === Command.jobsStart) {
+            const start = pendingStarts.shift();
+            if (start) results.refuse(start.batch, String(body.message || ''));
+            setStatus(`${start ? label(start.action) + ': ' : ''}${body.message}`, 'error');
+            return;
+        }
+        setStatus(String(body.message || ''), 'error');
+    });
+    host.on(Message.jobDeviceProgress, (body) => results.progress(body));
+    host.on(Message.jobDeviceResult, (body) => {
+        results.result(body);
+        const action = actionOfJob.get(body.jobId);
+        const text = `${label(action)} ${body.deviceIp}: ${body.success ? body.message : body.reason || body.message}`;
+        setStatus(text, body.success ? 'ok' : 'error');
+        if (action === 'status' && body.success && body.data && typeof body.data === 'object')
+            onStatusData(String(body.deviceIp).trim(), body.data);
+    });
+    host.on(Message.jobFinished, (body) => {
+        results.finish(body);
+        const action = actionOfJob.get(body.jobId);
+        actionOfJob.delete(body.jobId);
+        const cancelled = body.cancelled ? `, ${body.cancelled} cancelled` : '';
+        setStatus(`${label(action)}: ${body.succeeded} of ${body.total} devices succeeded, ${body.failed} failed${cancelled}`,
+            body.failed || body.cancelled ? 'error' : 'ok');
+    });
+    host.on(Message.jobSettings, (body) => {
+        if (validConcurrency(body.concurrency)) showConcurrency(body.concurrency);
+        if (body.saved === false) setStatus('The number of devices at once could not be saved', 'error');
+    });
+
+    elements.cancel.addEventListener('click', cancelShown);
+    elements.retry.addEventListener('click', () => run(results.currentAction(), results.failedDevices()));
+    elements.concurrency.addEventListener('change', changeConcurrency);
+
+    return { run, asText: () => results.asText() };
+}
