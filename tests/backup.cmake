@@ -15,3 +15,9 @@ add_dependencies(backup_restore_test kovru-cli kovru-sim)
 add_kovru_test(backup_pressure_test SOURCES integration/backup_pressure_test.cpp
   LIBS kovru_transport_test_support PkgConfig::LIBZIP TIMEOUT 300)
 add_dependencies(backup_pressure_test kovru-cli kovru-sim)
+
+# compare_backup and put_backup --dryrun against archives and kovru-sim.
+add_kovru_test(compare_backup_test SOURCES integration/compare_backup_test.cpp
+  LIBS kovru_action_format kovru_backup_format kovru_backup_test_support PkgConfig::LIBZIP
+  TIMEOUT 600)
+add_dependencies(compare_backup_test kovru-cli kovru-sim)

@@ -66,3 +66,12 @@ if(KOVRU_BUILD_HOST)
     SOURCES unit/jobs_engine_test.cpp
     LIBS kovrkit_jobs kovrkit_platform_glib kovrkit_sites)
 endif()
+if(KOVRU_BUILD_HOST)
+  # Device jobs through the real host, kovru-cli and kovru-sim.
+  add_kovru_test(host_jobs_test
+    SOURCES integration/host_jobs_test.cpp fakes/fake_http_server.cpp fakes/fake_host_process.cpp
+    LIBS kovru_transport_test_support nlohmann_json::nlohmann_json
+    XVFB LABELS nosanitize TIMEOUT 600)
+  add_dependencies(host_jobs_test kovrkit kovru-sim)
+  set_property(TEST host_jobs_test APPEND PROPERTY RESOURCE_LOCK loopback_port_5173)
+endif()

@@ -18,33 +18,6 @@ namespace {
 constexpr const char* kTag = "action_put_backup";
 constexpr const char* kBackupTag = "backup";
 constexpr std::uint64_t kMaxMarkerSize = 65535;
-// Far above any configuration item; refuses absurd sizes before allocating.
-constexpr std::uint64_t kMaxEntrySize = 64ull << 20;
-
-// The whole entry, or nothing when it cannot be read or fails its CRC.
-std::optional<std::vector<std::uint8_t>> read_entry(
-    zip_t* zip, zip_uint64_t index, std::uint64_t size)
-{
-    if (size > kMaxEntrySize)
-        return std::nullopt;
-    ZipFileHandle file(zip_fopen_index(zip, index, 0));
-    if (!file)
-        return std::nullopt;
-    std::vector<std::uint8_t> bytes(size);
-    std::uint64_t filled = 0;
-    while (filled < size) {
-        zip_int64_t got = zip_fread(file.get(), bytes.data() + filled, size - filled);
-        if (got <= 0)
-            return std::nullopt;
-        filled += static_cast<std::uint64_t>(got);
-    }
-    // One more read reaches the end, where the CRC is checked.
-    std::uint8_t extra = 0;
-    if (zip_fread(file.get(), &extra, 1) != 0)
-        return std::nullopt;
-    return bytes;
-}
-
 // The item's configuration file inside its tar image, or nothing after the message.
 std::optional<std::span<const std::uint8_t>> device_file(
     std::span<const std::uint8_t> image, const std::string& path)
@@ -88,13 +61,36 @@ bool restore_entry(const ConfigItem& item, const std::optional<std::string>& fir
 
 } // namespace
 
+std::optional<std::vector<std::uint8_t>> read_archive_entry(
+    zip_t* zip, zip_uint64_t index, std::uint64_t size)
+{
+    if (size > kMaxArchiveEntrySize)
+        return std::nullopt;
+    ZipFileHandle file(zip_fopen_index(zip, index, 0));
+    if (!file)
+        return std::nullopt;
+    std::vector<std::uint8_t> bytes(size);
+    std::uint64_t filled = 0;
+    while (filled < size) {
+        zip_int64_t got = zip_fread(file.get(), bytes.data() + filled, size - filled);
+        if (got <= 0)
+            return std::nullopt;
+        filled += static_cast<std::uint64_t>(got);
+    }
+    // One more read reaches the end, where the CRC is checked.
+    std::uint8_t extra = 0;
+    if (zip_fread(file.get(), &extra, 1) != 0)
+        return std::nullopt;
+    return bytes;
+}
+
 bool archive_marker_accepted(zip_t* zip)
 {
     zip_stat_t stat;
     if (zip_stat(zip, std::string(kToolMarkerName).c_str(), 0, &stat) != 0
         || !(stat.valid & ZIP_STAT_SIZE) || stat.size == 0 || stat.size > kMaxMarkerSize)
         return true;
-    auto bytes = read_entry(zip, stat.index, stat.size);
+    auto bytes = read_archive_entry(zip, stat.index, stat.size);
     if (!bytes)
         return false;
     return tool_marker_accepted({ reinterpret_cast<const char*>(bytes->data()), bytes->size() });
@@ -141,7 +137,7 @@ RestoreTally restore_entries(
         if (!item)
             continue;
         ++tally.applicable;
-        auto image = read_entry(zip, stat.index, stat.size);
+        auto image = read_archive_entry(zip, stat.index, stat.size);
         if (!image || image->empty()) {
             log_error("Could not read %s from the backup, not restored.", stat.name);
             continue;

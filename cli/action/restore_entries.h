@@ -11,8 +11,17 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace kovru {
+
+// Far above any configuration item; larger entries are refused before allocating.
+inline constexpr std::uint64_t kMaxArchiveEntrySize = 64ull << 20;
+
+// The whole entry, or nothing when it is larger than kMaxArchiveEntrySize, cannot be read or
+// fails its CRC.
+std::optional<std::vector<std::uint8_t>> read_archive_entry(
+    zip_t* zip, zip_uint64_t index, std::uint64_t size);
 
 // False when the archive carries a "tool.txt" that this tool may not restore.
 bool archive_marker_accepted(zip_t* zip);

@@ -59,7 +59,8 @@ std::string show(std::span<const std::uint8_t> bytes, FieldKind kind)
 
 // Logs the changed fields of one record; true when any changed.
 bool report_record(const std::string& title, std::span<const std::uint8_t> before,
-    std::span<const std::uint8_t> after, const std::vector<FieldView>& fields)
+    std::span<const std::uint8_t> after, const std::vector<FieldView>& fields,
+    std::string_view change)
 {
     bool changed = false;
     for (const FieldView& field : fields) {
@@ -68,7 +69,7 @@ bool report_record(const std::string& title, std::span<const std::uint8_t> befor
         if (std::ranges::equal(old_value, new_value))
             continue;
         if (!changed)
-            log_plain("%s would change:", title.c_str());
+            log_plain("%s %.*s:", title.c_str(), static_cast<int>(change.size()), change.data());
         changed = true;
         log_plain("\t%s: %s -> %s", field.label.c_str(), show(old_value, field.kind).c_str(),
             show(new_value, field.kind).c_str());
@@ -120,21 +121,22 @@ std::vector<FieldView> input_block_fields()
     return fields;
 }
 
-bool report_line_value(
-    unsigned line, std::span<const std::uint8_t> before, std::span<const std::uint8_t> after)
+bool report_line_value(unsigned line, std::span<const std::uint8_t> before,
+    std::span<const std::uint8_t> after, std::string_view change)
 {
     return report_record("Line " + std::to_string(line) + " line value", before.subspan(16, 4),
-        after.subspan(16, 4), { { "value", 0, 4, FieldKind::number } });
+        after.subspan(16, 4), { { "value", 0, 4, FieldKind::number } }, change);
 }
 
 } // namespace
 
 std::size_t report_channel_changes(unsigned line, const ChannelLayout& layout,
-    std::span<const std::uint8_t> before, std::span<const std::uint8_t> after)
+    std::span<const std::uint8_t> before, std::span<const std::uint8_t> after,
+    std::string_view change)
 {
     namespace cl = channel_layout;
     const std::string prefix = "Line " + std::to_string(line);
-    std::size_t changed = report_line_value(line, before, after) ? 1 : 0;
+    std::size_t changed = report_line_value(line, before, after, change) ? 1 : 0;
     const auto record_fields = channel_record_fields(layout);
     for (std::size_t device = 0; device < cl::kRecordCount; ++device) {
         const std::size_t offset = cl::record_offset(layout, device);
@@ -145,7 +147,7 @@ std::size_t report_channel_changes(unsigned line, const ChannelLayout& layout,
                 cl::kShortAddressEntryLength, FieldKind::bytes });
         // The version-1 table lies after the records: compare from the record on.
         if (report_record(prefix + " device " + std::to_string(device), before.subspan(offset),
-                after.subspan(offset), fields))
+                after.subspan(offset), fields, change))
             ++changed;
     }
     for (std::size_t group = 0; group < cl::kGroupEntryCount; ++group) {
@@ -154,14 +156,15 @@ std::size_t report_channel_changes(unsigned line, const ChannelLayout& layout,
                 before.subspan(offset, cl::kGroupEntryLength),
                 after.subspan(offset, cl::kGroupEntryLength),
                 { { "name", 0, cl::kNameLength, FieldKind::text },
-                    { "byte 36", 36, 1, FieldKind::number } }))
+                    { "byte 36", 36, 1, FieldKind::number } },
+                change))
             ++changed;
     }
     return changed;
 }
 
-std::size_t report_input_changes(
-    unsigned line, std::span<const std::uint8_t> before, std::span<const std::uint8_t> after)
+std::size_t report_input_changes(unsigned line, std::span<const std::uint8_t> before,
+    std::span<const std::uint8_t> after, std::string_view change)
 {
     namespace il = input_device_layout;
     std::vector<std::uint8_t> empty;
@@ -170,7 +173,7 @@ std::size_t report_input_changes(
         before = empty;
     }
     const std::string prefix = "Line " + std::to_string(line) + " input device ";
-    std::size_t changed = report_line_value(line, before, after) ? 1 : 0;
+    std::size_t changed = report_line_value(line, before, after, change) ? 1 : 0;
     const auto record_fields = input_record_fields();
     const auto block_fields = input_block_fields();
     for (std::size_t device = 0; device < il::kRecordCount; ++device) {
@@ -178,14 +181,25 @@ std::size_t report_input_changes(
         const std::size_t block = il::block_offset(il::v3, device);
         const bool record_changed = report_record(prefix + std::to_string(device),
             before.subspan(record, il::record_size), after.subspan(record, il::record_size),
-            record_fields);
+            record_fields, change);
         const bool block_changed = report_record(prefix + std::to_string(device) + " block",
             before.subspan(block, il::v3.block_size), after.subspan(block, il::v3.block_size),
-            block_fields);
+            block_fields, change);
         if (record_changed || block_changed)
             ++changed;
     }
     return changed;
+}
+
+std::size_t report_header_changes(const std::string& title, std::span<const std::uint8_t> before,
+    std::span<const std::uint8_t> after, std::string_view change)
+{
+    return report_record(title, before, after,
+               { { "size", 0, 4, FieldKind::number }, { "bytes 6..7", 6, 2, FieldKind::bytes },
+                   { "version", 8, 4, FieldKind::number } },
+               change)
+        ? 1
+        : 0;
 }
 
 } // namespace kovru

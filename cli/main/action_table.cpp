@@ -4,6 +4,7 @@
 
 #include "cli/action/put_backup.h"
 #include "cli/backup/get_backup.h"
+#include "cli/compare/compare_backup.h"
 #include "cli/controller/get_status.h"
 #include "cli/firmware/push_d2fw.h"
 #include "cli/firmware/push_firmware.h"
@@ -33,11 +34,18 @@ int read_flash_file(const CliOptions& options, const char* remote_name)
 
 int run_put_backup(const CliOptions& options, const GoAhead& go_ahead)
 {
+    if (options.dry_run)
+        return preview_restore(options.ip, options.backup_file_in);
     RestoreRequest request;
     request.address = options.ip;
     request.archive_path = options.backup_file_in;
     request.before_changes = go_ahead;
     return put_backup(request);
+}
+
+int run_compare_backup(const CliOptions& options, const GoAhead&)
+{
+    return compare_backup({ options.backup_file_in, options.compare_with, options.ip });
 }
 
 int run_get_backup(const CliOptions& options, const GoAhead&)
@@ -88,15 +96,16 @@ int run_safety_backup(const std::string& ip, const std::string& folder)
     return get_backup({ ip, folder, "zip", {} });
 }
 
-// name, handler, safety backup first (what for), log captured
+// name, handler, safety backup first (what for), log captured, dry run pushes nothing
 constexpr std::array kRows = {
-    ActionRow { "put_backup", run_put_backup, "restoring", false },
+    ActionRow { "put_backup", run_put_backup, "restoring", false, true },
     ActionRow { "get_backup", run_get_backup, nullptr, true },
     ActionRow { "push_firmware", run_push_firmware, "firmware upgrade", false },
     ActionRow { "push_d2fw", run_push_d2fw, nullptr, false },
     ActionRow { "setup_channel", run_setup_channel, nullptr, false },
     ActionRow { "export_channel", run_export_channel, nullptr, false },
     ActionRow { "get_status", run_get_status, nullptr, false },
+    ActionRow { "compare_backup", run_compare_backup, nullptr, false },
     ActionRow { "read_file_flashraw", run_read_file_flashraw, nullptr, false },
     ActionRow { "read_file_flashfs", run_read_file_flashfs, nullptr, false },
     ActionRow { "write_file_flashraw", nullptr, nullptr, false },

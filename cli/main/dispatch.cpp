@@ -54,7 +54,7 @@ int dispatch_action(const CliOptions& options, const ActionTable& table)
         return exit_failed;
     }
     GoAhead go_ahead = [] {};
-    if (row->safety_backup_purpose)
+    if (row->safety_backup_purpose && !(options.dry_run && row->dry_run_pushes_nothing))
         go_ahead = safety_backup_step(options, table, row->safety_backup_purpose);
     if (row->capture_log)
         capture_on();

@@ -27,6 +27,8 @@ struct ActionRow {
     const char* safety_backup_purpose = nullptr;
     // The log of the run is collected, for a backup to store.
     bool capture_log = false;
+    // With --dryrun the action pushes nothing, so no safety backup is taken.
+    bool dry_run_pushes_nothing = false;
 };
 
 // The rows and what runs around them; the program passes the linked ones, tests pass fakes.

@@ -23,6 +23,7 @@ enum OptionCode : int {
     code_backup_file_out_type,
     code_backup_config,
     code_backup_file_in,
+    code_compare_with,
     code_firmware_file,
     code_verify_upgrade,
     code_tftp_block_size,
@@ -55,6 +56,7 @@ const option long_options[] = {
     { "backupfileouttype", required_argument, nullptr, code_backup_file_out_type },
     { "backupconfig", required_argument, nullptr, code_backup_config },
     { "backupfilein", required_argument, nullptr, code_backup_file_in },
+    { "comparewith", required_argument, nullptr, code_compare_with },
     { "firmwarefile", required_argument, nullptr, code_firmware_file },
     { "verifyupgrade", required_argument, nullptr, code_verify_upgrade },
     { "tftpblocksize", required_argument, nullptr, code_tftp_block_size },
@@ -148,6 +150,10 @@ public:
         case code_backup_file_in:
             echo("BackupFileIn%s\n", optarg);
             options.backup_file_in = optarg;
+            return true;
+        case code_compare_with:
+            echo("COMPAREWITH=%s\n", optarg);
+            options.compare_with = optarg;
             return true;
         case code_firmware_file:
             echo("FIRMWAREFILE=%s\n", optarg);

@@ -14,6 +14,8 @@ struct CliOptions {
     std::optional<std::string> backup_file_out;
     std::optional<std::string> backup_file_out_type;
     std::optional<std::string> backup_file_in;
+    // compare_backup: the second archive.
+    std::optional<std::string> compare_with;
     std::optional<std::string> firmware_file;
     // Seconds push_firmware waits for the controller to report the new version, as typed.
     std::optional<std::string> verify_upgrade;
@@ -27,7 +29,7 @@ struct CliOptions {
     std::vector<std::string> backup_config;
     bool verbose = false;
     bool no_window = false;
-    bool dry_run = false; // setup_channel compares and reports, and pushes nothing
+    bool dry_run = false; // setup_channel and put_backup compare and report, and push nothing
     bool reuse_connection = false; // item fetches keep one HTTP connection open
 };
 

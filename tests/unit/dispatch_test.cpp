@@ -113,11 +113,13 @@ protected:
     }
     void TearDown() override { set_log_sink(nullptr); }
 
-    int dispatch(std::optional<std::string> action, std::optional<std::string> ip = "10.0.0.9")
+    int dispatch(std::optional<std::string> action, std::optional<std::string> ip = "10.0.0.9",
+        bool dry_run = false)
     {
         CliOptions options;
         options.action = std::move(action);
         options.ip = std::move(ip);
+        options.dry_run = dry_run;
         ::testing::internal::CaptureStdout();
         int status = dispatch_action(options, fakes());
         out_ = ::testing::internal::GetCapturedStdout();
@@ -139,8 +141,8 @@ protected:
 
 TEST_F(Dispatch, EachNameRunsItsOwnHandlerAndReturnsItsStatus)
 {
-    for (const char* name :
-        { get_status, push_d2fw, setup_channel, read_file_flashraw, read_file_flashfs }) {
+    for (const char* name : { get_status, push_d2fw, setup_channel, read_file_flashraw,
+             read_file_flashfs, "compare_backup" }) {
         calls.clear();
         fake_status = exit_refused;
         EXPECT_EQ(dispatch(name), exit_refused) << name;
@@ -197,6 +199,21 @@ TEST_F(Dispatch, RefusedInputTakesNoSafetyBackup)
         EXPECT_EQ(calls, (std::vector<Call> { { name, "refused", false } }));
     }
     EXPECT_FALSE(logged(LogKind::success, "Downloading backup before"));
+}
+
+// A restore's dry run pushes nothing and needs no safety backup; a firmware upgrade ignores
+// --dryrun and pushes, so its safety backup stays.
+TEST_F(Dispatch, OnlyTheRestoreDryRunGoesWithoutASafetyBackup)
+{
+    EXPECT_EQ(dispatch("put_backup", "10.0.0.9", true), exit_complete);
+    EXPECT_EQ(calls, (std::vector<Call> { { put_backup, "10.0.0.9", false } }));
+    EXPECT_FALSE(logged(LogKind::success, "Downloading backup before"));
+
+    calls.clear();
+    EXPECT_EQ(dispatch("push_firmware", "10.0.0.9", true), exit_complete);
+    EXPECT_EQ(calls,
+        (std::vector<Call> { { "safety_backup", "10.0.0.9 /home/tech/Downloads", false },
+            { push_firmware, "10.0.0.9", false } }));
 }
 
 TEST_F(Dispatch, WithoutADownloadFolderTheSafetyBackupIsSkippedWithAWarning)

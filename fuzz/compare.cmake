@@ -1,0 +1,1 @@
+kovru_fuzz_target(config_compare SOURCES config_compare_fuzz.cpp LIBS kovru_compare_format)
