@@ -11,11 +11,34 @@ endfunction()
 # source tree (cli/log -> <source>/cli/log). #include "cli/log/log.h" then finds the
 # headers of the target's own folder and of the libraries it links, and nothing else: an
 # include of a folder that is not linked, such as one above, fails to compile.
+# A folder that holds the folder of another library (host/app holds host/app/gtk, the top
+# above it) is linked file by file, leaving that subfolder out, so the library below cannot
+# reach the one above through it.
 function(kovru_include_root target folder)
   set(root ${PROJECT_BINARY_DIR}/include/${target})
+  set(source ${PROJECT_SOURCE_DIR}/${folder})
   get_filename_component(parent ${root}/${folder} DIRECTORY)
   file(MAKE_DIRECTORY ${parent})
-  file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${source} ${source}/*)
+  set(library_folders "")
+  foreach(child IN LISTS children)
+    if(EXISTS ${source}/${child}/CMakeLists.txt)
+      list(APPEND library_folders ${child})
+    endif()
+  endforeach()
+  if(IS_SYMLINK ${root}/${folder})
+    file(REMOVE ${root}/${folder})
+  endif()
+  if(library_folders)
+    file(MAKE_DIRECTORY ${root}/${folder})
+    foreach(child IN LISTS children)
+      if(NOT child IN_LIST library_folders AND NOT EXISTS ${root}/${folder}/${child})
+        file(CREATE_LINK ${source}/${child} ${root}/${folder}/${child} SYMBOLIC)
+      endif()
+    endforeach()
+  elseif(NOT EXISTS ${root}/${folder})
+    file(CREATE_LINK ${source} ${root}/${folder} SYMBOLIC)
+  endif()
   target_include_directories(${target} PUBLIC ${root})
 endfunction()
 

@@ -60,6 +60,27 @@ if(KOVRU_BUILD_HOST)
       ${CMAKE_CURRENT_SOURCE_DIR}/integration/demo_main_job_test.sh ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
   set_tests_properties(demo_main_job_test PROPERTIES TIMEOUT 300 LABELS nosanitize RESOURCE_LOCK xvfb)
 endif()
+
+# The host's include directions (docs/architecture.md): each library below finds no header of
+# a folder above it; kovrkit_app does not reach the GTK wiring in its own subfolder.
+if(KOVRU_BUILD_HOST)
+  foreach(_case IN ITEMS
+      "kovrkit_platform|host/identity/origins.h" "kovrkit_platform|host/app/start_options.h"
+      "kovrkit_text|host/sites/sites_store.h" "kovrkit_identity|host/bridge/message_bridge.h"
+      "kovrkit_sites|host/bridge/message_bridge.h" "kovrkit_sites|host/app/state_folders.h"
+      "kovrkit_bridge|host/actions/status_batches.h" "kovrkit_bridge|host/legacy/legacy_flow.h"
+      "kovrkit_actions|host/app/gtk/main_window.h" "kovrkit_legacy|host/app/ui_resource.h"
+      "kovrkit_app|host/app/gtk/webkit_view.h" "kovrkit_app|host/bridge/message_bridge.h"
+      "kovrkit_jobs|host/app/gtk/job_close_guard.h" "kovrkit_actions|host/jobs/job_engine.h"
+      "kovrkit_platform|host/platform/glib/glib_child_processes.h")
+    string(REPLACE "|" ";" _parts "${_case}")
+    list(GET _parts 0 _library)
+    list(GET _parts 1 _header)
+    string(MAKE_C_IDENTIFIER "${_library}_${_header}" _id)
+    kovru_include_direction_test(host_include_direction_${_id} ${_library} ${_header})
+  endforeach()
+endif()
+
 if(KOVRU_BUILD_HOST)
   # Device jobs with a stand-in kovru-cli through the GLib child processes.
   add_kovru_test(jobs_engine_test

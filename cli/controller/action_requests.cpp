@@ -2,6 +2,7 @@
 
 #include "cli/controller_api/http_request.h"
 #include "cli/log/log.h"
+#include "cli/transport/curl_easy.h"
 #include "common/curl_handles.h"
 
 #include <cstdio>
@@ -22,6 +23,7 @@ std::string perform_action_request(const std::string& url)
     CURLcode result = curl_easy_perform(curl.get());
     if (result != CURLE_OK) {
         print_error("curl_easy_perform() failed: %s\n", curl_easy_strerror(result));
+        note_failure_cause(cause_of_transfer_error(result, false));
         return curl_easy_strerror(result);
     }
     long status = http_status_of(curl.get());
@@ -29,6 +31,7 @@ std::string perform_action_request(const std::string& url)
         std::string reason
             = "the controller refused it (HTTP status " + std::to_string(status) + ")";
         print_error("%s\n", reason.c_str());
+        note_failure_cause(FailureCause::controller_refused);
         return reason;
     }
     return {};

@@ -1,5 +1,7 @@
 #include "cli/log/log.h"
 
+#include "cli/log/tool_events.h"
+
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -57,6 +59,7 @@ void show(LogKind kind, const std::string& message)
 {
     if (current_sink)
         current_sink->add_line(kind, window_line(message, now_millis()));
+    event_log_line(kind, message);
     if (capturing)
         collect(message);
 }
@@ -197,9 +200,10 @@ void report_missing_arguments(const char* action)
 
 void set_progress(int percent)
 {
-    if (!current_sink)
-        return;
-    current_sink->set_progress(percent < 0 ? 0 : percent > 100 ? 100 : percent);
+    const int clamped = percent < 0 ? 0 : percent > 100 ? 100 : percent;
+    event_progress(clamped);
+    if (current_sink)
+        current_sink->set_progress(clamped);
 }
 
 void capture_on()

@@ -3,6 +3,7 @@
 #include "cli/main/action_table.h"
 
 #include "cli/action/put_backup.h"
+#include "cli/audit/audit_lines.h"
 #include "cli/backup/get_backup.h"
 #include "cli/compare/compare_backup.h"
 #include "cli/controller/get_status.h"
@@ -76,6 +77,11 @@ int run_export_channel(const CliOptions& options, const GoAhead&)
         options.channel_groups_csv_files, options.channel_inputs_csv_files });
 }
 
+int run_audit_lines(const CliOptions& options, const GoAhead&)
+{
+    return audit_lines({ options.ip, options.backup_file_in, options.channels });
+}
+
 int run_get_status(const CliOptions& options, const GoAhead&)
 {
     return get_status(options.ip);
@@ -106,6 +112,7 @@ constexpr std::array kRows = {
     ActionRow { "export_channel", run_export_channel, nullptr, false },
     ActionRow { "get_status", run_get_status, nullptr, false },
     ActionRow { "compare_backup", run_compare_backup, nullptr, false },
+    ActionRow { "audit_lines", run_audit_lines, nullptr, false },
     ActionRow { "read_file_flashraw", run_read_file_flashraw, nullptr, false },
     ActionRow { "read_file_flashfs", run_read_file_flashfs, nullptr, false },
     ActionRow { "write_file_flashraw", nullptr, nullptr, false },

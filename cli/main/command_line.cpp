@@ -1,6 +1,7 @@
 #include "cli/main/command_line.h"
 
 #include "cli/log/log.h"
+#include "cli/log/tool_events.h"
 #include "cli/main/option_parser.h"
 #include "cli/transport/reused_connection.h"
 #include "cli/transport/transfer_settings.h"
@@ -68,6 +69,22 @@ bool refuse_faults(const std::vector<std::string>& faults)
     return true;
 }
 
+// --eventsfd; false with a message for a value that names no descriptor open for writing.
+bool start_events(const CliOptions& options)
+{
+    if (!options.events_fd)
+        return true;
+    std::optional<int> fd = parse_events_fd(*options.events_fd);
+    if (!fd) {
+        log_error("Invalid --eventsfd value '%s': a file descriptor from 3 up, open for writing, "
+                  "expected.",
+            options.events_fd->c_str());
+        return false;
+    }
+    start_tool_events(*fd);
+    return true;
+}
+
 } // namespace
 
 int run_command_line(const std::vector<std::string>& arguments, const ActionTable& actions)
@@ -84,13 +101,15 @@ int run_command_line(const std::vector<std::string>& arguments, const ActionTabl
     echo_if_present("IP", options.ip);
     echo_if_present("BackupFileOut", options.backup_file_out);
     echo_if_present("BackupFileOutType", options.backup_file_out_type);
-    if (refuse_faults(parsed.faults))
-        return exit_refused;
     set_verbose(options.verbose);
-    if (!apply_transfer_options(options))
+    if (!start_events(options))
         return exit_refused;
-    int status = dispatch_action(options, actions);
+    int status = exit_refused;
+    if (!refuse_faults(parsed.faults) && apply_transfer_options(options))
+        status = dispatch_action(options, actions);
     close_reused_connection();
+    report_run_end(status);
+    stop_tool_events();
     return status;
 }
 

@@ -1,6 +1,8 @@
 #include "cli/main/dispatch.h"
 
 #include "cli/log/log.h"
+#include "cli/log/run_cancel.h"
+#include "cli/log/tool_events.h"
 #include "common/exit_status.h"
 
 #include <utility>
@@ -25,7 +27,17 @@ GoAhead safety_backup_step(const CliOptions& options, const ActionTable& table, 
             return;
         log_success("Downloading backup before %s (%s)...", purpose, folder.c_str());
         table.safety_backup(ip, folder);
+        // Its failures never stop the action, so they do not explain the action's failure.
+        forget_failure_cause();
     };
+}
+
+// SIGTERM: the transfer stopped and what it had not finished is gone.
+int report_cancel()
+{
+    note_failure_cause(FailureCause::cancelled);
+    log_error("Cancelled.");
+    return exit_failed;
 }
 
 const ActionRow* find_row(const ActionTable& table, std::string_view name)
@@ -56,12 +68,14 @@ int dispatch_action(const CliOptions& options, const ActionTable& table)
     GoAhead go_ahead = [] {};
     if (row->safety_backup_purpose && !(options.dry_run && row->dry_run_pushes_nothing))
         go_ahead = safety_backup_step(options, table, row->safety_backup_purpose);
+    if (transfer_cancelled())
+        return report_cancel();
     if (row->capture_log)
         capture_on();
     int status = row->handler(options, go_ahead);
     if (row->capture_log)
         capture_off();
-    return status;
+    return transfer_cancelled() ? report_cancel() : status;
 }
 
 } // namespace kovru

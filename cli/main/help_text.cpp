@@ -35,6 +35,10 @@ constexpr HelpRow kHelpRows[] = {
     { "compare_backup",
         "Action: compare backupfilein with comparewith or with the controller (ip)." },
     { "comparewith", "Second backup file path for compare_backup." },
+    { "audit_lines", "Action: audit the DALI lines of the controller (ip) or of backupfilein." },
+    { "eventsfd",
+        "Write progress, log lines and the cause of a failure as JSON lines to this file "
+        "descriptor." },
     { "backupfileout", "Folder that backups and flash images are written to." },
     { "backupfileouttype", "Backup form: zip or directory." },
     { "backupconfig", "JSON list of the configuration items to back up." },

@@ -27,6 +27,7 @@ enum OptionCode : int {
     code_firmware_file,
     code_verify_upgrade,
     code_tftp_block_size,
+    code_events_fd,
     code_create,
     code_version,
     code_help,
@@ -61,6 +62,7 @@ const option long_options[] = {
     { "verifyupgrade", required_argument, nullptr, code_verify_upgrade },
     { "tftpblocksize", required_argument, nullptr, code_tftp_block_size },
     { "reuseconnection", no_argument, &reuse_connection_seen, 1 },
+    { "eventsfd", required_argument, nullptr, code_events_fd },
     { "create", required_argument, nullptr, code_create },
     { "delete", required_argument, nullptr, 0 },
     { "file", required_argument, nullptr, 0 },
@@ -166,6 +168,10 @@ public:
         case code_tftp_block_size:
             echo("TFTPBLOCKSIZE=%s\n", optarg);
             options.tftp_block_size = optarg;
+            return true;
+        case code_events_fd:
+            // No echo: standard output stays the same with and without the event stream.
+            options.events_fd = optarg;
             return true;
         case '0':
         case '1':

@@ -21,6 +21,8 @@ struct CliOptions {
     std::optional<std::string> verify_upgrade;
     // --tftpblocksize as typed: the TFTP block size of flash reads, backups and uploads.
     std::optional<std::string> tftp_block_size;
+    // --eventsfd as typed: the descriptor the event lines go to (docs/tool_events.md).
+    std::optional<std::string> events_fd;
     // Lists hold their entries only; an empty list is an absent one.
     std::vector<std::int32_t> channels;
     std::vector<std::string> channel_csv_files;

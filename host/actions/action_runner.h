@@ -1,9 +1,9 @@
 #pragma once
 
 #include "host/actions/tool_command.h"
-#include "host/app/dialogs.h"
-#include "host/app/process_launcher.h"
 #include "host/bridge/ui_reply_sink.h"
+#include "host/platform/dialogs.h"
+#include "host/platform/process_launcher.h"
 
 #include <optional>
 #include <string>

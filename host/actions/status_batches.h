@@ -1,8 +1,8 @@
 #pragma once
 
 #include "host/actions/status_document.h"
-#include "host/app/main_loop_poster.h"
 #include "host/bridge/ui_reply_sink.h"
+#include "host/platform/main_loop_poster.h"
 
 #include <atomic>
 #include <functional>

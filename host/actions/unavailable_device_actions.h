@@ -3,8 +3,8 @@
 #include "host/actions/device_actions.h"
 #include "host/actions/device_list.h"
 #include "host/actions/worker_threads.h"
-#include "host/app/main_loop_poster.h"
 #include "host/bridge/ui_reply_sink.h"
+#include "host/platform/main_loop_poster.h"
 
 namespace kovrkit {
 

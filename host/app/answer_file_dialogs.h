@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/app/dialogs.h"
+#include "host/platform/dialogs.h"
 
 #include <cstddef>
 #include <string>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "host/app/app_identity.h"
 #include "host/bridge/command_table.h"
 #include "host/bridge/ui_reply_sink.h"
+#include "host/identity/app_identity.h"
 
 #include <functional>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "host/app/dialogs.h"
-#include "host/app/url_opener.h"
 #include "host/bridge/command_table.h"
 #include "host/bridge/ui_reply_sink.h"
+#include "host/platform/dialogs.h"
+#include "host/platform/url_opener.h"
 
 namespace kovrkit {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "host/app/dialogs.h"
-#include "host/app/url_opener.h"
+#include "host/platform/dialogs.h"
+#include "host/platform/url_opener.h"
 
 #include <string>
 

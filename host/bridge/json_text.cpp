@@ -1,6 +1,6 @@
 #include "host/bridge/json_text.h"
 
-#include "host/app/utf8_text.h"
+#include "host/text/utf8_text.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #include "host/bridge/message_bridge.h"
 
-#include "host/app/start_options.h"
+#include "host/identity/origins.h"
 
 namespace kovrkit {
 

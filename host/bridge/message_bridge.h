@@ -1,8 +1,8 @@
 #pragma once
 
-#include "host/app/web_view_port.h"
 #include "host/bridge/command_table.h"
 #include "host/bridge/ui_reply_sink.h"
+#include "host/platform/web_view_port.h"
 
 #include <deque>
 #include <string>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "host/actions/status_batches.h"
-#include "host/app/main_loop_poster.h"
 #include "host/jobs/device_run.h"
+#include "host/platform/main_loop_poster.h"
 
 namespace kovrkit {
 

@@ -19,7 +19,9 @@ std::optional<ToolEvent> eventOf(const json& object)
 {
     if (!object.is_object() || object.size() != 1)
         return std::nullopt;
-    const auto& [name, value] = *object.items().begin();
+    auto member = object.begin();
+    const std::string& name = member.key();
+    const json& value = member.value();
     ToolEvent event;
     if (name == "progress") {
         if (!value.is_number() || !(value >= 0 && value <= 100))

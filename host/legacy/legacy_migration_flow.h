@@ -3,11 +3,11 @@
 // to start its uninstaller. UI thread only; every result goes out through `sendToUi`.
 #pragma once
 
-#include "host/app/dialogs.h"
 #include "host/legacy/legacy_detection.h"
 #include "host/legacy/legacy_flow.h"
 #include "host/legacy/legacy_locations.h"
 #include "host/legacy/process_starter.h"
+#include "host/platform/dialogs.h"
 #include "host/sites/sites_store.h"
 
 #include <functional>

@@ -1,7 +1,7 @@
 #include "host/sites/sites_text.h"
 
-#include "host/app/utf8_text.h"
 #include "host/sites/fresh_ids.h"
+#include "host/text/utf8_text.h"
 
 #include <algorithm>
 

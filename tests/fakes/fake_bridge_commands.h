@@ -1,11 +1,11 @@
 #pragma once
 
 #include "host/actions/device_action_command_table.h"
-#include "host/app/app_identity.h"
 #include "host/bridge/app_info_command_table.h"
 #include "host/bridge/file_command_table.h"
 #include "host/bridge/message_bridge.h"
 #include "host/bridge/sites_command_table.h"
+#include "host/identity/app_identity.h"
 #include "host/legacy/legacy_flow.h"
 
 namespace kovrkit::testing {

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "host/actions/device_actions.h"
-#include "host/app/main_loop_poster.h"
-#include "host/app/url_opener.h"
 #include "host/bridge/sites_storage.h"
+#include "host/platform/main_loop_poster.h"
+#include "host/platform/url_opener.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/app/web_view_port.h"
+#include "host/platform/web_view_port.h"
 
 #include <string>
 #include <vector>

@@ -84,6 +84,10 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& argument
     if (pid == 0) {
         ::dup2(out_fd, STDOUT_FILENO);
         ::dup2(err_fd, STDERR_FILENO);
+        if (settings.descriptor_3 == 3)
+            ::fcntl(3, F_SETFD, 0);
+        else if (settings.descriptor_3 >= 0)
+            ::dup2(settings.descriptor_3, 3);
         if (settings.file_size_limit >= 0) {
             ::signal(SIGXFSZ, SIG_IGN);
             const rlimit limit { static_cast<rlim_t>(settings.file_size_limit),
@@ -215,6 +219,12 @@ void CliProcess::kill_now()
     ::kill(pid_, SIGKILL);
     wait_exit(pid_);
     pid_ = -1;
+}
+
+void CliProcess::send_signal(int signal)
+{
+    if (pid_ > 0)
+        ::kill(pid_, signal);
 }
 
 ProgramRun CliProcess::finish()

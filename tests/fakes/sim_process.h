@@ -19,6 +19,8 @@ struct ChildSettings {
     // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored so that a write beyond it fails with EFBIG
     // as on a full disk; negative: no limit.
     long long file_size_limit = -1;
+    // A descriptor of ours the child gets as its descriptor 3 (kovru-cli --eventsfd=3); -1: none.
+    int descriptor_3 = -1;
 };
 
 struct ProgramRun {
@@ -52,6 +54,8 @@ public:
     bool wait_for(const std::string& needle, int times, int timeout_ms);
     // SIGKILL, then waits for it.
     void kill_now();
+    // Sends the signal; it keeps running unless the signal ends it.
+    void send_signal(int signal);
     // Reads the rest of its output and waits for its end.
     ProgramRun finish();
 

@@ -142,7 +142,7 @@ protected:
 TEST_F(Dispatch, EachNameRunsItsOwnHandlerAndReturnsItsStatus)
 {
     for (const char* name : { get_status, push_d2fw, setup_channel, read_file_flashraw,
-             read_file_flashfs, "compare_backup" }) {
+             read_file_flashfs, "compare_backup", "audit_lines" }) {
         calls.clear();
         fake_status = exit_refused;
         EXPECT_EQ(dispatch(name), exit_refused) << name;

@@ -5,14 +5,14 @@
 #include "fakes/fake_web_view.h"
 #include "host/actions/unavailable_device_actions.h"
 #include "host/app/answer_file_dialogs.h"
-#include "host/app/app_identity.h"
-#include "host/app/program_paths.h"
 #include "host/app/start_options.h"
 #include "host/app/state_folders.h"
 #include "host/app/ui_resource.h"
-#include "host/app/utf8_text.h"
 #include "host/bridge/message_bridge.h"
+#include "host/identity/app_identity.h"
 #include "host/platform/file_access.h"
+#include "host/platform/program_paths.h"
+#include "host/text/utf8_text.h"
 
 #include <gtest/gtest.h>
 

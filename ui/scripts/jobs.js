@@ -81,6 +81,8 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
         results.finish(body);
         const action = actionOfJob.get(body.jobId);
         actionOfJob.delete(body.jobId);
+        // A job of one device keeps that device's line, as a single action always did.
+        if (body.total === 1 && !body.cancelled) return;
         const cancelled = body.cancelled ? `, ${body.cancelled} cancelled` : '';
         setStatus(`${label(action)}: ${body.succeeded} of ${body.total} devices succeeded, ${body.failed} failed${cancelled}`,
             body.failed || body.cancelled ? 'error' : 'ok');

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/app/url_opener.h"
+#include "host/platform/url_opener.h"
 
 namespace kovrkit {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/app/main_loop_poster.h"
+#include "host/platform/main_loop_poster.h"
 
 #include <memory>
 

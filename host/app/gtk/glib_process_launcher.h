@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/app/process_launcher.h"
+#include "host/platform/process_launcher.h"
 
 #include <gtk/gtk.h>
 

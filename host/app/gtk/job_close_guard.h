@@ -1,7 +1,7 @@
 #pragma once
 
-#include "host/app/dialogs.h"
 #include "host/jobs/job_engine.h"
+#include "host/platform/dialogs.h"
 
 #include <gtk/gtk.h>
 

@@ -1,8 +1,8 @@
 #include "host/app/gtk/ui_scheme_handler.h"
 
 #include "common/glib_handles.h"
-#include "host/app/start_options.h"
 #include "host/app/ui_resource.h"
+#include "host/identity/origins.h"
 #include "host/platform/file_access.h"
 
 #include <gio/gio.h>

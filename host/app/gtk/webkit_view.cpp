@@ -2,7 +2,7 @@
 
 #include "host/app/gtk/page_script.h"
 #include "host/app/gtk/ui_scheme_handler.h"
-#include "host/app/start_options.h"
+#include "host/identity/origins.h"
 
 namespace kovrkit {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/glib_handles.h"
-#include "host/app/web_view_port.h"
+#include "host/platform/web_view_port.h"
 
 #include <functional>
 #include <memory>

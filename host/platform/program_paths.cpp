@@ -1,4 +1,4 @@
-#include "host/app/program_paths.h"
+#include "host/platform/program_paths.h"
 
 #include <filesystem>
 #include <system_error>

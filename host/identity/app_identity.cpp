@@ -1,6 +1,6 @@
-#include "host/app/app_identity.h"
+#include "host/identity/app_identity.h"
 
-#include "host/app/version_info.h"
+#include "host/identity/version_info.h"
 
 namespace kovrkit {
 

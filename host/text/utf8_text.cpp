@@ -1,4 +1,4 @@
-#include "host/app/utf8_text.h"
+#include "host/text/utf8_text.h"
 
 namespace kovrkit {
 

@@ -1,0 +1,1 @@
+kovru_fuzz_target(line_audit SOURCES line_audit_fuzz.cpp LIBS kovru_audit_format)

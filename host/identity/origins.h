@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string_view>
+
+namespace kovrkit {
+
+inline constexpr std::string_view kAppScheme = "kovrkit";
+inline constexpr std::string_view kAppOrigin = "kovrkit://app";
+inline constexpr std::string_view kAppStartUri = "kovrkit://app/index.html";
+inline constexpr std::string_view kDevOrigin = "http://localhost:5173";
+inline constexpr std::string_view kDevStartUri = "http://localhost:5173/";
+
+std::string_view acceptedOrigin(bool devMode);
+std::string_view startUri(bool devMode);
+
+// A page belongs to `origin` when its address is the origin itself or continues with a
+// path, query or fragment; "http://localhost:51730" or "kovrkit://app.other" do not.
+bool isFromOrigin(std::string_view uri, std::string_view origin);
+
+} // namespace kovrkit
