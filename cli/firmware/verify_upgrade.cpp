@@ -4,6 +4,7 @@
 #include "cli/controller_api/status_document.h"
 #include "cli/firmware/firmware_info.h"
 #include "cli/log/log.h"
+#include "cli/transport/curl_easy.h"
 #include "common/curl_handles.h"
 #include "common/memory_buffer.h"
 #include "common/time_divisor.h"
@@ -13,6 +14,9 @@
 
 namespace kovru {
 namespace {
+
+// How soon a wait between polls notices a cancel.
+constexpr std::chrono::milliseconds kCancelSlice { 50 };
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
@@ -40,6 +44,7 @@ std::optional<std::string> poll_firmware_version(const std::string& url, millise
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, budget_ms);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, append_to_memory_buffer);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &body);
+    stop_on_cancel(handle);
     if (curl_easy_perform(handle) != CURLE_OK)
         return std::nullopt;
     ControllerStatus status;
@@ -69,7 +74,7 @@ bool verify_upgrade(
     std::optional<std::string> last_reported;
     for (;;) {
         const Clock::time_point poll_start = Clock::now();
-        if (poll_start >= deadline)
+        if (poll_start >= deadline || transfer_cancelled())
             break;
         const milliseconds left = std::chrono::duration_cast<milliseconds>(deadline - poll_start);
         const milliseconds budget
@@ -83,7 +88,10 @@ bool verify_upgrade(
             log_plain("Controller reports firmware %s", printable_text(*reported).c_str());
         if (reported)
             last_reported = reported;
-        std::this_thread::sleep_until(std::min(poll_start + scaled_pause(kPollInterval), deadline));
+        const Clock::time_point next = std::min(poll_start + scaled_pause(kPollInterval), deadline);
+        while (Clock::now() < next && !transfer_cancelled())
+            std::this_thread::sleep_for(
+                std::min<Clock::duration>(next - Clock::now(), kCancelSlice));
     }
     log_error("Controller did not report firmware %s within %lld s",
         printable_text(expected_version).c_str(), static_cast<long long>(limit.count()));
