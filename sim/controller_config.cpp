@@ -66,6 +66,19 @@ bool parse_block_size_answer(std::string_view text, BlockSizeAnswer& out)
     return true;
 }
 
+bool parse_reboot_mode(std::string_view text, RebootMode& out)
+{
+    if (text == "hold")
+        out = RebootMode::hold;
+    else if (text == "refuse")
+        out = RebootMode::refuse;
+    else if (text == "silent")
+        out = RebootMode::silent;
+    else
+        return false;
+    return true;
+}
+
 bool is_model_name(std::string_view model)
 {
     return model == "VELDIR-1" || model == "VELDIR-2" || model == "VELDIR-3" || model == "VELDIR-4";
@@ -138,6 +151,8 @@ bool apply_setting(
     if (key == "reboot_ms")
         return parse_number(value, config.reboot_ms) && config.reboot_ms >= 0
             && config.reboot_ms <= 600000;
+    if (key == "reboot_mode")
+        return parse_reboot_mode(value, config.reboot_mode);
     if (key == "model") {
         config.model = value;
         return is_model_name(value);
@@ -310,7 +325,9 @@ Controller keys: ip, port (0 = free port), model (VELDIR-1..VELDIR-4), firmware,
   tftp_blksize_over (cap|ignore|refuse: the answer to a larger block size),
   http_keepalive (answers per HTTP connection, 1 = close after each, 0 = no limit),
   http_close_unannounced (the last answer on a connection still says keep-alive),
-  reboot_ms (after a firmware upgrade, no answers for this long).
+  reboot_ms (after a firmware upgrade, no answers for this long),
+  reboot_mode (hold|refuse|silent: a connection during that time is held and closed
+  at its end, closed at once, or read and never answered).
 Fault keys: latency_ms, fail_first (first N attempts of each item get no answer),
   fail_items (item names separated by '|'), no_status_txt, truncated, empty,
   http_error (status code), http_drop, http_reset, http_stall_ms, http_silent,

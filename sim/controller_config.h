@@ -43,6 +43,13 @@ enum class BlockSizeAnswer {
     refuse, // answers the request with error 8, "option refused"
 };
 
+// What a connection made while the controller restarts after an upgrade gets.
+enum class RebootMode {
+    hold, // held unread and unanswered, closed when the restart is over
+    refuse, // closed at once, unanswered, as by a controller that refuses connections
+    silent, // its request is read and never answered; held until the client gives up
+};
+
 struct ControllerConfig {
     std::string ip = "127.0.0.1";
     int port = 0; // 0: a free port, printed on start
@@ -60,6 +67,7 @@ struct ControllerConfig {
     int http_keepalive = 1; // answers per HTTP connection; 0: as many as the client sends
     bool http_close_unannounced = false; // every answer says keep-alive, even the last
     int reboot_ms = 0; // after an accepted firmware upgrade nothing is answered for this long
+    RebootMode reboot_mode = RebootMode::hold;
     FaultSettings faults;
 };
 

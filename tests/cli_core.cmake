@@ -26,3 +26,11 @@ kovru_include_direction_test(include_direction_test kovru_log "cli/main/dispatch
 add_kovru_test(tool_events_test SOURCES integration/tool_events_test.cpp
   LIBS kovru_transport_test_support nlohmann_json::nlohmann_json TIMEOUT 180)
 add_dependencies(tool_events_test kovru-cli kovru-sim)
+
+add_kovru_test(cancel_cli_test SOURCES integration/cancel_cli_test.cpp
+  LIBS kovru_transport_test_support kovru_firmware_test_support TIMEOUT 300)
+add_dependencies(cancel_cli_test kovru-cli kovru-sim)
+
+add_kovru_test(input_checks_test SOURCES integration/input_checks_test.cpp
+  LIBS kovru_firmware_test_support TIMEOUT 180)
+add_dependencies(input_checks_test kovru-cli kovru-sim)

@@ -5,6 +5,7 @@
 #include "cli/backup/file_placement.h"
 #include "cli/backup/held_file.h"
 #include "cli/backup/stop_point.h"
+#include "cli/log/run_cancel.h"
 #include "common/zip_handles.h"
 
 #include <cerrno>
@@ -80,6 +81,12 @@ UniqueFd reserve_free_name(
     return UniqueFd();
 }
 
+// A run cancelled while the archive is written does not finish it.
+int cancel_write(zip_t*, void*)
+{
+    return transfer_cancelled() ? 1 : 0;
+}
+
 } // namespace
 
 struct BackupArchive::State {
@@ -124,9 +131,11 @@ std::unique_ptr<BackupArchive> BackupArchive::create(
     int zip_error = 0;
     if (state->spool)
         state->zip.reset(zip_open(state->data_path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &zip_error));
-    if (state->zip)
+    if (state->zip) {
         zip_register_progress_callback_with_state(
             state->zip.get(), 0.1, on_write_progress, nullptr, nullptr);
+        zip_register_cancel_callback_with_state(state->zip.get(), cancel_write, nullptr, nullptr);
+    }
     if (!state->zip) {
         if (state->spool) {
             zip_error_t details;

@@ -8,6 +8,7 @@
 #include "cli/backup/tool_marker.h"
 #include "cli/controller/controller_client.h"
 #include "cli/log/log.h"
+#include "cli/log/run_cancel.h"
 #include "cli/transport/tftp_read.h"
 #include "common/exit_status.h"
 
@@ -129,18 +130,12 @@ ItemOutcome back_up_item(const std::string& base, const std::string& name, unsig
     return ItemOutcome::stored;
 }
 
-void report_missing_arguments()
-{
-    print_out("Missing arguments for action get_backup.\n");
-    log_error("Missing arguments for action get_backup.");
-}
-
 } // namespace
 
 int get_backup(const BackupRequest& request)
 {
     if (!request.address || !request.output_folder) {
-        report_missing_arguments();
+        report_missing_arguments("get_backup");
         return exit_refused;
     }
     const std::string type = request.output_type.value_or("directory");
@@ -164,7 +159,7 @@ int get_backup(const BackupRequest& request)
     std::size_t left_out = 0;
     std::size_t stored = 0;
     std::size_t unreachable_in_row = 0;
-    for (std::size_t k = 0; k < names.size(); ++k) {
+    for (std::size_t k = 0; k < names.size() && !transfer_cancelled(); ++k) {
         if (!output->ready()) {
             // Nothing more can be stored (a full disk): fetching the rest would only take time.
             left_out += names.size() - k;
@@ -188,6 +183,9 @@ int get_backup(const BackupRequest& request)
             break;
         }
     }
+    // A cancelled backup is no backup: the archive being written is removed with its output.
+    if (transfer_cancelled())
+        return exit_failed;
     if (left_out > 0) {
         log_warning(
             "%zu of %zu configuration items are missing from the backup.", left_out, names.size());

@@ -28,6 +28,7 @@ int fetch_status(const std::string& base, ControllerStatus& status)
     set_controller_request_options(curl.get(), url, verbose());
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, append_to_memory_buffer);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
+    stop_on_cancel(curl.get());
     CURLcode result = curl_easy_perform(curl.get());
     if (result != CURLE_OK) {
         print_error("curl_easy_perform() failed: %s\n", transfer_error_text(result));
@@ -58,6 +59,7 @@ int fetch_item_bytes(const std::string& base, const std::string& item_name, Memo
     set_controller_request_options(handle, url, verbose());
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, append_to_memory_buffer);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &out);
+    stop_on_cancel(handle);
     for (int attempt = 1;; ++attempt) {
         CURLcode result = curl_easy_perform(handle);
         if (result == CURLE_OK)
@@ -67,7 +69,7 @@ int fetch_item_bytes(const std::string& base, const std::string& item_name, Memo
             static_cast<int>(result), attempt, kTransferAttempts);
         log_error(
             "%s\tTransfer failed: %s (attempt %d/%d)", "backup", text, attempt, kTransferAttempts);
-        if (attempt == kTransferAttempts) {
+        if (attempt == kTransferAttempts || transfer_cancelled()) {
             note_failure_cause(cause_of_transfer_error(result, !out.empty()));
             empty_memory_buffer(out);
             return kItemTransferFailed;

@@ -57,6 +57,18 @@ bool apply_transfer_options(const CliOptions& options)
     return true;
 }
 
+// A mistyped option must not run the action without it: "--dry-run" for "--dryrun" would
+// push for real.
+bool refuse_faults(const std::vector<std::string>& faults)
+{
+    if (faults.empty())
+        return false;
+    for (const std::string& fault : faults)
+        log_error("%s", fault.c_str());
+    log_error("The command line was refused; nothing was done.");
+    return true;
+}
+
 // --eventsfd; false with a message for a value that names no descriptor open for writing.
 bool start_events(const CliOptions& options)
 {
@@ -92,7 +104,9 @@ int run_command_line(const std::vector<std::string>& arguments, const ActionTabl
     set_verbose(options.verbose);
     if (!start_events(options))
         return exit_refused;
-    int status = apply_transfer_options(options) ? dispatch_action(options, actions) : exit_refused;
+    int status = exit_refused;
+    if (!refuse_faults(parsed.faults) && apply_transfer_options(options))
+        status = dispatch_action(options, actions);
     close_reused_connection();
     report_run_end(status);
     stop_tool_events();

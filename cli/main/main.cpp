@@ -3,6 +3,7 @@
 // --nowindow, the same lines go to standard output only.
 #include "cli/log/console_progress.h"
 #include "cli/log/progress_window.h"
+#include "cli/log/run_cancel.h"
 #include "cli/main/action_table.h"
 #include "cli/main/command_line.h"
 #include "cli/main/option_parser.h"
@@ -32,6 +33,7 @@ int run_in_console(const std::vector<std::string>& arguments)
 
 int main(int argc, char* argv[])
 {
+    kovru::cancel_on_sigterm();
     std::vector<std::string> arguments(argv, argv + argc);
     std::unique_ptr<kovru::ProgressWindow> window;
     if (!kovru::wants_console_only(arguments))

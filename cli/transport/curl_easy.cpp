@@ -8,7 +8,25 @@ namespace kovru {
 
 void pause_before_retry()
 {
-    std::this_thread::sleep_for(scaled_pause(kRetryPause));
+    constexpr std::chrono::milliseconds kSlice { 50 };
+    const auto end = std::chrono::steady_clock::now() + scaled_pause(kRetryPause);
+    while (!transfer_cancelled() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(kSlice);
+}
+
+namespace {
+
+int abort_when_cancelled(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return transfer_cancelled() ? 1 : 0;
+}
+
+} // namespace
+
+void stop_on_cancel(CURL* handle)
+{
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, abort_when_cancelled);
 }
 
 const char* transfer_error_text(CURLcode result)

@@ -13,7 +13,12 @@ namespace kovru {
 inline constexpr int kTransferAttempts = 5;
 inline constexpr std::chrono::milliseconds kRetryPause { 1000 };
 
+// Returns early once the run is cancelled.
 void pause_before_retry();
+
+// Makes a transfer without a progress function of its own stop at its next progress step once
+// the run is cancelled (curl then ends it with CURLE_ABORTED_BY_CALLBACK).
+void stop_on_cancel(CURL* handle);
 
 // curl's text for a failed transfer; a write error names its real cause, as the download
 // buffers refuse answers beyond kAnswerSizeLimit.

@@ -24,6 +24,8 @@ struct DownloadProgress {
 int report_download_progress(
     void* data, curl_off_t total, curl_off_t received, curl_off_t, curl_off_t)
 {
+    if (transfer_cancelled())
+        return 1;
     const auto& progress = *static_cast<const DownloadProgress*>(data);
     auto expected = static_cast<std::int32_t>(progress.expected_size);
     std::int64_t whole = total != 0 ? static_cast<std::int32_t>(total) : expected;
@@ -78,7 +80,7 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
     curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &progress);
     log_success("Downloading %s...", remote_name.c_str());
 
-    for (int attempt = 1; attempt <= kTransferAttempts; ++attempt) {
+    for (int attempt = 1; attempt <= kTransferAttempts && !transfer_cancelled(); ++attempt) {
         if (attempt > 1) {
             empty_memory_buffer(out);
             set_progress(0);
@@ -102,7 +104,7 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
             static_cast<int>(result), attempt, kTransferAttempts);
         if (attempt == kTransferAttempts || transfer_cancelled())
             note_failure_cause(cause_of_transfer_error(result, !out.empty()));
-        if (attempt < kTransferAttempts) {
+        if (attempt < kTransferAttempts && !transfer_cancelled()) {
             log_warning("Retrying download of %s (retry %d of %d)...", remote_name.c_str(), attempt,
                 kTransferAttempts);
             pause_before_retry();

@@ -48,6 +48,8 @@ std::size_t read_image(char* buffer, std::size_t size, std::size_t count, void* 
 
 int report_upload_progress(void*, curl_off_t, curl_off_t, curl_off_t total, curl_off_t sent)
 {
+    if (transfer_cancelled())
+        return 1;
     if (total > 0 && total >= sent)
         set_progress(static_cast<int>(sent * 100 / total));
     return 0;
@@ -84,6 +86,8 @@ int upload_image(
     curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
     if (report_progress)
         curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, report_upload_progress);
+    else
+        stop_on_cancel(handle);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, scaled_timeout_ms(kUploadTimeoutS));
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, scaled_timeout_ms(kUploadConnectTimeoutS));
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, kUploadLowSpeedBytesPerS);
@@ -93,7 +97,7 @@ int upload_image(
     curl_easy_setopt(handle, CURLOPT_READFUNCTION, read_image);
     curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(image.size()));
     CURLcode result = send_image(handle, image);
-    if (result != CURLE_OK && fall_back_after_block_size_refusal(result))
+    if (result != CURLE_OK && !transfer_cancelled() && fall_back_after_block_size_refusal(result))
         result = send_image(handle, image);
     if (result != CURLE_OK) {
         print_error("curl_easy_perform() failed: %s\n", curl_easy_strerror(result));

@@ -15,6 +15,7 @@ namespace kovru {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ChildSettings;
 
 std::vector<std::string> names_under(const std::string& folder)
 {
@@ -68,12 +69,12 @@ protected:
 
 TEST_F(Cancel, BackupAndFlashReadLeaveNoFileAndNameTheCause)
 {
-    testing::SimProcess sim({ "latency_ms=10" });
+    testing::SimProcess sim({ "latency_ms=10,flash_size=65536", "latency_ms=10" });
     ASSERT_TRUE(sim.ready());
     ChildSettings with_events = settings;
     std::FILE* events = std::tmpfile();
     with_events.descriptor_3 = ::fileno(events);
-    cancel_when({ "--action=get_backup", "--ip=" + sim.address(), "--backupfileouttype=zip",
+    cancel_when({ "--action=get_backup", "--ip=" + sim.address(0), "--backupfileouttype=zip",
                     "--backupfileout=" + out, "--eventsfd=3" },
         "% Backup file ", with_events);
     std::rewind(events);
@@ -85,7 +86,7 @@ TEST_F(Cancel, BackupAndFlashReadLeaveNoFileAndNameTheCause)
                                "{\"cause\":\"cancelled\"}\n"))
         << text.substr(text.size() > 300 ? text.size() - 300 : 0);
 
-    cancel_when({ "--action=read_file_flashfs", "--ip=" + sim.address(), "--backupfileout=" + out,
+    cancel_when({ "--action=read_file_flashfs", "--ip=" + sim.address(1), "--backupfileout=" + out,
                     "--backupfileouttype=zip" },
         "Downloading flashfs.bin...", settings);
     EXPECT_EQ(names_under(out), std::vector<std::string> {});
