@@ -22,6 +22,9 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr milliseconds kPollInterval { 1000 };
+// A restarting controller may take a request and never answer it; the next poll, on a new
+// connection, is answered once it is up again. So no poll may wait longer than this.
+constexpr long kPollTimeoutSeconds = 3;
 
 // The reported "firmware_version", or nullopt when the controller did not answer in time
 // or sent no status document.
@@ -73,7 +76,9 @@ bool verify_upgrade(
         const Clock::time_point poll_start = Clock::now();
         if (poll_start >= deadline || transfer_cancelled())
             break;
-        auto budget = std::chrono::duration_cast<milliseconds>(deadline - poll_start);
+        const milliseconds left = std::chrono::duration_cast<milliseconds>(deadline - poll_start);
+        const milliseconds budget
+            = std::min(left, milliseconds(scaled_timeout_ms(kPollTimeoutSeconds)));
         std::optional<std::string> reported = poll_firmware_version(url, budget);
         if (reported == expected_version) {
             log_success("Controller reports firmware %s", printable_text(*reported).c_str());
