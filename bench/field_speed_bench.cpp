@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +38,8 @@ constexpr long kFlashSize = 2097152;
 // default's pace at latencies where its full image would outlast the read's time limit.
 long flash_size = kFlashSize;
 constexpr long kUploadSize = 16 * 1024 * 1024;
+// window=N on the command line: --tftpwindowsize for the runs other than the default's.
+int window_size = 1;
 constexpr long kFastBlockSize = 1428;
 
 double seconds_since(Clock::time_point start)
@@ -46,9 +49,14 @@ double seconds_since(Clock::time_point start)
 
 // Packets the controller sends for a TFTP transfer of `size` bytes: the option
 // acknowledgement and one per data block (an exact multiple ends in an empty block).
-long tftp_round_trips(long size, long block_size)
+long tftp_round_trips(long size, long block_size, int window = 1)
 {
-    return 1 + size / block_size + 1;
+    return 1 + (size / block_size + 1 + window - 1) / window;
+}
+
+int window_for(long block_size)
+{
+    return block_size == kovru::kDefaultTftpBlockSize ? 1 : window_size;
 }
 
 struct Figure {
@@ -76,12 +84,14 @@ Figure run_backup(const std::string& cli, const std::string& address, long block
         "--ip=" + address, "--backupfileouttype=zip", "--backupfileout=" + out.string() };
     if (block_size != kovru::kDefaultTftpBlockSize)
         arguments.push_back("--tftpblocksize=" + std::to_string(block_size));
+    if (window_for(block_size) > 1)
+        arguments.push_back("--tftpwindowsize=" + std::to_string(window_for(block_size)));
     const auto start = Clock::now();
     pid_t pid = spawn(arguments, (scratch / "backup.log").string());
     int status = 0;
     ::waitpid(pid, &status, 0);
-    const double floor
-        = latency_ms * (kItemCount + tftp_round_trips(flash_size, block_size)) / 1000.0;
+    const double floor = latency_ms
+        * (kItemCount + tftp_round_trips(flash_size, block_size, window_for(block_size))) / 1000.0;
     return { "backup", block_size, WIFEXITED(status) ? WEXITSTATUS(status) : -1,
         seconds_since(start), floor };
 }
@@ -91,10 +101,14 @@ Figure run_upload(const std::string& address, long block_size, int latency_ms)
     std::vector<std::uint8_t> image(kUploadSize);
     for (std::size_t i = 0; i < image.size(); ++i)
         image[i] = static_cast<std::uint8_t>(i * 131 + (i >> 12));
-    kovru::set_transfer_settings({ block_size, false });
+    kovru::TransferSettings settings;
+    settings.tftp_block_size = block_size;
+    settings.tftp_window_size = window_for(block_size);
+    kovru::set_transfer_settings(settings);
     const auto start = Clock::now();
     int status = kovru::upload_image(address, image, false);
-    const double floor = latency_ms * tftp_round_trips(kUploadSize, block_size) / 1000.0;
+    const double floor
+        = latency_ms * tftp_round_trips(kUploadSize, block_size, window_for(block_size)) / 1000.0;
     return { "upload", block_size, status, seconds_since(start), floor };
 }
 
@@ -104,10 +118,11 @@ int main(int argc, char** argv)
 {
     if (argc < 3) {
         std::fprintf(stderr,
-            "usage: %s KOVRU_SIM KOVRU_CLI [LATENCY_MS] [backup|upload|fast|flash=BYTES]...\n"
+            "usage: %s KOVRU_SIM KOVRU_CLI [LATENCY_MS] "
+            "[backup|upload|fast|flash=BYTES|window=N]...\n"
             "  with no selection: the backup and the upload, each default and fast;\n"
             "  fast: only the --tftpblocksize=%ld runs; flash=BYTES: the controller's flash\n"
-            "  image size (default 2097152)\n",
+            "  image size (default 2097152); window=N: --tftpwindowsize of the fast runs\n",
             argv[0], kFastBlockSize);
         return 2;
     }
@@ -119,6 +134,8 @@ int main(int argc, char** argv)
     bool fast_only = false;
     for (int k = 4; k < argc; ++k) {
         const std::string word = argv[k];
+        if (word.starts_with("window="))
+            window_size = std::clamp(std::atoi(word.c_str() + 7), 1, 64);
         if (word.starts_with("flash="))
             flash_size = std::max(1L, std::atol(word.c_str() + 6));
         backups = backups || word == "backup";

@@ -5,3 +5,5 @@ kovru_fuzz_target(backup_archive SOURCES backup_archive_fuzz.cpp LIBS kovru_acti
 kovru_fuzz_target(tool_txt SOURCES tool_txt_fuzz.cpp LIBS kovru_action_format)
 kovru_fuzz_target(firmware_package SOURCES firmware_package_fuzz.cpp LIBS kovru_firmware_format)
 kovru_fuzz_target(channel_import SOURCES channel_import_fuzz.cpp LIBS kovru_import_format)
+kovru_fuzz_target(tftp_client SOURCES tftp_client_fuzz.cpp LIBS kovru_transport)
+target_include_directories(fuzz_tftp_client PRIVATE ${PROJECT_SOURCE_DIR}/tests)

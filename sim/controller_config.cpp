@@ -66,6 +66,19 @@ bool parse_block_size_answer(std::string_view text, BlockSizeAnswer& out)
     return true;
 }
 
+bool parse_reboot_mode(std::string_view text, RebootMode& out)
+{
+    if (text == "hold")
+        out = RebootMode::hold;
+    else if (text == "refuse")
+        out = RebootMode::refuse;
+    else if (text == "silent")
+        out = RebootMode::silent;
+    else
+        return false;
+    return true;
+}
+
 bool is_model_name(std::string_view model)
 {
     return model == "VELDIR-1" || model == "VELDIR-2" || model == "VELDIR-3" || model == "VELDIR-4";
@@ -119,6 +132,25 @@ bool apply_fault(std::string_view key, std::string_view value, FaultSettings& fa
         return parse_number(value, faults.tftp_fail_first) && faults.tftp_fail_first >= 0;
     if (key == "tftp_silent")
         return parse_flag(value, faults.tftp_silent);
+    for (auto [name, list] : { std::pair { "tftp_drop", &faults.tftp_drop },
+             std::pair { "tftp_delay", &faults.tftp_delay },
+             std::pair { "tftp_duplicate", &faults.tftp_duplicate },
+             std::pair { "tftp_reorder", &faults.tftp_reorder },
+             std::pair { "tftp_stray", &faults.tftp_stray },
+             std::pair { "tftp_error_at", &faults.tftp_error_at },
+             std::pair { "tftp_drop_in", &faults.tftp_drop_in } }) {
+        if (key == name) {
+            for (auto& packet : split_words(value, "|"))
+                list->insert(packet);
+            return true;
+        }
+    }
+    if (key == "tftp_delay_ms")
+        return parse_number(value, faults.tftp_delay_ms) && faults.tftp_delay_ms >= 0;
+    if (key == "tftp_repeat_oack")
+        return parse_flag(value, faults.tftp_repeat_oack);
+    if (key == "tftp_oack_unasked")
+        return parse_flag(value, faults.tftp_oack_unasked);
     if (key == "upgrade_keeps_firmware")
         return parse_flag(value, faults.upgrade_keeps_firmware);
     known = false;
@@ -138,6 +170,8 @@ bool apply_setting(
     if (key == "reboot_ms")
         return parse_number(value, config.reboot_ms) && config.reboot_ms >= 0
             && config.reboot_ms <= 600000;
+    if (key == "reboot_mode")
+        return parse_reboot_mode(value, config.reboot_mode);
     if (key == "model") {
         config.model = value;
         return is_model_name(value);
@@ -170,6 +204,9 @@ bool apply_setting(
     if (key == "tftp_blksize_max")
         return parse_number(value, config.tftp_blksize_max) && config.tftp_blksize_max >= 8
             && config.tftp_blksize_max <= 65464;
+    if (key == "tftp_windowsize_max")
+        return parse_number(value, config.tftp_windowsize_max) && config.tftp_windowsize_max >= 1
+            && config.tftp_windowsize_max <= 64;
     if (key == "tftp_blksize_over")
         return parse_block_size_answer(value, config.tftp_blksize_over);
     if (key == "http_keepalive")
@@ -308,14 +345,20 @@ Controller keys: ip, port (0 = free port), model (VELDIR-1..VELDIR-4), firmware,
   tftp_tsize (0: read requests get no transfer size),
   tftp_blksize_max (8..65464, largest TFTP block size agreed to),
   tftp_blksize_over (cap|ignore|refuse: the answer to a larger block size),
+  tftp_windowsize_max (1..64, largest TFTP window agreed to; 1 ignores the option),
   http_keepalive (answers per HTTP connection, 1 = close after each, 0 = no limit),
   http_close_unannounced (the last answer on a connection still says keep-alive),
-  reboot_ms (after a firmware upgrade, no answers for this long).
+  reboot_ms (after a firmware upgrade, no answers for this long),
+  reboot_mode (hold|refuse|silent: a connection during that time is held and closed
+  at its end, closed at once, or read and never answered).
 Fault keys: latency_ms, fail_first (first N attempts of each item get no answer),
   fail_items (item names separated by '|'), no_status_txt, truncated, empty,
   http_error (status code), http_drop, http_reset, http_stall_ms, http_silent,
   wrong_item, oversized_bytes, no_model_name, tftp_loss (0..1),
   tftp_stall_ms, tftp_stall_block, tftp_fail_first, tftp_silent, tftp_truncated,
+  tftp_drop, tftp_delay, tftp_duplicate, tftp_reorder, tftp_stray, tftp_error_at,
+  tftp_drop_in (packets 'oack', 'dataN', 'ackN' separated by '|'), tftp_delay_ms,
+  tftp_repeat_oack, tftp_oack_unasked,
   upgrade_keeps_firmware (upgrades are accepted, the old version stays).
 
 --config FILE  lines "controller SETTINGS", "seed N", "state DIR"; '#' starts a comment.

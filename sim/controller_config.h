@@ -33,6 +33,14 @@ struct FaultSettings {
     int tftp_fail_first = 0; // the first N TFTP requests are refused with an ERROR packet
     bool tftp_silent = false; // TFTP requests are ignored
     bool tftp_truncated = false; // read transfers end after half the announced size
+    // Chosen packets of each transfer (sim/tftp_faults.h): lost, late by tftp_delay_ms, sent
+    // twice, sent after the next packet, echoed from another port, replaced by an ERROR; and
+    // packets of the client's that are not seen.
+    std::set<std::string> tftp_drop, tftp_delay, tftp_duplicate, tftp_reorder, tftp_stray,
+        tftp_error_at, tftp_drop_in;
+    int tftp_delay_ms = 1500;
+    bool tftp_repeat_oack = false; // every OACK goes out twice at once
+    bool tftp_oack_unasked = false; // OACKs carry an option no client asked for
     bool upgrade_keeps_firmware = false; // upgrades are accepted, the old firmware stays
 };
 
@@ -41,6 +49,13 @@ enum class BlockSizeAnswer {
     cap, // agrees to its largest size
     ignore, // leaves the option out of its answer: 512-byte blocks
     refuse, // answers the request with error 8, "option refused"
+};
+
+// What a connection made while the controller restarts after an upgrade gets.
+enum class RebootMode {
+    hold, // held unread and unanswered, closed when the restart is over
+    refuse, // closed at once, unanswered, as by a controller that refuses connections
+    silent, // its request is read and never answered; held until the client gives up
 };
 
 struct ControllerConfig {
@@ -57,9 +72,11 @@ struct ControllerConfig {
     bool tftp_tsize = true; // answers the transfer-size option of read requests
     std::size_t tftp_blksize_max = 65464;
     BlockSizeAnswer tftp_blksize_over = BlockSizeAnswer::cap;
+    int tftp_windowsize_max = 64; // the largest window agreed to (RFC 7440); 1: option ignored
     int http_keepalive = 1; // answers per HTTP connection; 0: as many as the client sends
     bool http_close_unannounced = false; // every answer says keep-alive, even the last
     int reboot_ms = 0; // after an accepted firmware upgrade nothing is answered for this long
+    RebootMode reboot_mode = RebootMode::hold;
     FaultSettings faults;
 };
 

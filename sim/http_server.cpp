@@ -176,6 +176,19 @@ void HttpServer::wait_out_reboot()
         std::this_thread::sleep_for(kRebootPollInterval);
 }
 
+// A connection made while the controller restarts, as its reboot mode says.
+void HttpServer::serve_during_reboot(int fd)
+{
+    switch (controller_.config().reboot_mode) {
+    case RebootMode::hold:
+        return wait_out_reboot();
+    case RebootMode::refuse:
+        return;
+    case RebootMode::silent:
+        return hold_silently(fd);
+    }
+}
+
 // A hung controller: the connection stays open, unanswered, until the client gives up.
 void HttpServer::hold_silently(int fd)
 {
@@ -193,13 +206,14 @@ void HttpServer::serve_connection(UniqueFd connection)
     std::string received;
     const int answers_per_connection = controller_.config().http_keepalive;
     for (int answered = 1; !stopping_; ++answered) {
-        if (controller_.rebooting())
-            return wait_out_reboot();
+        // A silent restart reads the request first, as a half-started network stack would.
+        if (controller_.rebooting() && controller_.config().reboot_mode != RebootMode::silent)
+            return serve_during_reboot(connection.get());
         std::string head = read_request_head(connection.get(), received, stopping_);
         if (head.empty())
             return;
         if (controller_.rebooting())
-            return wait_out_reboot();
+            return serve_during_reboot(connection.get());
         const FaultSettings& faults = controller_.config().faults;
         if (faults.latency_ms > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(faults.latency_ms));

@@ -24,6 +24,7 @@ private:
     void accept_loop();
     void serve_connection(UniqueFd connection);
     void wait_out_reboot();
+    void serve_during_reboot(int fd);
     void hold_silently(int fd);
 
     Controller& controller_;

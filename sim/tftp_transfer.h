@@ -19,6 +19,7 @@ namespace kovru::sim {
 struct TftpNegotiation {
     std::size_t block_size = 512; // the size without the option
     std::chrono::milliseconds timeout { 1000 };
+    int window_size = 1; // blocks per ACK (RFC 7440); 1 without the option
     std::optional<std::uint64_t> announced_size; // tsize of a write request
     bool block_size_refused = false; // a larger size than the controller takes, refused
     std::vector<std::pair<std::string, std::string>> accepted;

@@ -30,3 +30,7 @@ add_dependencies(tool_events_test kovru-cli kovru-sim)
 add_kovru_test(cancel_cli_test SOURCES integration/cancel_cli_test.cpp
   LIBS kovru_transport_test_support kovru_firmware_test_support TIMEOUT 300)
 add_dependencies(cancel_cli_test kovru-cli kovru-sim)
+
+add_kovru_test(input_checks_test SOURCES integration/input_checks_test.cpp
+  LIBS kovru_firmware_test_support TIMEOUT 180)
+add_dependencies(input_checks_test kovru-cli kovru-sim)

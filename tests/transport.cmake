@@ -30,3 +30,17 @@ add_dependencies(tftp_block_size_test kovru-sim)
 add_kovru_test(connection_reuse_test SOURCES integration/connection_reuse_test.cpp
   LIBS kovru_transport_test_support TIMEOUT 180)
 add_dependencies(connection_reuse_test kovru-cli kovru-sim)
+
+# The TFTP client against scripted servers (no network).
+add_kovru_test(tftp_client_test SOURCES unit/tftp_client_test.cpp LIBS kovru_transport)
+target_include_directories(tftp_client_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+
+# Lost, late, repeated, reordered and stray TFTP packets (the simulator's chosen-packet faults,
+# tftpd-hpa through a lossy relay) and the window sizes.
+kovru_library(kovru_lossy_relay_test_support SOURCES fakes/lossy_udp_relay.cpp)
+target_include_directories(kovru_lossy_relay_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests)
+add_kovru_test(tftp_retransmission_test SOURCES integration/tftp_retransmission_test.cpp
+  LIBS kovru_controller kovru_transport kovru_sim_core kovru_transport_test_support
+    kovru_tftpd_test_support kovru_lossy_relay_test_support
+  TIMEOUT 300)
+add_dependencies(tftp_retransmission_test kovru-sim)

@@ -7,12 +7,13 @@
 #include "cli/log/log.h"
 #include "cli/transport/tftp_upload.h"
 #include "common/exit_status.h"
+#include "common/posix/input_file.h"
 #include "common/time_divisor.h"
 #include "common/zip_handles.h"
 
 #include <cstdio>
-#include <fstream>
 #include <memory>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -20,8 +21,6 @@ namespace kovru {
 namespace {
 
 constexpr const char* kBackupTag = "backup";
-// Far above any plain image; refuses absurd sizes before allocating.
-constexpr std::uint64_t kMaxEntrySize = 64ull << 20;
 
 struct Restore {
     std::string address;
@@ -47,10 +46,6 @@ int restore_archive(const Restore& restore, zip_t* zip)
 {
     const RestoreTally tally = restore_entries(zip, restore.status.firmware_version(),
         [&](std::span<const std::uint8_t> image) { return push_image(restore, image); });
-    if (tally.applicable == 0) {
-        log_error("The backup holds no configuration items.");
-        return exit_failed;
-    }
     if (tally.restored < tally.applicable) {
         log_warning("%zu of %zu configuration files were not restored.",
             tally.applicable - tally.restored, tally.applicable);
@@ -59,31 +54,65 @@ int restore_archive(const Restore& restore, zip_t* zip)
     return exit_complete;
 }
 
-// A file that is not a zip: a single tar image pushed as it is.
-int restore_plain_tar(const Restore& restore, const std::string& path)
-{
+// The file to restore, held in memory: a zip archive read from it, or a plain tar image.
+struct RestoreInput {
     std::vector<std::uint8_t> bytes;
-    int opened = tar_could_not_open;
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (file) {
-        const auto size = static_cast<std::uint64_t>(file.tellg());
-        opened = tar_could_not_read;
-        if (size <= kMaxEntrySize) {
-            bytes.resize(size);
-            file.seekg(0);
-            if (file.read(
-                    reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
-                opened = TarImageReader(bytes).open();
-        }
+    ZipSourceHandle source;
+    ZipHandle zip;
+};
+
+// Opens the bytes as a zip; a file that is no zip leaves input.zip empty.
+void open_zip(RestoreInput& input)
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    input.source.reset(zip_source_buffer_create(input.bytes.data(), input.bytes.size(), 0, &error));
+    if (input.source) {
+        input.zip.reset(zip_open_from_source(input.source.get(), ZIP_RDONLY, &error));
+        // The archive owns the source once it opened.
+        if (input.zip)
+            input.source.release();
     }
+    zip_error_fini(&error);
+}
+
+// Reads and checks the file before anything else happens; 0 when the restore may go ahead,
+// otherwise the exit status after the lines that say why.
+int load_restore_input(const RestoreRequest& request, RestoreInput& input)
+{
+    const std::string& path = *request.archive_path;
+    InputBytes read;
+    try {
+        read = read_input_file(path, kBackupArchiveMaxSize);
+    } catch (const std::bad_alloc&) {
+        read.refusal = "out of memory";
+    }
+    if (!read.bytes) {
+        log_error("The backup file %s cannot be read (%s), nothing restored.", path.c_str(),
+            read.refusal.c_str());
+        return exit_refused;
+    }
+    input.bytes = std::move(*read.bytes);
+    open_zip(input);
+    if (input.zip) {
+        if (!archive_marker_accepted(input.zip.get())) {
+            log_error("The backup is not supported by the installed tool version. Please upgrade "
+                      "the tool software.");
+            std::this_thread::sleep_for(scaled_pause(request.refusal_pause));
+            return exit_refused;
+        }
+        if (count_config_entries(input.zip.get()) == 0) {
+            log_error("The backup holds no configuration items.");
+            return exit_failed;
+        }
+        return exit_complete;
+    }
+    const int opened = TarImageReader(input.bytes).open();
     if (opened != tar_success) {
         print_out("Error %d opening tar file.\n", opened);
         log_error("%s is neither a backup archive nor a configuration image.", path.c_str());
         return exit_refused;
     }
-    if (!push_image(restore, bytes))
-        return exit_failed;
-    print_out("OK\n");
     return exit_complete;
 }
 
@@ -92,32 +121,29 @@ int restore_plain_tar(const Restore& restore, const std::string& path)
 int put_backup(const RestoreRequest& request)
 {
     if (!request.address || !request.archive_path) {
-        print_out("Missing arguments for action put_backup.\n");
-        log_error("Missing arguments for action put_backup.");
+        report_missing_arguments("put_backup");
         return exit_refused;
     }
+    RestoreInput input;
+    if (const int refused = load_restore_input(request, input); refused != exit_complete)
+        return refused;
+    if (request.before_changes)
+        request.before_changes();
+
     Restore restore;
     restore.address = *request.address;
     restore.base = base_url(restore.address);
-    const int status_result = fetch_status(restore.base, restore.status);
-    if (status_result == 0)
-        print_out("model_name=%s\r\n", restore.status.model_name()->c_str());
-
-    int zip_error = 0;
-    ZipHandle zip(zip_open(request.archive_path->c_str(), ZIP_RDONLY, &zip_error));
-    if (zip && !archive_marker_accepted(zip.get())) {
-        log_error("The backup is not supported by the installed tool version. Please upgrade "
-                  "the tool software.");
-        std::this_thread::sleep_for(scaled_pause(request.refusal_pause));
-        return exit_refused;
-    }
-    if (status_result != 0) {
+    if (fetch_status(restore.base, restore.status) != 0) {
         log_error("Could not read the controller status, nothing restored.");
         return exit_failed;
     }
-    if (zip)
-        return restore_archive(restore, zip.get());
-    return restore_plain_tar(restore, *request.archive_path);
+    print_out("model_name=%s\r\n", restore.status.model_name()->c_str());
+    if (input.zip)
+        return restore_archive(restore, input.zip.get());
+    if (!push_image(restore, input.bytes))
+        return exit_failed;
+    print_out("OK\n");
+    return exit_complete;
 }
 
 } // namespace kovru

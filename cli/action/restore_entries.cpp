@@ -96,6 +96,34 @@ bool archive_marker_accepted(zip_t* zip)
     return tool_marker_accepted({ reinterpret_cast<const char*>(bytes->data()), bytes->size() });
 }
 
+namespace {
+
+// The configuration item an entry restores, or nothing for directories and other entries.
+const ConfigItem* entry_item(zip_t* zip, zip_int64_t index, zip_stat_t& stat)
+{
+    if (zip_stat_index(zip, static_cast<zip_uint64_t>(index), 0, &stat) != 0
+        || !(stat.valid & ZIP_STAT_NAME))
+        return nullptr;
+    const std::string_view name = stat.name;
+    if (name.ends_with('/'))
+        return nullptr;
+    return find_config_item_by_tar_entry(name);
+}
+
+} // namespace
+
+std::size_t count_config_entries(zip_t* zip)
+{
+    std::size_t count = 0;
+    const zip_int64_t entries = zip_get_num_entries(zip, 0);
+    for (zip_int64_t i = 0; i < entries; ++i) {
+        zip_stat_t stat;
+        if (entry_item(zip, i, stat))
+            ++count;
+    }
+    return count;
+}
+
 RestoreTally restore_entries(
     zip_t* zip, const std::optional<std::string>& firmware_version, const PushImage& push)
 {
@@ -105,12 +133,8 @@ RestoreTally restore_entries(
         const unsigned percent = static_cast<unsigned>(i * 100 / count);
         set_progress(static_cast<int>(percent));
         zip_stat_t stat;
-        if (zip_stat_index(zip, static_cast<zip_uint64_t>(i), 0, &stat) != 0
-            || !(stat.valid & ZIP_STAT_NAME))
-            continue;
-        const std::string_view name = stat.name;
-        const ConfigItem* item = find_config_item_by_tar_entry(name);
-        if (name.ends_with('/') || !item)
+        const ConfigItem* item = entry_item(zip, i, stat);
+        if (!item)
             continue;
         ++tally.applicable;
         auto image = read_archive_entry(zip, stat.index, stat.size);

@@ -26,6 +26,9 @@ std::optional<std::vector<std::uint8_t>> read_archive_entry(
 // False when the archive carries a "tool.txt" that this tool may not restore.
 bool archive_marker_accepted(zip_t* zip);
 
+// How many entries are named after a configuration item, the ones a restore would push.
+std::size_t count_config_entries(zip_t* zip);
+
 struct RestoreTally {
     std::size_t applicable = 0; // entries named after a configuration item
     std::size_t restored = 0; // of those, the ones push took

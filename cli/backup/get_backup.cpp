@@ -130,18 +130,12 @@ ItemOutcome back_up_item(const std::string& base, const std::string& name, unsig
     return ItemOutcome::stored;
 }
 
-void report_missing_arguments()
-{
-    print_out("Missing arguments for action get_backup.\n");
-    log_error("Missing arguments for action get_backup.");
-}
-
 } // namespace
 
 int get_backup(const BackupRequest& request)
 {
     if (!request.address || !request.output_folder) {
-        report_missing_arguments();
+        report_missing_arguments("get_backup");
         return exit_refused;
     }
     const std::string type = request.output_type.value_or("directory");

@@ -11,7 +11,7 @@ namespace kovru {
 int get_status(const std::optional<std::string>& address)
 {
     if (!address || address->empty()) {
-        print_out("Missing arguments for action get_status.\n");
+        report_missing_arguments("get_status");
         return 2;
     }
     ControllerStatus status;

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,8 +20,11 @@ inline constexpr std::size_t kFirmwarePackageMaxSize = 2 * kFirmwareImageMaxSize
 // one is the first character. Compared exactly: "BIN" is not "bin".
 std::string_view file_extension(std::string_view path);
 
-// The whole file when it holds at most max_size bytes. Otherwise, or when it cannot be read,
-// an empty buffer, after a line on standard output that says why. May throw std::bad_alloc.
-std::vector<std::uint8_t> read_firmware_file(const std::string& path, std::size_t max_size);
+// The whole file when it is a regular file of at most max_size bytes. Otherwise, or when it
+// cannot be read, nothing, after a line on standard output that says why ("File is too large
+// (more than N bytes).", "File cannot be opened (not a regular file)."). A FIFO is refused,
+// never waited on. May throw std::bad_alloc.
+std::optional<std::vector<std::uint8_t>> read_firmware_file(
+    const std::string& path, std::size_t max_size);
 
 } // namespace kovru

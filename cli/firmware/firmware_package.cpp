@@ -17,10 +17,7 @@ namespace {
 using ZipArchive = ZipHandle;
 using ZipEntry = ZipFileHandle;
 
-struct ZipSourceFree {
-    void operator()(zip_source_t* source) const { zip_source_free(source); }
-};
-using ZipSource = std::unique_ptr<zip_source_t, ZipSourceFree>;
+using ZipSource = ZipSourceHandle;
 
 constexpr std::size_t kDigestTextLength = 64;
 constexpr std::size_t kDigestReadLimit = 128;
@@ -157,13 +154,15 @@ int check_package(const std::string& path, FirmwarePackage& package)
 {
     print_out("Preparing file...\n");
     log_plain("Preparing file '%s'.", path.c_str());
-    std::vector<std::uint8_t> bytes;
+    std::optional<std::vector<std::uint8_t>> bytes;
     try {
         bytes = read_firmware_file(path, kFirmwarePackageMaxSize);
     } catch (const std::bad_alloc&) {
         return refuse("memory error\n", package_too_large);
     }
-    return check_package_bytes(bytes, package);
+    if (!bytes)
+        return package_file_refused;
+    return check_package_bytes(*bytes, package);
 }
 
 } // namespace kovru

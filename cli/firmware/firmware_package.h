@@ -33,6 +33,8 @@ enum PackageResult {
     package_binary_locked = -12,
     package_entry_unreadable = -13,
     package_not_aes256 = -15,
+    // The file was not read (missing, not a regular file, too large); its line says why.
+    package_file_refused = -16,
 };
 
 // Prints "Preparing file...", reads the file and checks it (check_package_bytes).

@@ -28,8 +28,7 @@ int refuse_file()
 int push_d2fw(const FirmwarePushRequest& request)
 {
     if (!request.address || request.address->empty()) {
-        print_line("Missing arguments for action push_d2fw.\n");
-        log_error("Missing arguments for action push_d2fw.");
+        report_missing_arguments("push_d2fw");
         return exit_refused;
     }
     const std::string path = request.file_path.value_or("");
@@ -42,7 +41,8 @@ int push_d2fw(const FirmwarePushRequest& request)
     log_plain("Preparing file '%s'.", path.c_str());
     std::vector<std::uint8_t> file;
     try {
-        file = read_firmware_file(path, kFirmwareImageMaxSize);
+        file = read_firmware_file(path, kFirmwareImageMaxSize)
+                   .value_or(std::vector<std::uint8_t> {});
     } catch (const std::bad_alloc&) {
         print_line("memory error\n");
     }

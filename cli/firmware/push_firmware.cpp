@@ -43,12 +43,17 @@ bool prepare_raw_image(const std::string& path, PreparedImage& prepared)
 {
     print_line("Preparing file...\n");
     log_plain("Preparing file '%s'.", path.c_str());
+    std::optional<std::vector<std::uint8_t>> bytes;
     try {
-        prepared.bytes = read_firmware_file(path, kFirmwareImageMaxSize);
+        bytes = read_firmware_file(path, kFirmwareImageMaxSize);
     } catch (const std::bad_alloc&) {
         print_line("memory error\n");
         return false;
     }
+    // A refused file has said why; an "invalid size" line would only confuse.
+    if (!bytes)
+        return false;
+    prepared.bytes = std::move(*bytes);
     prepared.digest = sha256_of(prepared.bytes);
     return true;
 }
@@ -70,13 +75,16 @@ int refuse_file()
     return exit_refused;
 }
 
-int upload_and_apply(const std::string& address, const PreparedImage& prepared,
+int upload_and_apply(const FirmwarePushRequest& request, const PreparedImage& prepared,
     const FirmwareInfo& info, std::optional<std::chrono::seconds> verify_limit)
 {
+    const std::string& address = *request.address;
     if (!prepared.digest) {
         log_error("Firmware push failed, the image digest could not be computed.");
         return exit_failed;
     }
+    if (request.before_changes)
+        request.before_changes();
     if (upload_image(address, prepared.bytes, true) != 0)
         return exit_failed;
     print_line("OK\n");
@@ -95,8 +103,7 @@ int upload_and_apply(const std::string& address, const PreparedImage& prepared,
 int push_firmware(const FirmwarePushRequest& request)
 {
     if (!request.address || request.address->empty()) {
-        print_line("Missing arguments for action push_firmware.\n");
-        log_error("Missing arguments for action push_firmware.");
+        report_missing_arguments("push_firmware");
         return exit_refused;
     }
     std::optional<std::chrono::seconds> verify_limit;
@@ -126,7 +133,7 @@ int push_firmware(const FirmwarePushRequest& request)
     if (!prepared_ok || !check_firmware_info(prepared, info))
         return refuse_file();
     log_firmware_info(info);
-    return upload_and_apply(*request.address, prepared, info, verify_limit);
+    return upload_and_apply(request, prepared, info, verify_limit);
 }
 
 } // namespace kovru

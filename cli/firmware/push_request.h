@@ -6,6 +6,7 @@
 
 #include "common/exit_status.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -17,6 +18,9 @@ struct FirmwarePushRequest {
     // --verifyupgrade as typed: whole seconds to wait for the controller to report the
     // image's version after the upgrade (push_firmware only).
     std::optional<std::string> verify_seconds;
+    // Runs once the file and the options are checked, before anything is uploaded: the
+    // safety backup of an upgrade.
+    std::function<void()> before_changes;
 };
 
 } // namespace kovru

@@ -4,6 +4,7 @@
 #include "cli/controller_api/status_document.h"
 #include "cli/firmware/firmware_info.h"
 #include "cli/log/log.h"
+#include "cli/transport/curl_easy.h"
 #include "common/curl_handles.h"
 #include "common/memory_buffer.h"
 #include "common/time_divisor.h"
@@ -14,10 +15,16 @@
 namespace kovru {
 namespace {
 
+// How soon a wait between polls notices a cancel.
+constexpr std::chrono::milliseconds kCancelSlice { 50 };
+
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr milliseconds kPollInterval { 1000 };
+// A restarting controller may take a request and never answer it; the next poll, on a new
+// connection, is answered once it is up again. So no poll may wait longer than this.
+constexpr long kPollTimeoutSeconds = 3;
 
 // The reported "firmware_version", or nullopt when the controller did not answer in time
 // or sent no status document.
@@ -37,6 +44,7 @@ std::optional<std::string> poll_firmware_version(const std::string& url, millise
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, budget_ms);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, append_to_memory_buffer);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &body);
+    stop_on_cancel(handle);
     if (curl_easy_perform(handle) != CURLE_OK)
         return std::nullopt;
     ControllerStatus status;
@@ -66,9 +74,11 @@ bool verify_upgrade(
     std::optional<std::string> last_reported;
     for (;;) {
         const Clock::time_point poll_start = Clock::now();
-        if (poll_start >= deadline)
+        if (poll_start >= deadline || transfer_cancelled())
             break;
-        auto budget = std::chrono::duration_cast<milliseconds>(deadline - poll_start);
+        const milliseconds left = std::chrono::duration_cast<milliseconds>(deadline - poll_start);
+        const milliseconds budget
+            = std::min(left, milliseconds(scaled_timeout_ms(kPollTimeoutSeconds)));
         std::optional<std::string> reported = poll_firmware_version(url, budget);
         if (reported == expected_version) {
             log_success("Controller reports firmware %s", printable_text(*reported).c_str());
@@ -78,7 +88,10 @@ bool verify_upgrade(
             log_plain("Controller reports firmware %s", printable_text(*reported).c_str());
         if (reported)
             last_reported = reported;
-        std::this_thread::sleep_until(std::min(poll_start + scaled_pause(kPollInterval), deadline));
+        const Clock::time_point next = std::min(poll_start + scaled_pause(kPollInterval), deadline);
+        while (Clock::now() < next && !transfer_cancelled())
+            std::this_thread::sleep_for(
+                std::min<Clock::duration>(next - Clock::now(), kCancelSlice));
     }
     log_error("Controller did not report firmware %s within %lld s",
         printable_text(expected_version).c_str(), static_cast<long long>(limit.count()));

@@ -88,8 +88,7 @@ int export_channel(const ChannelExportRequest& request)
     const std::size_t files = std::max(
         { request.channel_files.size(), request.group_files.size(), request.input_files.size() });
     if (!request.address || request.lines.empty() || files == 0) {
-        print_out("Missing arguments for action export_channel.\n");
-        log_error("Missing arguments for action export_channel.");
+        report_missing_arguments("export_channel");
         return exit_refused;
     }
     const std::string base = base_url(*request.address);

@@ -25,6 +25,11 @@ bool read_through(
         import.result = LineImportResult::syntax_error;
         return false;
     }
+    if (outcome.read.result == csv_file_refused) {
+        log_error("%s cannot be read as a CSV file (%s); line %u not changed.", path.c_str(),
+            outcome.read.error_text.c_str(), line);
+        return false;
+    }
     if (outcome.read.result != csv_read_done) {
         log_error("Could not open %s; line %u not changed.", path.c_str(), line);
         return false;

@@ -4,6 +4,7 @@
 #include "cli/controller/action_requests.h"
 #include "cli/controller/controller_client.h"
 #include "cli/import/channel_files.h"
+#include "cli/import/csv_reader.h"
 #include "cli/import/line_image.h"
 #include "cli/import/line_import.h"
 #include "cli/import/record_changes.h"
@@ -100,6 +101,22 @@ LineOutcome run_line(const ChannelSetupRequest& request, unsigned line, const Li
     return import.partial ? LineOutcome::failed : LineOutcome::done;
 }
 
+// A FIFO, a device or an oversized file among the CSV files is refused before any line is
+// fetched: it would be waited on, or read without end, halfway through the set-up.
+bool csv_files_usable(const ChannelSetupRequest& request)
+{
+    bool usable = true;
+    for (const auto* list : { &request.channel_files, &request.group_files, &request.input_files })
+        for (const std::string& path : *list)
+            if (std::string why = csv_file_refusal(path); !why.empty()) {
+                log_error("%s cannot be read as a CSV file (%s).", path.c_str(), why.c_str());
+                usable = false;
+            }
+    if (!usable)
+        log_error("Channel set-up refused: nothing was changed.");
+    return usable;
+}
+
 } // namespace
 
 bool valid_line_number(std::int32_t line)
@@ -112,10 +129,11 @@ int setup_channel(const ChannelSetupRequest& request)
     const std::size_t files = std::max(
         { request.channel_files.size(), request.group_files.size(), request.input_files.size() });
     if (!request.address || request.lines.empty() || files == 0) {
-        print_out("Missing arguments for action setup_channel.\n");
-        log_error("Missing arguments for action setup_channel.");
+        report_missing_arguments("setup_channel");
         return exit_refused;
     }
+    if (!csv_files_usable(request))
+        return exit_refused;
     bool all_done = true;
     for (std::size_t i = 0; i < std::max(files, request.lines.size()); ++i) {
         if (i >= request.lines.size() || i >= files) {

@@ -54,6 +54,16 @@ void collect(const std::string& message)
     captured += '\n';
 }
 
+// The window and the capture, without standard output.
+void show(LogKind kind, const std::string& message)
+{
+    if (current_sink)
+        current_sink->add_line(kind, window_line(message, now_millis()));
+    event_log_line(kind, message);
+    if (capturing)
+        collect(message);
+}
+
 void emit(LogKind kind, const std::string& message)
 {
     if (current_sink)
@@ -61,11 +71,7 @@ void emit(LogKind kind, const std::string& message)
     std::fwrite(message.data(), 1, message.size(), stdout);
     std::fputs("\r\n", stdout);
     std::fflush(stdout);
-    if (current_sink)
-        current_sink->add_line(kind, window_line(message, now_millis()));
-    event_log_line(kind, message);
-    if (capturing)
-        collect(message);
+    show(kind, message);
 }
 
 KOVRU_PRINTF(2, 0) void emit_formatted(LogKind kind, const char* format, va_list args)
@@ -184,6 +190,13 @@ KOVRU_DEFINE_LOG_KIND(log_warning, LogKind::warning)
 KOVRU_DEFINE_LOG_KIND(log_error, LogKind::error)
 
 #undef KOVRU_DEFINE_LOG_KIND
+
+void report_missing_arguments(const char* action)
+{
+    const std::string message = std::string("Missing arguments for action ") + action + ".";
+    print_out("%s\n", message.c_str());
+    show(LogKind::error, message);
+}
 
 void set_progress(int percent)
 {

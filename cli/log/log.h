@@ -34,6 +34,10 @@ void log_success(const char* format, ...) KOVRU_PRINTF(1, 2);
 void log_warning(const char* format, ...) KOVRU_PRINTF(1, 2);
 void log_error(const char* format, ...) KOVRU_PRINTF(1, 2);
 
+// Prints "Missing arguments for action <action>.\n" on standard output, once, and shows it
+// as an error line in the window and the capture.
+void report_missing_arguments(const char* action);
+
 // Text outside the log lines: the echo of the command line, trace lines and the transfer
 // library's failures. Written as formatted (no stamp, no "\r\n"), not shown in the window,
 // not captured; a console progress bar steps aside first.

@@ -33,62 +33,66 @@ int read_flash_file(const CliOptions& options, const char* remote_name)
         present(options.backup_file_out), present(options.backup_file_out_type));
 }
 
-int run_put_backup(const CliOptions& options)
+int run_put_backup(const CliOptions& options, const GoAhead& go_ahead)
 {
     if (options.dry_run)
         return preview_restore(options.ip, options.backup_file_in);
-    return put_backup({ options.ip, options.backup_file_in });
+    RestoreRequest request;
+    request.address = options.ip;
+    request.archive_path = options.backup_file_in;
+    request.before_changes = go_ahead;
+    return put_backup(request);
 }
 
-int run_compare_backup(const CliOptions& options)
+int run_compare_backup(const CliOptions& options, const GoAhead&)
 {
     return compare_backup({ options.backup_file_in, options.compare_with, options.ip });
 }
 
-int run_get_backup(const CliOptions& options)
+int run_get_backup(const CliOptions& options, const GoAhead&)
 {
     return get_backup({ options.ip, options.backup_file_out, options.backup_file_out_type,
         options.backup_config });
 }
 
-int run_push_firmware(const CliOptions& options)
+int run_push_firmware(const CliOptions& options, const GoAhead& go_ahead)
 {
-    return push_firmware({ options.ip, options.firmware_file, options.verify_upgrade });
+    return push_firmware({ options.ip, options.firmware_file, options.verify_upgrade, go_ahead });
 }
 
-int run_push_d2fw(const CliOptions& options)
+int run_push_d2fw(const CliOptions& options, const GoAhead&)
 {
-    return push_d2fw({ options.ip, options.firmware_file, {} });
+    return push_d2fw({ options.ip, options.firmware_file, {}, {} });
 }
 
-int run_setup_channel(const CliOptions& options)
+int run_setup_channel(const CliOptions& options, const GoAhead&)
 {
     return setup_channel({ options.ip, options.channels, options.channel_csv_files,
         options.channel_groups_csv_files, options.channel_inputs_csv_files, options.dry_run });
 }
 
-int run_export_channel(const CliOptions& options)
+int run_export_channel(const CliOptions& options, const GoAhead&)
 {
     return export_channel({ options.ip, options.channels, options.channel_csv_files,
         options.channel_groups_csv_files, options.channel_inputs_csv_files });
 }
 
-int run_audit_lines(const CliOptions& options)
+int run_audit_lines(const CliOptions& options, const GoAhead&)
 {
     return audit_lines({ options.ip, options.backup_file_in, options.channels });
 }
 
-int run_get_status(const CliOptions& options)
+int run_get_status(const CliOptions& options, const GoAhead&)
 {
     return get_status(options.ip);
 }
 
-int run_read_file_flashraw(const CliOptions& options)
+int run_read_file_flashraw(const CliOptions& options, const GoAhead&)
 {
     return read_flash_file(options, "flashraw.bin");
 }
 
-int run_read_file_flashfs(const CliOptions& options)
+int run_read_file_flashfs(const CliOptions& options, const GoAhead&)
 {
     return read_flash_file(options, "flashfs.bin");
 }

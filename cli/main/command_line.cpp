@@ -38,7 +38,8 @@ void echo_if_present(const char* name, const std::optional<std::string>& value)
         print_out("opt%s=%s\n", name, value->c_str());
 }
 
-// --tftpblocksize and --reuseconnection; false with a message for a block size out of range.
+// --tftpblocksize, --tftpwindowsize and --reuseconnection; false with a message for a value out
+// of range.
 bool apply_transfer_options(const CliOptions& options)
 {
     TransferSettings settings;
@@ -52,8 +53,29 @@ bool apply_transfer_options(const CliOptions& options)
         }
         settings.tftp_block_size = *size;
     }
+    if (options.tftp_window_size) {
+        std::optional<int> window = parse_tftp_window_size(*options.tftp_window_size);
+        if (!window) {
+            log_error("Invalid --tftpwindowsize value '%s': a whole number from 1 to %d expected.",
+                options.tftp_window_size->c_str(), kLargestTftpWindowSize);
+            return false;
+        }
+        settings.tftp_window_size = *window;
+    }
     settings.reuse_connection = options.reuse_connection || options.tftp_block_size;
     set_transfer_settings(settings);
+    return true;
+}
+
+// A mistyped option must not run the action without it: "--dry-run" for "--dryrun" would
+// push for real.
+bool refuse_faults(const std::vector<std::string>& faults)
+{
+    if (faults.empty())
+        return false;
+    for (const std::string& fault : faults)
+        log_error("%s", fault.c_str());
+    log_error("The command line was refused; nothing was done.");
     return true;
 }
 
@@ -92,7 +114,9 @@ int run_command_line(const std::vector<std::string>& arguments, const ActionTabl
     set_verbose(options.verbose);
     if (!start_events(options))
         return exit_refused;
-    int status = apply_transfer_options(options) ? dispatch_action(options, actions) : exit_refused;
+    int status = exit_refused;
+    if (!refuse_faults(parsed.faults) && apply_transfer_options(options))
+        status = dispatch_action(options, actions);
     close_reused_connection();
     report_run_end(status);
     stop_tool_events();

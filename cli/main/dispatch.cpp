@@ -5,23 +5,31 @@
 #include "cli/log/tool_events.h"
 #include "common/exit_status.h"
 
+#include <utility>
+
 namespace kovru {
 namespace {
 
-// Takes a backup into the download folder first; its result never stops the action. Without
-// an address there is nothing to back up, and the action itself reports the missing argument.
-void run_safety_backup_step(
-    const CliOptions& options, const ActionTable& table, const char* purpose)
+// The safety backup of a restore or upgrade, taken into the download folder when the handler
+// goes ahead; its result never stops the action. Without a folder the warning comes at once.
+// Without an address there is nothing to back up, and the action reports the missing argument.
+GoAhead safety_backup_step(const CliOptions& options, const ActionTable& table, const char* purpose)
 {
     std::optional<std::string> folder = table.download_directory();
     if (!folder) {
         log_warning("[WARN] Could not determine user download directory, skipping get_backup.");
-        return;
+        return [] {};
     }
     if (!options.ip)
-        return;
-    log_success("Downloading backup before %s (%s)...", purpose, folder->c_str());
-    table.safety_backup(*options.ip, *folder);
+        return [] {};
+    return [&table, ip = *options.ip, folder = *folder, purpose, done = false]() mutable {
+        if (std::exchange(done, true))
+            return;
+        log_success("Downloading backup before %s (%s)...", purpose, folder.c_str());
+        table.safety_backup(ip, folder);
+        // Its failures never stop the action, so they do not explain the action's failure.
+        forget_failure_cause();
+    };
 }
 
 // SIGTERM: the transfer stopped and what it had not finished is gone.
@@ -57,16 +65,14 @@ int dispatch_action(const CliOptions& options, const ActionTable& table)
         log_error("Action '%s' has no operation in this version.", name.c_str());
         return exit_failed;
     }
-    if (row->safety_backup_purpose && !(options.dry_run && row->dry_run_pushes_nothing)) {
-        run_safety_backup_step(options, table, row->safety_backup_purpose);
-        // Its failures never stop the action, so they do not explain the action's failure.
-        forget_failure_cause();
-    }
+    GoAhead go_ahead = [] {};
+    if (row->safety_backup_purpose && !(options.dry_run && row->dry_run_pushes_nothing))
+        go_ahead = safety_backup_step(options, table, row->safety_backup_purpose);
     if (transfer_cancelled())
         return report_cancel();
     if (row->capture_log)
         capture_on();
-    int status = row->handler(options);
+    int status = row->handler(options, go_ahead);
     if (row->capture_log)
         capture_off();
     return transfer_cancelled() ? report_cancel() : status;

@@ -4,6 +4,7 @@
 
 #include "cli/main/options.h"
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,7 +12,11 @@
 
 namespace kovru {
 
-using ActionHandler = int (*)(const CliOptions& options);
+// Runs the row's safety backup, if it has one. A handler calls it at most once, after its
+// inputs are checked and before it changes anything on the controller, so a refused input
+// never costs a backup; handlers of rows without a safety backup may ignore it.
+using GoAhead = std::function<void()>;
+using ActionHandler = int (*)(const CliOptions& options, const GoAhead& go_ahead);
 
 struct ActionRow {
     std::string_view name;

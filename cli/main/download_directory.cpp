@@ -1,11 +1,15 @@
 #include "cli/main/download_directory.h"
 
+#include "common/posix/input_file.h"
+
 #include <cstdlib>
-#include <fstream>
 #include <string_view>
 
 namespace kovru {
 namespace {
+
+// user-dirs.dirs holds a dozen short lines.
+constexpr std::uint64_t kUserDirsMaxSize = 64 * 1024;
 
 std::optional<std::string> environment(const char* name)
 {
@@ -36,12 +40,17 @@ std::optional<std::string> expand_user_dir(std::string_view quoted, const std::s
 std::optional<std::string> configured_download_directory(const std::string& home)
 {
     std::string config_home = environment("XDG_CONFIG_HOME").value_or(home + "/.config");
-    std::ifstream file(config_home + "/user-dirs.dirs");
+    InputBytes file = read_input_file(config_home + "/user-dirs.dirs", kUserDirsMaxSize);
+    const std::string content
+        = file.bytes ? std::string(file.bytes->begin(), file.bytes->end()) : "";
     constexpr std::string_view key = "XDG_DOWNLOAD_DIR=";
     std::optional<std::string> found;
-    std::string line;
-    while (std::getline(file, line)) {
-        std::string_view text = line;
+    for (std::size_t start = 0; start < content.size();) {
+        std::size_t end = content.find('\n', start);
+        if (end == std::string::npos)
+            end = content.size();
+        const std::string_view text = std::string_view(content).substr(start, end - start);
+        start = end + 1;
         if (!text.starts_with(key))
             continue;
         std::optional<std::string> expanded = expand_user_dir(text.substr(key.size()), home);

@@ -58,6 +58,17 @@ std::vector<std::string> read_text_values(std::string_view json)
     return values;
 }
 
+bool is_json_text(std::string_view text)
+{
+    JsonPullReader reader(text);
+    for (JsonToken token = reader.next();; token = reader.next()) {
+        if (token == JsonToken::end)
+            return true;
+        if (token == JsonToken::error)
+            return false;
+    }
+}
+
 void replace_channel_list(std::vector<std::int32_t>& list, std::vector<std::int32_t> values)
 {
     if (values.empty())

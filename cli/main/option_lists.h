@@ -17,6 +17,9 @@ std::vector<std::int32_t> read_channel_values(std::string_view json);
 // Decoded JSON strings, in order, with the same stopping rules; numbers are ignored.
 std::vector<std::string> read_text_values(std::string_view json);
 
+// Whether the whole text is one JSON value (RFC 8259), nothing missing and nothing after it.
+bool is_json_text(std::string_view text);
+
 // A repeated list option: an occurrence that yields no value keeps the earlier list.
 void replace_channel_list(std::vector<std::int32_t>& list, std::vector<std::int32_t> values);
 void replace_text_list(std::vector<std::string>& list, std::vector<std::string> values);

@@ -27,6 +27,7 @@ enum OptionCode : int {
     code_firmware_file,
     code_verify_upgrade,
     code_tftp_block_size,
+    code_tftp_window_size,
     code_events_fd,
     code_create,
     code_version,
@@ -62,6 +63,7 @@ const option long_options[] = {
     { "verifyupgrade", required_argument, nullptr, code_verify_upgrade },
     { "tftpblocksize", required_argument, nullptr, code_tftp_block_size },
     { "reuseconnection", no_argument, &reuse_connection_seen, 1 },
+    { "tftpwindowsize", required_argument, nullptr, code_tftp_window_size },
     { "eventsfd", required_argument, nullptr, code_events_fd },
     { "create", required_argument, nullptr, code_create },
     { "delete", required_argument, nullptr, 0 },
@@ -91,9 +93,10 @@ private:
 
 class OptionReader {
 public:
-    OptionReader(ParsedCommandLine& parsed, std::FILE* out)
+    OptionReader(ParsedCommandLine& parsed, std::FILE* out, char** argv)
         : parsed_(parsed)
         , out_(out)
+        , argv_(argv)
     {
     }
 
@@ -123,17 +126,18 @@ public:
         case code_channel:
         case code_create:
             echo("CHANNEL=%s\n", optarg);
+            check_json_list(code == 'c' ? "c" : long_options[long_index].name);
             replace_channel_list(options.channels, read_channel_values(optarg));
             return true;
         case code_channel_csv_file:
             echo("CHANNELCSVFILE=%s\n", optarg);
-            return take_file_list(options.channel_csv_files);
+            return take_file_list(options.channel_csv_files, long_index);
         case code_channel_groups_csv_file:
             echo("CHANNELGROUPSCSVFILE=%s\n", optarg);
-            return take_file_list(options.channel_groups_csv_files);
+            return take_file_list(options.channel_groups_csv_files, long_index);
         case code_channel_inputs_csv_file:
             echo("CHANNELINPUTSCSVFILE=%s\n", optarg);
-            return take_file_list(options.channel_inputs_csv_files);
+            return take_file_list(options.channel_inputs_csv_files, long_index);
         case code_backup_file_out:
             echo("BackupFileOut%s\n", optarg);
             options.backup_file_out = optarg;
@@ -144,6 +148,7 @@ public:
             return true;
         case code_backup_config:
             echo("BackupConfig%s\n", optarg);
+            check_json_list(long_options[long_index].name);
             replace_text_list(options.backup_config, read_text_values(optarg));
             return true;
         case code_backup_file_in:
@@ -166,6 +171,10 @@ public:
             echo("TFTPBLOCKSIZE=%s\n", optarg);
             options.tftp_block_size = optarg;
             return true;
+        case code_tftp_window_size:
+            echo("TFTPWINDOWSIZE=%s\n", optarg);
+            options.tftp_window_size = optarg;
+            return true;
         case code_events_fd:
             // No echo: standard output stays the same with and without the event stream.
             options.events_fd = optarg;
@@ -174,6 +183,11 @@ public:
         case '1':
         case '2':
             echo_digit(code, this_option_index);
+            return true;
+        case '?':
+            // The option parser has said why on standard error; the echo stays as specified.
+            echo("?? getopt returned character code 0%o ??\n", static_cast<unsigned>(code));
+            parsed_.faults.push_back("Unknown option or option without its value: " + offender());
             return true;
         default:
             echo("?? getopt returned character code 0%o ??\n", static_cast<unsigned>(code));
@@ -208,11 +222,30 @@ private:
         echo("option %c\n", digit);
     }
 
-    bool take_file_list(std::vector<std::string>& list)
+    bool take_file_list(std::vector<std::string>& list, int long_index)
     {
         echo("optarg=#%s#", optarg);
+        check_json_list(long_options[long_index].name);
         replace_text_list(list, read_text_values(optarg));
         return true;
+    }
+
+    // A list value that is not JSON would be read up to its fault and taken as if closed.
+    void check_json_list(const char* name)
+    {
+        if (is_json_text(optarg))
+            return;
+        const char* dashes = name[1] ? "--" : "-";
+        parsed_.faults.push_back(
+            std::string("Not a JSON value for ") + dashes + name + ": '" + optarg + "'");
+    }
+
+    // The argument getopt_long refused: a short option by its letter, a long one as typed.
+    std::string offender() const
+    {
+        if (optopt > 0 && optopt < 256)
+            return std::string("-") + static_cast<char>(optopt);
+        return optind > 0 ? argv_[optind - 1] : "";
     }
 
     bool finish()
@@ -223,6 +256,7 @@ private:
 
     ParsedCommandLine& parsed_;
     std::FILE* out_;
+    char** argv_;
     int digit_index_ = 0;
 };
 
@@ -232,9 +266,10 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
 {
     ParsedCommandLine parsed;
     ArgumentVector argv(arguments);
-    OptionReader reader(parsed, out);
+    OptionReader reader(parsed, out, argv.data());
     verbose_seen = 0;
     no_window_seen = 0;
+    dry_run_seen = 0;
     reuse_connection_seen = 0;
     // 0 makes glibc start over, including its permutation state.
     optind = 0;
@@ -257,40 +292,18 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
     return parsed;
 }
 
+std::vector<std::string> long_option_names()
+{
+    std::vector<std::string> names;
+    for (const option* entry = long_options; entry->name; ++entry)
+        names.emplace_back(entry->name);
+    return names;
+}
+
 bool wants_console_only(const std::vector<std::string>& arguments)
 {
     ParsedCommandLine parsed = parse_command_line(arguments, nullptr);
     return parsed.outcome == ParseOutcome::finished || parsed.options.no_window;
-}
-
-void print_help(std::FILE* out)
-{
-    static const char* const lines[] = {
-        "Help\n",
-        "version\t\tShow the command version.\n",
-        "help\t\tShow the command help.\n",
-        "action\t\tsetup_channel|get_backup|put_backup|push_firmware|push_d2fw.\n",
-        "ip\t\tIP address of the controller.\n",
-        "channel\t\tChannel number (1-4).\n",
-        "channelcsvfile\tChannel CSV file path.\n",
-        "firmwarefile\tFirmware binary file path.\n",
-        "verifyupgrade\tSeconds to wait for the controller to report the new firmware.\n",
-        "channelgroupscsvfile\tGroup CSV file path.\n",
-        "channelinputscsvfile\tInput device CSV file path.\n",
-        "dryrun\t\tWith setup_channel: show what would change, push nothing.\n"
-        "\t\tWith put_backup: compare the backup with the controller, push nothing.\n",
-        "export_channel\tAction: write the controller's channel, group and input CSV files.\n",
-        "compare_backup\tAction: compare backupfilein with comparewith or with the controller "
-        "(ip).\n",
-        "comparewith\tSecond backup file path for compare_backup.\n",
-        "audit_lines\tAction: audit the DALI lines of the controller (ip) or of backupfilein.\n",
-        "eventsfd\tWrite progress, log lines and the cause of a failure as JSON lines to this file "
-        "descriptor.\n",
-    };
-    if (!out)
-        return;
-    for (const char* line : lines)
-        print_to(out, "%s", line);
 }
 
 } // namespace kovru

@@ -20,6 +20,10 @@ struct ParsedCommandLine {
     CliOptions options;
     ParseOutcome outcome = ParseOutcome::run;
     std::vector<std::string> operands; // arguments that are not options, in order
+    // Why the command line cannot run, one text per fault: an option the parser did not
+    // know or that lacked its value, a list option whose value is not JSON. The parse
+    // itself goes on as specified; the run then ends with 2 before any action.
+    std::vector<std::string> faults;
 };
 
 // Parses argv (argv[0] is the program name) and writes the echo lines to out; the option
@@ -32,5 +36,8 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
 bool wants_console_only(const std::vector<std::string>& arguments);
 
 void print_help(std::FILE* out);
+
+// The long option names the parser knows, in table order.
+std::vector<std::string> long_option_names();
 
 } // namespace kovru

@@ -23,6 +23,8 @@ struct CliOptions {
     std::optional<std::string> tftp_block_size;
     // --eventsfd as typed: the descriptor the event lines go to (docs/tool_events.md).
     std::optional<std::string> events_fd;
+    // --tftpwindowsize as typed: blocks per acknowledgement of TFTP transfers (RFC 7440).
+    std::optional<std::string> tftp_window_size;
     // Lists hold their entries only; an empty list is an absent one.
     std::vector<std::int32_t> channels;
     std::vector<std::string> channel_csv_files;

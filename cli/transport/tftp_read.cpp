@@ -1,7 +1,9 @@
 #include "cli/transport/tftp_read.h"
 
 #include "cli/log/log.h"
+#include "cli/log/run_cancel.h"
 #include "cli/transport/curl_easy.h"
+#include "cli/transport/tftp_transfer.h"
 #include "cli/transport/transfer_settings.h"
 #include "common/time_divisor.h"
 
@@ -15,35 +17,36 @@ constexpr long kReadTimeoutS = 300;
 constexpr long kLowSpeedBytesPerS = 10;
 constexpr long kLowSpeedTimeS = 30;
 
-struct DownloadProgress {
-    std::uint64_t expected_size = 0;
-};
-
 // The bar follows the announced size, or the caller's expected size when none is announced,
 // and stops moving once more than that has arrived.
-int report_download_progress(
-    void* data, curl_off_t total, curl_off_t received, curl_off_t, curl_off_t)
+void report_download_progress(
+    std::uint64_t expected_size, std::uint64_t total, std::uint64_t received)
 {
-    if (transfer_cancelled())
-        return 1;
-    const auto& progress = *static_cast<const DownloadProgress*>(data);
-    auto expected = static_cast<std::int32_t>(progress.expected_size);
+    auto expected = static_cast<std::int32_t>(expected_size);
     std::int64_t whole = total != 0 ? static_cast<std::int32_t>(total) : expected;
-    if (whole > 0 && received >= 0 && received <= whole)
-        set_progress(static_cast<int>(std::min<std::int64_t>(received * 100 / whole, 100)));
-    return 0;
+    auto done = static_cast<std::int64_t>(received);
+    if (whole > 0 && done >= 0 && done <= whole)
+        set_progress(static_cast<int>(std::min<std::int64_t>(done * 100 / whole, 100)));
 }
 
 // TFTP ends a transfer at its first short block; when the controller announced the file's
 // size, an earlier end is a cut transfer, not the whole file.
-CURLcode whole_file_result(CURL* handle, CURLcode result, const MemoryBuffer& out)
+CURLcode whole_file_result(const TftpOutcome& outcome, const MemoryBuffer& out)
 {
-    curl_off_t announced = -1;
-    if (result == CURLE_OK
-        && curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK
-        && announced >= 0 && static_cast<std::uint64_t>(announced) != out.size())
+    if (outcome.result == CURLE_OK && outcome.announced_size
+        && *outcome.announced_size != out.size())
         return CURLE_PARTIAL_FILE;
-    return result;
+    return outcome.result;
+}
+
+TftpLimits read_limits()
+{
+    TftpLimits limits;
+    limits.connect_timeout = std::chrono::milliseconds(scaled_timeout_ms(kReadConnectTimeoutS));
+    limits.total_timeout = std::chrono::milliseconds(scaled_timeout_ms(kReadTimeoutS));
+    limits.low_speed_limit = kLowSpeedBytesPerS;
+    limits.low_speed_window = std::chrono::seconds(scaled_low_speed_seconds(kLowSpeedTimeS));
+    return limits;
 }
 
 } // namespace
@@ -59,25 +62,18 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
     }
     std::string url = "tftp://" + address + "/" + remote_name;
     print_out("[INFO] TFTP URL: %s\n", url.c_str());
-    CurlEasy curl = make_curl_easy();
-    if (!curl) {
-        log_error("[ERROR] curl_easy_init failed\n");
-        return 1;
-    }
+    // The lines of the transfer handle the tool has always printed.
     print_out("[INFO] curl_easy_init succeeded\n");
-    DownloadProgress progress { expected_size };
-    CURL* handle = curl.get();
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, append_to_memory_buffer);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &out);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, scaled_timeout_ms(kReadConnectTimeoutS));
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, scaled_timeout_ms(kReadTimeoutS));
-    curl_easy_setopt(handle, CURLOPT_VERBOSE, 0L);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytesPerS);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, scaled_low_speed_seconds(kLowSpeedTimeS));
-    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, report_download_progress);
-    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &progress);
+    TftpHooks hooks;
+    hooks.take_data = [&out](std::span<const std::uint8_t> bytes) {
+        char* data = reinterpret_cast<char*>(const_cast<std::uint8_t*>(bytes.data()));
+        return append_to_memory_buffer(data, 1, bytes.size(), &out) == bytes.size();
+    };
+    hooks.progress = [expected_size](std::uint64_t total, std::uint64_t received) {
+        report_download_progress(expected_size, total, received);
+    };
+    hooks.stop_requested = [] { return transfer_cancelled(); };
+    const TftpLimits limits = read_limits();
     log_success("Downloading %s...", remote_name.c_str());
 
     for (int attempt = 1; attempt <= kTransferAttempts && !transfer_cancelled(); ++attempt) {
@@ -85,14 +81,13 @@ int tftp_read_memory(const std::string& address, const std::string& remote_name,
             empty_memory_buffer(out);
             set_progress(0);
         }
-        curl_easy_setopt(handle, CURLOPT_TFTP_BLKSIZE, tftp_block_size());
-        CURLcode result = curl_easy_perform(handle);
-        if (fall_back_after_block_size_refusal(result)) {
+        const TftpOutcome outcome = run_tftp_read(address, remote_name, limits, hooks);
+        if (!outcome.cancelled && fall_back_after_block_size_refusal(outcome.result)) {
             empty_memory_buffer(out);
             --attempt; // the repeat at the default size is the same attempt
             continue;
         }
-        result = whole_file_result(handle, result, out);
+        const CURLcode result = whole_file_result(outcome, out);
         if (result == CURLE_OK) {
             log_success("Download of %s completed (%lu bytes).", remote_name.c_str(),
                 static_cast<unsigned long>(out.size()));

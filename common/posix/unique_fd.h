@@ -39,6 +39,8 @@ public:
         return fd < 0 || ::close(fd) == 0;
     }
     void reset() { close(); }
+    // Gives the descriptor up to a new owner.
+    int release() { return std::exchange(fd_, -1); }
 
 private:
     int fd_ = -1;

@@ -48,7 +48,7 @@ bool isJsonBlank(char byte)
 void addBracketed(std::size_t position, CandidateList& found)
 {
     if (std::optional<std::string_view> block = found.blockAt(position))
-        found.add(std::string(*block));
+        found.add(std::string(*block), position);
 }
 
 // The value after a quoted key: a JSON string whose content may be the tree, or a block.
@@ -170,20 +170,20 @@ std::vector<std::size_t> CandidateList::openBracesBefore(std::size_t position, s
     return braces;
 }
 
-void CandidateList::add(std::string candidate)
+void CandidateList::add(std::string candidate, std::size_t begin)
 {
     if (candidate.empty())
         return;
     if (seen_.count(candidate))
         return;
-    candidates_.push_back(std::move(candidate));
-    seen_.insert(candidates_.back());
+    candidates_.push_back({ std::move(candidate), begin });
+    seen_.insert(candidates_.back().text);
 }
 
-std::vector<std::string> CandidateList::takeInOrder()
+std::vector<PlacedCandidate> CandidateList::takeInOrder()
 {
     seen_.clear();
-    std::vector<std::string> inOrder(
+    std::vector<PlacedCandidate> inOrder(
         std::make_move_iterator(candidates_.begin()), std::make_move_iterator(candidates_.end()));
     candidates_.clear();
     return inOrder;
@@ -254,7 +254,7 @@ void collectMarkerObjects(std::string_view bytes, CandidateList& found)
     }
 }
 
-std::vector<std::string> collectCandidates(std::string_view bytes)
+std::vector<PlacedCandidate> collectPlacedCandidates(std::string_view bytes)
 {
     CandidateList found(bytes);
     scanQuotedKey(bytes, kQuotedSites, found);
@@ -264,6 +264,14 @@ std::vector<std::string> collectCandidates(std::string_view bytes)
     scanBareKey(bytes, kEscapedSites, found);
     collectMarkerObjects(bytes, found);
     return found.takeInOrder();
+}
+
+std::vector<std::string> collectCandidates(std::string_view bytes)
+{
+    std::vector<std::string> texts;
+    for (PlacedCandidate& candidate : collectPlacedCandidates(bytes))
+        texts.push_back(std::move(candidate.text));
+    return texts;
 }
 
 } // namespace kovrkit

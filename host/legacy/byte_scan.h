@@ -21,12 +21,19 @@ std::optional<std::string_view> extractBracketed(
 // The quoted string that opens at `position`, both quotes included.
 std::optional<std::string_view> extractQuotedString(std::string_view bytes, std::size_t position);
 
+// A candidate and where in the file it was cut (kNotCut for the content of a string).
+struct PlacedCandidate {
+    static constexpr std::size_t kNotCut = static_cast<std::size_t>(-1);
+    std::string text;
+    std::size_t begin = kNotCut;
+};
+
 // Candidates of one file in the order they are found, without empty or repeated ones.
 class CandidateList {
 public:
     explicit CandidateList(std::string_view bytes);
 
-    void add(std::string candidate);
+    void add(std::string candidate, std::size_t begin = PlacedCandidate::kNotCut);
     // extractBracketed over the file, remembered per position. The searches try the same
     // braces again and again (every marker inside a tree tries the braces around it), and
     // blocks that never close would otherwise be scanned to the end of the file each time:
@@ -37,7 +44,7 @@ public:
     std::optional<std::string_view> quotedAt(std::size_t position);
     // The nearest "{" at or before position and the ones before it, nearest first.
     std::vector<std::size_t> openBracesBefore(std::size_t position, std::size_t most);
-    std::vector<std::string> takeInOrder();
+    std::vector<PlacedCandidate> takeInOrder();
 
     static constexpr std::size_t kBlockScanBudget = 64;
 
@@ -49,7 +56,7 @@ private:
     bool bracesListed_ = false;
     std::size_t budgetLeft_;
     // A deque never moves its strings, so the set may point into them.
-    std::deque<std::string> candidates_;
+    std::deque<PlacedCandidate> candidates_;
     std::unordered_set<std::string_view> seen_;
 };
 
@@ -58,6 +65,7 @@ void scanBareKey(std::string_view bytes, std::string_view key, CandidateList& fo
 void collectMarkerObjects(std::string_view bytes, CandidateList& found);
 
 // Every search over one file, in order: quoted keys, bare keys, marker objects.
+std::vector<PlacedCandidate> collectPlacedCandidates(std::string_view bytes);
 std::vector<std::string> collectCandidates(std::string_view bytes);
 
 } // namespace kovrkit

@@ -58,39 +58,40 @@ bool isNodeMap(const json& value)
     return value.contains("rootId") && value.contains("nodes");
 }
 
-// `nodesOfNodeMap`: the value is the "nodes" member of a node map. Its "root" entry would
-// convert as a nested root without children and must not outrank the node map itself.
-void walkValue(
-    const json& value, int depth, bool nodesOfNodeMap, std::vector<ScoredValue>& collected)
+// A node map is judged whole: nothing inside it (its "nodes" object, a folder node with or
+// without children, a folder listing ids) is collected or converted, since each of those would
+// convert as a nested tree (16 points) and outrank the document that holds it (9 or more).
+void walkValue(const json& value, int depth, std::vector<ScoredValue>& collected)
 {
     if (depth > kMaxWalkDepth)
         return;
     if (value.is_string()) {
         json inner = parseBoundedJson(value.get_ref<const std::string&>());
         if (!inner.is_discarded())
-            walkValue(inner, depth + 1, false, collected);
+            walkValue(inner, depth + 1, collected);
         return;
     }
     if (!value.is_object() && !value.is_array())
         return;
     if (looksLikeSites(value))
-        collected.push_back({ scoreSitesShape(value), compact(value) });
+        collected.push_back({ scoreSitesShape(value), compact(value), isNodeMap(value) });
     if (value.is_array()) {
         for (const json& element : value)
-            walkValue(element, depth + 1, false, collected);
+            walkValue(element, depth + 1, collected);
         return;
     }
-    if (!nodesOfNodeMap && !nestedRootListsIds(value)) {
+    if (isNodeMap(value))
+        return;
+    if (!nestedRootListsIds(value)) {
         if (std::optional<json> converted = convertNestedLegacyTree(value))
             collected.push_back({ kNestedTreeScore, compact(*converted) });
     }
     auto sites = value.find("sites");
     if (sites != value.end())
-        walkValue(*sites, depth + 1, false, collected);
-    const bool nodeMap = isNodeMap(value);
+        walkValue(*sites, depth + 1, collected);
     for (auto member = value.begin(); member != value.end(); ++member) {
         if (member.key() != "sites")
-            walkValue(member.value(), depth + 1, nodeMap && member.key() == "nodes", collected);
+            walkValue(member.value(), depth + 1, collected);
     }
 }
 
@@ -185,7 +186,7 @@ int scoreSitesShape(const json& value)
 
 void walkForSites(const json& value, int depth, std::vector<ScoredValue>& collected)
 {
-    walkValue(value, depth, false, collected);
+    walkValue(value, depth, collected);
 }
 
 std::optional<ScoredValue> evaluateCandidate(std::string_view candidate)

@@ -15,7 +15,11 @@ namespace kovrkit {
 struct ScoredValue {
     int score = 0;
     std::string json; // compact
-    bool operator==(const ScoredValue&) const = default;
+    bool nodeMap = false; // a node-map document found as one, not a converted nested tree
+    bool operator==(const ScoredValue& other) const
+    {
+        return score == other.score && json == other.json;
+    }
 };
 
 // Deeper nesting than this is not parsed: the walk and the serialiser recurse.

@@ -113,6 +113,25 @@ TEST_F(FirmwarePush, VerificationFailsWhenTheOldVersionStaysOrTheControllerIsSil
     EXPECT_FALSE(contains(bad_value.out, "pushing URL"));
 }
 
+// A restart that closes every connection at once and one that takes the request and never
+// answers it: both end after 2.5 s, and each poll waits a few seconds at most, so the next
+// poll sees the new version well within the limit.
+TEST_F(FirmwarePush, VerificationOutlastsARefusingAndASilentRestart)
+{
+    ::setenv("HOME", "", 1); // no safety backups: only the verification is of interest here
+    SimProcess sim({ "reboot_ms=2500,reboot_mode=refuse", "reboot_ms=2500,reboot_mode=silent" });
+    ASSERT_TRUE(sim.ready());
+    auto raw = files.path() / "image.binary";
+    write_bytes(raw, controller_image(1'835'192, "VELDIR-2", "1.7.0"));
+    for (std::size_t controller : { 0u, 1u }) {
+        auto run = run_cli({ "--action=push_firmware", "--ip=" + sim.address(controller),
+            "--firmwarefile=" + raw.string(), "--verifyupgrade=20" });
+        EXPECT_EQ(run.exit_status, 0) << controller << run.out;
+        EXPECT_TRUE(contains(run.out, "Controller reports firmware 1.7.0\r\n")) << run.out;
+        EXPECT_FALSE(contains(run.out, "did not report")) << run.out;
+    }
+}
+
 TEST_F(FirmwarePush, RefusedFilesUploadNothing)
 {
     ::setenv("HOME", "", 1); // no safety backups: only the refusals are of interest here

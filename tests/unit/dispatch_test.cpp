@@ -38,8 +38,17 @@ bool capture_is_on()
     return capture_text().size() > before;
 }
 
-int record(const CliOptions& options)
+// Goes ahead (the safety backup, if any) unless told to refuse its input first.
+bool fake_refuses_input = false;
+
+int record(const CliOptions& options, const GoAhead& go_ahead)
 {
+    if (fake_refuses_input) {
+        calls.push_back({ *options.action, "refused", capture_is_on() });
+        return exit_refused;
+    }
+    go_ahead();
+    go_ahead(); // a second call takes no second backup
     calls.push_back({ *options.action, options.ip.value_or("<none>"), capture_is_on() });
     return fake_status;
 }
@@ -99,6 +108,7 @@ protected:
         calls.clear();
         fake_download_folder = "/home/tech/Downloads";
         fake_status = 0;
+        fake_refuses_input = false;
         set_log_sink(&sink_);
     }
     void TearDown() override { set_log_sink(nullptr); }
@@ -178,6 +188,17 @@ TEST_F(Dispatch, RestoreAndUpgradeTakeASafetyBackupFirst)
             { push_firmware, "10.0.0.9", false } }));
     EXPECT_TRUE(logged(LogKind::success,
         "Downloading backup before firmware upgrade (/home/tech/Downloads)...\r\n"));
+}
+
+TEST_F(Dispatch, RefusedInputTakesNoSafetyBackup)
+{
+    fake_refuses_input = true;
+    for (const char* name : { put_backup, push_firmware }) {
+        calls.clear();
+        EXPECT_EQ(dispatch(name), exit_refused);
+        EXPECT_EQ(calls, (std::vector<Call> { { name, "refused", false } }));
+    }
+    EXPECT_FALSE(logged(LogKind::success, "Downloading backup before"));
 }
 
 // A restore's dry run pushes nothing and needs no safety backup; a firmware upgrade ignores

@@ -81,15 +81,18 @@ TEST(FirmwareFile, ReadsUpToTheLimitAndRefusesMore)
     testing::write_bytes(folder.path() / "over_limit", bytes);
 
     ::testing::internal::CaptureStdout();
-    EXPECT_EQ(read_firmware_file(folder.file("at_limit"), 5000).size(), 5000u);
-    EXPECT_TRUE(read_firmware_file(folder.file("over_limit"), 5000).empty());
-    EXPECT_TRUE(read_firmware_file(folder.file("missing"), 5000).empty());
-    EXPECT_TRUE(read_firmware_file(folder.path().string(), 5000).empty());
+    EXPECT_EQ(read_firmware_file(folder.file("at_limit"), 5000)->size(), 5000u);
+    EXPECT_FALSE(read_firmware_file(folder.file("over_limit"), 5000));
+    EXPECT_FALSE(read_firmware_file(folder.file("missing"), 5000));
+    EXPECT_FALSE(read_firmware_file(folder.path().string(), 5000));
+    // A device that never ends is refused by its kind, not read up to the limit.
+    EXPECT_FALSE(read_firmware_file("/dev/zero", 5000));
     std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(out,
         "File is too large (more than 5000 bytes).\n"
         "File cannot be opened (No such file or directory).\n"
-        "File cannot be read (Is a directory).\n");
+        "File cannot be opened (Is a directory).\n"
+        "File cannot be opened (not a regular file).\n");
 }
 
 } // namespace

@@ -143,6 +143,29 @@ TEST(LegacyExtraction, NodeMapIsNotDisplacedByItsRootOnlyConversion)
     EXPECT_EQ(extraction.json, document.dump());
 }
 
+TEST(LegacyEvaluation, NoPartOfANodeMapIsImportedInItsPlace)
+{
+    // Under "sites", with an empty folder among the nodes: that folder would convert as a
+    // nested tree (16) and outrank the document (9).
+    const std::string emptyFolder
+        = R"({"nodes":{"empty":{"children":[],"id":"empty","name":"Spare","type":"folder"},)"
+          R"("root":{"children":["empty"],"id":"root","name":"Plant","type":"folder"}},"rootId":"root"})";
+    EXPECT_EQ(
+        evaluateCandidate(R"({"sites":)" + emptyFolder + "}"), (ScoredValue { 9, emptyFolder }));
+    LegacyData data;
+    data.write("000003.log", "x{\"sites\":" + emptyFolder + "}x");
+    EXPECT_EQ(data.extract().json, emptyFolder);
+
+    // Folder nodes holding ids of their children and ids of their own, a "root" member, and a
+    // node that carries both children objects and a "children" list.
+    const std::string withIds = R"({"nodes":{"a":{"children":["d"],"id":"a","type":"folder"},)"
+                                R"("b":{"children":[{"name":"x"}],"id":"b","type":"folder"},)"
+                                R"("d":{"id":"d","ip":"1.2.3.4","type":"device"},)"
+                                R"("root":{"children":["a","b"],"id":"root","type":"folder"}},)"
+                                R"("root":{"children":[]},"rootId":"root","schemaVersion":1})";
+    EXPECT_EQ(evaluateCandidate(withIds), (ScoredValue { 11, withIds }));
+}
+
 TEST(LegacyExtraction, NewestFileWinsTiesAndHigherScoresWinOverAge)
 {
     LegacyData data;

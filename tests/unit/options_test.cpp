@@ -5,6 +5,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -198,32 +201,22 @@ TEST(Operands, AreCollectedWhereverTheyStand)
     EXPECT_FALSE(parsed.result.options.action);
 }
 
+// The tool's original help lines, in their order; the lines of later options follow them.
+const std::string specified_help = "Help\n"
+                                   "version\t\tShow the command version.\n"
+                                   "help\t\tShow the command help.\n"
+                                   "action\t\tsetup_channel|get_backup|put_backup|push_firmware|"
+                                   "push_d2fw.\n"
+                                   "ip\t\tIP address of the controller.\n"
+                                   "channel\t\tChannel number (1-4).\n"
+                                   "channelcsvfile\tChannel CSV file path.\n"
+                                   "firmwarefile\tFirmware binary file path.\n";
+
 TEST(HelpAndVersion, EndTheParseAtOnce)
 {
     Parsed help = parse({ "--ip=1", "--help", "--action=get_status" });
     EXPECT_EQ(help.result.outcome, ParseOutcome::finished);
-    EXPECT_EQ(help.echo,
-        "IP=1\n"
-        "Help\n"
-        "version\t\tShow the command version.\n"
-        "help\t\tShow the command help.\n"
-        "action\t\tsetup_channel|get_backup|put_backup|push_firmware|push_d2fw.\n"
-        "ip\t\tIP address of the controller.\n"
-        "channel\t\tChannel number (1-4).\n"
-        "channelcsvfile\tChannel CSV file path.\n"
-        "firmwarefile\tFirmware binary file path.\n"
-        "verifyupgrade\tSeconds to wait for the controller to report the new firmware.\n"
-        "channelgroupscsvfile\tGroup CSV file path.\n"
-        "channelinputscsvfile\tInput device CSV file path.\n"
-        "dryrun\t\tWith setup_channel: show what would change, push nothing.\n"
-        "\t\tWith put_backup: compare the backup with the controller, push nothing.\n"
-        "export_channel\tAction: write the controller's channel, group and input CSV files.\n"
-        "compare_backup\tAction: compare backupfilein with comparewith or with the controller "
-        "(ip).\n"
-        "comparewith\tSecond backup file path for compare_backup.\n"
-        "audit_lines\tAction: audit the DALI lines of the controller (ip) or of backupfilein.\n"
-        "eventsfd\tWrite progress, log lines and the cause of a failure as JSON lines to this file "
-        "descriptor.\n");
+    EXPECT_TRUE(help.echo.starts_with("IP=1\n" + specified_help)) << help.echo;
     EXPECT_FALSE(help.result.options.action);
 
     Parsed version = parse({ "--vers", "--help" });
@@ -231,6 +224,62 @@ TEST(HelpAndVersion, EndTheParseAtOnce)
     EXPECT_EQ(version.echo, "Version 1.4.1\n");
 
     EXPECT_EQ(parse({ "--verbose" }).result.outcome, ParseOutcome::run);
+}
+
+// An option a user cannot find does not exist for them: each one the parser takes has its
+// line in --help ("name", a tab) and its entry in the man page ("\-\-name").
+TEST(HelpAndVersion, EveryOptionIsInTheHelpAndTheManPage)
+{
+    Parsed help = parse({ "--help" });
+    const char* source = std::getenv("KOVRU_SOURCE_DIR");
+    ASSERT_NE(source, nullptr);
+    std::ifstream page(std::string(source) + "/packaging/man/kovru-cli.1");
+    const std::string man((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(man.empty());
+    for (const std::string& name : long_option_names()) {
+        EXPECT_NE(help.echo.find("\n" + name + "\t"), std::string::npos) << name;
+        std::string escaped;
+        for (char c : name)
+            escaped += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_NE(man.find("\\-\\-" + escaped), std::string::npos) << name;
+    }
+    EXPECT_NE(help.echo.find("\ntftpblocksize\t"), std::string::npos);
+    EXPECT_NE(help.echo.find("\nreuseconnection\t"), std::string::npos);
+    EXPECT_NE(help.echo.find("\ntftpwindowsize\t"), std::string::npos);
+    // Every line after "Help" is a name, one or two tabs as the name's length asks, and text.
+    std::istringstream lines(help.echo.substr(std::string("Help\n").size()));
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t tab = line.find('\t');
+        ASSERT_NE(tab, std::string::npos) << line;
+        EXPECT_EQ(line.compare(tab, 2, "\t\t") == 0, tab < 8) << line;
+    }
+}
+
+// A mistyped option or a list that is not JSON must not run the action without it.
+TEST(Faults, UnknownOptionsMissingValuesAndBadListsAreNamed)
+{
+    Parsed typo = parse({ "--action=setup_channel", "--dry-run", "--channel=[1", "--ip" });
+    EXPECT_EQ(typo.result.faults,
+        Texts({ "Unknown option or option without its value: --dry-run",
+            "Not a JSON value for --channel: '[1'",
+            "Unknown option or option without its value: --ip" }));
+    // The echo stays as it was: the parser's unexpected code for each refused option.
+    EXPECT_EQ(typo.echo,
+        "ACTION=setup_channel\n"
+        "?? getopt returned character code 077 ??\n"
+        "CHANNEL=[1\n"
+        "?? getopt returned character code 077 ??\n");
+    // What the list read up to its fault stays, as before.
+    EXPECT_EQ(typo.result.options.channels, Channels({ 1 }));
+
+    EXPECT_EQ(parse({ "-x", "-c", "[2,", "--backupconfig=[\"a\"]]", "--channelcsvfile=C:\\a.csv" })
+                  .result.faults,
+        Texts({ "Unknown option or option without its value: -x", "Not a JSON value for -c: '[2,'",
+            "Not a JSON value for --backupconfig: '[\"a\"]]'",
+            "Not a JSON value for --channelcsvfile: 'C:\\a.csv'" }));
+    EXPECT_TRUE(parse({ "--channel=2", "--channel=[1, 3]", "--channelcsvfile=[\"a.csv\"]",
+                          "--backupconfig=[]", "--dryrun", "-b", "--delete=x" })
+                    .result.faults.empty());
 }
 
 TEST(ConsoleOnly, NoWindowHelpAndVersionNeedNoWindow)
