@@ -69,11 +69,13 @@ public:
 private:
     // Sends the packet named `name` as the chosen faults say; false when a fault replaced it
     // with an error and the transfer ends.
-    bool send_packet(
-        const std::vector<std::uint8_t>& packet, const std::string& name, bool may_be_lost = true)
+    // A window's blocks after its first travel with it: latency is added once per window, as
+    // a link delays every packet by the same time.
+    bool send_packet(const std::vector<std::uint8_t>& packet, const std::string& name,
+        bool may_be_lost = true, bool add_latency = true)
     {
         int latency = controller_.config().faults.latency_ms;
-        if (latency > 0)
+        if (latency > 0 && add_latency)
             std::this_thread::sleep_for(std::chrono::milliseconds(latency));
         std::vector<std::uint8_t> held = std::move(held_back_);
         held_back_.clear();
@@ -236,7 +238,7 @@ void Transfer::serve_read(const TftpRequest& request, const std::vector<std::uin
                 std::size_t length = std::min(terms.block_size, sent.size() - offset);
                 if (!send_packet(
                         tftp_data(static_cast<std::uint16_t>(number), sent.subspan(offset, length)),
-                        packet_name("data", number)))
+                        packet_name("data", number), true, number == base))
                     return;
             }
             std::optional<std::uint64_t> answer = await_ack(base, last, terms.timeout);

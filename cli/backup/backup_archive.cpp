@@ -69,7 +69,7 @@ UniqueFd reserve_free_name(
             continue;
         partial = partial_name(candidate);
         int failure = 0;
-        UniqueFd held = create_held_file(folder_of(partial), base_name_of(partial), failure);
+        UniqueFd held = create_held_file(folder_of(partial), base_name_of(partial), 0644, failure);
         if (held.valid())
             return held;
         if (failure != EEXIST) {

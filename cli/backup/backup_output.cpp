@@ -13,6 +13,9 @@
 namespace kovru {
 namespace {
 
+// As a file a program creates for the user (the umask decides).
+constexpr mode_t kLooseFileMode = 0666;
+
 // 0, or the errno value of the write that failed.
 int write_all(int fd, std::span<const std::uint8_t> bytes)
 {
@@ -103,10 +106,10 @@ private:
     // A partial a dead run left under the name is taken over.
     UniqueFd hold_partial(const std::string& partial, int& failure)
     {
-        UniqueFd fd = create_held_file(folder_, partial, failure);
+        UniqueFd fd = create_held_file(folder_, partial, kLooseFileMode, failure);
         if (!fd.valid() && failure == EEXIST
             && remove_if_dead(AT_FDCWD, join_path(folder_, partial).c_str()))
-            fd = create_held_file(folder_, partial, failure);
+            fd = create_held_file(folder_, partial, kLooseFileMode, failure);
         return fd;
     }
 

@@ -69,7 +69,8 @@ std::unique_ptr<BackupSpool> BackupSpool::create(std::string& error)
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         const std::string name = random_spool_name(random);
         int failure = 0;
-        UniqueFd fd = create_held_file(folder.string(), name, failure);
+        // Private: it holds the controller's configuration.
+        UniqueFd fd = create_held_file(folder.string(), name, 0600, failure);
         if (fd.valid()) {
             stop_point("spool");
             return std::unique_ptr<BackupSpool>(

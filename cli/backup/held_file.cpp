@@ -26,9 +26,10 @@ bool same_file(const struct stat& a, const struct stat& b)
 
 // An unnamed file, locked, then linked to its name: there is no moment at which the name
 // exists unlocked.
-UniqueFd create_unnamed_then_link(const std::string& folder, const std::string& path, int& error)
+UniqueFd create_unnamed_then_link(
+    const std::string& folder, const std::string& path, mode_t mode, int& error)
 {
-    UniqueFd fd(::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0644));
+    UniqueFd fd(::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
     if (!fd.valid()) {
         error = errno;
         return fd;
@@ -46,9 +47,9 @@ UniqueFd create_unnamed_then_link(const std::string& folder, const std::string& 
 }
 
 // File systems without unnamed files: the lock follows the exclusive create at once.
-UniqueFd create_then_lock(const std::string& path, int& error)
+UniqueFd create_then_lock(const std::string& path, mode_t mode, int& error)
 {
-    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     if (!fd.valid() || ::flock(fd.get(), LOCK_EX) != 0) {
         error = errno;
         if (fd.valid())
@@ -83,16 +84,17 @@ std::vector<std::string> partial_names_in(DIR* dir)
 
 } // namespace
 
-UniqueFd create_held_file(const std::string& folder, const std::string& name, int& error)
+UniqueFd create_held_file(
+    const std::string& folder, const std::string& name, mode_t mode, int& error)
 {
     error = 0;
     const std::string path
         = folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
-    UniqueFd fd = create_unnamed_then_link(folder, path, error);
+    UniqueFd fd = create_unnamed_then_link(folder, path, mode, error);
     if (fd.valid() || !unnamed_files_unsupported(error))
         return fd;
     error = 0;
-    return create_then_lock(path, error);
+    return create_then_lock(path, mode, error);
 }
 
 bool remove_if_dead(int folder_fd, const char* name)

@@ -8,13 +8,15 @@
 
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace kovru {
 
 // Creates name in the folder, locked before it has the name. Returns the open descriptor
 // (read and write), or an invalid one with error set to the errno value: EEXIST when the name
-// is taken.
-UniqueFd create_held_file(const std::string& folder, const std::string& name, int& error);
+// is taken. mode is filtered by the umask.
+UniqueFd create_held_file(
+    const std::string& folder, const std::string& name, mode_t mode, int& error);
 
 // Removes folder/name when it is a regular file of ours that no live run holds. True when it
 // was removed.

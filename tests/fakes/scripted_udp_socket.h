@@ -61,7 +61,8 @@ public:
         SentDatagram next = std::move(queue_.front());
         queue_.pop_front();
         const std::size_t size = std::min(buffer.size(), next.bytes.size());
-        std::memcpy(buffer.data(), next.bytes.data(), size);
+        if (size > 0)
+            std::memcpy(buffer.data(), next.bytes.data(), size);
         return Datagram { size, next.to };
     }
 

@@ -157,6 +157,11 @@ TEST_F(Pressure, WhatKilledRunsLeftIsSweptAndWhatALiveRunHoldsIsKept)
             [&](const std::string& name) { return name.ends_with(kind); }))
             << kind << " not among what the killed runs left";
     EXPECT_GE(spools_in(tmp), 4);
+    for (const std::string& name : names_in(tmp))
+        EXPECT_EQ(std::filesystem::status(tmp + "/" + name).permissions()
+                & (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
+            std::filesystem::perms::none)
+            << name << ": a spool holds the configuration and is private";
     // What an earlier version left when killed while naming its spool.
     write_bytes(tmp + "/kovru-backup-spool-Ab12Cd.new", bytes_of("old"));
     // A dead run's reservation under every name the next run could want: it must not push the

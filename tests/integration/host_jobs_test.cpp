@@ -182,21 +182,6 @@ std::vector<std::string> partialsUnder(const HostFolder& host)
     return partial;
 }
 
-// Until the tool writes events (its --help names --eventsfd), these tests have nothing to read.
-bool toolWritesEvents()
-{
-    static const bool writes
-        = kovru::testing::run_program(
-              kovru::testing::built_program("host/app/cli/kovru-cli"), { "--nowindow", "--help" })
-              .out.find("--eventsfd")
-        != std::string::npos;
-    return writes;
-}
-
-#define SKIP_WITHOUT_EVENTS()                                                                      \
-    if (!toolWritesEvents())                                                                       \
-    GTEST_SKIP() << "kovru-cli does not write events yet"
-
 } // namespace
 
 // The packaged UI: the technician ticks the site and presses Backup; eight controllers, four
@@ -246,7 +231,6 @@ const char* kBackupDriver = R"JS(
 
 TEST(HostJobs, BackupOfEightControllersFourAtATimeWhileThePageAnswers)
 {
-    SKIP_WITHOUT_EVENTS();
     std::vector<std::string> settings(8, "model=VELDIR-2,firmware=1.5.0,latency_ms=4");
     SimProcess sim(settings);
     ASSERT_TRUE(sim.ready());
@@ -322,7 +306,6 @@ TEST(HostJobs, BackupOfEightControllersFourAtATimeWhileThePageAnswers)
 
 TEST(HostJobs, CancelEndsTheRunningToolsAndReportsTheQueuedOnes)
 {
-    SKIP_WITHOUT_EVENTS();
     std::vector<std::string> settings(6, "model=VELDIR-2,firmware=1.5.0,latency_ms=40");
     SimProcess sim(settings);
     ASSERT_TRUE(sim.ready());
@@ -376,7 +359,6 @@ TEST(HostJobs, CancelEndsTheRunningToolsAndReportsTheQueuedOnes)
 
 TEST(HostJobs, EachCauseComesFromARealFault)
 {
-    SKIP_WITHOUT_EVENTS();
     SimProcess sim(
         { "model=VELDIR-2,firmware=1.5.0", "model=VELDIR-2,firmware=1.5.0,http_error=500" });
     ASSERT_TRUE(sim.ready());
@@ -418,7 +400,6 @@ TEST(HostJobs, EachCauseComesFromARealFault)
 // after its tools have ended, leaving nothing partial.
 TEST(HostJobs, ClosingTheWindowDuringAJobCancelsItAfterAsking)
 {
-    SKIP_WITHOUT_EVENTS();
     SimProcess sim({ "model=VELDIR-2,firmware=1.5.0,latency_ms=40" });
     ASSERT_TRUE(sim.ready());
     HostFolder host;
