@@ -359,6 +359,30 @@ test('the keyboard walks, collapses, renames, checks and deletes with a confirma
     assert.deepStrictEqual(docs[2], docs[0]);
 });
 
+test('Delete pressed again before the cancelled confirmation has reported its close still asks and deletes', async () => {
+    const ui = await open({});
+    const { page } = ui;
+    await page.getByRole('treeitem', { name: 'Hall A' }).click();
+    await page.getByRole('tree').press('Delete');
+    const dialog = page.getByRole('dialog');
+    await dialog.getByText('Delete the folder \u201CHall A\u201D with its 2 devices?').waitFor();
+    // Cancel, then Delete on the tree in the same task: the close event of the cancelled
+    // confirmation is still queued when the second one opens, as under a busy renderer.
+    await page.evaluate(() => {
+        document.querySelector('#confirm-dialog button[value=cancel]').click();
+        document.getElementById('tree').dispatchEvent(new KeyboardEvent('keydown', { key: 'Delete', bubbles: true }));
+    });
+    await dialog.getByText('Delete the folder \u201CHall A\u201D with its 2 devices?').waitFor();
+    await page.waitForTimeout(100);
+    await dialog.getByRole('button', { name: 'Delete' }).click();
+    await page.getByText('Folder deleted').waitFor({ timeout: 5000 });
+    assert.strictEqual(await page.getByRole('treeitem', { name: 'Hall A' }).count(), 0);
+    // The cancelled first question deleted nothing: one save, of the tree without Hall A.
+    const docs = (await ui.posted()).filter((m) => m.command === 'setSitesData').map((m) => m.payload.sitesData);
+    assert.strictEqual(docs.length, 1);
+    assert.deepStrictEqual(docs[0].nodes.r.children, ['b', 'd5']);
+});
+
 test('the legacy banner migrates and launches the uninstaller; the migrated tree replaces the shown one', async () => {
     const legacySites = { version: 1, rootId: 'x', nodes: {
         x: { id: 'x', type: 'folder', name: 'Old sites', description: '', children: ['y'] },

@@ -352,10 +352,26 @@ function applyDetails(event) {
     change('Changes saved', () => sites.updateNode(state.doc, node.id, fields));
 }
 
+// The showing of each dialog whose close has not been reported yet. The close event comes as a
+// task of its own, so the dialog can be asked again before it arrives: the earlier showing is
+// then answered with the value it closed with, and its late event answers nothing.
+const unreportedShowing = new WeakMap();
+
 function confirmDialog(dialog) {
+    const earlier = unreportedShowing.get(dialog);
+    if (earlier) earlier();
     return new Promise((resolve) => {
+        const settle = () => {
+            dialog.removeEventListener('close', closed);
+            if (unreportedShowing.get(dialog) === settle) unreportedShowing.delete(dialog);
+            resolve(dialog.returnValue === 'ok');
+        };
+        const closed = () => {
+            if (!dialog.open) settle();
+        };
+        unreportedShowing.set(dialog, settle);
         dialog.returnValue = '';
-        dialog.addEventListener('close', () => resolve(dialog.returnValue === 'ok'), { once: true });
+        dialog.addEventListener('close', closed);
         dialog.showModal();
     });
 }
