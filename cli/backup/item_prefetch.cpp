@@ -5,6 +5,7 @@
 #include "cli/log/run_cancel.h"
 #include "cli/transport/curl_easy.h"
 #include "cli/transport/transfer_settings.h"
+#include "common/time_divisor.h"
 
 #include <chrono>
 #include <utility>
@@ -145,7 +146,7 @@ ItemPrefetch::Outcome ItemPrefetch::fetch(CURL* curl, std::size_t k, RecordedFet
 void ItemPrefetch::pause_before_retry()
 {
     std::unique_lock lock(mutex_);
-    const auto end = std::chrono::steady_clock::now() + kRetryPause;
+    const auto end = std::chrono::steady_clock::now() + scaled_pause(kRetryPause);
     while (!stopping_ && !transfer_cancelled() && std::chrono::steady_clock::now() < end)
         changed_.wait_for(lock, kCancelPoll);
 }
