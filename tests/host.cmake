@@ -26,7 +26,6 @@ if(KOVRU_BUILD_HOST)
     LIBS PkgConfig::GTK3 nlohmann_json::nlohmann_json
     XVFB LABELS nosanitize TIMEOUT 600)
   add_dependencies(host_web_view_test kovrkit)
-  set_property(TEST host_web_view_test APPEND PROPERTY RESOURCE_LOCK loopback_port_5173)
 endif()
 
 
@@ -51,7 +50,6 @@ if(KOVRU_BUILD_HOST)
     LIBS kovru_transport_test_support nlohmann_json::nlohmann_json
     XVFB LABELS nosanitize TIMEOUT 600)
   add_dependencies(host_device_actions_test kovrkit kovru-sim)
-  set_property(TEST host_device_actions_test APPEND PROPERTY RESOURCE_LOCK loopback_port_5173)
 endif()
 if(KOVRU_BUILD_HOST)
   # The README's main job twice in a row under a private X server.
@@ -94,5 +92,4 @@ if(KOVRU_BUILD_HOST)
     LIBS kovru_transport_test_support nlohmann_json::nlohmann_json
     XVFB LABELS nosanitize TIMEOUT 600)
   add_dependencies(host_jobs_test kovrkit kovru-sim)
-  set_property(TEST host_jobs_test APPEND PROPERTY RESOURCE_LOCK loopback_port_5173)
 endif()

@@ -23,5 +23,4 @@ if(KOVRU_BUILD_HOST)
     LIBS nlohmann_json::nlohmann_json Threads::Threads
     XVFB LABELS nosanitize TIMEOUT 600)
   add_dependencies(legacy_host_test kovrkit)
-  set_property(TEST legacy_host_test APPEND PROPERTY RESOURCE_LOCK loopback_port_5173)
 endif()

@@ -15,7 +15,7 @@
 
 namespace kovrkit {
 
-inline constexpr size_t kMaxStatusReadsInFlight = 16;
+inline constexpr size_t kMaxStatusReadsInFlight = 64;
 
 // Reads one device's status; stops early once `abandon` is true.
 using StatusReader

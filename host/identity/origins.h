@@ -10,6 +10,11 @@ inline constexpr std::string_view kAppStartUri = "kovrkit://app/index.html";
 inline constexpr std::string_view kDevOrigin = "http://localhost:5173";
 inline constexpr std::string_view kDevStartUri = "http://localhost:5173/";
 
+// For tests only: a port from 1 to 65535 in this variable moves the development origin to
+// http://localhost:PORT, so that test suites running side by side each serve their own page.
+// Unset or any other value: the development origin is kDevOrigin. Read once.
+inline constexpr const char* kTestDevPortVariable = "KOVRKIT_TEST_DEV_PORT";
+
 std::string_view acceptedOrigin(bool devMode);
 std::string_view startUri(bool devMode);
 

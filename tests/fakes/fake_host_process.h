@@ -30,4 +30,11 @@ private:
     pid_t pid_ = -1;
 };
 
+// The variable that points the program's --dev origin at http://localhost:PORT, where the
+// test serves its page on a port the system picked.
+inline std::string devPortVariable(int port)
+{
+    return "KOVRKIT_TEST_DEV_PORT=" + std::to_string(port);
+}
+
 } // namespace kovrkit::testing

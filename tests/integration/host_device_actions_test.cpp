@@ -81,11 +81,11 @@ std::vector<json> runPage(TempFolder& folder, const std::string& page, const jso
     size_t count, Closing closing = Closing::AtTheEnd)
 {
     folder.write("answers.json", answers.dump());
-    FakeHttpServer devServer("127.0.0.1", 5173, { { "/", page } });
+    FakeHttpServer devServer("127.0.0.1", 0, { { "/", page } });
     EXPECT_TRUE(devServer.listening());
     HostProcess host(folder.path().string(), { "--dev" },
         { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json"), "HOME=" + folder.file("home"),
-            "XDG_CONFIG_HOME=" + folder.file("home/.config") });
+            "XDG_CONFIG_HOME=" + folder.file("home/.config"), devPortVariable(devServer.port()) });
     EXPECT_TRUE(host.started());
     if (closing == Closing::WhileTheToolRuns) {
         pid_t tool = 0;

@@ -121,11 +121,15 @@ struct HostFolder {
         }
         folder.write("answers.json", "[]");
     }
-    std::vector<std::string> environment() const
+    std::vector<std::string> environment(int devPort = 0) const
     {
-        return { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json"),
-            "HOME=" + folder.file("home"), "XDG_CONFIG_HOME=" + folder.file("home/.config"),
-            "TMPDIR=" + folder.file("tmp") };
+        std::vector<std::string> variables {
+            "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json"), "HOME=" + folder.file("home"),
+            "XDG_CONFIG_HOME=" + folder.file("home/.config"), "TMPDIR=" + folder.file("tmp")
+        };
+        if (devPort > 0)
+            variables.push_back(devPortVariable(devPort));
+        return variables;
     }
     std::vector<fs::path> filesUnder(const std::string& name) const
     {
@@ -142,9 +146,10 @@ json runJobs(HostFolder& host, const json& steps)
 {
     std::string page = kJobsPage;
     page.replace(page.find("STEPS"), 5, steps.dump());
-    FakeHttpServer devServer("127.0.0.1", 5173, { { "/", page } });
+    FakeHttpServer devServer("127.0.0.1", 0, { { "/", page } });
     EXPECT_TRUE(devServer.listening());
-    HostProcess process(host.folder.path().string(), { "--dev" }, host.environment());
+    HostProcess process(
+        host.folder.path().string(), { "--dev" }, host.environment(devServer.port()));
     EXPECT_TRUE(process.started());
     std::vector<std::string> reports = devServer.waitForReports(1, 240);
     EXPECT_EQ(process.stop(), 0);
@@ -409,8 +414,9 @@ TEST(HostJobs, ClosingTheWindowDuringAJobCancelsItAfterAsking)
             { "options", { { "backupFolder", host.folder.file("backups") } } } } } } });
     std::string page = kJobsPage;
     page.replace(page.find("STEPS"), 5, steps.dump());
-    FakeHttpServer devServer("127.0.0.1", 5173, { { "/", page } });
-    HostProcess process(host.folder.path().string(), { "--dev" }, host.environment());
+    FakeHttpServer devServer("127.0.0.1", 0, { { "/", page } });
+    HostProcess process(
+        host.folder.path().string(), { "--dev" }, host.environment(devServer.port()));
     ASSERT_TRUE(process.started());
     std::vector<pid_t> tools;
     for (int tenth = 0; tenth < 600 && tools.empty(); ++tenth) {

@@ -1,4 +1,4 @@
-// The real program under a private X server: a development page on localhost:5173 speaks the
+// The real program under a private X server: a development page on localhost speaks the
 // whole protocol through window.chrome.webview, a page of another origin inside it is ignored,
 // and the UI folder is served under kovrkit://app and nothing outside it.
 #include "fakes/fake_host_process.h"
@@ -56,7 +56,7 @@ window.addEventListener('message', function (event) {
   send('legacy_uninstall');
 });
 var frame = document.createElement('iframe');
-frame.src = 'http://127.0.0.1:5174/frame.html';
+frame.src = 'http://127.0.0.1:FRAME_PORT/frame.html';
 document.body.appendChild(frame);
 </script></body></html>)HTML";
 
@@ -101,13 +101,16 @@ TEST(HostWebView, DevelopmentPageSpeaksTheWholeProtocol)
     TempFolder folder;
     folder.write(
         "answers.json", json({ folder.file("exported"), folder.file("exported.csv") }).dump());
-    FakeHttpServer devServer("127.0.0.1", 5173, { { "/", kDevPage } });
-    FakeHttpServer frameServer("127.0.0.1", 5174, { { "/frame.html", kFramePage } });
+    FakeHttpServer frameServer("127.0.0.1", 0, { { "/frame.html", kFramePage } });
+    std::string devPage = kDevPage;
+    devPage.replace(devPage.find("FRAME_PORT"), 10, std::to_string(frameServer.port()));
+    FakeHttpServer devServer("127.0.0.1", 0, { { "/", devPage } });
     ASSERT_TRUE(devServer.listening());
     ASSERT_TRUE(frameServer.listening());
 
     HostProcess host(folder.path().string(), { "--dev" },
-        { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json") });
+        { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json"),
+            devPortVariable(devServer.port()) });
     ASSERT_TRUE(host.started());
 
     // Twelve replies and the frame's mark; the last reply answers the command sent after the

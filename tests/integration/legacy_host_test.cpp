@@ -86,12 +86,12 @@ TEST(LegacyHost, PrefixWithLegacyDataIsMigratedAndTheUninstallerStarted)
     fs::permissions(folder.path() / "bin/wine", fs::perms::owner_all);
     folder.write("answers.json", R"(["yes", "yes"])");
 
-    FakeHttpServer devServer("127.0.0.1", 5173, { { "/", kLegacyPage } });
+    FakeHttpServer devServer("127.0.0.1", 0, { { "/", kLegacyPage } });
     ASSERT_TRUE(devServer.listening());
     const char* path = std::getenv("PATH");
     HostProcess host(folder.path().string(), { "--dev" },
         { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json"), "WINEPREFIX=" + prefix.string(),
-            "USER=technician",
+            "USER=technician", devPortVariable(devServer.port()),
             "PATH=" + (folder.path() / "bin").string() + ":" + (path ? path : "") });
     ASSERT_TRUE(host.started());
 

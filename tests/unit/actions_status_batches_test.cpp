@@ -9,8 +9,11 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 using namespace kovrkit;
@@ -103,7 +106,42 @@ TEST(StatusBatches, LaterDevicesFinishingFirstStillGoOutInListOrder)
         EXPECT_EQ(posted.results[4].data, "");
     }
     EXPECT_GT(mostInFlight.load(), 1);
-    EXPECT_LE(mostInFlight.load(), 16);
+    EXPECT_LE(mostInFlight.load(), static_cast<int>(kMaxStatusReadsInFlight));
+}
+
+TEST(StatusBatches, SixtyFourReadsGoOutAtOnceAndNoMore)
+{
+    // Each read holds until 64 are in flight (or 5 s have passed), so a lower limit shows as
+    // fewer and a missing one as more.
+    std::mutex mutex;
+    std::condition_variable changed;
+    int inFlight = 0;
+    int mostInFlight = 0;
+    bool reached = false;
+    auto reader = [&](const std::string& address, const std::atomic<bool>&) {
+        std::unique_lock<std::mutex> lock(mutex);
+        mostInFlight = std::max(mostInFlight, ++inFlight);
+        reached = reached || inFlight == 64;
+        changed.notify_all();
+        if (!changed.wait_for(lock, 5s, [&] { return reached; }))
+            reached = true;
+        --inFlight;
+        return StatusReading { true, 0, "Status retrieved successfully", { { "mac", address } } };
+    };
+    FakeMainLoopPoster poster;
+    RecordingSink sink;
+    std::vector<std::string> addresses;
+    for (int index = 0; index < 100; ++index)
+        addresses.push_back("127.0.0." + std::to_string(index));
+    {
+        StatusBatches batches(poster, sink, reader);
+        batches.start(addresses, true);
+        Posted posted = take(poster, sink, 101);
+        ASSERT_EQ(posted.order.size(), 101u);
+        EXPECT_EQ(posted.order[99], "result 127.0.0.99");
+        EXPECT_EQ(posted.summaries.at(0).succeeded, 100);
+    }
+    EXPECT_EQ(mostInFlight, 64);
 }
 
 TEST(StatusBatches, DeadAddressesKeepTheirPlace)
