@@ -40,6 +40,8 @@ long flash_size = kFlashSize;
 constexpr long kUploadSize = 16 * 1024 * 1024;
 // window=N on the command line: --tftpwindowsize for the runs other than the default's.
 int window_size = 1;
+// connections=N on the command line: --fetchconnections for the runs other than the default's.
+int fetch_connections = 1;
 constexpr long kFastBlockSize = 1428;
 
 double seconds_since(Clock::time_point start)
@@ -57,6 +59,17 @@ long tftp_round_trips(long size, long block_size, int window = 1)
 int window_for(long block_size)
 {
     return block_size == kovru::kDefaultTftpBlockSize ? 1 : window_size;
+}
+
+int connections_for(long block_size)
+{
+    return block_size == kovru::kDefaultTftpBlockSize ? 1 : fetch_connections;
+}
+
+// Round trips of the item fetches: one per item on each connection.
+long item_round_trips(long block_size)
+{
+    return (kItemCount + connections_for(block_size) - 1) / connections_for(block_size);
 }
 
 struct Figure {
@@ -86,12 +99,16 @@ Figure run_backup(const std::string& cli, const std::string& address, long block
         arguments.push_back("--tftpblocksize=" + std::to_string(block_size));
     if (window_for(block_size) > 1)
         arguments.push_back("--tftpwindowsize=" + std::to_string(window_for(block_size)));
+    if (connections_for(block_size) > 1)
+        arguments.push_back("--fetchconnections=" + std::to_string(connections_for(block_size)));
     const auto start = Clock::now();
     pid_t pid = spawn(arguments, (scratch / "backup.log").string());
     int status = 0;
     ::waitpid(pid, &status, 0);
     const double floor = latency_ms
-        * (kItemCount + tftp_round_trips(flash_size, block_size, window_for(block_size))) / 1000.0;
+        * (item_round_trips(block_size)
+            + tftp_round_trips(flash_size, block_size, window_for(block_size)))
+        / 1000.0;
     return { "backup", block_size, WIFEXITED(status) ? WEXITSTATUS(status) : -1,
         seconds_since(start), floor };
 }
@@ -119,10 +136,11 @@ int main(int argc, char** argv)
     if (argc < 3) {
         std::fprintf(stderr,
             "usage: %s KOVRU_SIM KOVRU_CLI [LATENCY_MS] "
-            "[backup|upload|fast|flash=BYTES|window=N]...\n"
+            "[backup|upload|fast|flash=BYTES|window=N|connections=N]...\n"
             "  with no selection: the backup and the upload, each default and fast;\n"
             "  fast: only the --tftpblocksize=%ld runs; flash=BYTES: the controller's flash\n"
-            "  image size (default 2097152); window=N: --tftpwindowsize of the fast runs\n",
+            "  image size (default 2097152); window=N: --tftpwindowsize of the fast runs;\n"
+            "  connections=N: --fetchconnections of the fast backups\n",
             argv[0], kFastBlockSize);
         return 2;
     }
@@ -136,6 +154,8 @@ int main(int argc, char** argv)
         const std::string word = argv[k];
         if (word.starts_with("window="))
             window_size = std::clamp(std::atoi(word.c_str() + 7), 1, 64);
+        if (word.starts_with("connections="))
+            fetch_connections = std::clamp(std::atoi(word.c_str() + 12), 1, 8);
         if (word.starts_with("flash="))
             flash_size = std::max(1L, std::atol(word.c_str() + 6));
         backups = backups || word == "backup";

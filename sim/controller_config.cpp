@@ -213,6 +213,8 @@ bool apply_setting(
         return parse_number(value, config.http_keepalive) && config.http_keepalive >= 0;
     if (key == "http_close_unannounced")
         return parse_flag(value, config.http_close_unannounced);
+    if (key == "http_one_connection")
+        return parse_flag(value, config.http_one_connection);
     return apply_fault(key, value, config.faults, known);
 }
 
@@ -348,6 +350,7 @@ Controller keys: ip, port (0 = free port), model (VELDIR-1..VELDIR-4), firmware,
   tftp_windowsize_max (1..64, largest TFTP window agreed to; 1 ignores the option),
   http_keepalive (answers per HTTP connection, 1 = close after each, 0 = no limit),
   http_close_unannounced (the last answer on a connection still says keep-alive),
+  http_one_connection (a connection made while another is open is reset at once),
   reboot_ms (after a firmware upgrade, no answers for this long),
   reboot_mode (hold|refuse|silent: a connection during that time is held and closed
   at its end, closed at once, or read and never answered).

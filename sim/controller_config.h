@@ -75,6 +75,7 @@ struct ControllerConfig {
     int tftp_windowsize_max = 64; // the largest window agreed to (RFC 7440); 1: option ignored
     int http_keepalive = 1; // answers per HTTP connection; 0: as many as the client sends
     bool http_close_unannounced = false; // every answer says keep-alive, even the last
+    bool http_one_connection = false; // a connection made while another is open is reset
     int reboot_ms = 0; // after an accepted firmware upgrade nothing is answered for this long
     RebootMode reboot_mode = RebootMode::hold;
     FaultSettings faults;

@@ -163,8 +163,17 @@ void HttpServer::accept_loop()
         UniqueFd connection(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
         if (!connection.valid())
             continue;
+        // A controller that serves one connection at a time resets any further one at once.
+        if (controller_.config().http_one_connection && open_connections_ > 0) {
+            reset_connection(connection.get());
+            continue;
+        }
+        ++open_connections_;
         auto shared = std::make_shared<UniqueFd>(std::move(connection));
-        workers_.start([this, shared] { serve_connection(std::move(*shared)); });
+        workers_.start([this, shared] {
+            serve_connection(std::move(*shared));
+            --open_connections_;
+        });
     }
 }
 

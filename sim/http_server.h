@@ -30,6 +30,7 @@ private:
     Controller& controller_;
     UniqueFd listener_;
     std::atomic<bool> stopping_ { false };
+    std::atomic<int> open_connections_ { 0 };
     WorkerGroup workers_;
     std::thread acceptor_;
 };

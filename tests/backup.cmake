@@ -11,6 +11,11 @@ add_kovru_test(backup_restore_test SOURCES integration/backup_restore_test.cpp
   LIBS kovru_action_format kovru_backup kovru_backup_test_support TIMEOUT 900)
 add_dependencies(backup_restore_test kovru-cli kovru-sim)
 
+# Backups over several connections at once against the sequential backup.
+add_kovru_test(parallel_backup_test SOURCES integration/parallel_backup_test.cpp
+  LIBS kovru_transport_test_support TIMEOUT 300)
+add_dependencies(parallel_backup_test kovru-cli kovru-sim)
+
 # A backup killed mid-way, and backups, flash reads and exports onto a full disk.
 add_kovru_test(backup_pressure_test SOURCES integration/backup_pressure_test.cpp
   LIBS kovru_transport_test_support PkgConfig::LIBZIP TIMEOUT 300)

@@ -26,10 +26,12 @@ int check_item_identity(const std::string& item_name, const FetchedItem& item)
 
 } // namespace
 
-int fetch_item(const std::string& base_url, const std::string& item_name, FetchedItem& item)
+int fetch_item(const std::string& base_url, const std::string& item_name, FetchedItem& item,
+    RecordedFetch* recorded)
 {
     item = FetchedItem {};
-    int result = fetch_item_bytes(base_url, item_name, item.image);
+    int result = recorded ? report_recorded_fetch(base_url, item_name, *recorded, item.image)
+                          : fetch_item_bytes(base_url, item_name, item.image);
     if (result == 0)
         result = check_item_image(item);
     if (result == 0)

@@ -16,6 +16,8 @@ inline constexpr int kFetchWrongItem = 4;
 // 0 when the item arrived, passed check_item_image and holds the item's own configuration
 // file (for a name the item table knows); otherwise the image is left empty and the result
 // is kFetchTransferFailed, kItemRefused, the check's code or kFetchWrongItem.
-int fetch_item(const std::string& base_url, const std::string& item_name, FetchedItem& item);
+// With recorded, the fetch was made ahead (ItemPrefetch) and is reported as if made now.
+int fetch_item(const std::string& base_url, const std::string& item_name, FetchedItem& item,
+    RecordedFetch* recorded = nullptr);
 
 } // namespace kovru

@@ -5,11 +5,13 @@
 #include "cli/backup/config_items.h"
 #include "cli/backup/fetch_item.h"
 #include "cli/backup/held_file.h"
+#include "cli/backup/item_prefetch.h"
 #include "cli/backup/tool_marker.h"
 #include "cli/controller/controller_client.h"
 #include "cli/log/log.h"
 #include "cli/log/run_cancel.h"
 #include "cli/transport/tftp_read.h"
+#include "cli/transport/transfer_settings.h"
 #include "common/exit_status.h"
 
 #include <algorithm>
@@ -111,10 +113,10 @@ enum class ItemOutcome { stored, missing, unreachable };
 
 // Fetches one item and stores it.
 ItemOutcome back_up_item(const std::string& base, const std::string& name, unsigned percent,
-    bool zip_mode, BackupOutput& output)
+    bool zip_mode, BackupOutput& output, std::optional<RecordedFetch> recorded)
 {
     FetchedItem item;
-    if (int fetched = fetch_item(base, name, item); fetched != 0) {
+    if (int fetched = fetch_item(base, name, item, recorded ? &*recorded : nullptr); fetched != 0) {
         print_out_in(
             ConsoleColour::red, "%s\tbackup file not found for action get_backup.\r\n\r\n", kTag);
         log_error("%s\tbackup file not found for action get_backup.", kTag);
@@ -156,6 +158,10 @@ int get_backup(const BackupRequest& request)
         = store_entry(*output, kToolMarkerName, bytes_of(kToolMarkerText), zip_mode) && complete;
     complete = output->ready() && store_flash_snapshot(address, zip_mode, *output) && complete;
 
+    std::optional<ItemPrefetch> prefetch;
+    if (const int connections = transfer_settings().fetch_connections;
+        connections > 1 && names.size() > 1 && output->ready())
+        prefetch.emplace(base, names, connections);
     std::size_t left_out = 0;
     std::size_t stored = 0;
     std::size_t unreachable_in_row = 0;
@@ -167,7 +173,8 @@ int get_backup(const BackupRequest& request)
         }
         const unsigned percent = static_cast<unsigned>(k * 100 / names.size());
         set_progress(static_cast<int>(percent));
-        const ItemOutcome outcome = back_up_item(base, names[k], percent, zip_mode, *output);
+        const ItemOutcome outcome = back_up_item(base, names[k], percent, zip_mode, *output,
+            prefetch ? prefetch->take(k) : std::nullopt);
         if (outcome == ItemOutcome::stored) {
             ++stored;
             unreachable_in_row = 0;
@@ -183,6 +190,7 @@ int get_backup(const BackupRequest& request)
             break;
         }
     }
+    prefetch.reset(); // fetches ahead of a stop are not wanted
     // A cancelled backup is no backup: the archive being written is removed with its output.
     if (transfer_cancelled())
         return exit_failed;

@@ -4,11 +4,14 @@
 #include "cli/controller_api/controller_status.h"
 #include "common/memory_buffer.h"
 
+#include <curl/curl.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kovru {
 
@@ -28,5 +31,25 @@ inline constexpr int kItemRefused = 5;
 // the answer to out. 0 when an answer arrived (the caller checks its content), else
 // kItemTransferFailed or kItemRefused with out empty.
 int fetch_item_bytes(const std::string& base_url, const std::string& item_name, MemoryBuffer& out);
+
+// An item fetch made ahead on a connection of its own, to be reported in table order: what
+// fetch_item_bytes would have met on its attempts.
+struct RecordedFetch {
+    std::vector<CURLcode> failed_attempts;
+    // The last failed attempt ended the fetch (the fifth, or the run was cancelled).
+    bool gave_up = false;
+    bool data_before_giving_up = false;
+    MemoryBuffer body;
+    long http_status = 0;
+};
+
+// Makes handle (kept open between items) ask for the item, appending the answer to out.
+void prepare_item_request(
+    CURL* handle, const std::string& base_url, const std::string& item_name, MemoryBuffer& out);
+
+// Prints, logs and notes what fetch_item_bytes would for the same attempts, and moves the
+// answer into out; the same results as fetch_item_bytes.
+int report_recorded_fetch(const std::string& base_url, const std::string& item_name,
+    RecordedFetch& record, MemoryBuffer& out);
 
 } // namespace kovru

@@ -38,8 +38,8 @@ void echo_if_present(const char* name, const std::optional<std::string>& value)
         print_out("opt%s=%s\n", name, value->c_str());
 }
 
-// --tftpblocksize, --tftpwindowsize and --reuseconnection; false with a message for a value out
-// of range.
+// --tftpblocksize, --tftpwindowsize, --fetchconnections and --reuseconnection; false with a message
+// for a value out of range.
 bool apply_transfer_options(const CliOptions& options)
 {
     TransferSettings settings;
@@ -61,6 +61,16 @@ bool apply_transfer_options(const CliOptions& options)
             return false;
         }
         settings.tftp_window_size = *window;
+    }
+    if (options.fetch_connections) {
+        std::optional<int> connections = parse_fetch_connections(*options.fetch_connections);
+        if (!connections) {
+            log_error(
+                "Invalid --fetchconnections value '%s': a whole number from 1 to %d expected.",
+                options.fetch_connections->c_str(), kLargestFetchConnections);
+            return false;
+        }
+        settings.fetch_connections = *connections;
     }
     settings.reuse_connection = options.reuse_connection || options.tftp_block_size;
     set_transfer_settings(settings);

@@ -47,6 +47,8 @@ constexpr HelpRow kHelpRows[] = {
     { "tftpwindowsize",
         "TFTP blocks per acknowledgement, 1 to 64 (default 1), for flash reads and uploads." },
     { "reuseconnection", "One HTTP connection for all configuration item fetches." },
+    { "fetchconnections",
+        "Backup item fetches at once, 1 to 8 (default 1), each over its own connection." },
     { "nowindow", "Console mode: no window, no pause before the end." },
     { "verbose", "Trace the HTTP requests." },
     { "create", "Same as channel." },

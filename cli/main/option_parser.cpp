@@ -28,6 +28,7 @@ enum OptionCode : int {
     code_verify_upgrade,
     code_tftp_block_size,
     code_tftp_window_size,
+    code_fetch_connections,
     code_events_fd,
     code_create,
     code_version,
@@ -64,6 +65,7 @@ const option long_options[] = {
     { "tftpblocksize", required_argument, nullptr, code_tftp_block_size },
     { "reuseconnection", no_argument, &reuse_connection_seen, 1 },
     { "tftpwindowsize", required_argument, nullptr, code_tftp_window_size },
+    { "fetchconnections", required_argument, nullptr, code_fetch_connections },
     { "eventsfd", required_argument, nullptr, code_events_fd },
     { "create", required_argument, nullptr, code_create },
     { "delete", required_argument, nullptr, 0 },
@@ -174,6 +176,10 @@ public:
         case code_tftp_window_size:
             echo("TFTPWINDOWSIZE=%s\n", optarg);
             options.tftp_window_size = optarg;
+            return true;
+        case code_fetch_connections:
+            echo("FETCHCONNECTIONS=%s\n", optarg);
+            options.fetch_connections = optarg;
             return true;
         case code_events_fd:
             // No echo: standard output stays the same with and without the event stream.

@@ -25,6 +25,8 @@ struct CliOptions {
     std::optional<std::string> events_fd;
     // --tftpwindowsize as typed: blocks per acknowledgement of TFTP transfers (RFC 7440).
     std::optional<std::string> tftp_window_size;
+    // --fetchconnections as typed: a backup's item fetches at once, each on its own connection.
+    std::optional<std::string> fetch_connections;
     // Lists hold their entries only; an empty list is an absent one.
     std::vector<std::int32_t> channels;
     std::vector<std::string> channel_csv_files;
