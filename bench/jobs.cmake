@@ -8,3 +8,14 @@ if(KOVRU_BUILD_HOST AND TARGET kovru_transport_test_support)
   kovru_warnings(jobs_host_bench)
   add_dependencies(jobs_host_bench kovrkit kovru-sim)
 endif()
+
+# The DALI line set-up's preview through the packaged UI (needs a display): run as
+#   KOVRU_BINARY_DIR=build KOVRU_SOURCE_DIR=. xvfb-run -a build/bench/line_preview_bench 2 6 1 8
+if(KOVRU_BUILD_HOST AND TARGET kovru_transport_test_support)
+  add_executable(line_preview_bench line_preview_bench.cpp
+    ${PROJECT_SOURCE_DIR}/tests/fakes/fake_host_process.cpp)
+  target_include_directories(line_preview_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(line_preview_bench PRIVATE kovru_transport_test_support nlohmann_json::nlohmann_json)
+  kovru_warnings(line_preview_bench)
+  add_dependencies(line_preview_bench kovrkit kovru-sim)
+endif()

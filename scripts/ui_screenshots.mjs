@@ -68,6 +68,31 @@ await legacy.page.getByRole('button', { name: 'Move to…' }).click();
 await legacy.page.screenshot({ path: path.join(out, 'move-to.png') });
 await legacy.close();
 
+// The DALI line dialogs on the three gateways of the plant room: a preview with one broken
+// file, the export and the device firmware push.
+const lines = await openUi(browser, server, { sites: plant(), choose: { csv: '/home/tech/commissioning/broken-groups.csv',
+    folder: '/home/tech/exports' } }, { viewport });
+await lines.page.getByRole('checkbox', { name: 'Plant room', exact: true }).check();
+await lines.page.getByRole('button', { name: 'DALI line set-up…' }).click();
+const setup = lines.page.getByRole('dialog', { name: 'DALI line set-up' });
+await setup.getByRole('textbox', { name: 'Channel file of line 1' }).fill('/home/tech/commissioning/line1-channel.csv');
+await setup.getByRole('textbox', { name: 'Input file of line 1' }).fill('/home/tech/commissioning/line1-inputs.csv');
+await setup.getByRole('textbox', { name: 'Channel file of line 3' }).fill('/home/tech/commissioning/line3-channel.csv');
+await setup.getByRole('button', { name: 'Choose the group file of line 2' }).click();
+await setup.getByRole('table', { name: 'Lines that will not be pushed' }).waitFor();
+await lines.page.waitForFunction(() => /would change/.test(document.getElementById('preview-status').textContent));
+await lines.page.screenshot({ path: path.join(out, 'line-setup.png') });
+await lines.page.keyboard.press('Escape');
+await lines.page.getByRole('button', { name: 'Export DALI lines…' }).click();
+await lines.page.getByRole('button', { name: 'Choose the export folder' }).click();
+await lines.page.waitForFunction(() => document.getElementById('line-export-folder').value !== '');
+await lines.page.screenshot({ path: path.join(out, 'line-export.png') });
+await lines.page.keyboard.press('Escape');
+await lines.page.getByRole('button', { name: 'DALI device firmware…' }).click();
+await lines.page.getByRole('textbox', { name: 'Firmware file (.d2fw)' }).fill('/home/tech/firmware/ballast-2.4.d2fw');
+await lines.page.screenshot({ path: path.join(out, 'device-firmware.png') });
+await lines.close();
+
 await browser.close();
 server.close();
 console.log(`screenshots in ${out}`);

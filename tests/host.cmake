@@ -81,6 +81,10 @@ endif()
 
 if(KOVRU_BUILD_HOST)
   # Device jobs with a stand-in kovru-cli through the GLib child processes.
+  # The DALI line jobs' requests and command lines, and the slow-link mark of the sites store.
+  add_kovru_test(line_jobs_test
+    SOURCES unit/line_jobs_test.cpp
+    LIBS kovrkit_jobs kovrkit_sites)
   add_kovru_test(jobs_engine_test
     SOURCES unit/jobs_engine_test.cpp
     LIBS kovrkit_jobs kovrkit_platform_glib kovrkit_sites)
@@ -92,4 +96,10 @@ if(KOVRU_BUILD_HOST)
     LIBS kovru_transport_test_support nlohmann_json::nlohmann_json
     XVFB LABELS nosanitize TIMEOUT 600)
   add_dependencies(host_jobs_test kovrkit kovru-sim)
+  # DALI line set-up with its preview, line export and DALI device firmware through the host.
+  add_kovru_test(host_line_jobs_test
+    SOURCES integration/host_line_jobs_test.cpp fakes/fake_http_server.cpp fakes/fake_host_process.cpp
+    LIBS kovru_transport_test_support nlohmann_json::nlohmann_json
+    XVFB LABELS nosanitize TIMEOUT 600)
+  add_dependencies(host_line_jobs_test kovrkit kovru-sim)
 endif()

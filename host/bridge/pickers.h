@@ -11,5 +11,8 @@ namespace kovrkit {
 std::optional<std::string> pickBackupFolder(Dialogs& dialogs);
 std::optional<std::string> pickRestoreArchive(Dialogs& dialogs);
 std::optional<std::string> pickFirmwareFile(Dialogs& dialogs);
+std::optional<std::string> pickDeviceFirmwareFile(Dialogs& dialogs);
+std::optional<std::string> pickExportFolder(Dialogs& dialogs);
+std::optional<std::string> pickCsvFile(Dialogs& dialogs);
 
 } // namespace kovrkit

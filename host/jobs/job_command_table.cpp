@@ -12,7 +12,9 @@ namespace {
 inline constexpr const char* kStartRequest = "jobs_start";
 inline constexpr const char* kCancelRequest = "jobs_cancel";
 inline constexpr const char* kSetSettingsRequest = "jobs_setSettings";
+inline constexpr const char* kChooseFileRequest = "jobs_chooseFile";
 inline constexpr const char* kPickerCancelledMessage = "Action cancelled";
+inline constexpr const char* kUnknownFileKindMessage = "Unknown file kind";
 
 std::optional<std::string> askForInput(JobAction action, Dialogs& dialogs)
 {
@@ -23,7 +25,12 @@ std::optional<std::string> askForInput(JobAction action, Dialogs& dialogs)
         return pickRestoreArchive(dialogs);
     case JobAction::upgrade:
         return pickFirmwareFile(dialogs);
+    case JobAction::pushD2fw:
+        return pickDeviceFirmwareFile(dialogs);
+    case JobAction::exportChannel:
+        return pickExportFolder(dialogs);
     case JobAction::status:
+    case JobAction::setupChannel:
         break;
     }
     return std::string();
@@ -37,8 +44,12 @@ const char* missingInputMessage(JobAction action)
     case JobAction::restore:
         return "Missing backup input path";
     case JobAction::upgrade:
+    case JobAction::pushD2fw:
         return "Missing firmware input path";
+    case JobAction::exportChannel:
+        return "Missing export folder path";
     case JobAction::status:
+    case JobAction::setupChannel:
         break;
     }
     return "";
@@ -50,7 +61,7 @@ void startJob(JobEngine& engine, Dialogs& dialogs, UiReplySink& sink, const json
     if (auto* refusal = std::get_if<std::string>(&checked))
         return sink.sendToUi(jobRefusedMessage(kStartRequest, "", *refusal));
     JobRequest request = std::get<JobRequest>(std::move(checked));
-    if (request.input.empty() && request.action != JobAction::status) {
+    if (request.input.empty() && inputOptionOf(request.action)) {
         std::optional<std::string> input = askForInput(request.action, dialogs);
         if (!input)
             return sink.sendToUi(jobRefusedMessage(kStartRequest, "", kPickerCancelledMessage));
@@ -60,6 +71,28 @@ void startJob(JobEngine& engine, Dialogs& dialogs, UiReplySink& sink, const json
         request.input = std::move(*input);
     }
     engine.start(std::move(request));
+}
+
+// "jobs_chooseFile": the chooser of a job's input for the page to show before the job starts.
+void chooseFile(Dialogs& dialogs, UiReplySink& sink, const json& payload)
+{
+    auto textOf = [&payload](const char* name) {
+        auto member = payload.find(name);
+        return member != payload.end() && member->is_string() ? member->get<std::string>()
+                                                              : std::string();
+    };
+    const std::string kind = textOf("kind");
+    const std::string target = textOf("target");
+    std::optional<std::string> path;
+    if (kind == "csv")
+        path = pickCsvFile(dialogs);
+    else if (kind == "d2fw")
+        path = pickDeviceFirmwareFile(dialogs);
+    else if (kind == "folder")
+        path = pickExportFolder(dialogs);
+    else
+        return sink.sendToUi(jobRefusedMessage(kChooseFileRequest, "", kUnknownFileKindMessage));
+    sink.sendToUi(jobFileChosenMessage(kind, target, path && !path->empty() ? *path : ""));
 }
 
 void cancelJob(JobEngine& engine, UiReplySink& sink, const json& payload)
@@ -102,6 +135,8 @@ CommandTable jobCommands(
     table.push_back({ kStartRequest, [&engine, &dialogs, &sink](const json& payload) {
                          startJob(engine, dialogs, sink, payload);
                      } });
+    table.push_back({ kChooseFileRequest,
+        [&dialogs, &sink](const json& payload) { chooseFile(dialogs, sink, payload); } });
     table.push_back({ kCancelRequest,
         [&engine, &sink](const json& payload) { cancelJob(engine, sink, payload); } });
     table.push_back({ "jobs_getSettings", [&sink, settings](const json&) {

@@ -101,4 +101,15 @@ std::string jobSettingsMessage(int concurrency, bool saved)
     return envelope("jobSettings", std::move(payload));
 }
 
+std::string jobFileChosenMessage(
+    std::string_view kind, std::string_view target, std::string_view path)
+{
+    Ordered payload;
+    payload["kind"] = text(kind);
+    payload["target"] = text(target);
+    payload["chosen"] = !path.empty();
+    payload["path"] = text(path);
+    return envelope("fileChosen", std::move(payload));
+}
+
 } // namespace kovrkit

@@ -26,5 +26,8 @@ std::string jobFinishedMessage(std::string_view jobId, const JobCounts& counts, 
 std::string jobRefusedMessage(
     std::string_view request, std::string_view jobId, std::string_view message);
 std::string jobSettingsMessage(int concurrency, bool saved);
+// The answer of "jobs_chooseFile": path "" when the chooser was cancelled.
+std::string jobFileChosenMessage(
+    std::string_view kind, std::string_view target, std::string_view path);
 
 } // namespace kovrkit

@@ -1,6 +1,7 @@
 #include "host/jobs/job_request.h"
 
 #include "host/bridge/payload.h"
+#include "host/jobs/line_job_options.h"
 
 #include <array>
 #include <optional>
@@ -15,11 +16,14 @@ namespace {
 
 std::optional<JobAction> actionNamed(const json& value)
 {
-    static const std::array<std::pair<const char*, JobAction>, 4> actions { {
+    static const std::array<std::pair<const char*, JobAction>, 7> actions { {
         { "backup", JobAction::backup },
         { "restore", JobAction::restore },
         { "upgrade", JobAction::upgrade },
         { "status", JobAction::status },
+        { "setupChannel", JobAction::setupChannel },
+        { "exportChannel", JobAction::exportChannel },
+        { "pushD2fw", JobAction::pushD2fw },
     } };
     if (!value.is_string())
         return std::nullopt;
@@ -51,7 +55,9 @@ std::variant<std::vector<JobDevice>, std::string> readDevices(const json& payloa
         std::string deviceName;
         if (name != entry.end() && name->is_string())
             deviceName = name->get<std::string>();
-        devices.push_back({ std::move(address), std::move(deviceName) });
+        auto slowLink = entry.find("slowLink");
+        bool slow = slowLink != entry.end() && slowLink->is_boolean() && slowLink->get<bool>();
+        devices.push_back({ std::move(address), std::move(deviceName), slow });
     }
     return devices;
 }
@@ -80,6 +86,8 @@ std::variant<std::string, std::string> readInput(const json& payload, JobAction 
     const char* known = inputOptionOf(action);
     std::string input;
     for (const auto& [key, value] : member->items()) {
+        if (isLineOption(action, key))
+            continue;
         if (!known || key != known)
             return std::variant<std::string, std::string>(
                 std::in_place_index<1>, kUnknownJobOptionMessage + key);
@@ -101,8 +109,12 @@ const char* inputOptionOf(JobAction action)
     case JobAction::restore:
         return "backupFile";
     case JobAction::upgrade:
+    case JobAction::pushD2fw:
         return "firmwareFile";
+    case JobAction::exportChannel:
+        return "exportFolder";
     case JobAction::status:
+    case JobAction::setupChannel:
         break;
     }
     return nullptr;
@@ -133,6 +145,9 @@ std::variant<JobRequest, std::string> readJobStart(const json& payload)
     if (input.index() == 1)
         return std::get<1>(std::move(input));
     request.input = std::get<0>(std::move(input));
+
+    if (std::string refusal = readLineOptions(payload, request); !refusal.empty())
+        return refusal;
 
     if (request.action == JobAction::restore && request.devices.size() > 1)
         return std::string(kJobBatchRestoreMessage);

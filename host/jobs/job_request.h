@@ -11,11 +11,21 @@ namespace kovrkit {
 inline constexpr int kDefaultJobConcurrency = 4;
 inline constexpr int kMaxJobConcurrency = 32;
 
-enum class JobAction { backup, restore, upgrade, status };
+enum class JobAction { backup, restore, upgrade, status, setupChannel, exportChannel, pushD2fw };
 
 struct JobDevice {
     std::string ip; // trimmed, never empty
     std::string name;
+    bool slowLink = false; // on a site marked "slow link (VPN)"
+};
+
+// One DALI line of a set-up or an export: its number (1..4) and, for a set-up, the CSV files
+// applied to it (empty: none of that kind).
+struct JobLine {
+    int line = 0;
+    std::string channelFile;
+    std::string groupsFile;
+    std::string inputsFile;
 };
 
 // A "jobs_start" payload that passed every check.
@@ -25,6 +35,8 @@ struct JobRequest {
     std::vector<JobDevice> devices; // at least one, each address once
     int concurrency = kDefaultJobConcurrency;
     std::string input; // the folder, archive or firmware file named by the options, or empty
+    std::vector<JobLine> lines; // setupChannel and exportChannel: in the order given
+    bool dryRun = false; // setupChannel: compare only, push nothing
 };
 
 // Refusal texts of "jobRefused".
@@ -39,9 +51,14 @@ inline constexpr const char* kUnknownJobOptionMessage = "Unknown job option: ";
 inline constexpr const char* kJobOptionTextMessage = "Job option must be a non-empty text: ";
 inline constexpr const char* kJobBatchRestoreMessage = "Batch restore is not supported";
 inline constexpr const char* kNoSuchJobMessage = "No such job";
+inline constexpr const char* kJobLinesMessage = "Choose one to four DALI lines";
+inline constexpr const char* kJobLineNumberMessage = "DALI lines are numbered 1 to 4: ";
+inline constexpr const char* kJobLineTwiceMessage = "DALI line listed twice: ";
+inline constexpr const char* kJobLineWithoutFileMessage = "No CSV file chosen for DALI line ";
+inline constexpr const char* kJobDryRunMessage = "Job option dryRun must be true or false";
 
-// The option that names the action's input ("backupFolder", "backupFile", "firmwareFile"),
-// or nullptr for status.
+// The option that names the action's input ("backupFolder", "backupFile", "firmwareFile",
+// "exportFolder"), or nullptr for status and setupChannel.
 const char* inputOptionOf(JobAction action);
 
 // The checked request, or the refusal text.

@@ -30,6 +30,12 @@ private:
 std::vector<std::string> jobToolArguments(const std::string& toolPath, JobAction action,
     const std::string& address, const std::string& input);
 
+// The argument vector of one device's run of any tool action: the above, or the line and DALI
+// device firmware commands (line_tool_arguments.h), and the slow-link options for a device on
+// a slow link. exportFolder is the device's own folder of an export.
+std::vector<std::string> jobRunArguments(const std::string& toolPath, const JobRequest& request,
+    const JobDevice& device, const std::string& exportFolder);
+
 // How a run that ended with `exitStatus` is reported, from what its events said.
 DeviceEnd toolRunEnd(int exitStatus, const std::string& toolCause, const std::string& lastError);
 

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <array>
+#include <cstdint>
 
 namespace kovrkit {
 
@@ -13,6 +14,64 @@ namespace {
 bool isLogKind(const std::string& kind)
 {
     return kind == "plain" || kind == "success" || kind == "warning" || kind == "error";
+}
+
+const std::string* textMember(const json& object, const char* name)
+{
+    auto member = object.find(name);
+    return member != object.end() && member->is_string() ? &member->get_ref<const std::string&>()
+                                                         : nullptr;
+}
+
+// The DALI line of a change or a line result: an integer; a line result may name any number
+// the tool was given, a change only lines 1..4.
+std::optional<int> lineOf(const json& object, bool anyNumber)
+{
+    auto member = object.find("line");
+    if (member == object.end() || !member->is_number_integer())
+        return std::nullopt;
+    const int64_t line = member->get<int64_t>();
+    if (anyNumber ? (line < INT32_MIN || line > INT32_MAX) : (line < 1 || line > 4))
+        return std::nullopt;
+    return static_cast<int>(line);
+}
+
+std::optional<ToolEvent> changeOf(const json& value)
+{
+    if (!value.is_object())
+        return std::nullopt;
+    const auto line = lineOf(value, false);
+    const std::string* record = textMember(value, "record");
+    const std::string* field = textMember(value, "field");
+    const std::string* oldValue = textMember(value, "old");
+    const std::string* newValue = textMember(value, "new");
+    if (!line || !record || !field || !oldValue || !newValue)
+        return std::nullopt;
+    ToolEvent event;
+    event.kind = ToolEvent::Kind::change;
+    event.line = *line;
+    event.record = *record;
+    event.field = *field;
+    event.oldValue = *oldValue;
+    event.newValue = *newValue;
+    return event;
+}
+
+std::optional<ToolEvent> lineResultOf(const json& value)
+{
+    if (!value.is_object())
+        return std::nullopt;
+    const auto line = lineOf(value, true);
+    auto done = value.find("done");
+    const std::string* reason = textMember(value, "reason");
+    if (!line || done == value.end() || !done->is_boolean() || !reason)
+        return std::nullopt;
+    ToolEvent event;
+    event.kind = ToolEvent::Kind::lineResult;
+    event.line = *line;
+    event.done = done->get<bool>();
+    event.text = *reason;
+    return event;
 }
 
 std::optional<ToolEvent> eventOf(const json& object)
@@ -49,6 +108,10 @@ std::optional<ToolEvent> eventOf(const json& object)
                                                                       : std::string("other");
         return event;
     }
+    if (name == "change")
+        return changeOf(value);
+    if (name == "lineResult")
+        return lineResultOf(value);
     return std::nullopt;
 }
 

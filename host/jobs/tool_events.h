@@ -9,11 +9,17 @@ namespace kovrkit {
 
 // One JSON line of `kovru-cli --eventsfd=N`.
 struct ToolEvent {
-    enum class Kind { progress, log, cause };
+    enum class Kind { progress, log, cause, change, lineResult };
     Kind kind = Kind::log;
     int percent = 0; // progress: 0..100
     std::string logKind; // log: "plain", "success", "warning" or "error"
-    std::string text; // log: the line; cause: its name
+    std::string text; // log: the line; cause: its name; lineResult: the reason
+    int line = 0; // change, lineResult: the DALI line
+    std::string record; // change: "device 3", "group 0", "input device 2", "line value", ...
+    std::string field; // change
+    std::string oldValue; // change
+    std::string newValue; // change
+    bool done = false; // lineResult: pushed (in a dry run: would be pushed)
 };
 
 // The causes a tool may name; anything else is read as "other".

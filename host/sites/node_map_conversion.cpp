@@ -34,7 +34,9 @@ MapNode mapNodeFromJson(const json& node)
 {
     MapNode entry { textMember(node, "type"), textMember(node, "name"),
         textMember(node, "description"), textMember(node, "ip"), textMember(node, "username"),
-        textMember(node, "password"), std::nullopt };
+        textMember(node, "password"), std::nullopt, false };
+    const auto slowLink = node.find("slowLink");
+    entry.slowLink = slowLink != node.end() && slowLink->is_boolean() && slowLink->get<bool>();
     const auto children = node.find("children");
     if (children != node.end() && children->is_array()) {
         entry.children.emplace();
@@ -87,7 +89,8 @@ std::size_t textBytesOf(const MapNode& node)
     std::size_t bytes = 0;
     for (const auto* text : { node.name, node.description, node.ip, node.username, node.password })
         bytes += text ? text->size() : 0;
-    return bytes;
+    // The line ,"slowLink": true of a marked folder.
+    return bytes + (node.slowLink ? 24 : 0);
 }
 
 class NodeMapWalk {
@@ -142,6 +145,7 @@ public:
             {} };
         if (isBlank(folder.name))
             return std::nullopt;
+        folder.slowLink = source->slowLink;
         for (const std::string* childId : *source->children)
             if (!addChild(*childId, depth, folder))
                 return std::nullopt;

@@ -110,6 +110,10 @@ void appendStoredFolder(
         appendMemberStart(out, "schemaVersion", inner, false);
         out += '1';
     }
+    if (folder.slowLink) {
+        appendMemberStart(out, "slowLink", inner, false);
+        out += "true";
+    }
     out += '\n';
     appendIndent(out, indent);
     out += '}';
@@ -150,6 +154,8 @@ void appendNodeText(std::string& out, const NumberedNode& node)
     appendCompactMember(out, "id", node.id);
     appendCompactMember(out, "name", node.folder->name);
     appendCompactMember(out, "type", "folder");
+    if (node.folder->slowLink)
+        out += ",\"slowLink\":true";
 }
 
 } // namespace

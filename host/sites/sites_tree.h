@@ -27,6 +27,7 @@ struct FolderEntry {
     std::string description;
     std::vector<FolderEntry> folders;
     std::vector<DeviceEntry> devices;
+    bool slowLink = false; // a site reached over a slow link (VPN); stored only when set
     bool operator==(const FolderEntry&) const = default;
 };
 
@@ -41,6 +42,7 @@ struct MapNode {
     const std::string* username = nullptr;
     const std::string* password = nullptr;
     std::optional<std::vector<const std::string*>> children;
+    bool slowLink = false; // a folder's "slowLink": true
 };
 
 // A node map whose envelope and root folder are valid. Entries that are not objects are

@@ -21,6 +21,8 @@ FolderEntry folderFromJson(const json& stored, std::string_view nameFallback)
 {
     FolderEntry folder { stringOr(stored, "name", nameFallback),
         stringOr(stored, "description", ""), {}, {} };
+    const auto slowLink = stored.find("slowLink");
+    folder.slowLink = slowLink != stored.end() && slowLink->is_boolean() && slowLink->get<bool>();
     for (const auto& child : arrayOrEmpty(stored, "folders"))
         folder.folders.push_back(folderFromJson(child, ""));
     for (const auto& device : arrayOrEmpty(stored, "devices"))
@@ -40,8 +42,11 @@ json folderJson(const FolderEntry& folder)
         devices.push_back(
             { { "name", device.name }, { "description", device.description }, { "ip", device.ip },
                 { "username", device.username }, { "password", device.password } });
-    return { { "name", folder.name }, { "description", folder.description },
+    json stored = { { "name", folder.name }, { "description", folder.description },
         { "folders", std::move(folders) }, { "devices", std::move(devices) } };
+    if (folder.slowLink)
+        stored["slowLink"] = true;
+    return stored;
 }
 
 json nodeJson(const NumberedNode& node)
@@ -50,8 +55,11 @@ json nodeJson(const NumberedNode& node)
         return { { "id", node.id }, { "type", "device" }, { "name", node.device->name },
             { "description", node.device->description }, { "ip", node.device->ip },
             { "username", node.device->username }, { "password", node.device->password } };
-    return { { "id", node.id }, { "type", "folder" }, { "name", node.folder->name },
+    json folder = { { "id", node.id }, { "type", "folder" }, { "name", node.folder->name },
         { "description", node.folder->description }, { "children", node.children } };
+    if (node.folder->slowLink)
+        folder["slowLink"] = true;
+    return folder;
 }
 
 } // namespace

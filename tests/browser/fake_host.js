@@ -63,7 +63,26 @@
     let lastJob = 0;
     const heldJobs = new Map();
 
-    function deviceResult(jobId, action, address) {
+    // A dry run of the line set-up: each line's channel file renames device 0 after the file;
+    // a file whose name holds "broken" stops its line.
+    function lineSetupResult(jobId, address, options) {
+        const lines = (options && options.lines) || [];
+        const data = { dryRun: !!options.dryRun, lines: [], changes: [] };
+        for (const line of lines) {
+            const files = [line.channelFile, line.groupsFile, line.inputsFile].filter(Boolean);
+            const broken = files.find((file) => file.includes('broken'));
+            data.lines.push({ line: line.line, done: !broken, reason: broken ? `${broken} is not a readable CSV file (quoted field never closed); line ${line.line} not changed.` : '' });
+            if (!broken && line.channelFile && options.dryRun)
+                data.changes.push({ line: line.line, record: 'device 0', field: 'name', old: `"Luminaire ${address}"`, new: `"${line.channelFile.split('/').pop()}"` });
+        }
+        const failed = data.lines.filter((line) => !line.done);
+        return failed.length
+            ? { jobId, deviceIp: address, success: false, exitCode: 1, cause: 'other', reason: failed.map((line) => `Line ${line.line}: ${line.reason}`).join('; '), message: 'Action failed', seconds: 0.4, data }
+            : { jobId, deviceIp: address, success: true, exitCode: 0, cause: '', reason: '', message: 'Action completed successfully', seconds: 0.4, data };
+    }
+
+    function deviceResult(jobId, action, address, options) {
+        if (action === 'setupChannel') return lineSetupResult(jobId, address, options || {});
         if (action === 'status') {
             const status = (setup.status || {})[address];
             return status
@@ -92,7 +111,7 @@
         }
         let succeeded = 0;
         for (const device of devices) {
-            const result = deviceResult(jobId, body.action, device.ip);
+            const result = deviceResult(jobId, body.action, device.ip, body.options);
             if (result.success) succeeded += 1;
             deliver('jobDeviceResult', result);
         }
@@ -154,6 +173,11 @@
         case 'jobs_cancel':
             cancelJob(body);
             break;
+        case 'jobs_chooseFile': {
+            const path = (setup.choose || {})[body.kind] || '';
+            deliver('fileChosen', { kind: body.kind, target: body.target, chosen: !!path, path });
+            break;
+        }
         case 'jobs_getSettings':
             deliver('jobSettings', { concurrency: setup.concurrency || 4, saved: true });
             break;

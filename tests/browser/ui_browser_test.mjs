@@ -32,18 +32,52 @@ const PROTOCOL = {
     native_actionBackup: 'device', native_actionRestore: 'device', native_actionFirmwareUpgrade: 'device', native_actionGetStatus: 'device',
     jobs_start: 'job', jobs_getSettings: null,
     jobs_cancel: [['jobId', 'string']],
-    jobs_setSettings: [['concurrency', 'number']]
+    jobs_setSettings: [['concurrency', 'number']],
+    jobs_chooseFile: [['kind', 'string'], ['target', 'string']]
 };
+
+// The options each action's start may carry, and what each holds.
+const JOB_OPTIONS = {
+    backup: {}, restore: {}, upgrade: {}, status: {},
+    setupChannel: { lines: 'setup-lines', dryRun: 'boolean' },
+    exportChannel: { lines: 'line-numbers', exportFolder: 'string' },
+    pushD2fw: { firmwareFile: 'string' }
+};
+
+function assertJobOptions(action, options) {
+    const allowed = JOB_OPTIONS[action];
+    for (const [name, value] of Object.entries(options)) {
+        const kind = allowed[name];
+        assert.ok(kind, `${action} takes no option ${name}`);
+        if (kind === 'string') assert.ok(typeof value === 'string' && value.length > 0);
+        else if (kind === 'boolean') assert.strictEqual(typeof value, 'boolean');
+        else {
+            assert.ok(Array.isArray(value) && value.length >= 1 && value.length <= 4, JSON.stringify(options));
+            const numbers = value.map((entry) => (kind === 'line-numbers' ? entry : entry.line));
+            assert.ok(numbers.every((line) => [1, 2, 3, 4].includes(line)), 'lines 1 to 4');
+            assert.strictEqual(new Set(numbers).size, numbers.length, 'each line once');
+            if (kind === 'setup-lines') {
+                for (const entry of value) {
+                    const files = Object.keys(entry).filter((key) => key !== 'line');
+                    assert.ok(files.length > 0 && files.every((key) => ['channelFile', 'groupsFile', 'inputsFile'].includes(key)), JSON.stringify(entry));
+                }
+            }
+        }
+    }
+    if (action === 'setupChannel') assert.ok(options.lines, 'a set-up names its lines');
+}
 
 function assertJobStart(message) {
     const body = message.payload;
     assert.deepStrictEqual(Object.keys(body), ['action', 'devices', 'concurrency', 'options'], JSON.stringify(message));
-    assert.ok(['backup', 'restore', 'upgrade', 'status'].includes(body.action));
+    assert.ok(Object.keys(JOB_OPTIONS).includes(body.action));
     assert.ok(Number.isInteger(body.concurrency) && body.concurrency >= 1 && body.concurrency <= 32);
-    assert.deepStrictEqual(body.options, {});
+    assertJobOptions(body.action, body.options);
     assert.ok(body.devices.length > 0);
     for (const device of body.devices) {
-        assert.deepStrictEqual(Object.keys(device), ['ip', 'name']);
+        const keys = Object.keys(device);
+        assert.deepStrictEqual(keys.slice(0, 2), ['ip', 'name']);
+        if (keys.length > 2) assert.deepStrictEqual([keys.slice(2), device.slowLink], [['slowLink'], true], 'only a set mark travels');
         assert.ok(device.ip && device.ip === device.ip.trim(), 'addresses go out trimmed');
     }
     assert.strictEqual(new Set(body.devices.map((device) => device.ip)).size, body.devices.length, 'each address once');
@@ -437,4 +471,105 @@ test('a long tree renders only the rows in view and still reaches its last devic
     assert.deepStrictEqual(await last.evaluate((row) => ['aria-level', 'aria-posinset', 'aria-setsize'].map((name) => row.getAttribute(name))),
         ['3', '20', '20'], 'rows out of the DOM still count for assistive tools');
     assert.strictEqual(await page.getByRole('treeitem', { name: 'Campus' }).count(), 0);
+});
+
+test('DALI line set-up previews each controller\'s changes, names the lines that will not be pushed, and applies only a clean preview', async () => {
+    const ui = await open({ choose: { csv: '/csv/broken-groups.csv' } });
+    const { page } = ui;
+    await page.getByRole('checkbox', { name: 'Hall A' }).check();
+    await page.getByRole('button', { name: 'DALI line set-up…' }).focus();
+    await page.keyboard.press('Enter');
+    const dialog = page.getByRole('dialog', { name: 'DALI line set-up' });
+    await dialog.waitFor();
+    assert.match(await dialog.getByText('2 devices:').innerText(), /Gate 1 \(10\.0\.0\.1\), Gate 2 \(10\.0\.0\.2\)/);
+    assert.strictEqual(await page.evaluate(() => document.activeElement.id), 'line-1-use');
+    assert.strictEqual(await dialog.getByRole('button', { name: 'Apply' }).isDisabled(), true);
+
+    await dialog.getByRole('textbox', { name: 'Channel file of line 1' }).fill('/csv/line1.csv');
+    const preview = dialog.getByRole('table', { name: 'Preview' });
+    await dialog.getByText('2 fields would change on 2 of 2 devices').waitFor();
+    const cells = async (table) => (await table.locator('tbody tr').allInnerTexts()).map((row) => row.split('\t').map((cell) => cell.trim()));
+    assert.deepStrictEqual(await cells(preview), [
+        ['Gate 1', '1', 'device 0', 'name', '"Luminaire 10.0.0.1"', '"line1.csv"'],
+        ['Gate 2', '1', 'device 0', 'name', '"Luminaire 10.0.0.2"', '"line1.csv"']
+    ]);
+    assert.strictEqual(await dialog.getByRole('checkbox', { name: 'Line 1' }).isChecked(), true, 'a file chooses its line');
+    assert.strictEqual(await dialog.getByRole('button', { name: 'Apply' }).isDisabled(), false);
+
+    // A broken file on line 2, chosen through the host: its line is listed with the reason and
+    // nothing can be applied.
+    await dialog.getByRole('button', { name: 'Choose the group file of line 2' }).focus();
+    await page.keyboard.press('Enter');
+    const notPushed = dialog.getByRole('table', { name: 'Lines that will not be pushed' });
+    await notPushed.waitFor();
+    const reason = '/csv/broken-groups.csv is not a readable CSV file (quoted field never closed); line 2 not changed.';
+    assert.deepStrictEqual(await cells(notPushed), [['Gate 1', '2', reason], ['Gate 2', '2', reason]]);
+    await dialog.getByText('2 lines will not be pushed').waitFor();
+    assert.strictEqual(await dialog.getByRole('button', { name: 'Apply' }).isDisabled(), true);
+
+    // Line 2 left out with the keyboard: a clean preview again, then Apply runs the set-up.
+    await dialog.getByRole('checkbox', { name: 'Line 2' }).focus();
+    await page.keyboard.press('Space');
+    await page.waitForFunction(() => !document.getElementById('line-setup-apply').disabled);
+    assert.strictEqual(await notPushed.isHidden(), true);
+    await dialog.getByRole('button', { name: 'Apply' }).focus();
+    await page.keyboard.press('Enter');
+    await page.getByText('DALI line set-up finished: 2 of 2 succeeded').waitFor();
+    assert.strictEqual(await dialog.isHidden(), true);
+    assert.strictEqual(await page.evaluate(() => document.activeElement.id), 'open-line-setup');
+
+    const posted = afterStart(await ui.posted());
+    const starts = posted.filter((message) => message.command === 'jobs_start').map((message) => message.payload);
+    const gates = [{ ip: '10.0.0.1', name: 'Gate 1' }, { ip: '10.0.0.2', name: 'Gate 2' }];
+    const line1 = { line: 1, channelFile: '/csv/line1.csv' };
+    assert.deepStrictEqual(starts.at(-1), { action: 'setupChannel', devices: gates, concurrency: 4, options: { lines: [line1] } });
+    assert.ok(starts.slice(0, -1).every((start) => start.options.dryRun === true), 'every preview is a dry run');
+    assert.deepStrictEqual(starts.at(-2).options.lines, [line1], 'the last preview is what was applied');
+    assert.ok(starts.some((start) => JSON.stringify(start.options.lines) === JSON.stringify([line1, { line: 2, groupsFile: '/csv/broken-groups.csv' }])));
+    assert.deepStrictEqual(posted.filter((message) => message.command === 'jobs_chooseFile'),
+        [{ command: 'jobs_chooseFile', payload: { kind: 'csv', target: 'line-2-groups' } }]);
+});
+
+test('a folder marked "slow link (VPN)" marks its devices\' jobs; export and DALI device firmware ask for what they need', async () => {
+    const ui = await open({ choose: { folder: '/exports' } });
+    const { page } = ui;
+    await page.getByRole('treeitem', { name: 'Hall B' }).click();
+    const slow = page.getByRole('checkbox', { name: 'Slow link (VPN)' });
+    await slow.check();
+    await page.getByRole('button', { name: 'Save changes' }).click();
+    await page.getByRole('status').filter({ hasText: 'Changes saved' }).waitFor();
+    const saved = await page.evaluate(() => window.hostSetup.sites);
+    assert.strictEqual(saved.nodes.b.slowLink, true);
+    assert.strictEqual(saved.nodes.a.slowLink, undefined, 'only the marked folder carries it');
+    await page.getByRole('treeitem', { name: 'Gate 3' }).click();
+    assert.strictEqual(await slow.isHidden(), true, 'devices have no mark of their own');
+    await page.getByRole('treeitem', { name: 'Hall B' }).click();
+
+    await page.getByRole('button', { name: 'Export DALI lines…' }).click();
+    const exporting = page.getByRole('dialog', { name: 'Export DALI lines' });
+    await exporting.getByRole('checkbox', { name: 'Line 3' }).uncheck();
+    await exporting.getByRole('checkbox', { name: 'Line 4' }).uncheck();
+    await exporting.getByRole('button', { name: 'Export', exact: true }).click();
+    await exporting.getByRole('alert').filter({ hasText: 'Choose the folder to export into' }).waitFor();
+    await exporting.getByRole('button', { name: 'Choose the export folder' }).click();
+    await page.waitForFunction(() => document.getElementById('line-export-folder').value === '/exports');
+    await page.keyboard.press('Enter');
+    await page.getByText('Export DALI lines finished: 1 of 1 succeeded, 0 failed; 1 not sent').waitFor();
+
+    await page.getByRole('button', { name: 'DALI device firmware…' }).click();
+    const firmware = page.getByRole('dialog', { name: 'DALI device firmware' });
+    const file = firmware.getByRole('textbox', { name: 'Firmware file (.d2fw)' });
+    await file.fill('/fw/ballast.bin');
+    await page.keyboard.press('Enter');
+    await firmware.getByRole('alert').filter({ hasText: 'A DALI device firmware file ends in .d2fw' }).waitFor();
+    await file.fill('/fw/ballast.d2fw');
+    await page.keyboard.press('Enter');
+    await page.getByText('DALI device firmware finished: 1 of 1 succeeded, 0 failed; 1 not sent').waitFor();
+
+    const starts = afterStart(await ui.posted()).filter((message) => message.command === 'jobs_start').map((message) => message.payload);
+    const gate3 = [{ ip: '10.0.0.3', name: 'Gate 3', slowLink: true }];
+    assert.deepStrictEqual(starts, [
+        { action: 'exportChannel', devices: gate3, concurrency: 4, options: { lines: [1, 2], exportFolder: '/exports' } },
+        { action: 'pushD2fw', devices: gate3, concurrency: 4, options: { firmwareFile: '/fw/ballast.d2fw' } }
+    ]);
 });

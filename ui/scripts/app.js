@@ -12,6 +12,9 @@ import { wireMoveDialog } from './move-dialog.js';
 import { wireSelection } from './selection.js';
 import { wireResults } from './results-panel.js';
 import { wireLegacyBanner } from './legacy-banner.js';
+import { wireLineSetupDialog } from './line-setup-dialog.js';
+import { wireLineExportDialog } from './line-export-dialog.js';
+import { wireDeviceFirmwareDialog } from './device-firmware-dialog.js';
 
 function wirePage() {
     wireTree();
@@ -20,7 +23,11 @@ function wirePage() {
     wireDetails();
     $('export-csv').addEventListener('click', () => host.send(Command.exportCsv, payload.exportCsv(sitesCsv.toCsv(state.doc))));
     $('import-csv').addEventListener('click', () => host.send(Command.importCsv));
-    wireSelection(wireResults());
+    const jobs = wireResults();
+    wireSelection(jobs);
+    wireLineSetupDialog(jobs);
+    wireLineExportDialog(jobs);
+    wireDeviceFirmwareDialog(jobs);
     wireLegacyBanner();
     $('website').addEventListener('click', (event) => {
         event.preventDefault();

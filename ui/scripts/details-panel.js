@@ -1,5 +1,6 @@
-// The details panel: the current folder's or device's fields (saved with "Save changes"), the
-// device's status as the last status job reported it, and Delete, which asks first.
+// The details panel: the current folder's or device's fields (saved with "Save changes"; a
+// folder's "Slow link (VPN)" mark among them), the device's status as the last status job
+// reported it, and Delete, which asks first.
 import * as sites from './sites-model.js';
 import { $, state, redraw, element, setStatus, entryOf, deviceInfoOf } from './page.js';
 import { change } from './editing.js';
@@ -26,6 +27,8 @@ function renderDetails() {
         if (document.activeElement !== field || field.dataset.nodeId !== node.id) field.value = shown ? node[name] || '' : '';
         field.dataset.nodeId = node.id;
     }
+    $('row-slowLink').hidden = node.type !== 'folder';
+    $('field-slowLink').checked = node.type === 'folder' && node.slowLink === true;
     $('delete').disabled = node.id === state.doc.rootId;
     const info = deviceInfoOf(node);
     const list = $('device-info');
@@ -55,7 +58,15 @@ function applyDetails(event) {
         setStatus('A name cannot be blank', 'error');
         return;
     }
-    change('Changes saved', () => sites.updateNode(state.doc, node.id, fields));
+    const slowLink = node.type === 'folder' && $('field-slowLink').checked;
+    change('Changes saved', () => {
+        if (!sites.updateNode(state.doc, node.id, fields)) return false;
+        // A site reached over a slow link: its devices' jobs use large TFTP blocks and one
+        // HTTP connection. Only a marked folder carries the member.
+        if (slowLink) node.slowLink = true;
+        else delete node.slowLink;
+        return true;
+    });
 }
 
 export async function deleteCurrent() {

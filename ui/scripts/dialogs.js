@@ -24,3 +24,12 @@ export function confirmDialog(dialog) {
         dialog.showModal();
     });
 }
+
+// Enter in a field of the dialog presses `button`, not the form's first button.
+export function submitOnEnter(dialog, button) {
+    dialog.addEventListener('keydown', (event) => {
+        if (event.key !== 'Enter' || event.target.tagName !== 'INPUT') return;
+        event.preventDefault();
+        button.click();
+    });
+}

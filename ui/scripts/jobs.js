@@ -11,13 +11,14 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
     const results = createResults(elements);
     const pendingStarts = []; // { action, batch } until jobStarted or jobRefused
     const actionOfJob = new Map();
+    const quietJobs = new Map(); // jobId -> handlers of runQuietly
     let concurrency = DEFAULT_CONCURRENCY;
 
     function label(action) {
         return jobActionLabel[action] || action;
     }
 
-    function run(action, devices) {
+    function run(action, devices, options) {
         if (!action) return;
         const { batch, devices: toSend } = results.start(action, devices);
         if (!toSend.length) {
@@ -26,7 +27,15 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
         }
         setStatus(`${label(action)} started for ${plural(toSend.length)}`);
         pendingStarts.push({ action, batch });
-        host.send(Command.jobsStart, payload.jobsStart(action, toSend, concurrency));
+        batch.options = options; // "Retry failed" sends them again
+        host.send(Command.jobsStart, payload.jobsStart(action, toSend, concurrency, options));
+    }
+
+    // A job whose messages go to handlers instead of the results panel (the line set-up's
+    // preview): handlers.started(jobId), result(body), finished(body), refused(message).
+    function runQuietly(action, devices, options, handlers) {
+        pendingStarts.push({ action, handlers });
+        host.send(Command.jobsStart, payload.jobsStart(action, devices, concurrency, options));
     }
 
     function cancelShown() {
@@ -55,21 +64,36 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
     host.on(Message.jobStarted, (body) => {
         const at = pendingStarts.findIndex((start) => start.action === body.action);
         if (at < 0) return;
-        const [{ batch }] = pendingStarts.splice(at, 1);
+        const [{ batch, handlers }] = pendingStarts.splice(at, 1);
+        if (handlers) {
+            quietJobs.set(body.jobId, handlers);
+            handlers.started(body.jobId);
+            return;
+        }
         actionOfJob.set(body.jobId, body.action);
         results.bind(batch, body.jobId);
     });
     host.on(Message.jobRefused, (body) => {
         if (body.request === Command.jobsStart) {
             const start = pendingStarts.shift();
+            if (start && start.handlers) {
+                start.handlers.refused(String(body.message || ''));
+                return;
+            }
             if (start) results.refuse(start.batch, String(body.message || ''));
             setStatus(`${start ? label(start.action) + ': ' : ''}${body.message}`, 'error');
             return;
         }
         setStatus(String(body.message || ''), 'error');
     });
-    host.on(Message.jobDeviceProgress, (body) => results.progress(body));
+    host.on(Message.jobDeviceProgress, (body) => {
+        if (!quietJobs.has(body.jobId)) results.progress(body);
+    });
     host.on(Message.jobDeviceResult, (body) => {
+        if (quietJobs.has(body.jobId)) {
+            quietJobs.get(body.jobId).result(body);
+            return;
+        }
         results.result(body);
         const action = actionOfJob.get(body.jobId);
         const text = `${label(action)} ${body.deviceIp}: ${body.success ? body.message : body.reason || body.message}`;
@@ -78,6 +102,12 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
             onStatusData(String(body.deviceIp).trim(), body.data);
     });
     host.on(Message.jobFinished, (body) => {
+        if (quietJobs.has(body.jobId)) {
+            const handlers = quietJobs.get(body.jobId);
+            quietJobs.delete(body.jobId);
+            handlers.finished(body);
+            return;
+        }
         results.finish(body);
         const action = actionOfJob.get(body.jobId);
         actionOfJob.delete(body.jobId);
@@ -93,8 +123,8 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
     });
 
     elements.cancel.addEventListener('click', cancelShown);
-    elements.retry.addEventListener('click', () => run(results.currentAction(), results.failedDevices()));
+    elements.retry.addEventListener('click', () => run(results.currentAction(), results.failedDevices(), results.currentOptions()));
     elements.concurrency.addEventListener('change', changeConcurrency);
 
-    return { run, asText: () => results.asText() };
+    return { run, runQuietly, cancel: (jobId) => host.send(Command.jobsCancel, payload.jobsCancel(jobId)), asText: () => results.asText() };
 }

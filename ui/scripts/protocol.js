@@ -19,7 +19,8 @@ export const Command = Object.freeze({
     jobsStart: 'jobs_start',
     jobsCancel: 'jobs_cancel',
     jobsGetSettings: 'jobs_getSettings',
-    jobsSetSettings: 'jobs_setSettings'
+    jobsSetSettings: 'jobs_setSettings',
+    jobsChooseFile: 'jobs_chooseFile'
 });
 
 export const Message = Object.freeze({
@@ -39,12 +40,20 @@ export const Message = Object.freeze({
     jobDeviceResult: 'jobDeviceResult',
     jobFinished: 'jobFinished',
     jobRefused: 'jobRefused',
-    jobSettings: 'jobSettings'
+    jobSettings: 'jobSettings',
+    fileChosen: 'fileChosen'
 });
 
 // The job action of each action button (its data-action), and how the technician reads it.
 export const JobAction = Object.freeze({ getStatus: 'status', backup: 'backup', restore: 'restore', firmwareUpgrade: 'upgrade' });
-export const jobActionLabel = Object.freeze({ status: 'Status', backup: 'Backup', restore: 'Restore', upgrade: 'Upgrade firmware' });
+export const jobActionLabel = Object.freeze({ status: 'Status', backup: 'Backup', restore: 'Restore', upgrade: 'Upgrade firmware',
+    setupChannel: 'DALI line set-up', exportChannel: 'Export DALI lines', pushD2fw: 'DALI device firmware' });
+
+// The DALI line and device firmware jobs, started from their dialogs.
+export const LineJob = Object.freeze({ setup: 'setupChannel', export: 'exportChannel', deviceFirmware: 'pushD2fw' });
+export const DALI_LINES = Object.freeze([1, 2, 3, 4]);
+// What "jobs_chooseFile" asks the host to choose.
+export const FileKind = Object.freeze({ csv: 'csv', deviceFirmware: 'd2fw', folder: 'folder' });
 
 // Devices a job runs at once: the host takes 1 to 32 and starts with 4.
 export const MIN_CONCURRENCY = 1;
@@ -78,8 +87,9 @@ export const payload = Object.freeze({
     setSitesData: (doc) => ({ sitesData: doc }),
     exportCsv: (csvText) => ({ csvContent: csvText }),
     openExternalUrl: (url) => ({ url }),
-    // devices: [{ ip, name }], each address once and trimmed.
-    jobsStart: (action, devices, concurrency) => ({ action, devices, concurrency, options: {} }),
+    // devices: [{ ip, name, slowLink? }], each address once and trimmed.
+    jobsStart: (action, devices, concurrency, options = {}) => ({ action, devices, concurrency, options }),
+    jobsChooseFile: (kind, target) => ({ kind, target }),
     jobsCancel: (jobId) => ({ jobId }),
     jobsSetSettings: (concurrency) => ({ concurrency })
 });

@@ -112,13 +112,21 @@ export function createResults(elements) {
                 continue;
             }
             const row = newRow([device.name], address, 'waiting', '');
+            row.slowLink = !!device.slowLink;
             byAddress.set(address, row);
             rows.push(row);
         }
         const batch = { action, rows: rows.concat(refused), byAddress, summary: null, jobId: null, cancelling: false };
         batches.set(action, batch);
         show(batch);
-        return { batch, devices: rows.map((row) => ({ ip: row.address, name: row.names.join(', ') })) };
+        return { batch, devices: rows.map(sentDevice) };
+    }
+
+    // A device as jobs_start takes it; the slow-link mark only where it is set.
+    function sentDevice(row) {
+        const device = { ip: row.address, name: row.names.join(', ') };
+        if (row.slowLink) device.slowLink = true;
+        return device;
     }
 
     function batchOf(jobId) {
@@ -201,7 +209,7 @@ export function createResults(elements) {
     function failedDevices() {
         if (!shown) return [];
         return shown.rows.filter((row) => (row.state === 'failed' || row.state === 'cancelled') && row.sent)
-            .map((row) => ({ name: row.names.join(', '), ip: row.address }));
+            .map(sentDevice);
     }
 
     function asText() {
@@ -228,6 +236,7 @@ export function createResults(elements) {
         takeJobToCancel,
         failedDevices,
         asText,
-        currentAction: () => (shown ? shown.action : null)
+        currentAction: () => (shown ? shown.action : null),
+        currentOptions: () => (shown ? shown.options : undefined)
     };
 }

@@ -26,7 +26,26 @@ export function selectedDevices() {
         const at = state.index.position.get(state.currentId);
         ids = at === undefined ? [] : devicesUnder(at);
     }
-    return ids.map((id) => ({ name: state.doc.nodes[id].name, ip: state.doc.nodes[id].ip || '' }));
+    return ids.map((id) => {
+        const device = { name: state.doc.nodes[id].name, ip: state.doc.nodes[id].ip || '' };
+        if (onSlowLink(id)) device.slowLink = true;
+        return device;
+    });
+}
+
+// Whether a folder above the device is marked "slow link (VPN)".
+function onSlowLink(id) {
+    const { entries, position } = state.index;
+    for (let at = entries[position.get(id)].parent; at >= 0; at = entries[at].parent)
+        if (entries[at].node.slowLink === true) return true;
+    return false;
+}
+
+// "NAME (ADDRESS)" of the first few devices, for a dialog's description.
+export function describeDevices(devices) {
+    const shown = devices.slice(0, 3).map((device) => `${device.name} (${device.ip || 'no address'})`);
+    const more = devices.length > 3 ? ` and ${devices.length - 3} more` : '';
+    return `${devices.length} device${devices.length === 1 ? '' : 's'}: ${shown.join(', ')}${more}`;
 }
 
 export function selectedCount() {
@@ -49,6 +68,7 @@ function renderSelection() {
         button.disabled = restore ? count !== 1 : count === 0;
         button.title = restore && count > 1 ? 'Restore works on one device at a time' : '';
     }
+    for (const button of document.querySelectorAll('[data-dialog]')) button.disabled = count === 0;
     $('clear-selection').disabled = state.checked.size === 0;
 }
 
