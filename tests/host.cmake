@@ -70,7 +70,9 @@ if(KOVRU_BUILD_HOST)
       "kovrkit_actions|host/app/gtk/main_window.h" "kovrkit_legacy|host/app/ui_resource.h"
       "kovrkit_app|host/app/gtk/webkit_view.h" "kovrkit_app|host/bridge/message_bridge.h"
       "kovrkit_jobs|host/app/gtk/job_close_guard.h" "kovrkit_actions|host/jobs/job_engine.h"
-      "kovrkit_platform|host/platform/glib/glib_child_processes.h")
+      "kovrkit_platform|host/platform/glib/glib_child_processes.h"
+      "kovrkit_backups|host/jobs/job_engine.h" "kovrkit_backups|host/bridge/message_bridge.h"
+      "kovrkit_platform|host/backups/backup_library.h")
     string(REPLACE "|" ";" _parts "${_case}")
     list(GET _parts 0 _library)
     list(GET _parts 1 _header)
