@@ -72,7 +72,9 @@ if(KOVRU_BUILD_HOST)
       "kovrkit_jobs|host/app/gtk/job_close_guard.h" "kovrkit_actions|host/jobs/job_engine.h"
       "kovrkit_platform|host/platform/glib/glib_child_processes.h"
       "kovrkit_discovery|host/app/gtk/main_window.h" "kovrkit_discovery|host/jobs/job_engine.h"
-      "kovrkit_actions|host/discovery/address_ranges.h" "kovrkit_sites|host/discovery/tree_comparison.h")
+      "kovrkit_actions|host/discovery/address_ranges.h" "kovrkit_sites|host/discovery/tree_comparison.h"
+      "kovrkit_backups|host/jobs/job_engine.h" "kovrkit_backups|host/bridge/message_bridge.h"
+      "kovrkit_platform|host/backups/backup_library.h")
     string(REPLACE "|" ";" _parts "${_case}")
     list(GET _parts 0 _library)
     list(GET _parts 1 _header)
