@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,17 @@ inline constexpr std::string_view kSitesTooLargeMessage
 // The failure text when "settings.json" held something unusable that could not be kept aside.
 inline constexpr std::string_view kUnusableSettingsNotKeptMessage
     = "The settings file could not be read and could not be kept aside; nothing was saved";
+
+// What a load serves: the node-map text, and when "settings.json" holds something the host
+// cannot use, the notice that says so (empty otherwise).
+struct LoadedSites {
+    std::string document;
+    std::string notice;
+};
+
+// The notice for a "settings.json" at settingsPath that could not be read, naming the file it
+// will be kept as.
+std::string unreadableSettingsNotice(const std::string& settingsPath, const std::string& keptPath);
 
 struct SaveOutcome {
     bool success = false;
@@ -66,6 +78,12 @@ public:
     // The stored tree as compact node-map JSON text with fresh ids; the default tree when
     // nothing usable is stored. Never fails.
     std::string loadSitesDocument() const;
+    // As loadSitesDocument, with the notice when the file cannot be used.
+    LoadedSites loadSites() const;
+    // When "settings.json" exists and the host cannot use it: the name it will be kept as
+    // before anything replaces it. The time in that name is taken at the first call and used by
+    // the keeping itself, so what the technician is told is the name the file gets.
+    std::optional<std::string> unusableSettingsKeptPath() const;
     // Stores a node-map document (the "sitesData" of "setSitesData") in the nested form. A
     // refused document leaves the file untouched.
     SaveOutcome saveSitesDocument(const nlohmann::json& document) const;
@@ -84,8 +102,11 @@ public:
     // 10000); nothing when none is stored or it is out of range.
     std::optional<int> backupRetention() const;
 
+    struct KeepStamp;
+
 private:
     std::filesystem::path settingsPath_;
+    std::shared_ptr<KeepStamp> stamp_;
     UnusableSettingsGuard guard_;
 };
 

@@ -86,6 +86,9 @@ int main(int argc, char** argv)
     GioUrlOpener urlOpener;
     SitesStore store(settingsPathIn(stateFolders.settingsFolder),
         { {}, [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); } });
+    if (const auto kept = store.unusableSettingsKeptPath())
+        std::fprintf(stderr, "kovrkit: %s\n",
+            unreadableSettingsNotice(store.settingsPath().string(), *kept).c_str());
     SettingsSitesStorage sites(store);
     MessageBridge bridge { std::string(acceptedOrigin(devMode)) };
     GLibMainLoopPoster poster;
