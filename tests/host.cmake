@@ -72,7 +72,8 @@ if(KOVRU_BUILD_HOST)
       "kovrkit_jobs|host/app/gtk/job_close_guard.h" "kovrkit_actions|host/jobs/job_engine.h"
       "kovrkit_platform|host/platform/glib/glib_child_processes.h"
       "kovrkit_backups|host/jobs/job_engine.h" "kovrkit_backups|host/bridge/message_bridge.h"
-      "kovrkit_platform|host/backups/backup_library.h")
+      "kovrkit_platform|host/backups/backup_library.h" "kovrkit_jobs|fleet/fleet_command.h"
+      "kovrkit_app|host/platform/glib/glib_main_loop_poster.h")
     string(REPLACE "|" ";" _parts "${_case}")
     list(GET _parts 0 _library)
     list(GET _parts 1 _header)
