@@ -4,6 +4,7 @@
 #include "host/sites/sites_document.h"
 #include "host/sites/sites_text.h"
 #include "host/sites/sites_tree.h"
+#include "host/sites/stored_sites_judge.h"
 
 namespace kovrkit {
 
@@ -50,7 +51,8 @@ UnusableSettingsGuard guardWith(SettingsKeeping keeping)
         keeping.fileStamp = utcFileStamp;
     if (!keeping.log)
         keeping.log = [](const std::string&) {};
-    return { isUnusableSettings, std::move(keeping.fileStamp), std::move(keeping.log) };
+    return { isUnusableSettings, std::move(keeping.fileStamp), std::move(keeping.log), "sitesData",
+        storedSitesJudge };
 }
 
 } // namespace
