@@ -160,6 +160,21 @@ std::optional<std::string> SitesStore::unusableSettingsKeptPath() const
     return settingsPath_.string() + ".unreadable-" + stamp_->pin();
 }
 
+std::optional<FolderEntry> SitesStore::loadSitesTree() const
+{
+    const auto text = readSettingsText(settingsPath_);
+    if (!text)
+        return std::nullopt;
+    const auto sites = parseSettingsMember(*text, "sitesData");
+    if (!sites)
+        return std::nullopt;
+    if (isValidSitesDocument(*sites)) {
+        std::optional<json> stored = documentToStored(*sites);
+        return stored ? folderTreeFromJson(*stored) : std::nullopt;
+    }
+    return folderTreeFromJson(*sites);
+}
+
 SaveOutcome SitesStore::saveSitesDocument(const json& document) const
 {
     const auto map = nodeMapFromJson(document);
