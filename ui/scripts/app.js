@@ -12,6 +12,7 @@ import { wireMoveDialog } from './move-dialog.js';
 import { wireSelection } from './selection.js';
 import { wireResults } from './results-panel.js';
 import { wireLegacyBanner } from './legacy-banner.js';
+import { wireDiscovery } from './discovery.js';
 
 function wirePage() {
     wireTree();
@@ -22,6 +23,7 @@ function wirePage() {
     $('import-csv').addEventListener('click', () => host.send(Command.importCsv));
     wireSelection(wireResults());
     wireLegacyBanner();
+    wireDiscovery();
     $('website').addEventListener('click', (event) => {
         event.preventDefault();
         host.send(Command.openExternalUrl, payload.openExternalUrl($('website').textContent));

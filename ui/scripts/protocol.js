@@ -19,7 +19,10 @@ export const Command = Object.freeze({
     jobsStart: 'jobs_start',
     jobsCancel: 'jobs_cancel',
     jobsGetSettings: 'jobs_getSettings',
-    jobsSetSettings: 'jobs_setSettings'
+    jobsSetSettings: 'jobs_setSettings',
+    discoveryStart: 'discovery_start',
+    discoveryCancel: 'discovery_cancel',
+    discoveryRecordSerials: 'discovery_recordSerials'
 });
 
 export const Message = Object.freeze({
@@ -39,12 +42,17 @@ export const Message = Object.freeze({
     jobDeviceResult: 'jobDeviceResult',
     jobFinished: 'jobFinished',
     jobRefused: 'jobRefused',
-    jobSettings: 'jobSettings'
+    jobSettings: 'jobSettings',
+    discoveryRefused: 'discoveryRefused',
+    discoveryStarted: 'discoveryStarted',
+    discoveryProgress: 'discoveryProgress',
+    discoveryFinished: 'discoveryFinished',
+    discoverySerialsRecorded: 'discoverySerialsRecorded'
 });
 
 // The job action of each action button (its data-action), and how the technician reads it.
-export const JobAction = Object.freeze({ getStatus: 'status', backup: 'backup', restore: 'restore', firmwareUpgrade: 'upgrade' });
-export const jobActionLabel = Object.freeze({ status: 'Status', backup: 'Backup', restore: 'Restore', upgrade: 'Upgrade firmware' });
+export const JobAction = Object.freeze({ getStatus: 'status', backup: 'backup', restore: 'restore', firmwareUpgrade: 'upgrade', auditLines: 'audit' });
+export const jobActionLabel = Object.freeze({ status: 'Status', backup: 'Backup', restore: 'Restore', upgrade: 'Upgrade firmware', audit: 'Audit DALI lines' });
 
 // Devices a job runs at once: the host takes 1 to 32 and starts with 4.
 export const MIN_CONCURRENCY = 1;
@@ -81,7 +89,9 @@ export const payload = Object.freeze({
     // devices: [{ ip, name }], each address once and trimmed.
     jobsStart: (action, devices, concurrency) => ({ action, devices, concurrency, options: {} }),
     jobsCancel: (jobId) => ({ jobId }),
-    jobsSetSettings: (concurrency) => ({ concurrency })
+    jobsSetSettings: (concurrency) => ({ concurrency }),
+    discoveryStart: (ranges, timeoutMs) => ({ ranges, timeoutMs }),
+    discoveryRecordSerials: (serials) => ({ serials })
 });
 
 export function envelope(command, body) {
