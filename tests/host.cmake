@@ -74,7 +74,8 @@ if(KOVRU_BUILD_HOST)
       "kovrkit_discovery|host/app/gtk/main_window.h" "kovrkit_discovery|host/jobs/job_engine.h"
       "kovrkit_actions|host/discovery/address_ranges.h" "kovrkit_sites|host/discovery/tree_comparison.h"
       "kovrkit_backups|host/jobs/job_engine.h" "kovrkit_backups|host/bridge/message_bridge.h"
-      "kovrkit_platform|host/backups/backup_library.h")
+      "kovrkit_platform|host/backups/backup_library.h" "kovrkit_jobs|fleet/fleet_command.h"
+      "kovrkit_app|host/platform/glib/glib_main_loop_poster.h")
     string(REPLACE "|" ";" _parts "${_case}")
     list(GET _parts 0 _library)
     list(GET _parts 1 _header)
