@@ -84,6 +84,7 @@ struct ControllerConfig {
 struct SimConfig {
     std::vector<ControllerConfig> controllers;
     std::optional<std::string> state_dir;
+    std::optional<std::string> log_file; // --log: what the controllers did, a line each
     std::uint64_t seed = 1;
 };
 

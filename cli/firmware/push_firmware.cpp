@@ -133,6 +133,10 @@ int push_firmware(const FirmwarePushRequest& request)
     if (!prepared_ok || !check_firmware_info(prepared, info))
         return refuse_file();
     log_firmware_info(info);
+    if (request.dry_run) {
+        log_success("Dry run: the firmware file is valid; nothing was uploaded.");
+        return exit_complete;
+    }
     return upload_and_apply(request, prepared, info, verify_limit);
 }
 

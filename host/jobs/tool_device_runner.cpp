@@ -3,6 +3,7 @@
 #include "host/actions/action_messages.h"
 #include "host/actions/tool_command.h"
 #include "host/jobs/tool_events.h"
+#include "host/jobs/upgrade_checks.h"
 
 #include <filesystem>
 
@@ -32,8 +33,9 @@ DeviceEnd failedAtOnce(const char* cause, const std::string& message)
 
 class ToolDeviceRun final : public DeviceRun {
 public:
-    explicit ToolDeviceRun(DeviceRunCallbacks callbacks)
+    ToolDeviceRun(DeviceRunCallbacks callbacks, bool imageCheck)
         : callbacks_(std::move(callbacks))
+        , imageCheck_(imageCheck)
     {
     }
 
@@ -64,6 +66,8 @@ private:
             case ToolEvent::Kind::log:
                 if (event.logKind == "error")
                     lastError_ = event.text;
+                if (imageCheck_ && event.logKind == "plain")
+                    info_.take(event.text);
                 line_ = std::move(event.text);
                 changed = true;
                 break;
@@ -80,10 +84,15 @@ private:
     {
         // Last: the engine may destroy this run from its callback.
         auto onEnd = std::move(callbacks_.onEnd);
-        onEnd(toolRunEnd(exitStatus, cause_, lastError_));
+        DeviceEnd end = toolRunEnd(exitStatus, cause_, lastError_);
+        if (imageCheck_ && end.success)
+            end.data = info_.asData();
+        onEnd(std::move(end));
     }
 
     DeviceRunCallbacks callbacks_;
+    bool imageCheck_;
+    FirmwareInfoLines info_;
     std::unique_ptr<ChildProcess> process_;
     ToolEventReader reader_;
     int percent_ = -1;
@@ -129,10 +138,15 @@ DeviceStart ToolDeviceRunner::start(
         = jobToolArguments(toolPath_, request.action, device.ip, request.input);
     if (arguments.empty())
         return { nullptr, failedAtOnce("other", kUnknownActionMessage) };
+    bool imageCheck = request.action == JobAction::upgrade && request.dryRun;
+    if (imageCheck)
+        arguments.push_back("--dryrun");
+    else if (request.action == JobAction::upgrade)
+        arguments.push_back("--verifyupgrade=" + std::to_string(request.verifySeconds));
     std::error_code error;
     if (!std::filesystem::is_regular_file(toolPath_, error))
         return { nullptr, failedAtOnce("tool-missing", kToolMissingMessage) };
-    auto run = std::make_unique<ToolDeviceRun>(std::move(callbacks));
+    auto run = std::make_unique<ToolDeviceRun>(std::move(callbacks), imageCheck);
     if (!run->launch(processes_, arguments))
         return { nullptr, failedAtOnce("tool-missing", kToolFailedToRunMessage) };
     return { std::move(run), {} };

@@ -11,9 +11,10 @@ namespace kovrkit {
 inline constexpr int kToolEventsFd = 3;
 
 // Backup, restore and firmware upgrade of one device: kovru-cli without its window, its
-// events read from a pipe. The cause of a failure is the one the tool named; without one, a
-// tool that could not be started is "tool-missing", exit status 2 "refused-input", any other
-// failure "other".
+// events read from a pipe. An upgrade is verified (--verifyupgrade); the check of an
+// upgrade's image (a dry run) ends with the image's model and version as its data. The cause of a
+// failure is the one the tool named; without one, a tool that could not be started is
+// "tool-missing", exit status 2 "refused-input", any other failure "other".
 class ToolDeviceRunner final : public DeviceRunner {
 public:
     ToolDeviceRunner(ChildProcesses& processes, std::string toolPath);
