@@ -188,6 +188,10 @@ bool apply_setting(
         config.mac = value;
         return true;
     }
+    if (key == "from_backup") {
+        config.from_backup = value;
+        return !value.empty();
+    }
     if (key == "hostname") {
         config.hostname = value;
         return true;
@@ -230,11 +234,36 @@ bool read_config_file(const std::string& path, SimConfig& config, std::string& e
     return read_config_text(text.str(), config, error);
 }
 
+// The archive's identity for every identity key the settings left out, through the same
+// checks as those keys.
+bool load_backup(
+    ControllerConfig& config, const std::set<std::string>& given_keys, std::string& error)
+{
+    auto archive = load_backup_archive(config.from_backup, error);
+    if (!archive)
+        return false;
+    for (auto [key, value] :
+        { std::pair { "model", &archive->model }, std::pair { "firmware", &archive->firmware },
+            std::pair { "serial", &archive->serial }, std::pair { "mac", &archive->mac } }) {
+        bool known = false;
+        if (value->empty() || given_keys.contains(key))
+            continue;
+        if (!apply_setting(key, *value, config, known)) {
+            error = "cannot use backup " + config.from_backup + ": its status gives " + key + " \""
+                + *value + "\"";
+            return false;
+        }
+    }
+    config.backup = std::make_shared<const BackupArchive>(std::move(*archive));
+    return true;
+}
+
 } // namespace
 
 bool apply_controller_settings(
     std::string_view settings, ControllerConfig& config, std::string& error)
 {
+    std::set<std::string> given_keys;
     for (const std::string& word : split_words(settings, ", \t")) {
         std::size_t equals = word.find('=');
         if (equals == std::string::npos) {
@@ -248,8 +277,9 @@ bool apply_controller_settings(
             error = known ? "bad value in " + word : "unknown setting " + std::string(key);
             return false;
         }
+        given_keys.emplace(key);
     }
-    return true;
+    return config.from_backup.empty() || load_backup(config, given_keys, error);
 }
 
 bool read_config_text(std::string_view text, SimConfig& config, std::string& error)
@@ -346,6 +376,8 @@ SETTINGS are key=value pairs separated by commas, for example
 
 Controller keys: ip, port (0 = free port), model (VELDIR-1..VELDIR-4), firmware,
   serial, mac, hostname, flash_size (bytes of flashraw.bin and flashfs.bin),
+  from_backup (a kovru-cli backup archive: its items, flashfs.bin, model, firmware,
+  serial and mac; keys given beside it win),
   tftp_timeout_ms (retransmission time-out), tftp_retries,
   tftp_tsize (0: read requests get no transfer size),
   tftp_blksize_max (8..65464, largest TFTP block size agreed to),

@@ -70,7 +70,9 @@ if(KOVRU_BUILD_HOST)
       "kovrkit_actions|host/app/gtk/main_window.h" "kovrkit_legacy|host/app/ui_resource.h"
       "kovrkit_app|host/app/gtk/webkit_view.h" "kovrkit_app|host/bridge/message_bridge.h"
       "kovrkit_jobs|host/app/gtk/job_close_guard.h" "kovrkit_actions|host/jobs/job_engine.h"
-      "kovrkit_platform|host/platform/glib/glib_child_processes.h")
+      "kovrkit_platform|host/platform/glib/glib_child_processes.h"
+      "kovrkit_backups|host/jobs/job_engine.h" "kovrkit_backups|host/bridge/message_bridge.h"
+      "kovrkit_platform|host/backups/backup_library.h")
     string(REPLACE "|" ";" _parts "${_case}")
     list(GET _parts 0 _library)
     list(GET _parts 1 _header)
@@ -90,6 +92,14 @@ if(KOVRU_BUILD_HOST)
   add_kovru_test(jobs_rollout_test
     SOURCES unit/jobs_rollout_test.cpp
     LIBS kovrkit_jobs)
+endif()
+if(KOVRU_BUILD_HOST)
+  # Staged firmware upgrades: the engine with the real kovru-cli and kovru-sim.
+  add_kovru_test(jobs_rollout_e2e_test
+    SOURCES integration/jobs_rollout_e2e_test.cpp
+    LIBS kovrkit_jobs kovrkit_platform_glib kovrkit_gtk kovru_firmware_test_support
+    TIMEOUT 300)
+  add_dependencies(jobs_rollout_e2e_test kovru-cli kovru-sim)
 endif()
 if(KOVRU_BUILD_HOST)
   # Device jobs through the real host, kovru-cli and kovru-sim.

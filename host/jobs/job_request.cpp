@@ -122,6 +122,12 @@ std::string readOption(const std::string& key, const json& value, JobRequest& re
         request.input = value.get<std::string>();
         return "";
     }
+    if (request.action == JobAction::backup && key == "library") {
+        if (!value.is_boolean())
+            return kJobLibraryOptionMessage;
+        request.toLibrary = value.get<bool>();
+        return "";
+    }
     if (upgrade && key == "rollout")
         return readRollout(value, request.rollout);
     if (upgrade && key == "verifySeconds") {
@@ -136,7 +142,8 @@ std::string readOption(const std::string& key, const json& value, JobRequest& re
     return kUnknownJobOptionMessage + key;
 }
 
-// The options; the refusal text, or "" when they are good.
+// The options; the refusal text, or "" when they are good. A backup also takes "library":
+// true sends it to the backup library.
 std::string readOptions(const json& payload, JobRequest& request)
 {
     auto member = payload.find("options");
@@ -149,6 +156,8 @@ std::string readOptions(const json& payload, JobRequest& request)
         if (!refusal.empty())
             return refusal;
     }
+    if (request.toLibrary && !request.input.empty())
+        return kJobLibraryOrFolderMessage;
     return "";
 }
 

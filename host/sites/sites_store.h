@@ -80,6 +80,9 @@ public:
     std::optional<int> jobConcurrency() const;
     // Sets that member; the other members stay as they are.
     bool saveJobConcurrency(int concurrency) const;
+    // The "backupRetention" member (changed backups the library keeps per device, 1 to
+    // 10000); nothing when none is stored or it is out of range.
+    std::optional<int> backupRetention() const;
 
 private:
     std::filesystem::path settingsPath_;

@@ -13,6 +13,8 @@
 #include "host/app/gtk/state_folders_posix.h"
 #include "host/app/gtk/webkit_view.h"
 #include "host/app/start_options.h"
+#include "host/backups/backup_library.h"
+#include "host/backups/library_location.h"
 #include "host/bridge/app_info_command_table.h"
 #include "host/bridge/file_command_table.h"
 #include "host/bridge/message_bridge.h"
@@ -92,7 +94,12 @@ int main(int argc, char** argv)
     StatusBatches statusBatches(poster, bridge);
     DeviceActionService deviceActions(runner, statusBatches);
     GLibChildProcesses childProcesses;
-    ToolDeviceRunner toolDevices(childProcesses, toolPathIn(programDirectory));
+    std::optional<std::filesystem::path> libraryRoot = backupLibraryRoot();
+    std::unique_ptr<BackupLibrary> backupLibrary = libraryRoot
+        ? std::make_unique<BackupLibrary>(
+            *libraryRoot, store.backupRetention().value_or(kDefaultBackupRetention))
+        : nullptr;
+    ToolDeviceRunner toolDevices(childProcesses, toolPathIn(programDirectory), backupLibrary.get());
     StatusDeviceRunner statusDevices(poster);
     JobDeviceRunner jobDevices(toolDevices, statusDevices);
     JobEngine jobs(jobDevices, bridge);
