@@ -93,6 +93,7 @@ struct SimConfig {
     std::optional<std::string> state_dir;
     std::optional<std::string> log_file; // --log: what the controllers did, a line each
     std::uint64_t seed = 1;
+    bool report_served = false; // --served: the "served" lines at the end
 };
 
 // Applies "key=value" settings separated by commas or blanks, then reads the archive that

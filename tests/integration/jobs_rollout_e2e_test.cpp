@@ -5,7 +5,7 @@
 #include "fakes/fake_temp_folder.h"
 #include "fakes/firmware_files.h"
 #include "fakes/sim_process.h"
-#include "host/app/gtk/glib_main_loop_poster.h"
+#include "host/platform/glib/glib_main_loop_poster.h"
 #include "host/jobs/job_command_table.h"
 #include "host/jobs/job_device_runner.h"
 #include "host/jobs/job_engine.h"
