@@ -21,8 +21,6 @@ struct FirmwarePushRequest {
     // Runs once the file and the options are checked, before anything is uploaded: the
     // safety backup of an upgrade.
     std::function<void()> before_changes;
-    // push_firmware --dryrun: check the file and log its information, touch no controller.
-    bool dry_run = false;
 };
 
 } // namespace kovru

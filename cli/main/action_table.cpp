@@ -57,13 +57,17 @@ int run_get_backup(const CliOptions& options, const GoAhead&)
 
 int run_push_firmware(const CliOptions& options, const GoAhead& go_ahead)
 {
-    return push_firmware(
-        { options.ip, options.firmware_file, options.verify_upgrade, go_ahead, options.dry_run });
+    return push_firmware({ options.ip, options.firmware_file, options.verify_upgrade, go_ahead });
+}
+
+int run_check_firmware(const CliOptions& options, const GoAhead&)
+{
+    return check_firmware(options.firmware_file);
 }
 
 int run_push_d2fw(const CliOptions& options, const GoAhead&)
 {
-    return push_d2fw({ options.ip, options.firmware_file, {}, {}, false });
+    return push_d2fw({ options.ip, options.firmware_file, {}, {} });
 }
 
 int run_setup_channel(const CliOptions& options, const GoAhead&)
@@ -107,7 +111,8 @@ int run_safety_backup(const std::string& ip, const std::string& folder)
 constexpr std::array kRows = {
     ActionRow { "put_backup", run_put_backup, "restoring", false, true },
     ActionRow { "get_backup", run_get_backup, nullptr, true },
-    ActionRow { "push_firmware", run_push_firmware, "firmware upgrade", false, true },
+    ActionRow { "push_firmware", run_push_firmware, "firmware upgrade", false },
+    ActionRow { "check_firmware", run_check_firmware, nullptr, false },
     ActionRow { "push_d2fw", run_push_d2fw, nullptr, false },
     ActionRow { "setup_channel", run_setup_channel, nullptr, false },
     ActionRow { "export_channel", run_export_channel, nullptr, false },

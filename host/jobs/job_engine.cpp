@@ -150,11 +150,11 @@ void JobEngine::advance(const std::string& jobId)
     }
 }
 
-// The tool checks the firmware file once (--dryrun), before any controller is read.
+// The tool checks the firmware file once (check_firmware), before any controller is read.
 void JobEngine::startImageCheck(const std::string& jobId, Job& job)
 {
     JobRequest check = job.request;
-    check.dryRun = true;
+    check.imageCheck = true;
     DeviceRunCallbacks callbacks { {},
         [this, jobId](DeviceEnd end) { onImageChecked(jobId, std::move(end)); } };
     DeviceStart started = runner_.start(check, job.request.devices.front(), std::move(callbacks));

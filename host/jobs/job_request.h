@@ -40,7 +40,7 @@ struct JobRequest {
     bool toLibrary = false; // backup: option "library" true, into the backup library
     RolloutOptions rollout; // upgrade only
     int verifySeconds = kDefaultVerifySeconds; // upgrade only: --verifyupgrade
-    bool dryRun = false; // set by the engine for the check of an upgrade's image
+    bool imageCheck = false; // set by the engine: only check the upgrade's firmware file
 };
 
 // Refusal texts of "jobRefused".

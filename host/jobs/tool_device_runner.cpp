@@ -222,9 +222,10 @@ DeviceStart ToolDeviceRunner::start(
         std::filesystem::remove_all(staging, error);
         return { nullptr, failedAtOnce("other", kUnknownActionMessage) };
     }
-    bool imageCheck = request.action == JobAction::upgrade && request.dryRun;
+    bool imageCheck = request.action == JobAction::upgrade && request.imageCheck;
     if (imageCheck)
-        arguments.push_back("--dryrun");
+        arguments = { toolPath_, "--action=check_firmware", "--firmwarefile=" + input, "--nowindow",
+            "--eventsfd=" + std::to_string(kToolEventsFd) };
     else if (request.action == JobAction::upgrade)
         arguments.push_back("--verifyupgrade=" + std::to_string(request.verifySeconds));
     auto run = std::make_unique<ToolDeviceRun>(std::move(callbacks),

@@ -14,7 +14,7 @@ public:
     struct Started {
         std::string ip;
         JobAction action;
-        bool dryRun;
+        bool imageCheck;
         bool running = true;
         bool cancelled = false;
         DeviceRunCallbacks callbacks;
@@ -24,7 +24,7 @@ public:
         const JobRequest& request, const JobDevice& device, DeviceRunCallbacks callbacks) override
     {
         auto started = std::make_shared<Started>(Started {
-            device.ip, request.action, request.dryRun, true, false, std::move(callbacks) });
+            device.ip, request.action, request.imageCheck, true, false, std::move(callbacks) });
         runs.push_back(started);
         return { std::make_unique<Run>(started), {} };
     }

@@ -5,13 +5,13 @@
 #include "fakes/fake_temp_folder.h"
 #include "fakes/firmware_files.h"
 #include "fakes/sim_process.h"
-#include "host/platform/glib/glib_main_loop_poster.h"
 #include "host/jobs/job_command_table.h"
 #include "host/jobs/job_device_runner.h"
 #include "host/jobs/job_engine.h"
 #include "host/jobs/status_device_runner.h"
 #include "host/jobs/tool_device_runner.h"
 #include "host/platform/glib/glib_child_processes.h"
+#include "host/platform/glib/glib_main_loop_poster.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>

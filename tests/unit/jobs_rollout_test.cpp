@@ -98,7 +98,7 @@ protected:
     {
         ASSERT_EQ(runner.running().size(), 1u);
         FakeRun check = runner.running()[0];
-        EXPECT_TRUE(check->dryRun);
+        EXPECT_TRUE(check->imageCheck);
         EXPECT_EQ(check->action, JobAction::upgrade);
         FakeDeviceRunner::end(check, imageChecked());
         std::vector<FakeRun> reads = runner.running();
@@ -116,7 +116,7 @@ protected:
         std::set<std::string> ips;
         for (const FakeRun& run : runner.running()) {
             EXPECT_EQ(run->action, JobAction::upgrade);
-            EXPECT_FALSE(run->dryRun);
+            EXPECT_FALSE(run->imageCheck);
             ips.insert(run->ip);
         }
         return ips;
@@ -201,7 +201,7 @@ TEST_F(RolloutTest, AFailedCanaryTouchesNobodyElse)
     EXPECT_EQ(replies.named("jobFinished").size(), 1u);
     size_t uploads = 0;
     for (const FakeRun& run : runner.runs)
-        uploads += run->action == JobAction::upgrade && !run->dryRun ? 1 : 0;
+        uploads += run->action == JobAction::upgrade && !run->imageCheck ? 1 : 0;
     EXPECT_EQ(uploads, 1u);
 }
 
