@@ -168,6 +168,8 @@ int runDevicesCommand(
     std::fflush(stdout);
 
     int status = summary.failed > 0 ? 1 : 0;
+    if (!options.report.empty() && fs::path(options.report).has_parent_path())
+        fs::create_directories(fs::path(options.report).parent_path(), error);
     if (!options.report.empty()
         && !replaceFileAtomically(options.report, reportText(entries, summary))) {
         std::fprintf(
