@@ -94,6 +94,26 @@ await scan.page.getByRole('button', { name: 'Audit DALI lines' }).click();
 await scan.page.getByText('Audit DALI lines finished').waitFor();
 await scan.page.screenshot({ path: path.join(out, 'audit-lines.png') });
 await scan.close();
+// A staged firmware upgrade: its dialog, then the rollout paused after the canary.
+const rollout = await openUi(browser, server, { sites: plant(), status, holdJobs: true, concurrency: 1 }, { viewport });
+await rollout.page.waitForFunction(() => document.getElementById('job-concurrency').value === '1');
+await rollout.page.getByRole('checkbox', { name: 'Building B' }).check();
+await rollout.page.getByRole('button', { name: 'Upgrade firmware' }).click();
+const upgradeDialog = rollout.page.getByRole('dialog', { name: 'Upgrade firmware' });
+await upgradeDialog.getByRole('checkbox', { name: 'Pause after the canary' }).check();
+await upgradeDialog.getByRole('spinbutton', { name: 'Stop after failures' }).fill('2');
+await rollout.page.screenshot({ path: path.join(out, 'upgrade-rollout.png') });
+await upgradeDialog.getByRole('button', { name: 'Choose firmware file and start' }).click();
+await rollout.page.evaluate(() => {
+    window.deliverFromHost('jobDeviceResult', { jobId: '1', deviceIp: '10.20.1.1', success: true, exitCode: 0, cause: '',
+        reason: '', message: 'Action completed successfully', seconds: 41.2 });
+    window.deliverFromHost('jobDeviceResult', { jobId: '1', deviceIp: '10.20.1.2', success: true, exitCode: 0, cause: '',
+        reason: 'already up to date', message: 'already up to date', seconds: 0.2 });
+    window.deliverFromHost('jobPaused', { jobId: '1', reason: 'Canary upgrade succeeded' });
+});
+await rollout.page.getByRole('group', { name: /Rollout paused/ }).waitFor();
+await rollout.page.screenshot({ path: path.join(out, 'rollout-paused.png') });
+await rollout.close();
 
 await browser.close();
 server.close();

@@ -3,6 +3,7 @@
 #include "host/actions/action_messages.h"
 #include "host/actions/tool_command.h"
 #include "host/jobs/tool_events.h"
+#include "host/jobs/upgrade_checks.h"
 #include "host/platform/utc_clock.h"
 
 #include <nlohmann/json.hpp>
@@ -51,11 +52,12 @@ std::optional<std::filesystem::path> stagedArchive(const std::filesystem::path& 
 class ToolDeviceRun final : public DeviceRun {
 public:
     ToolDeviceRun(DeviceRunCallbacks callbacks, BackupLibrary* library,
-        std::filesystem::path staging, std::string address, bool audit)
+        std::filesystem::path staging, std::string address, bool imageCheck, bool audit)
         : callbacks_(std::move(callbacks))
         , library_(library)
         , staging_(std::move(staging))
         , address_(std::move(address))
+        , imageCheck_(imageCheck)
         , audit_(audit)
     {
     }
@@ -90,6 +92,8 @@ private:
                     lastError_ = event.text;
                 if (audit_ && event.logKind == "warning" && isAuditFinding(event.text))
                     findings_.push_back(event.text);
+                if (imageCheck_ && event.logKind == "plain")
+                    info_.take(event.text);
                 line_ = std::move(event.text);
                 changed = true;
                 break;
@@ -112,6 +116,8 @@ private:
         }
         // Last: the engine may destroy this run from its callback.
         auto onEnd = std::move(callbacks_.onEnd);
+        if (imageCheck_ && end.success)
+            end.data = info_.asData();
         onEnd(std::move(end));
     }
 
@@ -128,6 +134,8 @@ private:
     BackupLibrary* library_;
     std::filesystem::path staging_;
     std::string address_;
+    bool imageCheck_;
+    FirmwareInfoLines info_;
     std::unique_ptr<ChildProcess> process_;
     ToolEventReader reader_;
     int percent_ = -1;
@@ -242,8 +250,14 @@ DeviceStart ToolDeviceRunner::start(
         std::filesystem::remove_all(staging, error);
         return { nullptr, failedAtOnce("other", kUnknownActionMessage) };
     }
+    bool imageCheck = request.action == JobAction::upgrade && request.imageCheck;
+    if (imageCheck)
+        arguments = { toolPath_, "--action=check_firmware", "--firmwarefile=" + input, "--nowindow",
+            "--eventsfd=" + std::to_string(kToolEventsFd) };
+    else if (request.action == JobAction::upgrade)
+        arguments.push_back("--verifyupgrade=" + std::to_string(request.verifySeconds));
     auto run = std::make_unique<ToolDeviceRun>(std::move(callbacks),
-        request.toLibrary ? library_ : nullptr, staging, device.ip,
+        request.toLibrary ? library_ : nullptr, staging, device.ip, imageCheck,
         request.action == JobAction::audit);
     if (!run->launch(processes_, arguments))
         return { nullptr, failedAtOnce("tool-missing", kToolFailedToRunMessage) };

@@ -15,6 +15,8 @@ inline constexpr int kToolEventsFd = 3;
 // events read from a pipe. The cause of a failure is the one the tool named; without one, a
 // tool that could not be started is "tool-missing", exit status 2 "refused-input", any other
 // failure "other".
+// An upgrade is verified (--verifyupgrade); the check of an upgrade's file (check_firmware)
+// ends with the image's model and version as its data.
 // A backup to the library (option "library") is written by the tool into a staging folder of
 // the library and filed when the tool has ended (docs/backup_library.md); its result's data
 // names the archive, the record, the device's folder and whether the items changed.

@@ -271,16 +271,17 @@ TEST_F(JobsTest, AnAuditWithFindingsSucceedsWithThemAndTroubleFails)
 
 TEST_F(JobsTest, CancelStopsRunningToolsAndReportsTheQueuedOnes)
 {
+    // A backup: an upgrade reads every controller's status first (jobs_rollout_test).
     send("jobs_start",
-        { { "action", "upgrade" }, { "devices", devices({ "10.0.0.9", "10.0.0.10", "10.0.0.11" }) },
+        { { "action", "backup" }, { "devices", devices({ "10.0.0.9", "10.0.0.10", "10.0.0.11" }) },
             { "concurrency", 1 } });
-    ASSERT_EQ(dialogs.asked.size(), 1u) << "no firmware file named: asked once";
+    ASSERT_EQ(dialogs.asked.size(), 1u) << "no backup folder named: asked once";
     ASSERT_EQ(replies.named("jobRefused").size(), 1u) << "picker cancelled";
     EXPECT_EQ(replies.named("jobRefused")[0]["message"], "Action cancelled");
 
-    dialogs.paths.push_back(folder.file("firmware.zip"));
+    dialogs.paths.push_back(folder.file("out"));
     send("jobs_start",
-        { { "action", "upgrade" }, { "devices", devices({ "10.0.0.9", "10.0.0.10", "10.0.0.11" }) },
+        { { "action", "backup" }, { "devices", devices({ "10.0.0.9", "10.0.0.10", "10.0.0.11" }) },
             { "concurrency", 1 } });
     ASSERT_TRUE(
         iterateUntil([&] { return folder.read("runs.log").find("start") != std::string::npos; }));

@@ -18,6 +18,7 @@ export const Command = Object.freeze({
     legacyUninstall: 'legacy_uninstall',
     jobsStart: 'jobs_start',
     jobsCancel: 'jobs_cancel',
+    jobsResume: 'jobs_resume',
     jobsGetSettings: 'jobs_getSettings',
     jobsSetSettings: 'jobs_setSettings',
     discoveryStart: 'discovery_start',
@@ -40,6 +41,7 @@ export const Message = Object.freeze({
     jobStarted: 'jobStarted',
     jobDeviceProgress: 'jobDeviceProgress',
     jobDeviceResult: 'jobDeviceResult',
+    jobPaused: 'jobPaused',
     jobFinished: 'jobFinished',
     jobRefused: 'jobRefused',
     jobSettings: 'jobSettings',
@@ -61,6 +63,16 @@ export const DEFAULT_CONCURRENCY = 4;
 
 export function validConcurrency(value) {
     return Number.isInteger(value) && value >= MIN_CONCURRENCY && value <= MAX_CONCURRENCY;
+}
+
+// A firmware rollout: canary controllers first, then groups of "devices at once"; the host takes
+// 1 to 1000 for the counts and 1 to 86400 s for the verification, 180 s by default.
+export const ROLLOUT_LIMITS = Object.freeze({ canary: [1, 1000], stopAfterFailures: [1, 1000], verifySeconds: [1, 86400] });
+export const DEFAULT_ROLLOUT = Object.freeze({ canary: 1, pauseAfterCanary: false, stopAfterFailures: 1, verifySeconds: 180 });
+
+export function validRolloutNumber(name, value) {
+    const [low, high] = ROLLOUT_LIMITS[name];
+    return Number.isInteger(value) && value >= low && value <= high;
 }
 
 // The device actions as the technician reads them.
@@ -87,8 +99,12 @@ export const payload = Object.freeze({
     exportCsv: (csvText) => ({ csvContent: csvText }),
     openExternalUrl: (url) => ({ url }),
     // devices: [{ ip, name }], each address once and trimmed.
-    jobsStart: (action, devices, concurrency) => ({ action, devices, concurrency, options: {} }),
+    jobsStart: (action, devices, concurrency, options = {}) => ({ action, devices, concurrency, options }),
+    // The upgrade options of jobs_start: { rollout: { canary, pauseAfterCanary, stopAfterFailures }, verifySeconds }.
+    upgradeOptions: ({ canary, pauseAfterCanary, stopAfterFailures, verifySeconds }) =>
+        ({ rollout: { canary, pauseAfterCanary, stopAfterFailures }, verifySeconds }),
     jobsCancel: (jobId) => ({ jobId }),
+    jobsResume: (jobId) => ({ jobId }),
     jobsSetSettings: (concurrency) => ({ concurrency }),
     discoveryStart: (ranges, timeoutMs) => ({ ranges, timeoutMs }),
     discoveryRecordSerials: (serials) => ({ serials })
