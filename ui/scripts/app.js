@@ -12,6 +12,8 @@ import { wireMoveDialog } from './move-dialog.js';
 import { wireSelection } from './selection.js';
 import { wireResults } from './results-panel.js';
 import { wireLegacyBanner } from './legacy-banner.js';
+import { wireDiscovery } from './discovery.js';
+import { wireRollout } from './rollout-dialog.js';
 
 function wirePage() {
     wireTree();
@@ -20,8 +22,9 @@ function wirePage() {
     wireDetails();
     $('export-csv').addEventListener('click', () => host.send(Command.exportCsv, payload.exportCsv(sitesCsv.toCsv(state.doc))));
     $('import-csv').addEventListener('click', () => host.send(Command.importCsv));
-    wireSelection(wireResults());
+    wireSelection(wireRollout(wireResults()));
     wireLegacyBanner();
+    wireDiscovery();
     $('website').addEventListener('click', (event) => {
         event.preventDefault();
         host.send(Command.openExternalUrl, payload.openExternalUrl($('website').textContent));

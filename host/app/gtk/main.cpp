@@ -19,6 +19,7 @@
 #include "host/bridge/message_bridge.h"
 #include "host/bridge/settings_sites_storage.h"
 #include "host/bridge/sites_command_table.h"
+#include "host/discovery/discovery_service.h"
 #include "host/identity/app_identity.h"
 #include "host/jobs/job_command_table.h"
 #include "host/jobs/job_device_runner.h"
@@ -104,6 +105,7 @@ int main(int argc, char** argv)
     JobDeviceRunner jobDevices(toolDevices, statusDevices);
     JobEngine jobs(jobDevices, bridge);
     JobCloseGuard jobCloseGuard(window, jobs, *dialogs, caption);
+    DiscoveryService discovery(poster, bridge, store);
     GLibProcessStarter processStarter;
     LegacyMigrationFlow legacyFlow(
         [&bridge](std::string message) { bridge.sendToUi(std::move(message)); }, *dialogs, store,
@@ -117,6 +119,7 @@ int main(int argc, char** argv)
     bridge.addCommands(jobCommands(jobs, *dialogs, bridge,
         { [&store] { return store.jobConcurrency(); },
             [&store](int concurrency) { return store.saveJobConcurrency(concurrency); } }));
+    bridge.addCommands(discoveryCommands(discovery));
 
     bridge.beginWebViewCreation();
     WebViewConfig config { uiFolder, devMode, stateFolders.webDataFolder };
