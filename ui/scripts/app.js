@@ -60,7 +60,8 @@ function wireHost() {
     });
     host.on(Message.sitesDataLoaded, (body) => {
         loadDocument(body.sitesData);
-        setStatus('Sites loaded');
+        if (body.settingsNotice) setStatus(body.settingsNotice, 'error');
+        else setStatus('Sites loaded');
     });
     host.on(Message.sitesDataSaved, (body) => {
         if (body.success) setStatus(state.pendingSaveText || 'Saved', 'ok');
