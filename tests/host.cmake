@@ -122,5 +122,5 @@ if(KOVRU_BUILD_HOST)
   add_kovru_test(discovery_scan_test
     SOURCES integration/discovery_scan_test.cpp
     LIBS kovrkit_discovery kovru_transport_test_support nlohmann_json::nlohmann_json)
-  add_dependencies(discovery_scan_test kovru-sim)
+  add_dependencies(discovery_scan_test kovru-sim kovru-fleet)
 endif()

@@ -25,6 +25,7 @@ std::optional<std::string> askForInput(JobAction action, Dialogs& dialogs)
     case JobAction::upgrade:
         return pickFirmwareFile(dialogs);
     case JobAction::status:
+    case JobAction::audit:
         break;
     }
     return std::string();
@@ -40,6 +41,7 @@ const char* missingInputMessage(JobAction action)
     case JobAction::upgrade:
         return "Missing firmware input path";
     case JobAction::status:
+    case JobAction::audit:
         break;
     }
     return "";
@@ -51,7 +53,7 @@ void startJob(JobEngine& engine, Dialogs& dialogs, UiReplySink& sink, const json
     if (auto* refusal = std::get_if<std::string>(&checked))
         return sink.sendToUi(jobRefusedMessage(kStartRequest, "", *refusal));
     JobRequest request = std::get<JobRequest>(std::move(checked));
-    if (request.input.empty() && !request.toLibrary && request.action != JobAction::status) {
+    if (request.input.empty() && !request.toLibrary && inputOptionOf(request.action)) {
         std::optional<std::string> input = askForInput(request.action, dialogs);
         if (!input)
             return sink.sendToUi(jobRefusedMessage(kStartRequest, "", kPickerCancelledMessage));

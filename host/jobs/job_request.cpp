@@ -15,11 +15,12 @@ namespace {
 
 std::optional<JobAction> actionNamed(const json& value)
 {
-    static const std::array<std::pair<const char*, JobAction>, 4> actions { {
+    static const std::array<std::pair<const char*, JobAction>, 5> actions { {
         { "backup", JobAction::backup },
         { "restore", JobAction::restore },
         { "upgrade", JobAction::upgrade },
         { "status", JobAction::status },
+        { "audit", JobAction::audit },
     } };
     if (!value.is_string())
         return std::nullopt;
@@ -173,6 +174,7 @@ const char* inputOptionOf(JobAction action)
     case JobAction::upgrade:
         return "firmwareFile";
     case JobAction::status:
+    case JobAction::audit:
         break;
     }
     return nullptr;

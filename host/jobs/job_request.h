@@ -11,7 +11,7 @@ namespace kovrkit {
 inline constexpr int kDefaultJobConcurrency = 4;
 inline constexpr int kMaxJobConcurrency = 32;
 
-enum class JobAction { backup, restore, upgrade, status };
+enum class JobAction { backup, restore, upgrade, status, audit };
 
 inline constexpr int kDefaultVerifySeconds = 180;
 inline constexpr int kMaxVerifySeconds = 86400;
@@ -33,7 +33,8 @@ struct JobDevice {
 // A "jobs_start" payload that passed every check.
 struct JobRequest {
     JobAction action = JobAction::status;
-    std::string actionName; // as the page sent it: "backup", "restore", "upgrade", "status"
+    std::string
+        actionName; // as the page sent it: "backup", "restore", "upgrade", "status", "audit"
     std::vector<JobDevice> devices; // at least one, each address once
     int concurrency = kDefaultJobConcurrency;
     std::string input; // the folder, archive or firmware file named by the options, or empty
@@ -69,7 +70,7 @@ inline constexpr const char* kVerifySecondsMessage
     = "Verification time must be a whole number of seconds from 1 to 86400";
 
 // The option that names the action's input ("backupFolder", "backupFile", "firmwareFile"),
-// or nullptr for status.
+// or nullptr for status and audit.
 const char* inputOptionOf(JobAction action);
 
 // The checked request, or the refusal text.

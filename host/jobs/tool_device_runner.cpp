@@ -24,6 +24,7 @@ const ToolCommand* commandOf(JobAction action)
     case JobAction::upgrade:
         return toolCommandFor(kFirmwareUpgradeAction);
     case JobAction::status:
+    case JobAction::audit:
         break;
     }
     return nullptr;
@@ -51,12 +52,13 @@ std::optional<std::filesystem::path> stagedArchive(const std::filesystem::path& 
 class ToolDeviceRun final : public DeviceRun {
 public:
     ToolDeviceRun(DeviceRunCallbacks callbacks, BackupLibrary* library,
-        std::filesystem::path staging, std::string address, bool imageCheck)
+        std::filesystem::path staging, std::string address, bool imageCheck, bool audit)
         : callbacks_(std::move(callbacks))
         , library_(library)
         , staging_(std::move(staging))
         , address_(std::move(address))
         , imageCheck_(imageCheck)
+        , audit_(audit)
     {
     }
     ~ToolDeviceRun() override { removeStaging(); }
@@ -88,6 +90,8 @@ private:
             case ToolEvent::Kind::log:
                 if (event.logKind == "error")
                     lastError_ = event.text;
+                if (audit_ && event.logKind == "warning" && isAuditFinding(event.text))
+                    findings_.push_back(event.text);
                 if (imageCheck_ && event.logKind == "plain")
                     info_.take(event.text);
                 line_ = std::move(event.text);
@@ -104,7 +108,8 @@ private:
 
     void onEnded(int exitStatus)
     {
-        DeviceEnd end = toolRunEnd(exitStatus, cause_, lastError_);
+        DeviceEnd end = audit_ ? auditRunEnd(exitStatus, cause_, lastError_, findings_)
+                               : toolRunEnd(exitStatus, cause_, lastError_);
         if (library_ && !staging_.empty()) {
             end = fileLibraryBackup(*library_, staging_, address_, std::move(end));
             removeStaging();
@@ -137,6 +142,8 @@ private:
     std::string line_;
     std::string lastError_;
     std::string cause_;
+    bool audit_ = false;
+    std::vector<std::string> findings_;
 };
 
 } // namespace
@@ -179,10 +186,15 @@ DeviceEnd fileLibraryBackup(BackupLibrary& library, const std::filesystem::path&
 std::vector<std::string> jobToolArguments(const std::string& toolPath, JobAction action,
     const std::string& address, const std::string& input)
 {
-    const ToolCommand* command = commandOf(action);
-    if (!command)
-        return {};
-    std::vector<std::string> arguments = toolArguments(toolPath, *command, address, input);
+    std::vector<std::string> arguments;
+    if (action == JobAction::audit) {
+        arguments = { toolPath, std::string("--action=") + kAuditToolAction, "--ip=" + address };
+    } else {
+        const ToolCommand* command = commandOf(action);
+        if (!command)
+            return {};
+        arguments = toolArguments(toolPath, *command, address, input);
+    }
     arguments.push_back("--nowindow");
     arguments.push_back("--eventsfd=" + std::to_string(kToolEventsFd));
     return arguments;
@@ -196,6 +208,22 @@ DeviceEnd toolRunEnd(int exitStatus, const std::string& toolCause, const std::st
     if (cause.empty())
         cause = exitStatus == 2 ? "refused-input" : "other";
     return { false, exitStatus, cause, lastError, kToolFailedMessage, "" };
+}
+
+bool isAuditFinding(const std::string& line)
+{
+    return line.starts_with("Line ") && line.find(" finding: ") != std::string::npos;
+}
+
+DeviceEnd auditRunEnd(int exitStatus, const std::string& toolCause, const std::string& lastError,
+    const std::vector<std::string>& findings)
+{
+    // Findings are the audit's result, not a failure of the run (exit 1 as diff(1)).
+    if (exitStatus != 0 && exitStatus != 1)
+        return toolRunEnd(exitStatus, toolCause, lastError);
+    nlohmann::json data { { "findings", findings } };
+    return { true, exitStatus, "", "", kToolSucceededMessage,
+        data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) };
 }
 
 DeviceStart ToolDeviceRunner::start(
@@ -229,7 +257,8 @@ DeviceStart ToolDeviceRunner::start(
     else if (request.action == JobAction::upgrade)
         arguments.push_back("--verifyupgrade=" + std::to_string(request.verifySeconds));
     auto run = std::make_unique<ToolDeviceRun>(std::move(callbacks),
-        request.toLibrary ? library_ : nullptr, staging, device.ip, imageCheck);
+        request.toLibrary ? library_ : nullptr, staging, device.ip, imageCheck,
+        request.action == JobAction::audit);
     if (!run->launch(processes_, arguments))
         return { nullptr, failedAtOnce("tool-missing", kToolFailedToRunMessage) };
     return { std::move(run), {} };

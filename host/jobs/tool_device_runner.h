@@ -48,4 +48,14 @@ std::vector<std::string> jobToolArguments(const std::string& toolPath, JobAction
 // How a run that ended with `exitStatus` is reported, from what its events said.
 DeviceEnd toolRunEnd(int exitStatus, const std::string& toolCause, const std::string& lastError);
 
+inline constexpr const char* kAuditToolAction = "audit_lines";
+
+// A warning line of audit_lines that names a finding: "Line N finding: TEXT".
+bool isAuditFinding(const std::string& line);
+
+// An audit ran when the tool ended with 0 (nothing found) or 1 (findings): a success whose
+// data is {"findings": [lines]}; any other end is reported as for the other actions.
+DeviceEnd auditRunEnd(int exitStatus, const std::string& toolCause, const std::string& lastError,
+    const std::vector<std::string>& findings);
+
 } // namespace kovrkit

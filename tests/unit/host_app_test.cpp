@@ -5,6 +5,7 @@
 #include "fakes/fake_web_view.h"
 #include "host/actions/unavailable_device_actions.h"
 #include "host/app/answer_file_dialogs.h"
+#include "host/app/host_claim.h"
 #include "host/app/start_options.h"
 #include "host/app/state_folders.h"
 #include "host/app/ui_resource.h"
@@ -16,7 +17,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <fcntl.h>
 #include <filesystem>
+#include <optional>
+#include <poll.h>
+#include <sys/file.h>
+#include <thread>
 
 using namespace kovrkit;
 using namespace kovrkit::testing;
@@ -319,6 +326,68 @@ TEST_F(UnavailableActionsTest, RefusedPostsFreeTheirTasks)
         "kovrkit://app/", R"({"command":"native_actionGetStatus","payload":{"ipsCsv":"x,y"}})");
     EXPECT_TRUE(poster.takeAfterAttempts(3).empty());
     EXPECT_TRUE(view.posted.empty());
+}
+
+} // namespace
+
+namespace {
+
+std::string readFileText(const std::string& path)
+{
+    std::string text;
+    return readWholeFile(path, text) ? text : std::string();
+}
+
+// A later start on any folder the running host holds asks it for its window and never runs
+// beside it; it lets go of the folders it claimed before it asked, and the folders are free
+// again once the host is gone. A holder that does not answer (hung, or an older program) makes
+// the start refuse; the file of a host that died locks nothing.
+TEST(HostClaim, OneHostPerStateFolder)
+{
+    TempFolder settings, web, other;
+    const auto lockIn = [](const TempFolder& folder) { return folder.file(kHostLockName); };
+    std::optional<HostClaim> first
+        = HostClaim::claim({ settings.path().string(), web.path().string(), web.path().string() });
+    ASSERT_EQ(first->outcome(), HostClaim::Outcome::claimed);
+    ASSERT_GE(first->askFd(), 0);
+
+    int asks = 0;
+    std::atomic<bool> done = false;
+    std::thread host([&] {
+        while (!done) {
+            pollfd wait { first->askFd(), POLLIN, 0 };
+            if (::poll(&wait, 1, 50) > 0)
+                first->answerAsks([&asks] { ++asks; });
+        }
+    });
+    const HostClaim second = HostClaim::claim({ other.path().string(), web.path().string() });
+    done = true;
+    host.join();
+    EXPECT_EQ(second.outcome(), HostClaim::Outcome::presented);
+    EXPECT_EQ(second.heldFolder(), web.path().string());
+    EXPECT_EQ(asks, 1);
+    EXPECT_EQ(presentedMessage(second.heldFolder()),
+        "kovrkit: another kovrkit is already running on the state folder " + web.path().string()
+            + "; its window was brought to the front");
+    EXPECT_EQ(HostClaim::claim({ other.path().string() }).outcome(), HostClaim::Outcome::claimed);
+
+    // Held by a process that does not answer: its socket is gone, its lock is not.
+    const std::string held = readFileText(lockIn(settings));
+    first.reset();
+    {
+        kovru::UniqueFd hung(::open(lockIn(settings).c_str(), O_RDWR | O_CLOEXEC));
+        ASSERT_EQ(::flock(hung.get(), LOCK_EX | LOCK_NB), 0);
+        EXPECT_EQ(readFileText(lockIn(settings)), held);
+        const HostClaim refused = HostClaim::claim({ settings.path().string() });
+        EXPECT_EQ(refused.outcome(), HostClaim::Outcome::refused);
+        EXPECT_EQ(refusedMessage(refused.heldFolder()),
+            "kovrkit: another kovrkit is already running on the state folder "
+                + settings.path().string()
+                + " and did not answer; close it before starting kovrkit again");
+    }
+    const HostClaim after = HostClaim::claim({ settings.path().string(), web.path().string() });
+    EXPECT_EQ(after.outcome(), HostClaim::Outcome::claimed);
+    EXPECT_NE(readFileText(lockIn(settings)), held);
 }
 
 } // namespace

@@ -12,6 +12,7 @@ import { wireMoveDialog } from './move-dialog.js';
 import { wireSelection } from './selection.js';
 import { wireResults } from './results-panel.js';
 import { wireLegacyBanner } from './legacy-banner.js';
+import { wireDiscovery } from './discovery.js';
 import { wireRollout } from './rollout-dialog.js';
 
 function wirePage() {
@@ -23,6 +24,7 @@ function wirePage() {
     $('import-csv').addEventListener('click', () => host.send(Command.importCsv));
     wireSelection(wireRollout(wireResults()));
     wireLegacyBanner();
+    wireDiscovery();
     $('website').addEventListener('click', (event) => {
         event.preventDefault();
         host.send(Command.openExternalUrl, payload.openExternalUrl($('website').textContent));
@@ -58,7 +60,8 @@ function wireHost() {
     });
     host.on(Message.sitesDataLoaded, (body) => {
         loadDocument(body.sitesData);
-        setStatus('Sites loaded');
+        if (body.settingsNotice) setStatus(body.settingsNotice, 'error');
+        else setStatus('Sites loaded');
     });
     host.on(Message.sitesDataSaved, (body) => {
         if (body.success) setStatus(state.pendingSaveText || 'Saved', 'ok');

@@ -5,6 +5,7 @@
 // (rollout-dialog.js), and a retry takes those of the action's last start.
 import { Command, Message, jobActionLabel, payload, validConcurrency, DEFAULT_CONCURRENCY, MIN_CONCURRENCY, MAX_CONCURRENCY } from './protocol.js';
 import { createResults } from './results.js';
+import { auditResultView } from './audit.js';
 
 const plural = (count) => `${count} device${count === 1 ? '' : 's'}`;
 
@@ -72,9 +73,10 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
         setStatus(String(body.message || ''), 'error');
     });
     host.on(Message.jobDeviceProgress, (body) => results.progress(body));
-    host.on(Message.jobDeviceResult, (body) => {
+    host.on(Message.jobDeviceResult, (message) => {
+        const action = actionOfJob.get(message.jobId);
+        const body = action === 'audit' ? auditResultView(message) : message;
         results.result(body);
-        const action = actionOfJob.get(body.jobId);
         const text = `${label(action)} ${body.deviceIp}: ${body.success ? body.message : body.reason || body.message}`;
         setStatus(text, body.success ? 'ok' : 'error');
         if (action === 'status' && body.success && body.data && typeof body.data === 'object')

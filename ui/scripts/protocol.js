@@ -20,7 +20,10 @@ export const Command = Object.freeze({
     jobsCancel: 'jobs_cancel',
     jobsResume: 'jobs_resume',
     jobsGetSettings: 'jobs_getSettings',
-    jobsSetSettings: 'jobs_setSettings'
+    jobsSetSettings: 'jobs_setSettings',
+    discoveryStart: 'discovery_start',
+    discoveryCancel: 'discovery_cancel',
+    discoveryRecordSerials: 'discovery_recordSerials'
 });
 
 export const Message = Object.freeze({
@@ -41,12 +44,17 @@ export const Message = Object.freeze({
     jobPaused: 'jobPaused',
     jobFinished: 'jobFinished',
     jobRefused: 'jobRefused',
-    jobSettings: 'jobSettings'
+    jobSettings: 'jobSettings',
+    discoveryRefused: 'discoveryRefused',
+    discoveryStarted: 'discoveryStarted',
+    discoveryProgress: 'discoveryProgress',
+    discoveryFinished: 'discoveryFinished',
+    discoverySerialsRecorded: 'discoverySerialsRecorded'
 });
 
 // The job action of each action button (its data-action), and how the technician reads it.
-export const JobAction = Object.freeze({ getStatus: 'status', backup: 'backup', restore: 'restore', firmwareUpgrade: 'upgrade' });
-export const jobActionLabel = Object.freeze({ status: 'Status', backup: 'Backup', restore: 'Restore', upgrade: 'Upgrade firmware' });
+export const JobAction = Object.freeze({ getStatus: 'status', backup: 'backup', restore: 'restore', firmwareUpgrade: 'upgrade', auditLines: 'audit' });
+export const jobActionLabel = Object.freeze({ status: 'Status', backup: 'Backup', restore: 'Restore', upgrade: 'Upgrade firmware', audit: 'Audit DALI lines' });
 
 // Devices a job runs at once: the host takes 1 to 32 and starts with 4.
 export const MIN_CONCURRENCY = 1;
@@ -97,7 +105,9 @@ export const payload = Object.freeze({
         ({ rollout: { canary, pauseAfterCanary, stopAfterFailures }, verifySeconds }),
     jobsCancel: (jobId) => ({ jobId }),
     jobsResume: (jobId) => ({ jobId }),
-    jobsSetSettings: (concurrency) => ({ concurrency })
+    jobsSetSettings: (concurrency) => ({ concurrency }),
+    discoveryStart: (ranges, timeoutMs) => ({ ranges, timeoutMs }),
+    discoveryRecordSerials: (serials) => ({ serials })
 });
 
 export function envelope(command, body) {
