@@ -75,7 +75,7 @@ std::optional<BackupRecord> readRecordFile(const fs::path& folder, const std::st
     if (!fs::is_regular_file(path, error) || fs::file_size(path, error) > kMaxRecordSize || error)
         return std::nullopt;
     std::string text;
-    if (!readWholeFile(path.string(), text))
+    if (!readWholeFile(path.string(), text, kMaxRecordSize))
         return std::nullopt;
     std::optional<BackupRecord> record = readRecord(text);
     if (record)

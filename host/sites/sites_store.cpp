@@ -151,7 +151,7 @@ LoadedSites SitesStore::loadSites() const
 std::optional<std::string> SitesStore::unusableSettingsKeptPath() const
 {
     std::string text;
-    const bool read = readWholeFile(settingsPath_.string(), text);
+    const bool read = readWholeFile(settingsPath_.string(), text, kSettingsFileLimit);
     if ((!read && !fileExists(settingsPath_.string()))
         || (read && !isUnusableSettings(parseSettingsText(text)))) {
         stamp_->unpin();

@@ -23,6 +23,7 @@
 #include <optional>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace kovrkit;
@@ -205,10 +206,40 @@ TEST(FileReplace, ReplacesWholeKeepsModeAndLeavesNoTemporaryFile)
 
     EXPECT_FALSE(replaceFileAtomically(folder.file("no/such/dir.txt"), "x"));
     std::string read;
-    EXPECT_TRUE(readWholeFile(path, read));
+    EXPECT_TRUE(readWholeFile(path, read, 6));
     EXPECT_EQ(read, "second");
-    EXPECT_FALSE(readWholeFile(folder.file("absent"), read));
+    EXPECT_FALSE(readWholeFile(folder.file("absent"), read, 6));
     EXPECT_EQ(read, "second");
+}
+
+// Every file the host reads has a limit, checked while it is read; anything but a regular file
+// is refused at once (a FIFO would otherwise keep the host waiting for a writer).
+TEST(FileRead, LimitAndRegularFilesOnly)
+{
+    TempFolder folder;
+    const std::string path = folder.file("data.txt");
+    ASSERT_TRUE(replaceFileAtomically(path, "12345"));
+    std::string read = "old";
+    std::string refusal;
+    EXPECT_FALSE(readWholeFile(path, read, 4, &refusal));
+    EXPECT_EQ(refusal, "more than 4 bytes");
+    EXPECT_EQ(read, "old");
+    EXPECT_TRUE(readWholeFile(path, read, 5));
+    EXPECT_EQ(read, "12345");
+
+    const std::string fifo = folder.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(readWholeFile(fifo, read, 5, &refusal));
+    EXPECT_EQ(refusal, "not a regular file");
+    EXPECT_FALSE(readWholeFile("/dev/zero", read, kSettingsFileLimit, &refusal));
+    EXPECT_EQ(refusal, "not a regular file");
+    EXPECT_FALSE(readWholeFile(folder.path().string(), read, 5, &refusal));
+
+    // The dialog-answer file over its limit cancels every dialog instead of being read.
+    ASSERT_TRUE(
+        replaceFileAtomically(path, "[\"/a\"" + std::string(kDialogAnswersLimit, ' ') + "]"));
+    AnswerFileDialogs dialogs = AnswerFileDialogs::fromFile(path);
+    EXPECT_EQ(dialogs.chooseOpenFile({}), std::nullopt);
 }
 
 TEST(FileReplace, SymlinkedTemporaryFileIsNeverWrittenThrough)
@@ -335,7 +366,7 @@ namespace {
 std::string readFileText(const std::string& path)
 {
     std::string text;
-    return readWholeFile(path, text) ? text : std::string();
+    return readWholeFile(path, text, 4096) ? text : std::string();
 }
 
 // A later start on any folder the running host holds asks it for its window and never runs
