@@ -47,11 +47,15 @@ public:
     std::vector<json> sent;
 };
 
+// Runs the main loop until done() or the time is up; a tick wakes it to look at both.
 template <typename Done> bool iterateUntil(Done done, int seconds)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    guint tick = g_timeout_add(
+        20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
     while (!done() && std::chrono::steady_clock::now() < deadline)
-        g_main_context_iteration(nullptr, FALSE);
+        g_main_context_iteration(nullptr, TRUE);
+    g_source_remove(tick);
     return done();
 }
 
