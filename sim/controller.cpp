@@ -86,14 +86,42 @@ Controller::Controller(
     make_fresh_state();
 }
 
+// From a backup only its items exist; the raw flash image is never in a backup, so it is made
+// for the backup's model and firmware.
 void Controller::make_fresh_state()
 {
     files_.clear();
-    for (const ControllerItem& item : controller_items())
-        files_[std::string(item.device_path)] = make_item_file(item, firmware_);
+    if (config_.backup) {
+        files_ = config_.backup->files;
+    } else {
+        for (const ControllerItem& item : controller_items())
+            files_[std::string(item.device_path)] = make_item_file(item, firmware_);
+    }
     std::string seed_text = config_.ip + ":" + std::to_string(config_.port);
     flash_raw_ = make_flash_raw(config_.flash_size, model_, firmware_, seed_text);
-    flash_fs_ = make_flash_fs(config_.flash_size, seed_text + "/fs");
+    if (config_.backup && config_.backup->flash_fs)
+        flash_fs_ = *config_.backup->flash_fs;
+    else
+        flash_fs_ = make_flash_fs(config_.flash_size, seed_text + "/fs");
+}
+
+void Controller::set_event_log(EventLog* log)
+{
+    std::lock_guard lock(mutex_);
+    log_ = log;
+}
+
+void Controller::note(const std::string& event) const
+{
+    EventLog* log = nullptr;
+    std::string prefix;
+    {
+        std::lock_guard lock(mutex_);
+        log = log_;
+        prefix = config_.ip + ":" + std::to_string(port_) + " ";
+    }
+    if (log)
+        log->write(prefix + event);
 }
 
 void Controller::set_port(int port)
@@ -137,9 +165,12 @@ bool Controller::load_state()
     }
     flash_raw_ = std::move(raw);
     read_whole_file(*state_root_ / "flashfs.bin", flash_fs_);
-    for (const ControllerItem& item : controller_items())
-        read_whole_file(*state_root_ / "config" / (std::string(item.item_name) + ".bin"),
-            files_[std::string(item.device_path)]);
+    files_.clear();
+    for (const ControllerItem& item : controller_items()) {
+        std::vector<std::uint8_t> file;
+        if (read_whole_file(*state_root_ / "config" / (std::string(item.item_name) + ".bin"), file))
+            files_[std::string(item.device_path)] = std::move(file);
+    }
     return true;
 }
 
@@ -149,9 +180,12 @@ void Controller::save_state() const
     std::filesystem::create_directories(*state_root_ / "config", ignored);
     write_whole_file(*state_root_ / "flashraw.bin", flash_raw_);
     write_whole_file(*state_root_ / "flashfs.bin", flash_fs_);
-    for (const ControllerItem& item : controller_items())
-        write_whole_file(*state_root_ / "config" / (std::string(item.item_name) + ".bin"),
-            files_.at(std::string(item.device_path)));
+    for (const ControllerItem& item : controller_items()) {
+        auto held = files_.find(std::string(item.device_path));
+        if (held != files_.end())
+            write_whole_file(
+                *state_root_ / "config" / (std::string(item.item_name) + ".bin"), held->second);
+    }
 }
 
 std::string Controller::status_document() const
@@ -202,8 +236,10 @@ std::optional<std::vector<std::uint8_t>> Controller::item_image(const std::strin
         const auto items = controller_items();
         item = &items[(item->kind + 1) % items.size()];
     }
-    const std::string device_path(item->device_path);
-    writer.add_file(device_path, files_.at(device_path), kFileMtime);
+    auto held = files_.find(std::string(item->device_path));
+    if (held == files_.end())
+        return std::nullopt;
+    writer.add_file(held->first, held->second, kFileMtime);
     if (!config_.faults.no_status_txt) {
         nlohmann::ordered_json status;
         status["model_name"] = model_;
@@ -232,8 +268,12 @@ std::optional<std::vector<std::uint8_t>> Controller::read_flash(const std::strin
 
 void Controller::store_upload(std::vector<std::uint8_t> image)
 {
-    std::lock_guard lock(mutex_);
-    upload_area_ = std::move(image);
+    const std::size_t bytes = image.size();
+    {
+        std::lock_guard lock(mutex_);
+        upload_area_ = std::move(image);
+    }
+    note("upload " + std::to_string(bytes));
 }
 
 ActionAnswer Controller::restore_upload()
@@ -246,9 +286,8 @@ ActionAnswer Controller::restore_upload()
         return { false, "bad tar image: " + listing.error };
     std::map<std::string, std::vector<std::uint8_t>> restored;
     for (const TarFile& file : listing.files) {
-        auto known = files_.find(file.name);
-        if (known != files_.end())
-            restored[known->first].assign(file.data.begin(), file.data.end());
+        if (find_controller_item_by_path(file.name))
+            restored[file.name].assign(file.data.begin(), file.data.end());
     }
     if (restored.empty())
         return { false, "no configuration file in the image" };

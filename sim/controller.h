@@ -4,7 +4,9 @@
 #pragma once
 
 #include "sim/controller_config.h"
+#include "sim/event_log.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -33,6 +35,10 @@ public:
 
     // The port is known once the servers are bound.
     void set_port(int port);
+    // Where uploads and action requests are noted; nullptr: nowhere.
+    void set_event_log(EventLog* log);
+    // "IP:PORT event" into the event log.
+    void note(const std::string& event) const;
     int port() const;
     const ControllerConfig& config() const { return config_; }
     std::string model() const;
@@ -61,6 +67,12 @@ public:
     // The files currently held, by device path (for tests and the state folder).
     std::map<std::string, std::vector<std::uint8_t>> files() const;
 
+    // HTTP connections accepted and request heads read, for the "served" line at the end.
+    void count_http_connection() { ++http_connections_; }
+    void count_http_request() { ++http_requests_; }
+    std::uint64_t http_connections() const { return http_connections_; }
+    std::uint64_t http_requests() const { return http_requests_; }
+
 private:
     void make_fresh_state();
     bool load_state();
@@ -71,8 +83,12 @@ private:
     const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     std::optional<std::filesystem::path> state_root_;
 
+    std::atomic<std::uint64_t> http_connections_ { 0 };
+    std::atomic<std::uint64_t> http_requests_ { 0 };
+
     mutable std::mutex mutex_;
     int port_ = 0;
+    EventLog* log_ = nullptr;
     std::string model_;
     std::string firmware_;
     std::map<std::string, std::vector<std::uint8_t>> files_;

@@ -188,6 +188,10 @@ bool apply_setting(
         config.mac = value;
         return true;
     }
+    if (key == "from_backup") {
+        config.from_backup = value;
+        return !value.empty();
+    }
     if (key == "hostname") {
         config.hostname = value;
         return true;
@@ -230,11 +234,36 @@ bool read_config_file(const std::string& path, SimConfig& config, std::string& e
     return read_config_text(text.str(), config, error);
 }
 
+// The archive's identity for every identity key the settings left out, through the same
+// checks as those keys.
+bool load_backup(
+    ControllerConfig& config, const std::set<std::string>& given_keys, std::string& error)
+{
+    auto archive = load_backup_archive(config.from_backup, error);
+    if (!archive)
+        return false;
+    for (auto [key, value] :
+        { std::pair { "model", &archive->model }, std::pair { "firmware", &archive->firmware },
+            std::pair { "serial", &archive->serial }, std::pair { "mac", &archive->mac } }) {
+        bool known = false;
+        if (value->empty() || given_keys.contains(key))
+            continue;
+        if (!apply_setting(key, *value, config, known)) {
+            error = "cannot use backup " + config.from_backup + ": its status gives " + key + " \""
+                + *value + "\"";
+            return false;
+        }
+    }
+    config.backup = std::make_shared<const BackupArchive>(std::move(*archive));
+    return true;
+}
+
 } // namespace
 
 bool apply_controller_settings(
     std::string_view settings, ControllerConfig& config, std::string& error)
 {
+    std::set<std::string> given_keys;
     for (const std::string& word : split_words(settings, ", \t")) {
         std::size_t equals = word.find('=');
         if (equals == std::string::npos) {
@@ -248,8 +277,9 @@ bool apply_controller_settings(
             error = known ? "bad value in " + word : "unknown setting " + std::string(key);
             return false;
         }
+        given_keys.emplace(key);
     }
-    return true;
+    return config.from_backup.empty() || load_backup(config, given_keys, error);
 }
 
 bool read_config_text(std::string_view text, SimConfig& config, std::string& error)
@@ -293,10 +323,14 @@ ParseOutcome parse_command_line(int argc, char** argv, SimConfig& config, std::s
         std::string_view value;
         std::size_t equals = argument.find('=');
         std::string_view name = argument.substr(0, equals);
-        bool takes_value
-            = name == "--controller" || name == "--config" || name == "--seed" || name == "--state";
+        bool takes_value = name == "--controller" || name == "--config" || name == "--seed"
+            || name == "--state" || name == "--log";
         if (name == "--help" || name == "-h")
             return ParseOutcome::help;
+        if (argument == "--served") {
+            config.report_served = true;
+            continue;
+        }
         if (!takes_value) {
             error = "unknown argument " + std::string(argument);
             return ParseOutcome::error;
@@ -322,6 +356,8 @@ ParseOutcome parse_command_line(int argc, char** argv, SimConfig& config, std::s
                 error = "bad seed";
                 return ParseOutcome::error;
             }
+        } else if (name == "--log") {
+            config.log_file = std::string(value);
         } else {
             config.state_dir = std::string(value);
         }
@@ -334,6 +370,7 @@ ParseOutcome parse_command_line(int argc, char** argv, SimConfig& config, std::s
 std::string usage_text()
 {
     return R"(Usage: kovru-sim [--controller SETTINGS]... [--config FILE] [--seed N] [--state DIR]
+                 [--served] [--log FILE]
 
 Simulates controllers: each serves HTTP (TCP) and TFTP (UDP) on the same address and port.
 Without --controller or --config one controller runs on 127.0.0.1 with a free port.
@@ -343,6 +380,8 @@ SETTINGS are key=value pairs separated by commas, for example
 
 Controller keys: ip, port (0 = free port), model (VELDIR-1..VELDIR-4), firmware,
   serial, mac, hostname, flash_size (bytes of flashraw.bin and flashfs.bin),
+  from_backup (a kovru-cli backup archive: its items, flashfs.bin, model, firmware,
+  serial and mac; keys given beside it win),
   tftp_timeout_ms (retransmission time-out), tftp_retries,
   tftp_tsize (0: read requests get no transfer size),
   tftp_blksize_max (8..65464, largest TFTP block size agreed to),
@@ -367,6 +406,11 @@ Fault keys: latency_ms, fail_first (first N attempts of each item get no answer)
 --config FILE  lines "controller SETTINGS", "seed N", "state DIR"; '#' starts a comment.
 --seed N       seed of the random faults (packet loss); same seed, same losses.
 --state DIR    keeps each controller's files in DIR/<ip>_<port> across runs.
+--served       on SIGINT or SIGTERM, prints for each controller
+               "served ip=IP port=PORT connections=N requests=M" (HTTP connections
+               accepted, request heads read) before it ends.
+--log FILE     appends a line for each upload and action request a controller takes:
+  "IP:PORT upload BYTES", "IP:PORT firmwareupgrade accepted|refused TEXT", ...
 
 On start it prints one line per controller:
   listening ip=127.0.0.1 port=PORT model=MODEL firmware=VERSION

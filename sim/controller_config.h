@@ -2,8 +2,11 @@
 // or in a config file.
 #pragma once
 
+#include "sim/backup_archive.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -79,15 +82,22 @@ struct ControllerConfig {
     int reboot_ms = 0; // after an accepted firmware upgrade nothing is answered for this long
     RebootMode reboot_mode = RebootMode::hold;
     FaultSettings faults;
+    // from_backup: the archive whose items and flash file-system image the controller serves;
+    // its model, firmware, serial and MAC apply unless the settings give them.
+    std::string from_backup;
+    std::shared_ptr<const BackupArchive> backup;
 };
 
 struct SimConfig {
     std::vector<ControllerConfig> controllers;
     std::optional<std::string> state_dir;
+    std::optional<std::string> log_file; // --log: what the controllers did, a line each
     std::uint64_t seed = 1;
+    bool report_served = false; // --served: the "served" lines at the end
 };
 
-// Applies "key=value" settings separated by commas or blanks. false with a message on error.
+// Applies "key=value" settings separated by commas or blanks, then reads the archive that
+// from_backup names. false with a message on error.
 bool apply_controller_settings(
     std::string_view settings, ControllerConfig& config, std::string& error);
 

@@ -35,4 +35,16 @@ const ControllerItem* find_controller_item(std::string_view item_name)
     return found == index.end() ? nullptr : found->second;
 }
 
+const ControllerItem* find_controller_item_by_path(std::string_view device_path)
+{
+    static const auto index = [] {
+        std::unordered_map<std::string_view, const ControllerItem*> by_path;
+        for (const ControllerItem& item : kItems)
+            by_path.emplace(item.device_path, &item);
+        return by_path;
+    }();
+    auto found = index.find(device_path);
+    return found == index.end() ? nullptr : found->second;
+}
+
 } // namespace kovru::sim

@@ -23,4 +23,7 @@ std::span<const ControllerItem> controller_items();
 // Exact lookup by the name the item fetch asks for; nullptr when unknown.
 const ControllerItem* find_controller_item(std::string_view item_name);
 
+// The item whose configuration file has this device path; nullptr when none has.
+const ControllerItem* find_controller_item_by_path(std::string_view device_path);
+
 } // namespace kovru::sim

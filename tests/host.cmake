@@ -70,7 +70,12 @@ if(KOVRU_BUILD_HOST)
       "kovrkit_actions|host/app/gtk/main_window.h" "kovrkit_legacy|host/app/ui_resource.h"
       "kovrkit_app|host/app/gtk/webkit_view.h" "kovrkit_app|host/bridge/message_bridge.h"
       "kovrkit_jobs|host/app/gtk/job_close_guard.h" "kovrkit_actions|host/jobs/job_engine.h"
-      "kovrkit_platform|host/platform/glib/glib_child_processes.h")
+      "kovrkit_platform|host/platform/glib/glib_child_processes.h"
+      "kovrkit_discovery|host/app/gtk/main_window.h" "kovrkit_discovery|host/jobs/job_engine.h"
+      "kovrkit_actions|host/discovery/address_ranges.h" "kovrkit_sites|host/discovery/tree_comparison.h"
+      "kovrkit_backups|host/jobs/job_engine.h" "kovrkit_backups|host/bridge/message_bridge.h"
+      "kovrkit_platform|host/backups/backup_library.h" "kovrkit_jobs|fleet/fleet_command.h"
+      "kovrkit_app|host/platform/glib/glib_main_loop_poster.h")
     string(REPLACE "|" ";" _parts "${_case}")
     list(GET _parts 0 _library)
     list(GET _parts 1 _header)
@@ -90,6 +95,20 @@ if(KOVRU_BUILD_HOST)
     LIBS kovrkit_jobs kovrkit_platform_glib kovrkit_sites)
 endif()
 if(KOVRU_BUILD_HOST)
+  # Staged firmware upgrades in the engine, with runs the test ends.
+  add_kovru_test(jobs_rollout_test
+    SOURCES unit/jobs_rollout_test.cpp
+    LIBS kovrkit_jobs)
+endif()
+if(KOVRU_BUILD_HOST)
+  # Staged firmware upgrades: the engine with the real kovru-cli and kovru-sim.
+  add_kovru_test(jobs_rollout_e2e_test
+    SOURCES integration/jobs_rollout_e2e_test.cpp
+    LIBS kovrkit_jobs kovrkit_platform_glib kovru_firmware_test_support
+    TIMEOUT 300)
+  add_dependencies(jobs_rollout_e2e_test kovru-cli kovru-sim)
+endif()
+if(KOVRU_BUILD_HOST)
   # Device jobs through the real host, kovru-cli and kovru-sim.
   add_kovru_test(host_jobs_test
     SOURCES integration/host_jobs_test.cpp fakes/fake_http_server.cpp fakes/fake_host_process.cpp
@@ -102,4 +121,16 @@ if(KOVRU_BUILD_HOST)
     LIBS kovru_transport_test_support nlohmann_json::nlohmann_json
     XVFB LABELS nosanitize TIMEOUT 600)
   add_dependencies(host_line_jobs_test kovrkit kovru-sim)
+endif()
+
+if(KOVRU_BUILD_HOST)
+  # Finding controllers: ranges and the comparison with the tree without a network; the scan
+  # against simulators on many loopback addresses.
+  add_kovru_test(discovery_test
+    SOURCES unit/discovery_test.cpp
+    LIBS kovrkit_discovery)
+  add_kovru_test(discovery_scan_test
+    SOURCES integration/discovery_scan_test.cpp
+    LIBS kovrkit_discovery kovru_transport_test_support nlohmann_json::nlohmann_json)
+  add_dependencies(discovery_scan_test kovru-sim kovru-fleet)
 endif()

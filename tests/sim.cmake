@@ -6,3 +6,8 @@ add_kovru_test(sim_tftp_server_test SOURCES unit/sim_tftp_server_test.cpp LIBS k
 add_kovru_test(sim_faults_test SOURCES integration/sim_faults_test.cpp
   LIBS kovru_controller kovru_transport kovru_backup_format kovru_transport_test_support TIMEOUT 120)
 add_dependencies(sim_faults_test kovru-cli kovru-sim)
+
+# A simulator started from a backup archive, and archives it refuses.
+add_kovru_test(sim_from_backup_test SOURCES integration/sim_from_backup_test.cpp
+  LIBS kovru_backup_test_support PkgConfig::LIBZIP TIMEOUT 300)
+add_dependencies(sim_from_backup_test kovru-cli kovru-sim)

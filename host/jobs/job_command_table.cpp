@@ -11,6 +11,7 @@ namespace {
 
 inline constexpr const char* kStartRequest = "jobs_start";
 inline constexpr const char* kCancelRequest = "jobs_cancel";
+inline constexpr const char* kResumeRequest = "jobs_resume";
 inline constexpr const char* kSetSettingsRequest = "jobs_setSettings";
 inline constexpr const char* kChooseFileRequest = "jobs_chooseFile";
 inline constexpr const char* kPickerCancelledMessage = "Action cancelled";
@@ -31,6 +32,7 @@ std::optional<std::string> askForInput(JobAction action, Dialogs& dialogs)
         return pickExportFolder(dialogs);
     case JobAction::status:
     case JobAction::setupChannel:
+    case JobAction::audit:
         break;
     }
     return std::string();
@@ -50,6 +52,7 @@ const char* missingInputMessage(JobAction action)
         return "Missing export folder path";
     case JobAction::status:
     case JobAction::setupChannel:
+    case JobAction::audit:
         break;
     }
     return "";
@@ -61,7 +64,7 @@ void startJob(JobEngine& engine, Dialogs& dialogs, UiReplySink& sink, const json
     if (auto* refusal = std::get_if<std::string>(&checked))
         return sink.sendToUi(jobRefusedMessage(kStartRequest, "", *refusal));
     JobRequest request = std::get<JobRequest>(std::move(checked));
-    if (request.input.empty() && inputOptionOf(request.action)) {
+    if (request.input.empty() && !request.toLibrary && inputOptionOf(request.action)) {
         std::optional<std::string> input = askForInput(request.action, dialogs);
         if (!input)
             return sink.sendToUi(jobRefusedMessage(kStartRequest, "", kPickerCancelledMessage));
@@ -95,15 +98,30 @@ void chooseFile(Dialogs& dialogs, UiReplySink& sink, const json& payload)
     sink.sendToUi(jobFileChosenMessage(kind, target, path && !path->empty() ? *path : ""));
 }
 
-void cancelJob(JobEngine& engine, UiReplySink& sink, const json& payload)
+std::string jobIdOf(const json& payload)
 {
     auto member = payload.find("jobId");
-    std::string jobId = member != payload.end() && member->is_string() ? member->get<std::string>()
+    return member != payload.end() && member->is_string() ? member->get<std::string>()
         : member != payload.end() && member->is_number_integer()
         ? std::to_string(member->get<int64_t>())
         : std::string();
+}
+
+void cancelJob(JobEngine& engine, UiReplySink& sink, const json& payload)
+{
+    std::string jobId = jobIdOf(payload);
     if (jobId.empty() || !engine.cancel(jobId))
         sink.sendToUi(jobRefusedMessage(kCancelRequest, jobId, kNoSuchJobMessage));
+}
+
+void resumeJob(JobEngine& engine, UiReplySink& sink, const json& payload)
+{
+    std::string jobId = jobIdOf(payload);
+    if (!jobId.empty() && engine.resume(jobId))
+        return;
+    bool known = !jobId.empty() && engine.knows(jobId);
+    sink.sendToUi(
+        jobRefusedMessage(kResumeRequest, jobId, known ? kJobNotPausedMessage : kNoSuchJobMessage));
 }
 
 int storedConcurrency(const JobSettingsStorage& settings)
@@ -139,6 +157,8 @@ CommandTable jobCommands(
         [&dialogs, &sink](const json& payload) { chooseFile(dialogs, sink, payload); } });
     table.push_back({ kCancelRequest,
         [&engine, &sink](const json& payload) { cancelJob(engine, sink, payload); } });
+    table.push_back({ kResumeRequest,
+        [&engine, &sink](const json& payload) { resumeJob(engine, sink, payload); } });
     table.push_back({ "jobs_getSettings", [&sink, settings](const json&) {
                          sink.sendToUi(jobSettingsMessage(storedConcurrency(settings), true));
                      } });

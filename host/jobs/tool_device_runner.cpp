@@ -4,6 +4,8 @@
 #include "host/actions/tool_command.h"
 #include "host/jobs/line_tool_arguments.h"
 #include "host/jobs/tool_events.h"
+#include "host/jobs/upgrade_checks.h"
+#include "host/platform/utc_clock.h"
 
 #include <nlohmann/json.hpp>
 
@@ -28,6 +30,7 @@ const ToolCommand* commandOf(JobAction action)
     case JobAction::setupChannel:
     case JobAction::exportChannel:
     case JobAction::pushD2fw:
+    case JobAction::audit:
         break;
     }
     return nullptr;
@@ -104,14 +107,36 @@ std::string prepareExportFolder(const std::string& folder)
     return "The export folder cannot be written: " + folder + " (" + error.message() + ")";
 }
 
+// The one archive the tool left in the staging folder.
+std::optional<std::filesystem::path> stagedArchive(const std::filesystem::path& staging)
+{
+    std::optional<std::filesystem::path> found;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(staging, error), end; !error && entry != end;
+         entry.increment(error)) {
+        std::string name = entry->path().filename().string();
+        if (!name.starts_with(".") && name.ends_with(".zip"))
+            found = entry->path();
+    }
+    return found;
+}
+
 class ToolDeviceRun final : public DeviceRun {
 public:
-    ToolDeviceRun(DeviceRunCallbacks callbacks, bool setsUpLines, bool dryRun)
+    ToolDeviceRun(DeviceRunCallbacks callbacks, BackupLibrary* library,
+        std::filesystem::path staging, std::string address, bool imageCheck, bool audit,
+        bool setsUpLines, bool dryRun)
         : callbacks_(std::move(callbacks))
+        , library_(library)
+        , staging_(std::move(staging))
+        , address_(std::move(address))
+        , imageCheck_(imageCheck)
         , setsUpLines_(setsUpLines)
         , dryRun_(dryRun)
+        , audit_(audit)
     {
     }
+    ~ToolDeviceRun() override { removeStaging(); }
 
     bool launch(ChildProcesses& processes, const std::vector<std::string>& arguments)
     {
@@ -140,6 +165,10 @@ private:
             case ToolEvent::Kind::log:
                 if (event.logKind == "error")
                     lastError_ = event.text;
+                if (audit_ && event.logKind == "warning" && isAuditFinding(event.text))
+                    findings_.push_back(event.text);
+                if (imageCheck_ && event.logKind == "plain")
+                    info_.take(event.text);
                 line_ = std::move(event.text);
                 changed = true;
                 break;
@@ -158,9 +187,16 @@ private:
 
     void onEnded(int exitStatus)
     {
+        DeviceEnd end = audit_ ? auditRunEnd(exitStatus, cause_, lastError_, findings_)
+                               : toolRunEnd(exitStatus, cause_, lastError_);
+        if (library_ && !staging_.empty()) {
+            end = fileLibraryBackup(*library_, staging_, address_, std::move(end));
+            removeStaging();
+        }
         // Last: the engine may destroy this run from its callback.
         auto onEnd = std::move(callbacks_.onEnd);
-        DeviceEnd end = toolRunEnd(exitStatus, cause_, lastError_);
+        if (imageCheck_ && end.success)
+            end.data = info_.asData();
         if (setsUpLines_) {
             end.data = lineResults_.json(dryRun_);
             if (std::string reasons = lineResults_.reasons(); !end.success && !reasons.empty())
@@ -169,7 +205,21 @@ private:
         onEnd(std::move(end));
     }
 
+    void removeStaging()
+    {
+        if (staging_.empty())
+            return;
+        std::error_code ignored;
+        std::filesystem::remove_all(staging_, ignored);
+        staging_.clear();
+    }
+
     DeviceRunCallbacks callbacks_;
+    BackupLibrary* library_;
+    std::filesystem::path staging_;
+    std::string address_;
+    bool imageCheck_;
+    FirmwareInfoLines info_;
     bool setsUpLines_;
     bool dryRun_;
     LineResults lineResults_;
@@ -179,23 +229,59 @@ private:
     std::string line_;
     std::string lastError_;
     std::string cause_;
+    bool audit_ = false;
+    std::vector<std::string> findings_;
 };
 
 } // namespace
 
-ToolDeviceRunner::ToolDeviceRunner(ChildProcesses& processes, std::string toolPath)
+ToolDeviceRunner::ToolDeviceRunner(
+    ChildProcesses& processes, std::string toolPath, BackupLibrary* library)
     : processes_(processes)
     , toolPath_(std::move(toolPath))
+    , library_(library)
 {
+}
+
+DeviceEnd fileLibraryBackup(BackupLibrary& library, const std::filesystem::path& staging,
+    const std::string& address, DeviceEnd end)
+{
+    // A cancelled run is no result of the device.
+    if (!end.success && end.cause == "cancelled")
+        return end;
+    BackupAttempt attempt;
+    attempt.address = address;
+    attempt.time = utcTimestamp();
+    attempt.success = end.success;
+    attempt.cause = end.cause;
+    attempt.reason = end.reason;
+    if (end.success) {
+        std::optional<std::filesystem::path> archive = stagedArchive(staging);
+        attempt.archive = archive.value_or(staging / "missing.zip");
+    }
+    FiledBackup filed = library.file(attempt);
+    if (!end.success)
+        return end;
+    if (!filed.filed)
+        return { false, end.exitCode, "other", filed.error, kToolFailedMessage, "" };
+    nlohmann::json data { { "archive", filed.archivePath.string() }, { "changed", filed.changed() },
+        { "device", filed.key }, { "record", filed.recordPath.string() } };
+    end.data = data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return end;
 }
 
 std::vector<std::string> jobToolArguments(const std::string& toolPath, JobAction action,
     const std::string& address, const std::string& input)
 {
-    const ToolCommand* command = commandOf(action);
-    if (!command)
-        return {};
-    std::vector<std::string> arguments = toolArguments(toolPath, *command, address, input);
+    std::vector<std::string> arguments;
+    if (action == JobAction::audit) {
+        arguments = { toolPath, std::string("--action=") + kAuditToolAction, "--ip=" + address };
+    } else {
+        const ToolCommand* command = commandOf(action);
+        if (!command)
+            return {};
+        arguments = toolArguments(toolPath, *command, address, input);
+    }
     arguments.push_back("--nowindow");
     arguments.push_back("--eventsfd=" + std::to_string(kToolEventsFd));
     return arguments;
@@ -211,15 +297,25 @@ DeviceEnd toolRunEnd(int exitStatus, const std::string& toolCause, const std::st
     return { false, exitStatus, cause, lastError, kToolFailedMessage, "" };
 }
 
-std::vector<std::string> jobRunArguments(const std::string& toolPath, const JobRequest& request,
-    const JobDevice& device, const std::string& exportFolder)
+namespace {
+
+bool isLineAction(JobAction action)
 {
-    std::vector<std::string> arguments = commandOf(request.action)
-        ? jobToolArguments(toolPath, request.action, device.ip, request.input)
-        : lineToolArguments(toolPath, request, device, exportFolder);
+    return action == JobAction::setupChannel || action == JobAction::exportChannel
+        || action == JobAction::pushD2fw;
+}
+
+// The tool's command line for one device, with `input` as the action's file or folder.
+std::vector<std::string> runArguments(const std::string& toolPath, const JobRequest& request,
+    const JobDevice& device, const std::string& input, const std::string& exportFolder)
+{
+    const bool lineAction = isLineAction(request.action);
+    std::vector<std::string> arguments = lineAction
+        ? lineToolArguments(toolPath, request, device, exportFolder)
+        : jobToolArguments(toolPath, request.action, device.ip, input);
     if (arguments.empty())
         return arguments;
-    if (!commandOf(request.action)) {
+    if (lineAction) {
         arguments.push_back("--nowindow");
         arguments.push_back("--eventsfd=" + std::to_string(kToolEventsFd));
     }
@@ -230,24 +326,71 @@ std::vector<std::string> jobRunArguments(const std::string& toolPath, const JobR
     return arguments;
 }
 
+} // namespace
+
+std::vector<std::string> jobRunArguments(const std::string& toolPath, const JobRequest& request,
+    const JobDevice& device, const std::string& exportFolder)
+{
+    return runArguments(toolPath, request, device, request.input, exportFolder);
+}
+
+bool isAuditFinding(const std::string& line)
+{
+    return line.starts_with("Line ") && line.find(" finding: ") != std::string::npos;
+}
+
+DeviceEnd auditRunEnd(int exitStatus, const std::string& toolCause, const std::string& lastError,
+    const std::vector<std::string>& findings)
+{
+    // Findings are the audit's result, not a failure of the run (exit 1 as diff(1)).
+    if (exitStatus != 0 && exitStatus != 1)
+        return toolRunEnd(exitStatus, toolCause, lastError);
+    nlohmann::json data { { "findings", findings } };
+    return { true, exitStatus, "", "", kToolSucceededMessage,
+        data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) };
+}
+
 DeviceStart ToolDeviceRunner::start(
     const JobRequest& request, const JobDevice& device, DeviceRunCallbacks callbacks)
 {
-    const std::string exportFolder = request.action == JobAction::exportChannel
-        ? (std::filesystem::path(request.input) / exportFolderName(device)).string()
-        : std::string();
-    std::vector<std::string> arguments = jobRunArguments(toolPath_, request, device, exportFolder);
-    if (arguments.empty())
-        return { nullptr, failedAtOnce("other", kUnknownActionMessage) };
     std::error_code error;
     if (!std::filesystem::is_regular_file(toolPath_, error))
         return { nullptr, failedAtOnce("tool-missing", kToolMissingMessage) };
+    const std::string exportFolder = request.action == JobAction::exportChannel
+        ? (std::filesystem::path(request.input) / exportFolderName(device)).string()
+        : std::string();
+    std::filesystem::path staging;
+    std::string input = request.input;
+    if (request.action == JobAction::backup && request.toLibrary) {
+        if (!library_)
+            return { nullptr, failedAtOnce("other", kNoBackupLibraryMessage) };
+        std::string stagingError;
+        std::optional<std::filesystem::path> made = library_->makeStagingFolder(stagingError);
+        if (!made)
+            return { nullptr, failedAtOnce("other", stagingError) };
+        staging = *made;
+        input = staging.string();
+    }
+    std::vector<std::string> arguments
+        = runArguments(toolPath_, request, device, input, exportFolder);
+    if (arguments.empty()) {
+        std::filesystem::remove_all(staging, error);
+        return { nullptr, failedAtOnce("other", kUnknownActionMessage) };
+    }
     if (!exportFolder.empty()) {
         if (std::string refusal = prepareExportFolder(exportFolder); !refusal.empty())
             return { nullptr, failedAtOnce("refused-input", refusal) };
     }
-    auto run = std::make_unique<ToolDeviceRun>(
-        std::move(callbacks), request.action == JobAction::setupChannel, request.dryRun);
+    bool imageCheck = request.action == JobAction::upgrade && request.imageCheck;
+    if (imageCheck)
+        arguments = { toolPath_, "--action=check_firmware", "--firmwarefile=" + input, "--nowindow",
+            "--eventsfd=" + std::to_string(kToolEventsFd) };
+    else if (request.action == JobAction::upgrade)
+        arguments.push_back("--verifyupgrade=" + std::to_string(request.verifySeconds));
+    auto run = std::make_unique<ToolDeviceRun>(std::move(callbacks),
+        request.toLibrary ? library_ : nullptr, staging, device.ip, imageCheck,
+        request.action == JobAction::audit, request.action == JobAction::setupChannel,
+        request.dryRun);
     if (!run->launch(processes_, arguments))
         return { nullptr, failedAtOnce("tool-missing", kToolFailedToRunMessage) };
     return { std::move(run), {} };

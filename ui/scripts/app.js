@@ -15,6 +15,8 @@ import { wireLegacyBanner } from './legacy-banner.js';
 import { wireLineSetupDialog } from './line-setup-dialog.js';
 import { wireLineExportDialog } from './line-export-dialog.js';
 import { wireDeviceFirmwareDialog } from './device-firmware-dialog.js';
+import { wireDiscovery } from './discovery.js';
+import { wireRollout } from './rollout-dialog.js';
 
 function wirePage() {
     wireTree();
@@ -23,12 +25,13 @@ function wirePage() {
     wireDetails();
     $('export-csv').addEventListener('click', () => host.send(Command.exportCsv, payload.exportCsv(sitesCsv.toCsv(state.doc))));
     $('import-csv').addEventListener('click', () => host.send(Command.importCsv));
-    const jobs = wireResults();
+    const jobs = wireRollout(wireResults());
     wireSelection(jobs);
     wireLineSetupDialog(jobs);
     wireLineExportDialog(jobs);
     wireDeviceFirmwareDialog(jobs);
     wireLegacyBanner();
+    wireDiscovery();
     $('website').addEventListener('click', (event) => {
         event.preventDefault();
         host.send(Command.openExternalUrl, payload.openExternalUrl($('website').textContent));
@@ -64,7 +67,8 @@ function wireHost() {
     });
     host.on(Message.sitesDataLoaded, (body) => {
         loadDocument(body.sitesData);
-        setStatus('Sites loaded');
+        if (body.settingsNotice) setStatus(body.settingsNotice, 'error');
+        else setStatus('Sites loaded');
     });
     host.on(Message.sitesDataSaved, (body) => {
         if (body.success) setStatus(state.pendingSaveText || 'Saved', 'ok');

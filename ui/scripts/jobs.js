@@ -1,9 +1,11 @@
 // Device jobs from the page's side: Status, Backup, Restore and Upgrade firmware start a job of
 // the chosen devices, its messages fill the results panel, Cancel stops the shown job, "Retry
 // failed" starts a job of its failed and cancelled devices, and the number of devices at once
-// is a setting the host keeps.
+// is a setting the host keeps. An upgrade carries the rollout options of its dialog
+// (rollout-dialog.js), and a retry takes those of the action's last start.
 import { Command, Message, jobActionLabel, payload, validConcurrency, DEFAULT_CONCURRENCY, MIN_CONCURRENCY, MAX_CONCURRENCY } from './protocol.js';
 import { createResults } from './results.js';
+import { auditResultView } from './audit.js';
 
 const plural = (count) => `${count} device${count === 1 ? '' : 's'}`;
 
@@ -12,6 +14,7 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
     const pendingStarts = []; // { action, batch } until jobStarted or jobRefused
     const actionOfJob = new Map();
     const quietJobs = new Map(); // jobId -> handlers of runQuietly
+    const optionsOfAction = new Map();
     let concurrency = DEFAULT_CONCURRENCY;
 
     function label(action) {
@@ -20,6 +23,8 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
 
     function run(action, devices, options) {
         if (!action) return;
+        if (options) optionsOfAction.set(action, options);
+        const sent = options || optionsOfAction.get(action) || {};
         const { batch, devices: toSend } = results.start(action, devices);
         if (!toSend.length) {
             setStatus('None of the selected devices has an address', 'error');
@@ -27,8 +32,8 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
         }
         setStatus(`${label(action)} started for ${plural(toSend.length)}`);
         pendingStarts.push({ action, batch });
-        batch.options = options; // "Retry failed" sends them again
-        host.send(Command.jobsStart, payload.jobsStart(action, toSend, concurrency, options));
+        batch.options = sent; // "Retry failed" sends them again
+        host.send(Command.jobsStart, payload.jobsStart(action, toSend, concurrency, sent));
     }
 
     // A job whose messages go to handlers instead of the results panel (the line set-up's
@@ -89,13 +94,14 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
     host.on(Message.jobDeviceProgress, (body) => {
         if (!quietJobs.has(body.jobId)) results.progress(body);
     });
-    host.on(Message.jobDeviceResult, (body) => {
-        if (quietJobs.has(body.jobId)) {
-            quietJobs.get(body.jobId).result(body);
+    host.on(Message.jobDeviceResult, (message) => {
+        if (quietJobs.has(message.jobId)) {
+            quietJobs.get(message.jobId).result(message);
             return;
         }
+        const action = actionOfJob.get(message.jobId);
+        const body = action === 'audit' ? auditResultView(message) : message;
         results.result(body);
-        const action = actionOfJob.get(body.jobId);
         const text = `${label(action)} ${body.deviceIp}: ${body.success ? body.message : body.reason || body.message}`;
         setStatus(text, body.success ? 'ok' : 'error');
         if (action === 'status' && body.success && body.data && typeof body.data === 'object')
