@@ -11,7 +11,16 @@ namespace kovrkit {
 inline constexpr int kDefaultJobConcurrency = 4;
 inline constexpr int kMaxJobConcurrency = 32;
 
-enum class JobAction { backup, restore, upgrade, status, setupChannel, exportChannel, pushD2fw, audit };
+enum class JobAction {
+    backup,
+    restore,
+    upgrade,
+    status,
+    setupChannel,
+    exportChannel,
+    pushD2fw,
+    audit
+};
 
 inline constexpr int kDefaultVerifySeconds = 180;
 inline constexpr int kMaxVerifySeconds = 86400;
