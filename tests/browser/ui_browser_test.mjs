@@ -39,7 +39,7 @@ const PROTOCOL = {
 
 // The options each action's start may carry, and what each holds.
 const JOB_OPTIONS = {
-    backup: {}, restore: {}, status: {}, audit: {},
+    backup: {}, restore: {}, upgrade: {}, status: {}, audit: {},
     setupChannel: { lines: 'setup-lines', dryRun: 'boolean' },
     exportChannel: { lines: 'line-numbers', exportFolder: 'string' },
     pushD2fw: { firmwareFile: 'string' }

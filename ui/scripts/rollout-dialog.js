@@ -68,8 +68,8 @@ export function wireRollout(jobs) {
     $('resume-job').addEventListener('click', () => answerPause(Command.jobsResume, 'Upgrade firmware continues'));
     $('stop-job').addEventListener('click', () => answerPause(Command.jobsCancel, 'Stopping the rollout\u2026'));
 
-    async function run(action, devices) {
-        if (action !== JobAction.firmwareUpgrade) return jobs.run(action, devices);
+    async function run(action, devices, options) {
+        if (action !== JobAction.firmwareUpgrade) return jobs.run(action, devices, options);
         const rollout = await askRollout(devices.length);
         if (rollout) jobs.run(action, devices, payload.upgradeOptions(rollout));
     }
