@@ -72,7 +72,8 @@ if(KOVRU_BUILD_HOST)
       "kovrkit_jobs|host/app/gtk/job_close_guard.h" "kovrkit_actions|host/jobs/job_engine.h"
       "kovrkit_platform|host/platform/glib/glib_child_processes.h"
       "kovrkit_backups|host/jobs/job_engine.h" "kovrkit_backups|host/bridge/message_bridge.h"
-      "kovrkit_platform|host/backups/backup_library.h")
+      "kovrkit_platform|host/backups/backup_library.h"
+      "kovrkit_jobs|host/history/history_service.h" "kovrkit_backups|host/history/history_service.h")
     string(REPLACE "|" ";" _parts "${_case}")
     list(GET _parts 0 _library)
     list(GET _parts 1 _header)
@@ -94,4 +95,13 @@ if(KOVRU_BUILD_HOST)
     LIBS kovru_transport_test_support nlohmann_json::nlohmann_json
     XVFB LABELS nosanitize TIMEOUT 600)
   add_dependencies(host_jobs_test kovrkit kovru-sim)
+endif()
+
+if(KOVRU_BUILD_HOST)
+  # The History through the real host: the library, kovru-cli and kovru-sim from a backup.
+  add_kovru_test(host_history_test
+    SOURCES integration/host_history_test.cpp fakes/fake_http_server.cpp fakes/fake_host_process.cpp
+    LIBS kovru_transport_test_support kovrkit_backups nlohmann_json::nlohmann_json
+    XVFB LABELS nosanitize TIMEOUT 600)
+  add_dependencies(host_history_test kovrkit kovru-sim)
 endif()

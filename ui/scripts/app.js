@@ -12,6 +12,7 @@ import { wireMoveDialog } from './move-dialog.js';
 import { wireSelection } from './selection.js';
 import { wireResults } from './results-panel.js';
 import { wireLegacyBanner } from './legacy-banner.js';
+import { wireHistory } from './history.js';
 
 function wirePage() {
     wireTree();
@@ -20,7 +21,9 @@ function wirePage() {
     wireDetails();
     $('export-csv').addEventListener('click', () => host.send(Command.exportCsv, payload.exportCsv(sitesCsv.toCsv(state.doc))));
     $('import-csv').addEventListener('click', () => host.send(Command.importCsv));
-    wireSelection(wireResults());
+    const jobs = wireResults();
+    wireSelection(jobs);
+    wireHistory(jobs);
     wireLegacyBanner();
     $('website').addEventListener('click', (event) => {
         event.preventDefault();

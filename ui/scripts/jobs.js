@@ -17,7 +17,7 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
         return jobActionLabel[action] || action;
     }
 
-    function run(action, devices) {
+    function run(action, devices, options) {
         if (!action) return;
         const { batch, devices: toSend } = results.start(action, devices);
         if (!toSend.length) {
@@ -26,7 +26,7 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
         }
         setStatus(`${label(action)} started for ${plural(toSend.length)}`);
         pendingStarts.push({ action, batch });
-        host.send(Command.jobsStart, payload.jobsStart(action, toSend, concurrency));
+        host.send(Command.jobsStart, payload.jobsStart(action, toSend, concurrency, options));
     }
 
     function cancelShown() {

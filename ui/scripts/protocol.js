@@ -19,7 +19,12 @@ export const Command = Object.freeze({
     jobsStart: 'jobs_start',
     jobsCancel: 'jobs_cancel',
     jobsGetSettings: 'jobs_getSettings',
-    jobsSetSettings: 'jobs_setSettings'
+    jobsSetSettings: 'jobs_setSettings',
+    historyList: 'history_list',
+    historyCompare: 'history_compare',
+    historyPreviewRestore: 'history_previewRestore',
+    historyOpenSimulator: 'history_openSimulator',
+    historyCloseSimulator: 'history_closeSimulator'
 });
 
 export const Message = Object.freeze({
@@ -39,7 +44,12 @@ export const Message = Object.freeze({
     jobDeviceResult: 'jobDeviceResult',
     jobFinished: 'jobFinished',
     jobRefused: 'jobRefused',
-    jobSettings: 'jobSettings'
+    jobSettings: 'jobSettings',
+    historyList: 'historyList',
+    historyCompared: 'historyCompared',
+    historyRefused: 'historyRefused',
+    historySimulatorOpened: 'historySimulatorOpened',
+    historySimulatorClosed: 'historySimulatorClosed'
 });
 
 // The job action of each action button (its data-action), and how the technician reads it.
@@ -79,7 +89,8 @@ export const payload = Object.freeze({
     exportCsv: (csvText) => ({ csvContent: csvText }),
     openExternalUrl: (url) => ({ url }),
     // devices: [{ ip, name }], each address once and trimmed.
-    jobsStart: (action, devices, concurrency) => ({ action, devices, concurrency, options: {} }),
+    // options name the input so that no picker opens (a restore from the History).
+    jobsStart: (action, devices, concurrency, options) => ({ action, devices, concurrency, options: options || {} }),
     jobsCancel: (jobId) => ({ jobId }),
     jobsSetSettings: (concurrency) => ({ concurrency })
 });

@@ -13,11 +13,14 @@
 #include "host/app/gtk/state_folders_posix.h"
 #include "host/app/gtk/webkit_view.h"
 #include "host/app/start_options.h"
+#include "host/backups/library_location.h"
 #include "host/bridge/app_info_command_table.h"
 #include "host/bridge/file_command_table.h"
 #include "host/bridge/message_bridge.h"
 #include "host/bridge/settings_sites_storage.h"
 #include "host/bridge/sites_command_table.h"
+#include "host/history/history_command_table.h"
+#include "host/history/history_service.h"
 #include "host/identity/app_identity.h"
 #include "host/jobs/job_command_table.h"
 #include "host/jobs/job_device_runner.h"
@@ -97,6 +100,8 @@ int main(int argc, char** argv)
     JobDeviceRunner jobDevices(toolDevices, statusDevices);
     JobEngine jobs(jobDevices, bridge);
     JobCloseGuard jobCloseGuard(window, jobs, *dialogs, caption);
+    HistoryService history(backupLibraryRoot(), childProcesses,
+        { toolPathIn(programDirectory), programDirectory + "/kovru-sim" }, bridge);
     GLibProcessStarter processStarter;
     LegacyMigrationFlow legacyFlow(
         [&bridge](std::string message) { bridge.sendToUi(std::move(message)); }, *dialogs, store,
@@ -107,6 +112,7 @@ int main(int argc, char** argv)
     bridge.addCommands(fileCommands(*dialogs, urlOpener, bridge));
     bridge.addCommands(deviceActionCommands(deviceActions, bridge));
     bridge.addCommands(legacyCommands(legacyFlow));
+    bridge.addCommands(historyCommands(history, bridge));
     bridge.addCommands(jobCommands(jobs, *dialogs, bridge,
         { [&store] { return store.jobConcurrency(); },
             [&store](int concurrency) { return store.saveJobConcurrency(concurrency); } }));
