@@ -3,14 +3,17 @@
 //   "sitesData"), and as that member's value alone, read as a load reads them;
 // - as the node-map document of a save, converted and written over the same bytes taken as
 //   the old settings file.
+// - as the old tree a save replaces, judged while it is read.
 // A load serves a valid node map that saves and loads again as the same text; a save writes a
-// settings text that loads as the saved tree and agrees with the JSON library's serialisation.
+// settings text that loads as the saved tree and agrees with the JSON library's serialisation;
+// the judge of the old tree approves only what the general check accepts.
 #include "fuzz/sites_expansion.h"
 #include "host/sites/settings_file.h"
 #include "host/sites/sites_document.h"
 #include "host/sites/sites_store.h"
 #include "host/sites/sites_text.h"
 #include "host/sites/sites_tree.h"
+#include "host/sites/stored_sites_judge.h"
 
 #include <nlohmann/json.hpp>
 
@@ -80,6 +83,17 @@ void checkLoad(const std::string& settingsText)
     }
 }
 
+void checkJudge(const std::string& settingsText)
+{
+    const auto judge = storedSitesJudge();
+    if (!parseSettingsJudgingMember(settingsText, "sitesData", *judge))
+        return;
+    const auto settings = parseSettingsText(settingsText);
+    check(settings.has_value());
+    const auto sites = settings->find("sitesData");
+    check(sites == settings->end() || isValidStoredSites(*sites));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -87,6 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
     checkLoad(text);
     checkLoad("{\"sitesData\":" + text + "}");
+    checkJudge(text);
+    checkJudge("{\"sitesData\":" + text + "}");
     const json document = json::parse(text, nullptr, false, false);
     if (!document.is_discarded())
         checkSave(text, document);

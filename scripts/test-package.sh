@@ -30,7 +30,7 @@ cleanup() {
   if ((installed)); then
     say "dpkg -r kovrkit"
     dpkg -r kovrkit >/dev/null || echo "package test: removal failed" >&2
-    [[ ! -e /usr/lib/kovrkit && ! -e /usr/bin/kovrkit ]] || echo "package test: files left after removal" >&2
+    [[ ! -e /usr/lib/kovrkit && ! -e /usr/bin/kovrkit && ! -e /usr/lib/systemd/user/kovrkit-backup.timer ]] || echo "package test: files left after removal" >&2
   fi
   rm -rf "$work"
 }
@@ -41,7 +41,7 @@ say "dpkg -i"
 installed=1
 dpkg -i "$deb" >/dev/null || fail "dpkg -i"
 
-for program in kovrkit kovru-cli kovru-sim; do
+for program in kovrkit kovru-fleet kovru-cli kovru-sim; do
   [[ "$(command -v "$program")" == "/usr/bin/$program" ]] || fail "$program is not on the PATH"
 done
 [[ -x /usr/lib/kovrkit/cli/kovru-cli && ! -L /usr/lib/kovrkit/ui ]] || fail "program folder incomplete"
@@ -125,6 +125,25 @@ else
 fi
 
 kill "$(cat "$work/host.pid")" 2>/dev/null || true
+
+# The installed kovru-fleet finds the tree the host saved, as the host does, and backs it up
+# into the library of that HOME.
+say "kovru-fleet backup of the saved tree"
+HOME="$work/home" XDG_CONFIG_HOME="" XDG_DATA_HOME="" \
+  kovru-fleet backup --report "$work/fleet.json" >"$work/fleet.log" 2>&1 ||
+  fail "kovru-fleet backup: $(tail -n 5 "$work/fleet.log")"
+grep -q '^1 device: 1 succeeded, 0 failed, 1 changed' "$work/fleet.log" || fail "kovru-fleet: $(cat "$work/fleet.log")"
+ls "$work"/home/.local/share/kovrkit/backups/*/*.zip >/dev/null 2>&1 || fail "no archive in the backup library"
+
+# The nightly units pass systemd's own check (no running systemd needed) and are not enabled.
+say "systemd-analyze verify of the backup units"
+units=/usr/lib/systemd/user
+[[ -f $units/kovrkit-backup.service && -f $units/kovrkit-backup.timer ]] || fail "backup units not installed"
+runtime=$(mktemp -d)
+XDG_RUNTIME_DIR="$runtime" systemd-analyze --user verify --man=no "$units/kovrkit-backup.service" \
+  "$units/kovrkit-backup.timer" >"$work/verify.log" 2>&1 || fail "systemd-analyze verify: $(cat "$work/verify.log")"
+rm -rf "$runtime"
+[[ -z "$(find /etc/systemd -name 'kovrkit-backup*' 2>/dev/null)" ]] || fail "the backup timer is enabled by the package"
 written=$(find /usr -newer "$work/stamp" -not -path '*/__pycache__*' 2>/dev/null || true)
 [[ -z "$written" ]] || fail "written under /usr: $written"
 say "all passed"

@@ -5,6 +5,7 @@
 
 #include "sim/controller_config.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -61,6 +62,12 @@ public:
     // The files currently held, by device path (for tests and the state folder).
     std::map<std::string, std::vector<std::uint8_t>> files() const;
 
+    // HTTP connections accepted and request heads read, for the "served" line at the end.
+    void count_http_connection() { ++http_connections_; }
+    void count_http_request() { ++http_requests_; }
+    std::uint64_t http_connections() const { return http_connections_; }
+    std::uint64_t http_requests() const { return http_requests_; }
+
 private:
     void make_fresh_state();
     bool load_state();
@@ -70,6 +77,9 @@ private:
     const ControllerConfig config_;
     const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     std::optional<std::filesystem::path> state_root_;
+
+    std::atomic<std::uint64_t> http_connections_ { 0 };
+    std::atomic<std::uint64_t> http_requests_ { 0 };
 
     mutable std::mutex mutex_;
     int port_ = 0;

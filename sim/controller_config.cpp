@@ -327,6 +327,10 @@ ParseOutcome parse_command_line(int argc, char** argv, SimConfig& config, std::s
             = name == "--controller" || name == "--config" || name == "--seed" || name == "--state";
         if (name == "--help" || name == "-h")
             return ParseOutcome::help;
+        if (argument == "--served") {
+            config.report_served = true;
+            continue;
+        }
         if (!takes_value) {
             error = "unknown argument " + std::string(argument);
             return ParseOutcome::error;
@@ -364,6 +368,7 @@ ParseOutcome parse_command_line(int argc, char** argv, SimConfig& config, std::s
 std::string usage_text()
 {
     return R"(Usage: kovru-sim [--controller SETTINGS]... [--config FILE] [--seed N] [--state DIR]
+                 [--served]
 
 Simulates controllers: each serves HTTP (TCP) and TFTP (UDP) on the same address and port.
 Without --controller or --config one controller runs on 127.0.0.1 with a free port.
@@ -399,6 +404,9 @@ Fault keys: latency_ms, fail_first (first N attempts of each item get no answer)
 --config FILE  lines "controller SETTINGS", "seed N", "state DIR"; '#' starts a comment.
 --seed N       seed of the random faults (packet loss); same seed, same losses.
 --state DIR    keeps each controller's files in DIR/<ip>_<port> across runs.
+--served       on SIGINT or SIGTERM, prints for each controller
+               "served ip=IP port=PORT connections=N requests=M" (HTTP connections
+               accepted, request heads read) before it ends.
 
 On start it prints one line per controller:
   listening ip=127.0.0.1 port=PORT model=MODEL firmware=VERSION

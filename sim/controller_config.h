@@ -92,6 +92,7 @@ struct SimConfig {
     std::vector<ControllerConfig> controllers;
     std::optional<std::string> state_dir;
     std::uint64_t seed = 1;
+    bool report_served = false; // --served: the "served" lines at the end
 };
 
 // Applies "key=value" settings separated by commas or blanks, then reads the archive that

@@ -163,6 +163,7 @@ void HttpServer::accept_loop()
         UniqueFd connection(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
         if (!connection.valid())
             continue;
+        controller_.count_http_connection();
         // A controller that serves one connection at a time resets any further one at once.
         if (controller_.config().http_one_connection && open_connections_ > 0) {
             reset_connection(connection.get());
@@ -221,6 +222,7 @@ void HttpServer::serve_connection(UniqueFd connection)
         std::string head = read_request_head(connection.get(), received, stopping_);
         if (head.empty())
             return;
+        controller_.count_http_request();
         if (controller_.rebooting())
             return serve_during_reboot(connection.get());
         const FaultSettings& faults = controller_.config().faults;

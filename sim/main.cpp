@@ -41,6 +41,12 @@ int main(int argc, char** argv)
 
     int signal_number = 0;
     sigwait(&stop_signals, &signal_number);
+    simulator.stop_servers();
+    if (config.report_served) {
+        for (const auto& running : simulator.controllers())
+            std::printf("%s\n", served_line(*running.controller).c_str());
+        std::fflush(stdout);
+    }
     simulator.stop();
     return 0;
 }

@@ -31,12 +31,17 @@ bool Simulator::start(const SimConfig& config, std::string& error)
     return true;
 }
 
-void Simulator::stop()
+void Simulator::stop_servers()
 {
     for (Running& running : running_) {
         running.http->stop();
         running.tftp->stop();
     }
+}
+
+void Simulator::stop()
+{
+    stop_servers();
     running_.clear();
 }
 
@@ -44,6 +49,13 @@ std::string listening_line(const Controller& controller)
 {
     return "listening ip=" + controller.config().ip + " port=" + std::to_string(controller.port())
         + " model=" + controller.model() + " firmware=" + controller.firmware();
+}
+
+std::string served_line(const Controller& controller)
+{
+    return "served ip=" + controller.config().ip + " port=" + std::to_string(controller.port())
+        + " connections=" + std::to_string(controller.http_connections())
+        + " requests=" + std::to_string(controller.http_requests());
 }
 
 } // namespace kovru::sim

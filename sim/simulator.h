@@ -17,6 +17,8 @@ public:
     // Binds every controller; false with a message when one cannot be bound.
     bool start(const SimConfig& config, std::string& error);
     void stop();
+    // Stops serving; the controllers stay for a last look until stop().
+    void stop_servers();
 
     struct Running {
         std::unique_ptr<Controller> controller;
@@ -31,5 +33,9 @@ private:
 
 // "listening ip=127.0.0.1 port=PORT model=MODEL firmware=VERSION"
 std::string listening_line(const Controller& controller);
+
+// "served ip=127.0.0.1 port=PORT connections=N requests=M": the HTTP connections the
+// controller accepted and the request heads it read, printed for each controller at the end.
+std::string served_line(const Controller& controller);
 
 } // namespace kovru::sim

@@ -71,8 +71,11 @@ if(KOVRU_BUILD_HOST)
       "kovrkit_app|host/app/gtk/webkit_view.h" "kovrkit_app|host/bridge/message_bridge.h"
       "kovrkit_jobs|host/app/gtk/job_close_guard.h" "kovrkit_actions|host/jobs/job_engine.h"
       "kovrkit_platform|host/platform/glib/glib_child_processes.h"
+      "kovrkit_discovery|host/app/gtk/main_window.h" "kovrkit_discovery|host/jobs/job_engine.h"
+      "kovrkit_actions|host/discovery/address_ranges.h" "kovrkit_sites|host/discovery/tree_comparison.h"
       "kovrkit_backups|host/jobs/job_engine.h" "kovrkit_backups|host/bridge/message_bridge.h"
-      "kovrkit_platform|host/backups/backup_library.h"
+      "kovrkit_platform|host/backups/backup_library.h" "kovrkit_jobs|fleet/fleet_command.h"
+      "kovrkit_app|host/platform/glib/glib_main_loop_poster.h"
       "kovrkit_jobs|host/history/history_service.h" "kovrkit_backups|host/history/history_service.h")
     string(REPLACE "|" ";" _parts "${_case}")
     list(GET _parts 0 _library)
@@ -104,4 +107,16 @@ if(KOVRU_BUILD_HOST)
     LIBS kovru_transport_test_support kovrkit_backups nlohmann_json::nlohmann_json
     XVFB LABELS nosanitize TIMEOUT 600)
   add_dependencies(host_history_test kovrkit kovru-sim)
+endif()
+
+if(KOVRU_BUILD_HOST)
+  # Finding controllers: ranges and the comparison with the tree without a network; the scan
+  # against simulators on many loopback addresses.
+  add_kovru_test(discovery_test
+    SOURCES unit/discovery_test.cpp
+    LIBS kovrkit_discovery)
+  add_kovru_test(discovery_scan_test
+    SOURCES integration/discovery_scan_test.cpp
+    LIBS kovrkit_discovery kovru_transport_test_support nlohmann_json::nlohmann_json)
+  add_dependencies(discovery_scan_test kovru-sim)
 endif()

@@ -1,5 +1,7 @@
 #include "cli/log/tool_events.h"
 
+#include "common/utf8_sequence.h"
+
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -93,32 +95,6 @@ std::string_view kind_name(LogKind kind)
         break;
     }
     return "plain";
-}
-
-// Length of the valid UTF-8 sequence at the start of text, 0 when there is none.
-std::size_t utf8_sequence_length(std::string_view text)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    }
-    if (length == 0 || text.size() < length || byte(1) < low || byte(1) > high)
-        return 0;
-    for (std::size_t k = 2; k < length; ++k)
-        if ((byte(k) & 0xC0) != 0x80)
-            return 0;
-    return length;
 }
 
 } // namespace

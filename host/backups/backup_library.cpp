@@ -126,10 +126,9 @@ std::optional<BackupRecord> BackupLibrary::lastGood(const std::string& key) cons
     return std::nullopt;
 }
 
-std::optional<std::string> BackupLibrary::keyOfAddress(const std::string& address) const
+std::map<std::string, std::string> BackupLibrary::addressIndex() const
 {
-    std::optional<std::string> key;
-    std::string newest;
+    std::map<std::string, std::pair<std::string, std::string>> newest; // address -> time, key
     for (const std::string& device : devices()) {
         fs::path folder = deviceFolder(device);
         std::vector<std::string> ids = recordIds(folder);
@@ -137,14 +136,25 @@ std::optional<std::string> BackupLibrary::keyOfAddress(const std::string& addres
             std::optional<BackupRecord> record = readRecordFile(folder, *id);
             if (!record)
                 continue;
-            if (record->address == address && record->time > newest) {
-                newest = record->time;
-                key = device;
-            }
+            auto [entry, added] = newest.try_emplace(record->address, record->time, device);
+            if (!added && record->time > entry->second.first)
+                entry->second = { record->time, device };
             break;
         }
     }
-    return key;
+    std::map<std::string, std::string> index;
+    for (const auto& [address, timeAndKey] : newest)
+        index[address] = timeAndKey.second;
+    return index;
+}
+
+std::optional<std::string> BackupLibrary::keyOfAddress(const std::string& address) const
+{
+    std::map<std::string, std::string> index = addressIndex();
+    auto found = index.find(address);
+    if (found == index.end())
+        return std::nullopt;
+    return found->second;
 }
 
 std::optional<fs::path> BackupLibrary::makeStagingFolder(std::string& error) const

@@ -9,6 +9,7 @@
 #include "host/backups/backup_record.h"
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,6 +59,8 @@ public:
     std::optional<BackupRecord> lastGood(const std::string& key) const;
     // The device whose newest record names this address; nothing when none does.
     std::optional<std::string> keyOfAddress(const std::string& address) const;
+    // The same for every address at once: address -> device (newest record wins).
+    std::map<std::string, std::string> addressIndex() const;
 
     std::filesystem::path deviceFolder(const std::string& key) const { return root_ / key; }
 

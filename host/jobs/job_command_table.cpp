@@ -50,7 +50,7 @@ void startJob(JobEngine& engine, Dialogs& dialogs, UiReplySink& sink, const json
     if (auto* refusal = std::get_if<std::string>(&checked))
         return sink.sendToUi(jobRefusedMessage(kStartRequest, "", *refusal));
     JobRequest request = std::get<JobRequest>(std::move(checked));
-    if (request.input.empty() && request.action != JobAction::status) {
+    if (request.input.empty() && !request.toLibrary && request.action != JobAction::status) {
         std::optional<std::string> input = askForInput(request.action, dialogs);
         if (!input)
             return sink.sendToUi(jobRefusedMessage(kStartRequest, "", kPickerCancelledMessage));

@@ -69,26 +69,38 @@ std::optional<int> readConcurrency(const json& payload)
     return static_cast<int>(value);
 }
 
-// The input named by the options ("" for none), or the refusal text.
-std::variant<std::string, std::string> readInput(const json& payload, JobAction action)
+struct JobInput {
+    std::string input;
+    bool toLibrary = false;
+};
+
+// The input named by the options (none: ""), or the refusal text. A backup also takes
+// "library": true sends it to the backup library.
+std::variant<JobInput, std::string> readInput(const json& payload, JobAction action)
 {
     auto member = payload.find("options");
     if (member == payload.end() || member->is_null())
-        return std::variant<std::string, std::string>(std::in_place_index<0>, "");
+        return JobInput {};
     if (!member->is_object())
-        return std::variant<std::string, std::string>(std::in_place_index<1>, kJobOptionsMessage);
+        return std::string(kJobOptionsMessage);
     const char* known = inputOptionOf(action);
-    std::string input;
+    JobInput input;
     for (const auto& [key, value] : member->items()) {
+        if (action == JobAction::backup && key == "library") {
+            if (!value.is_boolean())
+                return std::string(kJobLibraryOptionMessage);
+            input.toLibrary = value.get<bool>();
+            continue;
+        }
         if (!known || key != known)
-            return std::variant<std::string, std::string>(
-                std::in_place_index<1>, kUnknownJobOptionMessage + key);
+            return kUnknownJobOptionMessage + key;
         if (!value.is_string() || value.get_ref<const std::string&>().empty())
-            return std::variant<std::string, std::string>(
-                std::in_place_index<1>, kJobOptionTextMessage + key);
-        input = value.get<std::string>();
+            return kJobOptionTextMessage + key;
+        input.input = value.get<std::string>();
     }
-    return std::variant<std::string, std::string>(std::in_place_index<0>, input);
+    if (input.toLibrary && !input.input.empty())
+        return std::string(kJobLibraryOrFolderMessage);
+    return input;
 }
 
 } // namespace
@@ -130,9 +142,10 @@ std::variant<JobRequest, std::string> readJobStart(const json& payload)
     request.concurrency = *concurrency;
 
     auto input = readInput(payload, request.action);
-    if (input.index() == 1)
-        return std::get<1>(std::move(input));
-    request.input = std::get<0>(std::move(input));
+    if (auto* refusal = std::get_if<std::string>(&input))
+        return std::move(*refusal);
+    request.input = std::get<JobInput>(input).input;
+    request.toLibrary = std::get<JobInput>(input).toLibrary;
 
     if (request.action == JobAction::restore && request.devices.size() > 1)
         return std::string(kJobBatchRestoreMessage);

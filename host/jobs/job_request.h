@@ -25,6 +25,7 @@ struct JobRequest {
     std::vector<JobDevice> devices; // at least one, each address once
     int concurrency = kDefaultJobConcurrency;
     std::string input; // the folder, archive or firmware file named by the options, or empty
+    bool toLibrary = false; // backup: option "library" true, into the backup library
 };
 
 // Refusal texts of "jobRefused".
@@ -37,6 +38,9 @@ inline constexpr const char* kJobConcurrencyMessage
 inline constexpr const char* kJobOptionsMessage = "Job options must be an object";
 inline constexpr const char* kUnknownJobOptionMessage = "Unknown job option: ";
 inline constexpr const char* kJobOptionTextMessage = "Job option must be a non-empty text: ";
+inline constexpr const char* kJobLibraryOptionMessage = "Job option must be true or false: library";
+inline constexpr const char* kJobLibraryOrFolderMessage
+    = "Choose either the backup library or a backup folder";
 inline constexpr const char* kJobBatchRestoreMessage = "Batch restore is not supported";
 inline constexpr const char* kNoSuchJobMessage = "No such job";
 

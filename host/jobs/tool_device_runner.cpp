@@ -3,6 +3,9 @@
 #include "host/actions/action_messages.h"
 #include "host/actions/tool_command.h"
 #include "host/jobs/tool_events.h"
+#include "host/platform/utc_clock.h"
+
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 
@@ -30,12 +33,31 @@ DeviceEnd failedAtOnce(const char* cause, const std::string& message)
     return { false, -1, cause, message, message, "" };
 }
 
+// The one archive the tool left in the staging folder.
+std::optional<std::filesystem::path> stagedArchive(const std::filesystem::path& staging)
+{
+    std::optional<std::filesystem::path> found;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(staging, error), end; !error && entry != end;
+         entry.increment(error)) {
+        std::string name = entry->path().filename().string();
+        if (!name.starts_with(".") && name.ends_with(".zip"))
+            found = entry->path();
+    }
+    return found;
+}
+
 class ToolDeviceRun final : public DeviceRun {
 public:
-    explicit ToolDeviceRun(DeviceRunCallbacks callbacks)
+    ToolDeviceRun(DeviceRunCallbacks callbacks, BackupLibrary* library,
+        std::filesystem::path staging, std::string address)
         : callbacks_(std::move(callbacks))
+        , library_(library)
+        , staging_(std::move(staging))
+        , address_(std::move(address))
     {
     }
+    ~ToolDeviceRun() override { removeStaging(); }
 
     bool launch(ChildProcesses& processes, const std::vector<std::string>& arguments)
     {
@@ -78,12 +100,29 @@ private:
 
     void onEnded(int exitStatus)
     {
+        DeviceEnd end = toolRunEnd(exitStatus, cause_, lastError_);
+        if (library_ && !staging_.empty()) {
+            end = fileLibraryBackup(*library_, staging_, address_, std::move(end));
+            removeStaging();
+        }
         // Last: the engine may destroy this run from its callback.
         auto onEnd = std::move(callbacks_.onEnd);
-        onEnd(toolRunEnd(exitStatus, cause_, lastError_));
+        onEnd(std::move(end));
+    }
+
+    void removeStaging()
+    {
+        if (staging_.empty())
+            return;
+        std::error_code ignored;
+        std::filesystem::remove_all(staging_, ignored);
+        staging_.clear();
     }
 
     DeviceRunCallbacks callbacks_;
+    BackupLibrary* library_;
+    std::filesystem::path staging_;
+    std::string address_;
     std::unique_ptr<ChildProcess> process_;
     ToolEventReader reader_;
     int percent_ = -1;
@@ -94,10 +133,39 @@ private:
 
 } // namespace
 
-ToolDeviceRunner::ToolDeviceRunner(ChildProcesses& processes, std::string toolPath)
+ToolDeviceRunner::ToolDeviceRunner(
+    ChildProcesses& processes, std::string toolPath, BackupLibrary* library)
     : processes_(processes)
     , toolPath_(std::move(toolPath))
+    , library_(library)
 {
+}
+
+DeviceEnd fileLibraryBackup(BackupLibrary& library, const std::filesystem::path& staging,
+    const std::string& address, DeviceEnd end)
+{
+    // A cancelled run is no result of the device.
+    if (!end.success && end.cause == "cancelled")
+        return end;
+    BackupAttempt attempt;
+    attempt.address = address;
+    attempt.time = utcTimestamp();
+    attempt.success = end.success;
+    attempt.cause = end.cause;
+    attempt.reason = end.reason;
+    if (end.success) {
+        std::optional<std::filesystem::path> archive = stagedArchive(staging);
+        attempt.archive = archive.value_or(staging / "missing.zip");
+    }
+    FiledBackup filed = library.file(attempt);
+    if (!end.success)
+        return end;
+    if (!filed.filed)
+        return { false, end.exitCode, "other", filed.error, kToolFailedMessage, "" };
+    nlohmann::json data { { "archive", filed.archivePath.string() }, { "changed", filed.changed() },
+        { "device", filed.key }, { "record", filed.recordPath.string() } };
+    end.data = data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return end;
 }
 
 std::vector<std::string> jobToolArguments(const std::string& toolPath, JobAction action,
@@ -125,14 +193,29 @@ DeviceEnd toolRunEnd(int exitStatus, const std::string& toolCause, const std::st
 DeviceStart ToolDeviceRunner::start(
     const JobRequest& request, const JobDevice& device, DeviceRunCallbacks callbacks)
 {
-    std::vector<std::string> arguments
-        = jobToolArguments(toolPath_, request.action, device.ip, request.input);
-    if (arguments.empty())
-        return { nullptr, failedAtOnce("other", kUnknownActionMessage) };
     std::error_code error;
     if (!std::filesystem::is_regular_file(toolPath_, error))
         return { nullptr, failedAtOnce("tool-missing", kToolMissingMessage) };
-    auto run = std::make_unique<ToolDeviceRun>(std::move(callbacks));
+    std::filesystem::path staging;
+    std::string input = request.input;
+    if (request.action == JobAction::backup && request.toLibrary) {
+        if (!library_)
+            return { nullptr, failedAtOnce("other", kNoBackupLibraryMessage) };
+        std::string stagingError;
+        std::optional<std::filesystem::path> made = library_->makeStagingFolder(stagingError);
+        if (!made)
+            return { nullptr, failedAtOnce("other", stagingError) };
+        staging = *made;
+        input = staging.string();
+    }
+    std::vector<std::string> arguments
+        = jobToolArguments(toolPath_, request.action, device.ip, input);
+    if (arguments.empty()) {
+        std::filesystem::remove_all(staging, error);
+        return { nullptr, failedAtOnce("other", kUnknownActionMessage) };
+    }
+    auto run = std::make_unique<ToolDeviceRun>(
+        std::move(callbacks), request.toLibrary ? library_ : nullptr, staging, device.ip);
     if (!run->launch(processes_, arguments))
         return { nullptr, failedAtOnce("tool-missing", kToolFailedToRunMessage) };
     return { std::move(run), {} };

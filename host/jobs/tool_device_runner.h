@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/backups/backup_library.h"
 #include "host/jobs/device_run.h"
 #include "host/platform/child_processes.h"
 
@@ -14,9 +15,13 @@ inline constexpr int kToolEventsFd = 3;
 // events read from a pipe. The cause of a failure is the one the tool named; without one, a
 // tool that could not be started is "tool-missing", exit status 2 "refused-input", any other
 // failure "other".
+// A backup to the library (option "library") is written by the tool into a staging folder of
+// the library and filed when the tool has ended (docs/backup_library.md); its result's data
+// names the archive, the record, the device's folder and whether the items changed.
 class ToolDeviceRunner final : public DeviceRunner {
 public:
-    ToolDeviceRunner(ChildProcesses& processes, std::string toolPath);
+    ToolDeviceRunner(
+        ChildProcesses& processes, std::string toolPath, BackupLibrary* library = nullptr);
 
     DeviceStart start(
         const JobRequest& request, const JobDevice& device, DeviceRunCallbacks callbacks) override;
@@ -24,7 +29,15 @@ public:
 private:
     ChildProcesses& processes_;
     std::string toolPath_;
+    BackupLibrary* library_;
 };
+
+inline constexpr const char* kNoBackupLibraryMessage = "The backup library is not available";
+
+// The device end of a backup into the library once the tool ended with `end`: filed, the
+// data of the result names it; not filed, a failure with the library's reason.
+DeviceEnd fileLibraryBackup(BackupLibrary& library, const std::filesystem::path& staging,
+    const std::string& address, DeviceEnd end);
 
 // The argument vector of one device's run.
 std::vector<std::string> jobToolArguments(const std::string& toolPath, JobAction action,

@@ -42,34 +42,61 @@ bool nestsDeeperThan(std::string_view text, std::size_t limit)
     return false;
 }
 
-// Builds the settings object from parser events with only the named top-level member, the
-// others passed over without building their values (a load reads only the stored tree).
+// Builds the settings object from parser events, passing over top-level members without
+// building their values: without a judge all but the named one (a load reads only the stored
+// tree); with a judge the named one, whose events go to the judge instead (a save replaces it
+// and only needs to know whether the old one may be lost).
 class SettingsMemberFilter {
 public:
-    explicit SettingsMemberFilter(const std::string& key)
+    SettingsMemberFilter(const std::string& key, MemberEvents* judge = nullptr)
         : key_(key)
+        , judge_(judge)
     {
     }
 
     json settings;
 
-    bool null() { return add(nullptr); }
-    bool boolean(bool value) { return add(value); }
-    bool number_integer(json::number_integer_t value) { return add(value); }
-    bool number_unsigned(json::number_unsigned_t value) { return add(value); }
-    bool number_float(json::number_float_t value, const std::string&) { return add(value); }
-    bool string(std::string& value) { return add(std::move(value)); }
+    bool null() { return judging() ? judge_->null() && judged() : add(nullptr); }
+    bool boolean(bool value) { return judging() ? judge_->boolean() && judged() : add(value); }
+    bool number_integer(json::number_integer_t value)
+    {
+        return judging() ? judge_->number() && judged() : add(value);
+    }
+    bool number_unsigned(json::number_unsigned_t value)
+    {
+        return judging() ? judge_->number() && judged() : add(value);
+    }
+    bool number_float(json::number_float_t value, const std::string&)
+    {
+        return judging() ? judge_->number() && judged() : add(value);
+    }
+    bool string(std::string& value)
+    {
+        return judging() ? judge_->string(value) && judged() : add(std::move(value));
+    }
     bool binary(json::binary_t&) { return false; }
-    bool start_object(std::size_t) { return open(json::object()); }
-    bool start_array(std::size_t) { return open(json::array()); }
-    bool end_object() { return close(); }
-    bool end_array() { return close(); }
+    bool start_object(std::size_t) { return judging() ? enterJudged(true) : open(json::object()); }
+    bool start_array(std::size_t) { return judging() ? enterJudged(false) : open(json::array()); }
+    bool end_object() { return judging() ? leaveJudged() : close(); }
+    bool end_array() { return judging() ? leaveJudged() : close(); }
 
     bool key(std::string& name)
     {
+        if (judging())
+            return judge_->key(name);
         if (skipDepth_ > 0)
             return true;
-        skipNext_ = open_.size() == 1 && name != key_;
+        if (open_.size() == 1 && judge_) {
+            if (name == key_) {
+                if (judgeSeen_)
+                    return false; // the library keeps the last of repeated members
+                judgeSeen_ = true;
+                judgeNext_ = true;
+            }
+            skipNext_ = false;
+        } else {
+            skipNext_ = open_.size() == 1 && name != key_;
+        }
         memberKey_ = std::move(name);
         return true;
     }
@@ -79,7 +106,28 @@ public:
         return false;
     }
 
+    bool judgedMemberFound() const { return judgeSeen_; }
+
 private:
+    bool judging() const { return judgeNext_ || judgeDepth_ > 0; }
+    // A scalar taken by the judge completes the value when it is the member itself.
+    bool judged()
+    {
+        judgeNext_ = false;
+        return true;
+    }
+    bool enterJudged(bool object)
+    {
+        judgeNext_ = false;
+        ++judgeDepth_;
+        return judge_->startContainer(object);
+    }
+    bool leaveJudged()
+    {
+        --judgeDepth_;
+        return judge_->endContainer();
+    }
+
     // Stores the value where the parser stands; null when it is skipped.
     json* place(json&& value)
     {
@@ -134,10 +182,14 @@ private:
     }
 
     const std::string& key_;
+    MemberEvents* judge_;
     std::vector<json*> open_;
     std::string memberKey_;
     int skipDepth_ = 0;
     bool skipNext_ = false;
+    bool judgeNext_ = false;
+    bool judgeSeen_ = false;
+    int judgeDepth_ = 0;
 };
 
 // The writers' lock and the settings about to be replaced: an empty object when there is no
@@ -167,10 +219,24 @@ bool keepAside(const std::filesystem::path& settingsPath, const std::string* tex
     return true;
 }
 
+// The settings in the old file without the member a write replaces, that member judged from
+// parser events (the general way builds the whole file, and a large tree costs a second
+// parse's worth of time); nothing when the judge did not approve it or is not for that member.
+std::optional<json> quicklyJudgedSettings(
+    const std::string& text, const std::string* replacedKey, const UnusableSettingsGuard& guard)
+{
+    if (!replacedKey || !guard.memberJudge || *replacedKey != guard.judgedMember)
+        return std::nullopt;
+    auto settings = parseSettingsJudgingMember(text, *replacedKey, *guard.memberJudge());
+    if (!settings || guard.isUnusable(settings))
+        return std::nullopt;
+    return settings;
+}
+
 // Takes the writers' lock and reads the file it guards. A file the host cannot use is kept
 // aside before anything replaces it; a missing file needs nothing.
-LockedSettings lockSettings(
-    const std::filesystem::path& settingsPath, const UnusableSettingsGuard& guard)
+LockedSettings lockSettings(const std::filesystem::path& settingsPath,
+    const UnusableSettingsGuard& guard, const std::string* replacedKey = nullptr)
 {
     LockedSettings locked;
     locked.replacement
@@ -182,6 +248,10 @@ LockedSettings lockSettings(
     if (!read && !fileExists(settingsPath.string()))
         return locked;
     if (read) {
+        if (auto quick = quicklyJudgedSettings(text, replacedKey, guard)) {
+            locked.settings = std::move(quick);
+            return locked;
+        }
         locked.settings = parseSettingsText(text);
         if (!guard.isUnusable(locked.settings))
             return locked;
@@ -277,6 +347,19 @@ std::optional<json> parseSettingsMember(const std::string& text, const std::stri
     return std::move(*member);
 }
 
+std::optional<json> parseSettingsJudgingMember(
+    const std::string& text, const std::string& key, MemberEvents& judge)
+{
+    if (text.empty())
+        return json::object();
+    SettingsMemberFilter handler(key, &judge);
+    if (!json::sax_parse(text, &handler) || !handler.settings.is_object())
+        return std::nullopt;
+    if (handler.judgedMemberFound() && !judge.approved())
+        return std::nullopt;
+    return std::move(handler.settings);
+}
+
 std::filesystem::path temporarySettingsPath(const std::filesystem::path& settingsPath)
 {
     auto temporary = settingsPath;
@@ -322,7 +405,7 @@ SettingsWrite updateSettingsFile(const std::filesystem::path& settingsPath,
 SettingsWrite replaceSettingsMember(const std::filesystem::path& settingsPath,
     const std::string& key, const MemberWriter& writeValue, const UnusableSettingsGuard& guard)
 {
-    auto locked = lockSettings(settingsPath, guard);
+    auto locked = lockSettings(settingsPath, guard, &key);
     if (!locked.replacement)
         return locked.refusal;
     json others = std::move(locked.settings).value_or(json::object());

@@ -2,10 +2,13 @@
 // temporary file, so two processes saving at once each replace the file with a whole tree.
 #pragma once
 
+#include "host/sites/member_events.h"
+
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -29,6 +32,11 @@ struct UnusableSettingsGuard {
     // "YYYYMMDDTHHMMSSZ" of now; the kept file is named settings path + ".unreadable-" + stamp.
     std::function<std::string()> fileStamp;
     std::function<void(const std::string& line)> log;
+    // When a write replaces this member, its old value is judged from parser events by a fresh
+    // judge from memberJudge instead of being built; a value the judge does not approve is
+    // judged again the general way. No judge: every write builds the whole old file.
+    std::string judgedMember;
+    std::function<std::unique_ptr<MemberEvents>()> memberJudge;
 };
 
 enum class SettingsWrite {
@@ -63,6 +71,12 @@ std::optional<std::string> readSettingsText(const std::filesystem::path& setting
 // The value of one top-level member of the settings object in a text, the other members
 // passed over unread; nullopt when the text is no object or lacks the member.
 std::optional<nlohmann::json> parseSettingsMember(const std::string& text, const std::string& key);
+
+// The settings object in a text without the member key, whose value goes to judge as parser
+// events instead of being built. Nullopt when the text is no object, or holds the member and
+// the judge gave up on it or did not approve it; an empty text is an empty object.
+std::optional<nlohmann::json> parseSettingsJudgingMember(
+    const std::string& text, const std::string& key, MemberEvents& judge);
 
 // The settings object in a text; an empty text is an empty object.
 std::optional<nlohmann::json> parseSettingsText(const std::string& text);

@@ -4,6 +4,7 @@
 #include "host/sites/sites_document.h"
 #include "host/sites/sites_text.h"
 #include "host/sites/sites_tree.h"
+#include "host/sites/stored_sites_judge.h"
 
 namespace kovrkit {
 
@@ -50,7 +51,8 @@ UnusableSettingsGuard guardWith(SettingsKeeping keeping)
         keeping.fileStamp = utcFileStamp;
     if (!keeping.log)
         keeping.log = [](const std::string&) {};
-    return { isUnusableSettings, std::move(keeping.fileStamp), std::move(keeping.log) };
+    return { isUnusableSettings, std::move(keeping.fileStamp), std::move(keeping.log), "sitesData",
+        storedSitesJudge };
 }
 
 } // namespace
@@ -84,6 +86,21 @@ std::string SitesStore::loadSitesDocument() const
             return std::move(*document);
     }
     return compact(defaultSitesDocument());
+}
+
+std::optional<FolderEntry> SitesStore::loadSitesTree() const
+{
+    const auto text = readSettingsText(settingsPath_);
+    if (!text)
+        return std::nullopt;
+    const auto sites = parseSettingsMember(*text, "sitesData");
+    if (!sites)
+        return std::nullopt;
+    if (isValidSitesDocument(*sites)) {
+        std::optional<json> stored = documentToStored(*sites);
+        return stored ? folderTreeFromJson(*stored) : std::nullopt;
+    }
+    return folderTreeFromJson(*sites);
 }
 
 SaveOutcome SitesStore::saveSitesDocument(const json& document) const

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "host/sites/settings_file.h"
+#include "host/sites/sites_tree.h"
 
 #include <nlohmann/json.hpp>
 
@@ -66,6 +67,10 @@ public:
     // The stored tree as compact node-map JSON text with fresh ids; the default tree when
     // nothing usable is stored. Never fails.
     std::string loadSitesDocument() const;
+    // The stored tree in the nested form (a node map an earlier host wrote is converted);
+    // nullopt when the file cannot be read or holds no usable "sitesData". For programs that
+    // must tell a missing tree from an empty one.
+    std::optional<FolderEntry> loadSitesTree() const;
     // Stores a node-map document (the "sitesData" of "setSitesData") in the nested form. A
     // refused document leaves the file untouched.
     SaveOutcome saveSitesDocument(const nlohmann::json& document) const;

@@ -1,42 +1,12 @@
 #include "host/text/utf8_text.h"
 
+#include "common/utf8_sequence.h"
+
 namespace kovrkit {
 
 namespace {
 
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
-
-// Length of the well-formed UTF-8 sequence at the start of non-empty text, 0 when it is not
-// one: no overlong forms, no surrogates, nothing above U+10FFFF.
-std::size_t utf8SequenceLength(std::string_view text)
-{
-    const auto byte = [&](std::size_t index) { return static_cast<unsigned char>(text[index]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80)
-        return 1;
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (text.size() < length || byte(1) < low || byte(1) > high)
-        return 0;
-    for (std::size_t index = 2; index < length; ++index)
-        if (byte(index) < 0x80 || byte(index) > 0xBF)
-            return 0;
-    return length;
-}
 
 } // namespace
 
@@ -44,7 +14,7 @@ std::size_t appendUtf8SequenceOrReplacement(std::string& out, std::string_view t
 {
     if (text.empty())
         return 0;
-    const std::size_t length = utf8SequenceLength(text);
+    const std::size_t length = kovru::utf8_sequence_length(text);
     if (length == 0) {
         out += kReplacementCharacter;
         return 1;

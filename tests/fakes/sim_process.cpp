@@ -258,6 +258,10 @@ SimProcess::SimProcess(
             return;
         text.append(chunk, static_cast<std::size_t>(received));
     }
+    // Kept open for what the simulator prints at its end; nothing comes before that.
+    out_ = out.read;
+    out.read = -1;
+    after_ready_ = text.substr(text.find("ready\n") + 6);
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
         std::size_t port_at = line.find(" port=");
@@ -276,12 +280,31 @@ SimProcess::~SimProcess()
 
 int SimProcess::stop()
 {
-    if (pid_ <= 0)
-        return -1;
-    ::kill(pid_, SIGTERM);
-    int status = wait_exit(pid_);
-    pid_ = -1;
+    int status = -1;
+    if (pid_ > 0) {
+        ::kill(pid_, SIGTERM);
+        status = wait_exit(pid_);
+        pid_ = -1;
+    }
+    if (out_ >= 0)
+        ::close(out_);
+    out_ = -1;
     return status;
+}
+
+std::string SimProcess::stop_with_output()
+{
+    if (pid_ > 0)
+        ::kill(pid_, SIGTERM);
+    char chunk[4096];
+    while (out_ >= 0) {
+        ssize_t received = ::read(out_, chunk, sizeof chunk);
+        if (received <= 0)
+            break;
+        after_ready_.append(chunk, static_cast<std::size_t>(received));
+    }
+    stop();
+    return after_ready_;
 }
 
 std::string SimProcess::address(std::size_t controller) const

@@ -84,9 +84,13 @@ public:
     const std::vector<std::string>& listening_lines() const { return lines_; }
     // Stops the process and returns its exit status.
     int stop();
+    // Stops it and returns what it printed after "ready" (the --served lines).
+    std::string stop_with_output();
 
 private:
     pid_t pid_ = -1;
+    int out_ = -1;
+    std::string after_ready_;
     bool ready_ = false;
     std::vector<int> ports_;
     std::vector<std::string> lines_;

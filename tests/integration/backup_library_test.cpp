@@ -8,6 +8,12 @@
 #include "host/backups/backup_library.h"
 #include "host/backups/backup_record.h"
 #include "host/backups/device_key.h"
+#include "host/jobs/job_engine.h"
+#include "host/jobs/tool_device_runner.h"
+#include "host/platform/glib/glib_child_processes.h"
+
+#include <glib.h>
+#include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
@@ -209,6 +215,83 @@ TEST_F(BackupLibraryTest, AFullDiskLeavesTheLibraryAsItWas)
         EXPECT_NE(filed.error.find("File too large"), std::string::npos) << filed.error;
         EXPECT_EQ(snapshot(library.root()), before);
     }
+}
+
+class Replies final : public UiReplySink {
+public:
+    void sendToUi(std::string text) override { sent.push_back(nlohmann::json::parse(text)); }
+    std::vector<nlohmann::json> results() const
+    {
+        std::vector<nlohmann::json> found;
+        for (const nlohmann::json& message : sent) {
+            if (message["command"] == "jobDeviceResult")
+                found.push_back(message["payload"]);
+        }
+        return found;
+    }
+    std::vector<nlohmann::json> sent;
+};
+
+// Device jobs with the option "library": the real tool writes into the library's staging
+// folder, the run is filed, its result names the record; a picked folder still gets the zip.
+TEST_F(BackupLibraryTest, BackupJobsGoToTheLibraryUnlessAFolderIsNamed)
+{
+    SimProcess sim({ "", "http_error=500" });
+    ASSERT_TRUE(sim.ready());
+    BackupLibrary library(fs::path(scratch_.path()) / "library");
+    GLibChildProcesses processes;
+    ToolDeviceRunner tools(
+        processes, kovru::testing::built_program("cli/main/kovru-cli"), &library);
+    Replies replies;
+    JobEngine engine(tools, replies);
+    auto runJob = [&](JobRequest request) {
+        replies.sent.clear();
+        engine.start(std::move(request));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (engine.busy() && std::chrono::steady_clock::now() < deadline)
+            g_main_context_iteration(nullptr, TRUE);
+        return replies.results();
+    };
+    JobRequest request;
+    request.action = JobAction::backup;
+    request.actionName = "backup";
+    request.devices = { { sim.address(0), "A" }, { sim.address(1), "B" } };
+    request.toLibrary = true;
+    std::string key;
+    for (bool changed : { true, false }) {
+        std::vector<nlohmann::json> results = runJob(request);
+        ASSERT_EQ(results.size(), 2u);
+        for (const nlohmann::json& result : results) {
+            if (result["deviceIp"] == sim.address(0)) {
+                EXPECT_TRUE(result["success"]) << result.dump();
+                EXPECT_EQ(result["data"]["changed"], changed) << result.dump();
+                EXPECT_TRUE(fs::is_regular_file(result["data"]["record"].get<std::string>()));
+                key = result["data"]["device"];
+            } else {
+                EXPECT_EQ(result["cause"], "controller-refused") << result.dump();
+                EXPECT_FALSE(result.contains("data"));
+            }
+        }
+    }
+    EXPECT_EQ(namesIn(library.deviceFolder(key), ".zip").size(), 1u);
+    std::vector<BackupRecord> failures = library.records(deviceKey("", sim.address(1)));
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_EQ(failures[0].result, "failed");
+    EXPECT_EQ(failures[0].cause, "controller-refused");
+    EXPECT_FALSE(
+        fs::exists(library.root() / ".incoming") && !fs::is_empty(library.root() / ".incoming"));
+
+    fs::path picked = fs::path(scratch_.path()) / "picked";
+    fs::create_directories(picked);
+    request.toLibrary = false;
+    request.input = picked.string();
+    request.devices.resize(1);
+    std::vector<nlohmann::json> results = runJob(request);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_TRUE(results[0]["success"]);
+    EXPECT_FALSE(results[0].contains("data"));
+    EXPECT_EQ(namesIn(picked, ".zip").size(), 1u);
+    EXPECT_EQ(library.records(key).size(), 2u);
 }
 
 } // namespace

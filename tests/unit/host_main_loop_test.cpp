@@ -1,6 +1,6 @@
 // Work handed from worker threads to the UI thread's main loop, and the threads' owner.
 #include "host/actions/worker_threads.h"
-#include "host/app/gtk/glib_main_loop_poster.h"
+#include "host/platform/glib/glib_main_loop_poster.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>

@@ -317,6 +317,13 @@ TEST_F(JobsTest, BadRequestsAreRefusedAndStartNothing)
             "Job option must be a non-empty text: backupFolder" },
         { { { "action", "restore" }, { "devices", devices({ "10.0.0.1", "10.0.0.2" }) } },
             "Batch restore is not supported" },
+        { { { "action", "backup" }, { "devices", one }, { "options", { { "library", "yes" } } } },
+            "Job option must be true or false: library" },
+        { { { "action", "backup" }, { "devices", one },
+              { "options", { { "library", true }, { "backupFolder", "/tmp" } } } },
+            "Choose either the backup library or a backup folder" },
+        { { { "action", "restore" }, { "devices", one }, { "options", { { "library", true } } } },
+            "Unknown job option: library" },
     };
     for (const auto& [payload, message] : cases) {
         replies.sent.clear();

@@ -1,13 +1,16 @@
 #include "fakes/file_size_cap.h"
 #include "host/platform/file_access.h"
 #include "host/sites/settings_file.h"
+#include "host/sites/sites_document.h"
 #include "host/sites/sites_store.h"
+#include "host/sites/stored_sites_judge.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <span>
 #include <thread>
 #include <unistd.h>
 
@@ -409,6 +412,68 @@ TEST_F(SettingsStoreTest, UnusableFileIsKeptAsideBeforeASaveOrARecordReplacesIt)
     KeepingStore keeping(path_);
     ASSERT_TRUE(keeping.store.saveSitesDocument(twoLevelDocument()).success);
     EXPECT_EQ(namesIn(folder_), std::vector<std::string>({ "settings.json" }));
+}
+
+std::string folderChain(int depth)
+{
+    std::string chain = R"({"name":"Top")";
+    for (int level = 0; level < depth; ++level)
+        chain += R"(,"folders":[{"name":"F")";
+    for (int level = 0; level < depth; ++level)
+        chain += "}]";
+    return chain + "}";
+}
+
+// A save judges the tree it replaces while it reads the old file, without building it. The
+// judge approves the trees the host writes and never one the general check refuses; what it
+// leaves undecided (a repeated member: the last one counts) goes the general way.
+TEST_F(SettingsStoreTest, OldTreeIsJudgedWhileReadAsTheGeneralCheckJudgesIt)
+{
+    const std::string approved[] = {
+        R"({"schemaVersion":1,"name":"Plant","description":null,"extra":{"x":[1,{"y":2}]},"folders":[{"name":"Hall","description":"east","folders":[],"devices":[{"name":"Gw","description":"","ip":"10.1.1.5","username":null,"password":"pw","notes":[1]}]}],"devices":[{"name":"Loose"}]})",
+        "{}",
+        folderChain(512),
+    };
+    const std::string refused[] = {
+        R"({"name":" \t","folders":[]})",
+        R"({"folders":[{"name":"Hall","folders":[{"description":"no name"}]}]})",
+        R"({"folders":[{"name":"Hall","devices":[{"name":"Gw","ip":5}]}]})",
+        R"({"devices":[{"name":"\r\n"}]})",
+        R"({"folders":{"a":1}})",
+        R"({"folders":[1]})",
+        R"({"devices":[[]]})",
+        R"({"schemaVersion":"1"})",
+        R"({"name":{"text":"Plant"}})",
+        R"([])",
+        R"("Plant")",
+        folderChain(513),
+    };
+    for (const bool usable : { true, false }) {
+        for (const auto& sites : usable ? std::span<const std::string>(approved)
+                                        : std::span<const std::string>(refused)) {
+            const std::string text = R"({"keep":[1,{"a":null}],"sitesData":)" + sites + "}";
+            const auto judge = storedSitesJudge();
+            const auto settings = parseSettingsJudgingMember(text, "sitesData", *judge);
+            ASSERT_EQ(settings.has_value(), usable) << sites;
+            EXPECT_EQ(isValidStoredSites(json::parse(sites)), usable) << sites;
+            if (usable) {
+                EXPECT_EQ(*settings, json::parse(R"({"keep":[1,{"a":null}]})"));
+            }
+        }
+    }
+
+    // The last of repeated members counts, as in the general check.
+    for (const bool lastBlank : { false, true }) {
+        writeFile(lastBlank ? R"({"sitesData":{"name":"Plant","name":""}})"
+                            : R"({"sitesData":{"name":"","name":"Plant"}})");
+        KeepingStore keeping(path_);
+        ASSERT_TRUE(keeping.store.saveSitesDocument(twoLevelDocument()).success);
+        EXPECT_EQ(keeping.log.size(), lastBlank ? 1u : 0u);
+        fs::remove(folder_ / "settings.json.unreadable-20261209T010203Z");
+    }
+    const auto judge = storedSitesJudge();
+    EXPECT_FALSE(parseSettingsJudgingMember(
+        R"({"sitesData":{"name":"A"},"sitesData":{"name":"B"}})", "sitesData", *judge));
 }
 
 // Files kept in the same second get names of their own; when no name is free the file stays

@@ -5,14 +5,14 @@
 #include "host/actions/tool_command.h"
 #include "host/app/answer_file_dialogs.h"
 #include "host/app/gtk/gio_url_opener.h"
-#include "host/app/gtk/glib_main_loop_poster.h"
 #include "host/app/gtk/glib_process_launcher.h"
 #include "host/app/gtk/gtk_dialogs.h"
 #include "host/app/gtk/job_close_guard.h"
 #include "host/app/gtk/main_window.h"
-#include "host/app/gtk/state_folders_posix.h"
 #include "host/app/gtk/webkit_view.h"
+#include "host/app/posix/state_folders_posix.h"
 #include "host/app/start_options.h"
+#include "host/backups/backup_library.h"
 #include "host/backups/library_location.h"
 #include "host/bridge/app_info_command_table.h"
 #include "host/bridge/file_command_table.h"
@@ -32,6 +32,7 @@
 #include "host/legacy/posix/glib_process_starter.h"
 #include "host/legacy/posix/wine_prefix_locations.h"
 #include "host/platform/glib/glib_child_processes.h"
+#include "host/platform/glib/glib_main_loop_poster.h"
 #include "host/platform/program_paths.h"
 #include "host/sites/sites_store.h"
 
@@ -95,12 +96,17 @@ int main(int argc, char** argv)
     StatusBatches statusBatches(poster, bridge);
     DeviceActionService deviceActions(runner, statusBatches);
     GLibChildProcesses childProcesses;
-    ToolDeviceRunner toolDevices(childProcesses, toolPathIn(programDirectory));
+    std::optional<std::filesystem::path> libraryRoot = backupLibraryRoot();
+    std::unique_ptr<BackupLibrary> backupLibrary = libraryRoot
+        ? std::make_unique<BackupLibrary>(
+            *libraryRoot, store.backupRetention().value_or(kDefaultBackupRetention))
+        : nullptr;
+    ToolDeviceRunner toolDevices(childProcesses, toolPathIn(programDirectory), backupLibrary.get());
     StatusDeviceRunner statusDevices(poster);
     JobDeviceRunner jobDevices(toolDevices, statusDevices);
     JobEngine jobs(jobDevices, bridge);
     JobCloseGuard jobCloseGuard(window, jobs, *dialogs, caption);
-    HistoryService history(backupLibraryRoot(), childProcesses,
+    HistoryService history(libraryRoot, childProcesses,
         { toolPathIn(programDirectory), programDirectory + "/kovru-sim" }, bridge);
     GLibProcessStarter processStarter;
     LegacyMigrationFlow legacyFlow(

@@ -1,4 +1,4 @@
-#include "host/app/gtk/state_folders_posix.h"
+#include "host/app/posix/state_folders_posix.h"
 
 #include <cerrno>
 #include <cstdlib>

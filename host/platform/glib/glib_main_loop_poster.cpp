@@ -1,4 +1,4 @@
-#include "host/app/gtk/glib_main_loop_poster.h"
+#include "host/platform/glib/glib_main_loop_poster.h"
 
 #include <glib.h>
 

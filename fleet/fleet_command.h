@@ -1,0 +1,31 @@
+// The verbs of kovru-fleet. backup and status run one job over the devices of the sites tree
+// (fleet_command.cpp); each verb has its own file with its help text.
+#pragma once
+
+#include "fleet/fleet_options.h"
+#include "host/jobs/job_request.h"
+
+#include <string>
+
+namespace kovrkit::fleet {
+
+struct FleetEnvironment {
+    std::string programDirectory; // the host's folder: its state folders and cli/kovru-cli
+};
+
+int runBackupCommand(const FleetOptions& options, const FleetEnvironment& environment);
+int runStatusCommand(const FleetOptions& options, const FleetEnvironment& environment);
+int runDiscoverCommand(const FleetOptions& options, const FleetEnvironment& environment);
+
+const char* generalHelp();
+const char* backupHelp();
+const char* statusHelp();
+const char* discoverHelp();
+
+// Runs the action over the selected devices: prints a line per device and the summary,
+// writes the report, runs the hooks. 0 when every device succeeded, 1 when any failed (or the
+// report could not be written), 2 when the tree or the library cannot be used.
+int runDevicesCommand(
+    const FleetOptions& options, const FleetEnvironment& environment, JobAction action);
+
+} // namespace kovrkit::fleet
