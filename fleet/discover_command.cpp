@@ -1,20 +1,25 @@
-// kovru-fleet discover: a known verb without an operation in this build.
+// kovru-fleet discover RANGE... [--timeout MS] [--json] [--sites FILE]: finds the controllers
+// of address ranges and compares them with the sites tree (host/discovery, docs/discovery.md).
 #include "fleet/fleet_command.h"
 
-#include <cstdio>
+#include "host/discovery/discover_command.h"
+
+#include <iostream>
 
 namespace kovrkit::fleet {
 
 const char* discoverHelp()
 {
-    return "Usage: kovru-fleet discover [OPTION]...\n"
-           "Finds controllers on the network. Not available in this build.\n";
+    static const std::string help = discoverUsage();
+    return help.c_str();
 }
 
-int runDiscoverCommand(const FleetOptions&, const FleetEnvironment&)
+int runDiscoverVerb(const std::vector<std::string>& arguments, const FleetEnvironment& environment)
 {
-    std::fprintf(stderr, "kovru-fleet: discover is not available in this build\n");
-    return 1;
+    DiscoverContext context { hostSettingsPath(environment) };
+    int status = kovrkit::runDiscoverCommand(arguments, context, std::cout, std::cerr);
+    std::cout.flush();
+    return status;
 }
 
 } // namespace kovrkit::fleet

@@ -37,8 +37,7 @@ fs::path settingsPathFor(const FleetOptions& options, const FleetEnvironment& en
 {
     if (!options.sites.empty())
         return options.sites;
-    StateFolders folders = chooseStateFolders(readStateFolderFacts(environment.programDirectory));
-    return settingsPathIn(folders.settingsFolder);
+    return hostSettingsPath(environment);
 }
 
 std::string secondsText(double seconds)
@@ -81,6 +80,12 @@ void announce(const FleetEntry& entry, const FleetOptions& options, FleetHooks& 
 }
 
 } // namespace
+
+fs::path hostSettingsPath(const FleetEnvironment& environment)
+{
+    StateFolders folders = chooseStateFolders(readStateFolderFacts(environment.programDirectory));
+    return settingsPathIn(folders.settingsFolder);
+}
 
 int runDevicesCommand(
     const FleetOptions& options, const FleetEnvironment& environment, JobAction action)

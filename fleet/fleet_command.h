@@ -5,7 +5,9 @@
 #include "fleet/fleet_options.h"
 #include "host/jobs/job_request.h"
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 namespace kovrkit::fleet {
 
@@ -15,7 +17,11 @@ struct FleetEnvironment {
 
 int runBackupCommand(const FleetOptions& options, const FleetEnvironment& environment);
 int runStatusCommand(const FleetOptions& options, const FleetEnvironment& environment);
-int runDiscoverCommand(const FleetOptions& options, const FleetEnvironment& environment);
+// The words after "discover": ranges and the verb's own options (not the others' parser).
+int runDiscoverVerb(const std::vector<std::string>& arguments, const FleetEnvironment& environment);
+
+// The host's "settings.json", found as the host finds it from its program folder.
+std::filesystem::path hostSettingsPath(const FleetEnvironment& environment);
 
 const char* generalHelp();
 const char* backupHelp();

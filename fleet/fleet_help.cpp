@@ -10,7 +10,7 @@ const char* generalHelp()
            "Commands:\n"
            "  backup     back up every device into the backup library (or --out DIR)\n"
            "  status     read the status of every device\n"
-           "  discover   find controllers on the network\n"
+           "  discover   find the controllers of address ranges and compare them with the tree\n"
            "\n"
            "kovru-fleet COMMAND --help describes a command's options.\n";
 }

@@ -35,7 +35,7 @@ int runVerb(const FleetOptions& options)
     case FleetVerb::status:
         return runStatusCommand(options, environment);
     case FleetVerb::discover:
-        return runDiscoverCommand(options, environment);
+        break;
     }
     return 2;
 }
@@ -45,6 +45,14 @@ int runVerb(const FleetOptions& options)
 int main(int argc, char** argv)
 {
     std::vector<std::string> arguments(argv + 1, argv + argc);
+    // discover takes ranges and options of its own.
+    if (!arguments.empty() && arguments.front() == "discover") {
+        curl_global_init(CURL_GLOBAL_ALL);
+        int status = runDiscoverVerb({ arguments.begin() + 1, arguments.end() },
+            FleetEnvironment { kovrkit::exeDirectory() });
+        curl_global_cleanup();
+        return status;
+    }
     ParsedCommandLine parsed = parseFleetCommandLine(arguments);
     if (std::holds_alternative<GeneralHelp>(parsed)) {
         std::fputs(generalHelp(), stdout);

@@ -68,6 +68,53 @@ await legacy.page.getByRole('button', { name: 'Move to…' }).click();
 await legacy.page.screenshot({ path: path.join(out, 'move-to.png') });
 await legacy.close();
 
+const found = (state, address, serial, device = '', folder = '', treeAddress = '') => ({
+    address, device, firmware: serial ? '3.2.1' : '', folder, mac: serial ? `00:1a:2b:00:01:${address.split('.')[3].padStart(2, '0')}` : '',
+    model: serial ? 'VELDIR-4' : '', serial, state, treeAddress
+});
+const discovery = { rows: [
+    found('known', '10.20.0.1', 'VD00001', 'Plant room gateway 1', 'Building A/Plant room'),
+    found('known', '10.20.0.2', 'VD00002', 'Plant room gateway 2', 'Building A/Plant room'),
+    found('missing', '10.20.0.3', '', 'Plant room gateway 3', 'Building A/Plant room'),
+    found('moved', '10.20.0.40', 'VD00011', 'Lobby gateway 1', 'Building A/Lobby', '10.20.0.11'),
+    found('new', '10.20.0.61', 'VD00061'),
+    found('new', '10.20.0.62', 'VD00062')
+] };
+const findings = { '10.20.0.1': ['Line 1 finding: gear short address 5 used twice: gear [0,1]', 'Line 1 finding: gear 2 flagged present without a name',
+    'Line 2 finding: group 3 "Unused" is empty'] };
+const scan = await openUi(browser, server, { sites: plant(), status, discovery, findings }, { viewport });
+await scan.page.getByRole('button', { name: 'Find controllers' }).click();
+await scan.page.getByRole('textbox', { name: 'Address ranges' }).fill('10.20.0.0/24');
+await scan.page.getByRole('button', { name: 'Scan' }).click();
+await scan.page.getByRole('table', { name: 'Controllers found' }).locator('tbody tr').first().waitFor();
+await scan.page.screenshot({ path: path.join(out, 'find-controllers.png') });
+await scan.page.keyboard.press('Escape');
+await scan.page.getByRole('checkbox', { name: 'Plant room', exact: true }).check();
+await scan.page.getByRole('button', { name: 'Audit DALI lines' }).click();
+await scan.page.getByText('Audit DALI lines finished').waitFor();
+await scan.page.screenshot({ path: path.join(out, 'audit-lines.png') });
+await scan.close();
+// A staged firmware upgrade: its dialog, then the rollout paused after the canary.
+const rollout = await openUi(browser, server, { sites: plant(), status, holdJobs: true, concurrency: 1 }, { viewport });
+await rollout.page.waitForFunction(() => document.getElementById('job-concurrency').value === '1');
+await rollout.page.getByRole('checkbox', { name: 'Building B' }).check();
+await rollout.page.getByRole('button', { name: 'Upgrade firmware' }).click();
+const upgradeDialog = rollout.page.getByRole('dialog', { name: 'Upgrade firmware' });
+await upgradeDialog.getByRole('checkbox', { name: 'Pause after the canary' }).check();
+await upgradeDialog.getByRole('spinbutton', { name: 'Stop after failures' }).fill('2');
+await rollout.page.screenshot({ path: path.join(out, 'upgrade-rollout.png') });
+await upgradeDialog.getByRole('button', { name: 'Choose firmware file and start' }).click();
+await rollout.page.evaluate(() => {
+    window.deliverFromHost('jobDeviceResult', { jobId: '1', deviceIp: '10.20.1.1', success: true, exitCode: 0, cause: '',
+        reason: '', message: 'Action completed successfully', seconds: 41.2 });
+    window.deliverFromHost('jobDeviceResult', { jobId: '1', deviceIp: '10.20.1.2', success: true, exitCode: 0, cause: '',
+        reason: 'already up to date', message: 'already up to date', seconds: 0.2 });
+    window.deliverFromHost('jobPaused', { jobId: '1', reason: 'Canary upgrade succeeded' });
+});
+await rollout.page.getByRole('group', { name: /Rollout paused/ }).waitFor();
+await rollout.page.screenshot({ path: path.join(out, 'rollout-paused.png') });
+await rollout.close();
+
 await browser.close();
 server.close();
 console.log(`screenshots in ${out}`);

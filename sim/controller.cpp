@@ -105,6 +105,25 @@ void Controller::make_fresh_state()
         flash_fs_ = make_flash_fs(config_.flash_size, seed_text + "/fs");
 }
 
+void Controller::set_event_log(EventLog* log)
+{
+    std::lock_guard lock(mutex_);
+    log_ = log;
+}
+
+void Controller::note(const std::string& event) const
+{
+    EventLog* log = nullptr;
+    std::string prefix;
+    {
+        std::lock_guard lock(mutex_);
+        log = log_;
+        prefix = config_.ip + ":" + std::to_string(port_) + " ";
+    }
+    if (log)
+        log->write(prefix + event);
+}
+
 void Controller::set_port(int port)
 {
     std::lock_guard lock(mutex_);
@@ -249,8 +268,12 @@ std::optional<std::vector<std::uint8_t>> Controller::read_flash(const std::strin
 
 void Controller::store_upload(std::vector<std::uint8_t> image)
 {
-    std::lock_guard lock(mutex_);
-    upload_area_ = std::move(image);
+    const std::size_t bytes = image.size();
+    {
+        std::lock_guard lock(mutex_);
+        upload_area_ = std::move(image);
+    }
+    note("upload " + std::to_string(bytes));
 }
 
 ActionAnswer Controller::restore_upload()

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "sim/controller_config.h"
+#include "sim/event_log.h"
 
 #include <atomic>
 #include <chrono>
@@ -34,6 +35,10 @@ public:
 
     // The port is known once the servers are bound.
     void set_port(int port);
+    // Where uploads and action requests are noted; nullptr: nowhere.
+    void set_event_log(EventLog* log);
+    // "IP:PORT event" into the event log.
+    void note(const std::string& event) const;
     int port() const;
     const ControllerConfig& config() const { return config_; }
     std::string model() const;
@@ -83,6 +88,7 @@ private:
 
     mutable std::mutex mutex_;
     int port_ = 0;
+    EventLog* log_ = nullptr;
     std::string model_;
     std::string firmware_;
     std::map<std::string, std::vector<std::uint8_t>> files_;

@@ -323,8 +323,8 @@ ParseOutcome parse_command_line(int argc, char** argv, SimConfig& config, std::s
         std::string_view value;
         std::size_t equals = argument.find('=');
         std::string_view name = argument.substr(0, equals);
-        bool takes_value
-            = name == "--controller" || name == "--config" || name == "--seed" || name == "--state";
+        bool takes_value = name == "--controller" || name == "--config" || name == "--seed"
+            || name == "--state" || name == "--log";
         if (name == "--help" || name == "-h")
             return ParseOutcome::help;
         if (argument == "--served") {
@@ -356,6 +356,8 @@ ParseOutcome parse_command_line(int argc, char** argv, SimConfig& config, std::s
                 error = "bad seed";
                 return ParseOutcome::error;
             }
+        } else if (name == "--log") {
+            config.log_file = std::string(value);
         } else {
             config.state_dir = std::string(value);
         }
@@ -368,7 +370,7 @@ ParseOutcome parse_command_line(int argc, char** argv, SimConfig& config, std::s
 std::string usage_text()
 {
     return R"(Usage: kovru-sim [--controller SETTINGS]... [--config FILE] [--seed N] [--state DIR]
-                 [--served]
+                 [--served] [--log FILE]
 
 Simulates controllers: each serves HTTP (TCP) and TFTP (UDP) on the same address and port.
 Without --controller or --config one controller runs on 127.0.0.1 with a free port.
@@ -407,6 +409,8 @@ Fault keys: latency_ms, fail_first (first N attempts of each item get no answer)
 --served       on SIGINT or SIGTERM, prints for each controller
                "served ip=IP port=PORT connections=N requests=M" (HTTP connections
                accepted, request heads read) before it ends.
+--log FILE     appends a line for each upload and action request a controller takes:
+  "IP:PORT upload BYTES", "IP:PORT firmwareupgrade accepted|refused TEXT", ...
 
 On start it prints one line per controller:
   listening ip=127.0.0.1 port=PORT model=MODEL firmware=VERSION

@@ -91,6 +91,7 @@ struct ControllerConfig {
 struct SimConfig {
     std::vector<ControllerConfig> controllers;
     std::optional<std::string> state_dir;
+    std::optional<std::string> log_file; // --log: what the controllers did, a line each
     std::uint64_t seed = 1;
     bool report_served = false; // --served: the "served" lines at the end
 };

@@ -80,6 +80,8 @@ HttpAnswer answer_status_request(Controller& controller, const HttpRequest& requ
             = controller.accept_device_firmware(member(request, "hash"), member(request, "size"));
     else
         return json_answer(400, { false, "unknown action" });
+    controller.note(
+        action->second + (result.accepted ? " accepted " : " refused ") + result.message);
     return json_answer(result.accepted ? 200 : 409, result);
 }
 

@@ -11,6 +11,10 @@ bool Simulator::start(const SimConfig& config, std::string& error)
     // Server threads inherit this: added latency then sleeps for what was asked, not up to
     // 50 us more per packet.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    if (config.log_file && !log_->open(*config.log_file)) {
+        error = "cannot open the log file " + *config.log_file;
+        return false;
+    }
     std::uint64_t index = 0;
     for (const ControllerConfig& controller_config : config.controllers) {
         std::optional<ControllerSockets> sockets
@@ -24,6 +28,7 @@ bool Simulator::start(const SimConfig& config, std::string& error)
         running.controller = std::make_unique<Controller>(
             controller_config, config.seed * 1000003 + index++, state_dir);
         running.controller->set_port(sockets->port);
+        running.controller->set_event_log(log_.get());
         running.http = std::make_unique<HttpServer>(*running.controller, std::move(sockets->tcp));
         running.tftp = std::make_unique<TftpServer>(*running.controller, std::move(sockets->udp));
         running_.push_back(std::move(running));

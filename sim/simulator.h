@@ -3,6 +3,7 @@
 
 #include "sim/controller.h"
 #include "sim/controller_config.h"
+#include "sim/event_log.h"
 #include "sim/http_server.h"
 #include "sim/tftp_server.h"
 
@@ -28,6 +29,9 @@ public:
     const std::vector<Running>& controllers() const { return running_; }
 
 private:
+    // Before the controllers, which write to it; on the heap, so a moved simulator's
+    // controllers still find it.
+    std::unique_ptr<EventLog> log_ = std::make_unique<EventLog>();
     std::vector<Running> running_;
 };
 

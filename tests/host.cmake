@@ -92,6 +92,20 @@ if(KOVRU_BUILD_HOST)
     LIBS kovrkit_jobs kovrkit_platform_glib kovrkit_sites)
 endif()
 if(KOVRU_BUILD_HOST)
+  # Staged firmware upgrades in the engine, with runs the test ends.
+  add_kovru_test(jobs_rollout_test
+    SOURCES unit/jobs_rollout_test.cpp
+    LIBS kovrkit_jobs)
+endif()
+if(KOVRU_BUILD_HOST)
+  # Staged firmware upgrades: the engine with the real kovru-cli and kovru-sim.
+  add_kovru_test(jobs_rollout_e2e_test
+    SOURCES integration/jobs_rollout_e2e_test.cpp
+    LIBS kovrkit_jobs kovrkit_platform_glib kovru_firmware_test_support
+    TIMEOUT 300)
+  add_dependencies(jobs_rollout_e2e_test kovru-cli kovru-sim)
+endif()
+if(KOVRU_BUILD_HOST)
   # Device jobs through the real host, kovru-cli and kovru-sim.
   add_kovru_test(host_jobs_test
     SOURCES integration/host_jobs_test.cpp fakes/fake_http_server.cpp fakes/fake_host_process.cpp
@@ -118,5 +132,5 @@ if(KOVRU_BUILD_HOST)
   add_kovru_test(discovery_scan_test
     SOURCES integration/discovery_scan_test.cpp
     LIBS kovrkit_discovery kovru_transport_test_support nlohmann_json::nlohmann_json)
-  add_dependencies(discovery_scan_test kovru-sim)
+  add_dependencies(discovery_scan_test kovru-sim kovru-fleet)
 endif()

@@ -15,3 +15,4 @@ endfunction()
 
 add_kovru_node_test(ui_sites_model_test ${CMAKE_CURRENT_SOURCE_DIR}/unit/ui_sites_model_test.mjs)
 add_kovru_node_test(ui_browser_test ${CMAKE_CURRENT_SOURCE_DIR}/browser/ui_browser_test.mjs)
+add_kovru_node_test(ui_discovery_browser_test ${CMAKE_CURRENT_SOURCE_DIR}/browser/discovery_browser_test.mjs)

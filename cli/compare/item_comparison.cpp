@@ -115,8 +115,7 @@ std::size_t report_header(unsigned line, Bytes old_file, Bytes new_file, std::st
 {
     if (old_file.size() < kConfigFileHeaderSize || new_file.size() < kConfigFileHeaderSize)
         return 0;
-    return report_header_changes(
-        "Line " + std::to_string(line) + " header", old_file, new_file, change);
+    return report_header_changes(line, old_file, new_file, change);
 }
 
 void report_channel_item(unsigned line, Bytes old_file, Bytes new_file, std::string_view change)

@@ -69,6 +69,23 @@ bool check_firmware_info(const PreparedImage& prepared, FirmwareInfo& info)
     return result == info_valid;
 }
 
+// Reads the file, checks it and its information block; false when the file is refused
+// (it has said why).
+bool prepare_and_check(const std::string& path, PreparedImage& prepared, FirmwareInfo& info)
+{
+    print_line("\n");
+    std::string_view extension = file_extension(path);
+    bool prepared_ok = false;
+    if (extension == "bin") {
+        prepared_ok = prepare_from_package(path, prepared);
+    } else if (extension == "binary") {
+        prepared_ok = prepare_raw_image(path, prepared);
+    } else {
+        print_line("File format not supported.\n");
+    }
+    return prepared_ok && check_firmware_info(prepared, info);
+}
+
 int refuse_file()
 {
     log_error("FIRMWARE FILE IS NOT VALID!");
@@ -100,6 +117,17 @@ int upload_and_apply(const FirmwarePushRequest& request, const PreparedImage& pr
 
 } // namespace
 
+int check_firmware(const std::optional<std::string>& file_path)
+{
+    PreparedImage prepared;
+    FirmwareInfo info;
+    if (!prepare_and_check(file_path.value_or(""), prepared, info))
+        return refuse_file();
+    log_firmware_info(info);
+    log_success("The firmware file is valid.");
+    return exit_complete;
+}
+
 int push_firmware(const FirmwarePushRequest& request)
 {
     if (!request.address || request.address->empty()) {
@@ -116,21 +144,9 @@ int push_firmware(const FirmwarePushRequest& request)
             return exit_refused;
         }
     }
-    const std::string path = request.file_path.value_or("");
-    print_line("\n");
-
     PreparedImage prepared;
-    std::string_view extension = file_extension(path);
-    bool prepared_ok = false;
-    if (extension == "bin") {
-        prepared_ok = prepare_from_package(path, prepared);
-    } else if (extension == "binary") {
-        prepared_ok = prepare_raw_image(path, prepared);
-    } else {
-        print_line("File format not supported.\n");
-    }
     FirmwareInfo info;
-    if (!prepared_ok || !check_firmware_info(prepared, info))
+    if (!prepare_and_check(request.file_path.value_or(""), prepared, info))
         return refuse_file();
     log_firmware_info(info);
     return upload_and_apply(request, prepared, info, verify_limit);

@@ -11,4 +11,8 @@ namespace kovru {
 // verify_seconds, then waits for the controller to report the image's version.
 int push_firmware(const FirmwarePushRequest& request);
 
+// The check_firmware action: the same checks of the file and its information block, logged,
+// without any controller; 0 for a valid file, 2 for a refused one.
+int check_firmware(const std::optional<std::string>& file_path);
+
 } // namespace kovru

@@ -6,6 +6,7 @@
 #include <csv.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -157,6 +158,15 @@ std::string csv_file_refusal(const std::string& path)
     InputFile input = open_input_file(path, kCsvFileMaxSize);
     if (input.fault == InputFault::not_regular || input.fault == InputFault::too_large)
         return input.refusal;
+    // A NUL byte never occurs in a text file: a binary file chosen by mistake would otherwise
+    // be read as rows without a version marker, and the line pushed unchanged.
+    if (input.file) {
+        char buffer[65536];
+        std::size_t count = 0;
+        while ((count = std::fread(buffer, 1, sizeof buffer, input.file.get())) > 0)
+            if (std::memchr(buffer, '\0', count))
+                return "not a text file: it holds a NUL byte";
+    }
     return {};
 }
 

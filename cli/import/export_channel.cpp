@@ -18,9 +18,10 @@
 namespace kovru {
 namespace {
 
+// An empty entry names no file of its kind for that line.
 const std::string* entry(const std::vector<std::string>& list, std::size_t i)
 {
-    return i < list.size() ? &list[i] : nullptr;
+    return i < list.size() && !list[i].empty() ? &list[i] : nullptr;
 }
 
 // Written beside the target, flushed to disk and renamed over it, so a failed write or a

@@ -3,6 +3,7 @@
 #include "cli/action/config_file_header.h"
 #include "cli/import/csv_fields.h"
 #include "cli/log/log.h"
+#include "cli/log/tool_events.h"
 
 #include <algorithm>
 #include <string>
@@ -57,8 +58,20 @@ std::string show(std::span<const std::uint8_t> bytes, FieldKind kind)
     return "[" + list + "]";
 }
 
-// Logs the changed fields of one record; true when any changed.
-bool report_record(const std::string& title, std::span<const std::uint8_t> before,
+// Where a changed record sits: its line (0 for none) and its name within the line.
+struct RecordName {
+    unsigned line;
+    std::string record;
+
+    std::string title() const
+    {
+        return line ? "Line " + std::to_string(line) + " " + record : record;
+    }
+};
+
+// Logs the changed fields of one record; true when any changed. A dry run's changes also go
+// to the event stream.
+bool report_record(const RecordName& name, std::span<const std::uint8_t> before,
     std::span<const std::uint8_t> after, const std::vector<FieldView>& fields,
     std::string_view change)
 {
@@ -69,10 +82,14 @@ bool report_record(const std::string& title, std::span<const std::uint8_t> befor
         if (std::ranges::equal(old_value, new_value))
             continue;
         if (!changed)
-            log_plain("%s %.*s:", title.c_str(), static_cast<int>(change.size()), change.data());
+            log_plain(
+                "%s %.*s:", name.title().c_str(), static_cast<int>(change.size()), change.data());
         changed = true;
-        log_plain("\t%s: %s -> %s", field.label.c_str(), show(old_value, field.kind).c_str(),
-            show(new_value, field.kind).c_str());
+        const std::string old_text = show(old_value, field.kind);
+        const std::string new_text = show(new_value, field.kind);
+        log_plain("\t%s: %s -> %s", field.label.c_str(), old_text.c_str(), new_text.c_str());
+        if (change == kWouldChange && name.line)
+            event_record_change(name.line, name.record, field.label, old_text, new_text);
     }
     return changed;
 }
@@ -124,8 +141,8 @@ std::vector<FieldView> input_block_fields()
 bool report_line_value(unsigned line, std::span<const std::uint8_t> before,
     std::span<const std::uint8_t> after, std::string_view change)
 {
-    return report_record("Line " + std::to_string(line) + " line value", before.subspan(16, 4),
-        after.subspan(16, 4), { { "value", 0, 4, FieldKind::number } }, change);
+    return report_record({ line, "line value" }, before.subspan(16, 4), after.subspan(16, 4),
+        { { "value", 0, 4, FieldKind::number } }, change);
 }
 
 } // namespace
@@ -135,7 +152,6 @@ std::size_t report_channel_changes(unsigned line, const ChannelLayout& layout,
     std::string_view change)
 {
     namespace cl = channel_layout;
-    const std::string prefix = "Line " + std::to_string(line);
     std::size_t changed = report_line_value(line, before, after, change) ? 1 : 0;
     const auto record_fields = channel_record_fields(layout);
     for (std::size_t device = 0; device < cl::kRecordCount; ++device) {
@@ -146,13 +162,13 @@ std::size_t report_channel_changes(unsigned line, const ChannelLayout& layout,
                 layout.short_address_table_offset + device * cl::kShortAddressEntryLength - offset,
                 cl::kShortAddressEntryLength, FieldKind::bytes });
         // The version-1 table lies after the records: compare from the record on.
-        if (report_record(prefix + " device " + std::to_string(device), before.subspan(offset),
+        if (report_record({ line, "device " + std::to_string(device) }, before.subspan(offset),
                 after.subspan(offset), fields, change))
             ++changed;
     }
     for (std::size_t group = 0; group < cl::kGroupEntryCount; ++group) {
         const std::size_t offset = layout.group_entries_offset + group * cl::kGroupEntryLength;
-        if (report_record(prefix + " group " + std::to_string(group),
+        if (report_record({ line, "group " + std::to_string(group) },
                 before.subspan(offset, cl::kGroupEntryLength),
                 after.subspan(offset, cl::kGroupEntryLength),
                 { { "name", 0, cl::kNameLength, FieldKind::text },
@@ -172,29 +188,30 @@ std::size_t report_input_changes(unsigned line, std::span<const std::uint8_t> be
         empty.assign(il::v3.file_size, 0);
         before = empty;
     }
-    const std::string prefix = "Line " + std::to_string(line) + " input device ";
+    const std::string prefix = "input device ";
     std::size_t changed = report_line_value(line, before, after, change) ? 1 : 0;
     const auto record_fields = input_record_fields();
     const auto block_fields = input_block_fields();
     for (std::size_t device = 0; device < il::kRecordCount; ++device) {
         const std::size_t record = il::record_offset(device);
         const std::size_t block = il::block_offset(il::v3, device);
-        const bool record_changed = report_record(prefix + std::to_string(device),
+        const bool record_changed = report_record({ line, prefix + std::to_string(device) },
             before.subspan(record, il::record_size), after.subspan(record, il::record_size),
             record_fields, change);
-        const bool block_changed = report_record(prefix + std::to_string(device) + " block",
-            before.subspan(block, il::v3.block_size), after.subspan(block, il::v3.block_size),
-            block_fields, change);
+        const bool block_changed
+            = report_record({ line, prefix + std::to_string(device) + " block" },
+                before.subspan(block, il::v3.block_size), after.subspan(block, il::v3.block_size),
+                block_fields, change);
         if (record_changed || block_changed)
             ++changed;
     }
     return changed;
 }
 
-std::size_t report_header_changes(const std::string& title, std::span<const std::uint8_t> before,
+std::size_t report_header_changes(unsigned line, std::span<const std::uint8_t> before,
     std::span<const std::uint8_t> after, std::string_view change)
 {
-    return report_record(title, before, after,
+    return report_record({ line, "header" }, before, after,
                { { "size", 0, 4, FieldKind::number }, { "bytes 6..7", 6, 2, FieldKind::bytes },
                    { "version", 8, 4, FieldKind::number } },
                change)

@@ -26,9 +26,9 @@ std::size_t report_input_changes(unsigned line, std::span<const std::uint8_t> be
     std::span<const std::uint8_t> after, std::string_view change = kWouldChange);
 
 // The configuration-file header fields that do not change by themselves (size, version and
-// bytes 6..7; the CRC and the change counter are left out) under the heading title. 1 when
-// any differs, else 0. Both files must be at least a header long.
-std::size_t report_header_changes(const std::string& title, std::span<const std::uint8_t> before,
-    std::span<const std::uint8_t> after, std::string_view change);
+// bytes 6..7; the CRC and the change counter are left out) under the heading "Line N header".
+// 1 when any differs, else 0. Both files must be at least a header long.
+std::size_t report_header_changes(unsigned line, std::span<const std::uint8_t> before,
+    std::span<const std::uint8_t> after, std::string_view change = kWouldChange);
 
 } // namespace kovru

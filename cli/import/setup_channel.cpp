@@ -1,5 +1,6 @@
 #include "cli/import/setup_channel.h"
 
+#include "cli/action/config_file_header.h"
 #include "cli/backup/fetch_item.h"
 #include "cli/controller/action_requests.h"
 #include "cli/controller/controller_client.h"
@@ -9,6 +10,7 @@
 #include "cli/import/line_import.h"
 #include "cli/import/record_changes.h"
 #include "cli/log/log.h"
+#include "cli/log/tool_events.h"
 #include "cli/transport/tftp_upload.h"
 #include "common/exit_status.h"
 
@@ -22,9 +24,10 @@ constexpr const char* backup_tag = "backup";
 
 enum class LineOutcome { done, failed, stop };
 
+// An empty entry names no file of its kind for that line.
 std::optional<std::string> entry(const std::vector<std::string>& list, std::size_t i)
 {
-    return i < list.size() ? std::optional(list[i]) : std::nullopt;
+    return i < list.size() && !list[i].empty() ? std::optional(list[i]) : std::nullopt;
 }
 
 LineSources sources_at(const ChannelSetupRequest& request, std::size_t i)
@@ -61,12 +64,19 @@ std::vector<std::uint8_t> current_input_file(const std::string& base, unsigned l
 
 void report_dry_run(const std::string& base, unsigned line, const LineImport& import)
 {
+    // The headers too, as a comparison of the files before and after the push shows them.
     std::size_t changed = 0;
-    if (import.channel_file)
+    if (import.channel_file) {
+        changed += report_header_changes(line, import.fetched_channel_file, *import.channel_file);
         changed += report_channel_changes(
             line, *import.layout, import.fetched_channel_file, *import.channel_file);
-    if (import.input_file)
-        changed += report_input_changes(line, current_input_file(base, line), *import.input_file);
+    }
+    if (import.input_file) {
+        const std::vector<std::uint8_t> current = current_input_file(base, line);
+        if (current.size() >= kConfigFileHeaderSize)
+            changed += report_header_changes(line, current, *import.input_file);
+        changed += report_input_changes(line, current, *import.input_file);
+    }
     log_plain("Line %u: %zu record(s) would change; nothing was pushed (dry run).", line, changed);
 }
 
@@ -105,16 +115,32 @@ LineOutcome run_line(const ChannelSetupRequest& request, unsigned line, const Li
 // fetched: it would be waited on, or read without end, halfway through the set-up.
 bool csv_files_usable(const ChannelSetupRequest& request)
 {
+    // The refusal of each position's first refused file, for its line's result.
+    std::vector<std::string> refusals(request.lines.size());
     bool usable = true;
     for (const auto* list : { &request.channel_files, &request.group_files, &request.input_files })
-        for (const std::string& path : *list)
-            if (std::string why = csv_file_refusal(path); !why.empty()) {
-                log_error("%s cannot be read as a CSV file (%s).", path.c_str(), why.c_str());
+        for (std::size_t i = 0; i < list->size(); ++i)
+            if (std::string why = csv_file_refusal((*list)[i]); !why.empty()) {
+                log_error("%s cannot be read as a CSV file (%s).", (*list)[i].c_str(), why.c_str());
+                if (i < refusals.size() && refusals[i].empty())
+                    refusals[i] = last_error_line();
                 usable = false;
             }
-    if (!usable)
-        log_error("Channel set-up refused: nothing was changed.");
-    return usable;
+    if (usable)
+        return true;
+    log_error("Channel set-up refused: nothing was changed.");
+    for (std::size_t i = 0; i < request.lines.size(); ++i)
+        event_line_result(
+            request.lines[i], false, refusals[i].empty() ? last_error_line() : refusals[i]);
+    return false;
+}
+
+// Why a line was not (wholly) pushed: its last error line, or for a partly applied line the
+// general text.
+std::string line_failure_reason()
+{
+    const std::string& error = last_error_line();
+    return error.empty() ? "The line was applied only in part; see the log." : error;
 }
 
 } // namespace
@@ -146,17 +172,29 @@ int setup_channel(const ChannelSetupRequest& request)
         const std::int32_t line = request.lines[i];
         if (!valid_line_number(line)) {
             log_error("Line %d does not exist (lines 1 to 4); it is skipped.", line);
+            event_line_result(line, false, last_error_line());
             all_done = false;
             continue;
         }
-        const LineOutcome outcome
-            = run_line(request, static_cast<unsigned>(line), sources_at(request, i));
+        const LineSources sources = sources_at(request, i);
+        if (!sources.channel_csv && !sources.group_csv && !sources.input_csv) {
+            log_error("Line %d names no CSV file; it is skipped.", line);
+            event_line_result(line, false, last_error_line());
+            all_done = false;
+            continue;
+        }
+        forget_last_error();
+        const LineOutcome outcome = run_line(request, static_cast<unsigned>(line), sources);
         if (outcome == LineOutcome::stop) {
+            const std::string reason = last_error_line();
             log_error("Channel set-up stopped at line %d: nothing more was pushed.", line);
+            event_line_result(line, false, reason);
             return exit_failed;
         }
         if (outcome == LineOutcome::failed)
             all_done = false;
+        event_line_result(line, outcome == LineOutcome::done,
+            outcome == LineOutcome::done ? std::string() : line_failure_reason());
     }
     if (all_done)
         log_success(

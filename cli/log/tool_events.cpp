@@ -23,6 +23,7 @@ int events_fd = -1;
 int last_progress = -1;
 std::optional<FailureCause> noted_cause;
 bool cause_reported = false;
+std::string last_error;
 
 // A reader that went away must not end the process: SIGPIPE is held back for the write and
 // taken off again if the write raised it.
@@ -145,6 +146,8 @@ void stop_tool_events()
 
 void event_log_line(LogKind kind, std::string_view text)
 {
+    if (kind == LogKind::error)
+        last_error = text;
     if (events_fd < 0)
         return;
     write_event(R"({"log":{"kind":")" + std::string(kind_name(kind)) + R"(","text":")"
@@ -157,6 +160,34 @@ void event_progress(int percent)
         return;
     last_progress = percent;
     write_event(R"({"progress":)" + std::to_string(percent) + "}");
+}
+
+void event_record_change(unsigned line, std::string_view record, std::string_view field,
+    std::string_view old_value, std::string_view new_value)
+{
+    if (events_fd < 0)
+        return;
+    write_event(R"({"change":{"line":)" + std::to_string(line) + R"(,"record":")"
+        + json_string_body(record) + R"(","field":")" + json_string_body(field) + R"(","old":")"
+        + json_string_body(old_value) + R"(","new":")" + json_string_body(new_value) + "\"}}");
+}
+
+void event_line_result(int line, bool done, std::string_view reason)
+{
+    if (events_fd < 0)
+        return;
+    write_event(R"({"lineResult":{"line":)" + std::to_string(line) + R"(,"done":)"
+        + (done ? "true" : "false") + R"(,"reason":")" + json_string_body(reason) + "\"}}");
+}
+
+const std::string& last_error_line()
+{
+    return last_error;
+}
+
+void forget_last_error()
+{
+    last_error.clear();
 }
 
 void note_failure_cause(FailureCause cause)

@@ -36,6 +36,16 @@ void stop_tool_events();
 void event_log_line(LogKind kind, std::string_view text);
 void event_progress(int percent);
 
+// A channel set-up's result: each field a dry run would change, and each line's end (pushed,
+// or in a dry run checked, or not, with the reason), for a caller that shows them as a table.
+void event_record_change(unsigned line, std::string_view record, std::string_view field,
+    std::string_view old_value, std::string_view new_value);
+void event_line_result(int line, bool done, std::string_view reason);
+// The text of the last error line logged since the last call of forget_last_error (kept with
+// or without an event stream).
+const std::string& last_error_line();
+void forget_last_error();
+
 // Notes why the action fails. The first cause noted stands, except that a cancel always wins.
 void note_failure_cause(FailureCause cause);
 // Forgets what a step whose failure never stops the action (the safety backup) noted.

@@ -60,6 +60,11 @@ int run_push_firmware(const CliOptions& options, const GoAhead& go_ahead)
     return push_firmware({ options.ip, options.firmware_file, options.verify_upgrade, go_ahead });
 }
 
+int run_check_firmware(const CliOptions& options, const GoAhead&)
+{
+    return check_firmware(options.firmware_file);
+}
+
 int run_push_d2fw(const CliOptions& options, const GoAhead&)
 {
     return push_d2fw({ options.ip, options.firmware_file, {}, {} });
@@ -107,6 +112,7 @@ constexpr std::array kRows = {
     ActionRow { "put_backup", run_put_backup, "restoring", false, true },
     ActionRow { "get_backup", run_get_backup, nullptr, true },
     ActionRow { "push_firmware", run_push_firmware, "firmware upgrade", false },
+    ActionRow { "check_firmware", run_check_firmware, nullptr, false },
     ActionRow { "push_d2fw", run_push_d2fw, nullptr, false },
     ActionRow { "setup_channel", run_setup_channel, nullptr, false },
     ActionRow { "export_channel", run_export_channel, nullptr, false },

@@ -31,6 +31,7 @@ constexpr HelpRow kHelpRows[] = {
     { "dryrun",
         "With setup_channel: show what would change, push nothing.\n"
         "\t\tWith put_backup: compare the backup with the controller, push nothing." },
+    { "check_firmware", "Action: check firmwarefile and show its information, no controller." },
     { "export_channel", "Action: write the controller's channel, group and input CSV files." },
     { "compare_backup",
         "Action: compare backupfilein with comparewith or with the controller (ip)." },

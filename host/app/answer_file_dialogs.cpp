@@ -1,5 +1,7 @@
 #include "host/app/answer_file_dialogs.h"
 
+#include "host/platform/file_access.h"
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -13,8 +15,14 @@ AnswerFileDialogs::AnswerFileDialogs(nlohmann::json answers)
 
 AnswerFileDialogs AnswerFileDialogs::fromFile(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string text;
+    std::string refusal;
+    if (!readWholeFile(path, text, kDialogAnswersLimit, &refusal)) {
+        std::fprintf(stderr,
+            "kovrkit: the dialog answer file %s cannot be read (%s); every dialog is cancelled\n",
+            path.c_str(), refusal.c_str());
+        return AnswerFileDialogs(nlohmann::json::array());
+    }
     return AnswerFileDialogs(nlohmann::json::parse(text, nullptr, false));
 }
 

@@ -75,7 +75,7 @@ std::optional<BackupRecord> readRecordFile(const fs::path& folder, const std::st
     if (!fs::is_regular_file(path, error) || fs::file_size(path, error) > kMaxRecordSize || error)
         return std::nullopt;
     std::string text;
-    if (!readWholeFile(path.string(), text))
+    if (!readWholeFile(path.string(), text, kMaxRecordSize))
         return std::nullopt;
     std::optional<BackupRecord> record = readRecord(text);
     if (record)
@@ -118,10 +118,12 @@ std::vector<BackupRecord> BackupLibrary::records(const std::string& key) const
 
 std::optional<BackupRecord> BackupLibrary::lastGood(const std::string& key) const
 {
-    std::vector<BackupRecord> all = records(key);
-    for (auto record = all.rbegin(); record != all.rend(); ++record) {
-        if (record->good())
-            return *record;
+    fs::path folder = deviceFolder(key);
+    std::vector<std::string> ids = recordIds(folder);
+    for (auto id = ids.rbegin(); id != ids.rend(); ++id) {
+        std::optional<BackupRecord> record = readRecordFile(folder, *id);
+        if (record && record->good())
+            return record;
     }
     return std::nullopt;
 }
@@ -150,9 +152,10 @@ std::map<std::string, std::string> BackupLibrary::addressIndex() const
 
 std::optional<std::string> BackupLibrary::keyOfAddress(const std::string& address) const
 {
-    std::map<std::string, std::string> index = addressIndex();
-    auto found = index.find(address);
-    if (found == index.end())
+    if (!addresses_)
+        addresses_ = addressIndex();
+    auto found = addresses_->find(address);
+    if (found == addresses_->end())
         return std::nullopt;
     return found->second;
 }
@@ -212,7 +215,8 @@ FiledBackup BackupLibrary::fileSuccess(const BackupAttempt& attempt)
         record.archive = previous->archive;
     if (!store(filed, unchanged ? nullptr : &attempt.archive))
         return filed;
-    applyRetention(filed.key);
+    if (!unchanged)
+        applyRetention(filed.key);
     return filed;
 }
 
@@ -272,6 +276,8 @@ bool BackupLibrary::store(FiledBackup& filed, const fs::path* archive)
             return false;
         filed.record.id = id;
         filed.recordPath = recordPath;
+        if (addresses_)
+            (*addresses_)[filed.record.address] = filed.key;
         if (!filed.record.archive.empty())
             filed.archivePath = folder / filed.record.archive;
         filed.filed = true;

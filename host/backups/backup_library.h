@@ -40,6 +40,7 @@ struct FiledBackup {
     bool changed() const { return record.result == kBackupChanged; }
 };
 
+// One thread at a time (the host's main thread, or kovru-fleet's).
 class BackupLibrary {
 public:
     explicit BackupLibrary(std::filesystem::path root, int retention = kDefaultBackupRetention);
@@ -57,7 +58,9 @@ public:
     std::vector<BackupRecord> records(const std::string& key) const;
     // The newest changed or unchanged record.
     std::optional<BackupRecord> lastGood(const std::string& key) const;
-    // The device whose newest record names this address; nothing when none does.
+    // The device whose newest record names this address; nothing when none does. The first
+    // call reads the newest record of every device; later ones use what it found and what
+    // this object filed since.
     std::optional<std::string> keyOfAddress(const std::string& address) const;
     // The same for every address at once: address -> device (newest record wins).
     std::map<std::string, std::string> addressIndex() const;
@@ -76,6 +79,7 @@ private:
 
     std::filesystem::path root_;
     int retention_;
+    mutable std::optional<std::map<std::string, std::string>> addresses_;
 };
 
 } // namespace kovrkit

@@ -1,5 +1,6 @@
 #include "host/bridge/file_commands.h"
 
+#include "common/posix/input_file.h"
 #include "host/bridge/payload.h"
 #include "host/platform/file_access.h"
 
@@ -64,8 +65,13 @@ CommandOutcome importSitesCsv(Dialogs& dialogs)
     if (!chosen)
         return { false, "CSV import cancelled", "" };
     std::string content;
-    if (!readWholeFile(*chosen, content))
-        return { false, "Failed to read CSV file", "" };
+    std::string refusal;
+    if (!readWholeFile(*chosen, content, kCsvImportLimit, &refusal))
+        return { false,
+            refusal == kovru::too_large_refusal(kCsvImportLimit)
+                ? "Failed to read CSV file (" + refusal + ")"
+                : "Failed to read CSV file",
+            "" };
     if (content.empty())
         return { false, "CSV file is empty", "" };
     return { true, "CSV imported", std::move(content) };

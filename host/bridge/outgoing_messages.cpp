@@ -76,9 +76,13 @@ std::string appInfoLoadedMessage(const AppInfo& info)
         .finish();
 }
 
-std::string sitesDataLoadedMessage(std::string_view sitesDocumentJson)
+std::string sitesDataLoadedMessage(std::string_view sitesDocumentJson, std::string_view notice)
 {
-    return MessageText("sitesDataLoaded").raw("sitesData", sitesDocumentJson).finish();
+    MessageText message("sitesDataLoaded");
+    message.raw("sitesData", sitesDocumentJson);
+    if (!notice.empty())
+        message.text("settingsNotice", notice);
+    return message.finish();
 }
 
 std::string sitesDataSavedMessage(bool success, std::string_view failureMessage)

@@ -31,7 +31,9 @@ struct LegacyMigrationStatus {
 };
 
 std::string appInfoLoadedMessage(const AppInfo& info);
-std::string sitesDataLoadedMessage(std::string_view sitesDocumentJson);
+// With "settingsNotice" when the notice is not empty ("settings.json" could not be read).
+std::string sitesDataLoadedMessage(
+    std::string_view sitesDocumentJson, std::string_view notice = {});
 // The failure form carries the reason ("Invalid or unsaved sites data" for most refusals).
 std::string sitesDataSavedMessage(bool success, std::string_view failureMessage);
 std::string sitesCsvExportedMessage(bool success, std::string_view message, std::string_view path);

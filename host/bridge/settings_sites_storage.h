@@ -14,6 +14,7 @@ public:
     }
 
     std::string loadSitesDocument() override { return store_.loadSitesDocument(); }
+    LoadedSites loadSites() override { return store_.loadSites(); }
     SaveOutcome saveSitesDocument(const nlohmann::json& sitesData) override
     {
         return store_.saveSitesDocument(sitesData);

@@ -17,7 +17,8 @@ CommandTable sitesCommands(SitesStorage& sites, UiReplySink& sink)
     return {
         { "getSitesData",
             [&sites, &sink](const nlohmann::json&) {
-                sink.sendToUi(sitesDataLoadedMessage(sites.loadSitesDocument()));
+                LoadedSites loaded = sites.loadSites();
+                sink.sendToUi(sitesDataLoadedMessage(loaded.document, loaded.notice));
             } },
         { "setSitesData",
             [&sites, &sink](const nlohmann::json& payload) {

@@ -13,6 +13,8 @@ class SitesStorage {
 public:
     virtual ~SitesStorage() = default;
     virtual std::string loadSitesDocument() = 0;
+    // The document with the notice a load gives when the stored settings cannot be used.
+    virtual LoadedSites loadSites() { return { loadSitesDocument(), {} }; }
     virtual SaveOutcome saveSitesDocument(const nlohmann::json& sitesData) = 0;
 };
 

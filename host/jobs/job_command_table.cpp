@@ -11,6 +11,7 @@ namespace {
 
 inline constexpr const char* kStartRequest = "jobs_start";
 inline constexpr const char* kCancelRequest = "jobs_cancel";
+inline constexpr const char* kResumeRequest = "jobs_resume";
 inline constexpr const char* kSetSettingsRequest = "jobs_setSettings";
 inline constexpr const char* kPickerCancelledMessage = "Action cancelled";
 
@@ -24,6 +25,7 @@ std::optional<std::string> askForInput(JobAction action, Dialogs& dialogs)
     case JobAction::upgrade:
         return pickFirmwareFile(dialogs);
     case JobAction::status:
+    case JobAction::audit:
         break;
     }
     return std::string();
@@ -39,6 +41,7 @@ const char* missingInputMessage(JobAction action)
     case JobAction::upgrade:
         return "Missing firmware input path";
     case JobAction::status:
+    case JobAction::audit:
         break;
     }
     return "";
@@ -50,7 +53,7 @@ void startJob(JobEngine& engine, Dialogs& dialogs, UiReplySink& sink, const json
     if (auto* refusal = std::get_if<std::string>(&checked))
         return sink.sendToUi(jobRefusedMessage(kStartRequest, "", *refusal));
     JobRequest request = std::get<JobRequest>(std::move(checked));
-    if (request.input.empty() && !request.toLibrary && request.action != JobAction::status) {
+    if (request.input.empty() && !request.toLibrary && inputOptionOf(request.action)) {
         std::optional<std::string> input = askForInput(request.action, dialogs);
         if (!input)
             return sink.sendToUi(jobRefusedMessage(kStartRequest, "", kPickerCancelledMessage));
@@ -62,15 +65,30 @@ void startJob(JobEngine& engine, Dialogs& dialogs, UiReplySink& sink, const json
     engine.start(std::move(request));
 }
 
-void cancelJob(JobEngine& engine, UiReplySink& sink, const json& payload)
+std::string jobIdOf(const json& payload)
 {
     auto member = payload.find("jobId");
-    std::string jobId = member != payload.end() && member->is_string() ? member->get<std::string>()
+    return member != payload.end() && member->is_string() ? member->get<std::string>()
         : member != payload.end() && member->is_number_integer()
         ? std::to_string(member->get<int64_t>())
         : std::string();
+}
+
+void cancelJob(JobEngine& engine, UiReplySink& sink, const json& payload)
+{
+    std::string jobId = jobIdOf(payload);
     if (jobId.empty() || !engine.cancel(jobId))
         sink.sendToUi(jobRefusedMessage(kCancelRequest, jobId, kNoSuchJobMessage));
+}
+
+void resumeJob(JobEngine& engine, UiReplySink& sink, const json& payload)
+{
+    std::string jobId = jobIdOf(payload);
+    if (!jobId.empty() && engine.resume(jobId))
+        return;
+    bool known = !jobId.empty() && engine.knows(jobId);
+    sink.sendToUi(
+        jobRefusedMessage(kResumeRequest, jobId, known ? kJobNotPausedMessage : kNoSuchJobMessage));
 }
 
 int storedConcurrency(const JobSettingsStorage& settings)
@@ -104,6 +122,8 @@ CommandTable jobCommands(
                      } });
     table.push_back({ kCancelRequest,
         [&engine, &sink](const json& payload) { cancelJob(engine, sink, payload); } });
+    table.push_back({ kResumeRequest,
+        [&engine, &sink](const json& payload) { resumeJob(engine, sink, payload); } });
     table.push_back({ "jobs_getSettings", [&sink, settings](const json&) {
                          sink.sendToUi(jobSettingsMessage(storedConcurrency(settings), true));
                      } });

@@ -16,8 +16,9 @@ struct JobSettingsStorage {
     std::function<bool(int concurrency)> saveConcurrency;
 };
 
-// "jobs_start", "jobs_cancel", "jobs_getSettings" and "jobs_setSettings". A start that names
-// no input in its options asks for it once (folder, archive or firmware file).
+// "jobs_start", "jobs_cancel", "jobs_resume", "jobs_getSettings" and "jobs_setSettings". A
+// start that names no input in its options asks for it once (folder, archive or firmware
+// file).
 CommandTable jobCommands(
     JobEngine& engine, Dialogs& dialogs, UiReplySink& sink, JobSettingsStorage settings);
 

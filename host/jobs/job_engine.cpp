@@ -1,12 +1,22 @@
 #include "host/jobs/job_engine.h"
 
+#include <algorithm>
+
 namespace kovrkit {
 
 namespace {
 
+// Status reads before an upgrade, at most this many at once (as status batches do).
+constexpr size_t kStatusReadsAtOnce = 64;
+
 double secondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+DeviceEnd queuedCancelledEnd()
+{
+    return { false, -1, "cancelled", kQueuedCancelledReason, kJobCancelledMessage, "" };
 }
 
 } // namespace
@@ -27,12 +37,25 @@ std::string JobEngine::start(JobRequest request)
 {
     std::string jobId = std::to_string(++lastId_);
     Job job;
-    job.slots.resize(request.devices.size());
-    job.counts.total = static_cast<int32_t>(request.devices.size());
+    size_t devices = request.devices.size();
+    job.slots.resize(devices);
+    job.counts.total = static_cast<int32_t>(devices);
     job.request = std::move(request);
     job.started = Clock::now();
+    if (job.request.action == JobAction::upgrade) {
+        job.phase = Phase::imageCheck;
+        job.statusRequest = job.request;
+        job.statusRequest.action = JobAction::status;
+        job.statusRequest.actionName = "status";
+    } else {
+        for (size_t index = 0; index < devices; ++index)
+            job.order.push_back(index);
+        job.groupEnd = devices;
+    }
     sink_.sendToUi(jobStartedMessage(jobId, job.request.actionName, job.counts.total));
-    jobs_.emplace(jobId, std::move(job));
+    Job& placed = jobs_.emplace(jobId, std::move(job)).first->second;
+    if (placed.phase == Phase::imageCheck)
+        startImageCheck(jobId, placed);
     advance(jobId);
     return jobId;
 }
@@ -46,17 +69,34 @@ bool JobEngine::cancel(const std::string& jobId)
     if (job.cancelled)
         return true;
     job.cancelled = true;
-    while (job.next < job.slots.size()) {
-        size_t index = job.next++;
-        record(jobId, job, index,
-            { false, -1, "cancelled", kQueuedCancelledReason, kJobCancelledMessage, "" });
-    }
+    if (job.phase == Phase::paused)
+        job.phase = Phase::work;
+    endWaiting(jobId, job, queuedCancelledEnd());
+    if (job.imageCheck)
+        job.imageCheck->cancel();
     for (Slot& slot : job.slots) {
-        if (slot.run && !slot.ended)
+        if (slot.busy)
             slot.run->cancel();
     }
     advance(jobId);
     return true;
+}
+
+bool JobEngine::resume(const std::string& jobId)
+{
+    auto found = jobs_.find(jobId);
+    if (found == jobs_.end() || found->second.phase != Phase::paused)
+        return false;
+    found->second.phase = Phase::work;
+    found->second.resumed = true;
+    advance(jobId);
+    return true;
+}
+
+bool JobEngine::paused(const std::string& jobId) const
+{
+    auto found = jobs_.find(jobId);
+    return found != jobs_.end() && found->second.phase == Phase::paused;
 }
 
 void JobEngine::cancelAll()
@@ -71,8 +111,10 @@ void JobEngine::cancelAll()
 size_t JobEngine::runningDevices() const
 {
     size_t running = 0;
-    for (const auto& entry : jobs_)
-        running += entry.second.running;
+    for (const auto& entry : jobs_) {
+        for (const Slot& slot : entry.second.slots)
+            running += slot.busy ? 1 : 0;
+    }
     return running;
 }
 
@@ -83,17 +125,20 @@ void JobEngine::whenIdle(std::function<void()> task)
     idleTasks_.push_back(std::move(task));
 }
 
-// Starts queued devices up to the job's concurrency; ends the job when nothing is left.
+// Starts what the job's phase allows; ends the job when nothing is left.
 void JobEngine::advance(const std::string& jobId)
 {
     auto found = jobs_.find(jobId);
     if (found == jobs_.end())
         return;
     Job& job = found->second;
-    while (!job.cancelled && job.running < static_cast<size_t>(job.request.concurrency)
-        && job.next < job.slots.size())
-        startDevice(jobId, job, job.next++);
-    if (job.running > 0 || job.next < job.slots.size())
+    if (job.phase == Phase::statusCheck)
+        startStatusReads(jobId, job);
+    if (job.phase == Phase::work)
+        startWork(jobId, job);
+    bool busy = std::any_of(
+        job.slots.begin(), job.slots.end(), [](const Slot& slot) { return slot.busy; });
+    if (busy || job.imageCheck || job.phase != Phase::work || job.next < job.order.size())
         return;
     sink_.sendToUi(jobFinishedMessage(jobId, job.counts, secondsSince(job.started)));
     jobs_.erase(found);
@@ -105,23 +150,116 @@ void JobEngine::advance(const std::string& jobId)
     }
 }
 
-void JobEngine::startDevice(const std::string& jobId, Job& job, size_t index)
+// The tool checks the firmware file once (check_firmware), before any controller is read.
+void JobEngine::startImageCheck(const std::string& jobId, Job& job)
+{
+    JobRequest check = job.request;
+    check.imageCheck = true;
+    DeviceRunCallbacks callbacks { {},
+        [this, jobId](DeviceEnd end) { onImageChecked(jobId, std::move(end)); } };
+    DeviceStart started = runner_.start(check, job.request.devices.front(), std::move(callbacks));
+    if (started.run) {
+        job.imageCheck = std::move(started.run);
+        return;
+    }
+    job.phase = Phase::work;
+    endWaiting(jobId, job, started.endedAtOnce);
+}
+
+void JobEngine::onImageChecked(const std::string& jobId, DeviceEnd end)
+{
+    auto found = jobs_.find(jobId);
+    if (found == jobs_.end())
+        return;
+    Job& job = found->second;
+    // The run is still on the stack that called us: it goes once the next end comes.
+    endedRuns_.clear();
+    endedRuns_.push_back(std::move(job.imageCheck));
+    std::optional<FirmwareImage> image = firmwareImageOf(end);
+    if (job.cancelled) {
+        job.phase = Phase::work;
+    } else if (!end.success) {
+        job.phase = Phase::work;
+        endWaiting(jobId, job, end);
+    } else if (!image) {
+        job.phase = Phase::work;
+        endWaiting(jobId, job, { false, -1, "other", kImageUnreadableReason, "Action failed", "" });
+    } else {
+        job.image = std::move(*image);
+        job.phase = Phase::statusCheck;
+    }
+    advance(jobId);
+}
+
+void JobEngine::startStatusReads(const std::string& jobId, Job& job)
+{
+    size_t reading = 0;
+    for (const Slot& slot : job.slots)
+        reading += slot.busy ? 1 : 0;
+    while (!job.cancelled && reading < kStatusReadsAtOnce && job.statusNext < job.slots.size()) {
+        size_t index = job.statusNext++;
+        startDevice(jobId, job, index, job.statusRequest);
+        reading += job.slots[index].busy ? 1 : 0;
+    }
+    if (reading > 0 || job.statusNext < job.slots.size())
+        return;
+    // Every status is known: the rollout goes through the others in list order.
+    for (size_t index = 0; index < job.slots.size(); ++index) {
+        if (!job.slots[index].ended)
+            job.order.push_back(index);
+    }
+    job.phase = Phase::work;
+}
+
+// Starts the queued devices of the current group; begins the next group (or pauses before it)
+// when the current one has ended.
+void JobEngine::startWork(const std::string& jobId, Job& job)
+{
+    bool busy = std::any_of(
+        job.slots.begin(), job.slots.end(), [](const Slot& slot) { return slot.busy; });
+    if (!busy && !job.cancelled && job.next == job.groupEnd && job.next < job.order.size()) {
+        if (job.groups == 1 && job.request.rollout.pauseAfterCanary && !job.resumed) {
+            job.phase = Phase::paused;
+            sink_.sendToUi(jobPausedMessage(jobId, kCanarySucceededReason));
+            return;
+        }
+        size_t size = job.groups == 0 ? static_cast<size_t>(job.request.rollout.canary)
+                                      : static_cast<size_t>(job.request.concurrency);
+        job.groupEnd = std::min(job.order.size(), job.next + size);
+        ++job.groups;
+    }
+    size_t running = 0;
+    for (const Slot& slot : job.slots)
+        running += slot.busy ? 1 : 0;
+    while (!job.cancelled && running < static_cast<size_t>(job.request.concurrency)
+        && job.next < job.groupEnd) {
+        size_t index = job.order[job.next++];
+        startDevice(jobId, job, index, job.request);
+        running += job.slots[index].busy ? 1 : 0;
+    }
+}
+
+void JobEngine::startDevice(
+    const std::string& jobId, Job& job, size_t index, const JobRequest& request)
 {
     Slot& slot = job.slots[index];
-    slot.started = Clock::now();
+    if (slot.started == Clock::time_point {})
+        slot.started = Clock::now();
     DeviceRunCallbacks callbacks {
         [this, jobId, index](
             int percent, const std::string& line) { onProgress(jobId, index, percent, line); },
         [this, jobId, index](DeviceEnd end) { onEnd(jobId, index, std::move(end)); },
     };
-    DeviceStart started
-        = runner_.start(job.request, job.request.devices[index], std::move(callbacks));
+    DeviceStart started = runner_.start(request, job.request.devices[index], std::move(callbacks));
     if (!started.run) {
-        record(jobId, job, index, std::move(started.endedAtOnce));
+        if (job.phase == Phase::statusCheck)
+            onStatusRead(jobId, job, index, started.endedAtOnce);
+        else
+            record(jobId, job, index, std::move(started.endedAtOnce));
         return;
     }
     slot.run = std::move(started.run);
-    ++job.running;
+    slot.busy = true;
 }
 
 void JobEngine::onProgress(
@@ -146,18 +284,56 @@ void JobEngine::onEnd(const std::string& jobId, size_t index, DeviceEnd end)
         return;
     Job& job = found->second;
     Slot& slot = job.slots[index];
-    if (slot.ended)
+    if (!slot.busy)
         return;
-    --job.running;
-    if (job.cancelled && !end.success) {
-        end.cause = "cancelled";
-        end.message = kJobCancelledMessage;
-    }
+    slot.busy = false;
     // The run is still on the stack that called us: it goes once the next end comes.
     endedRuns_.clear();
     endedRuns_.push_back(std::move(slot.run));
-    record(jobId, job, index, std::move(end));
+    if (job.phase == Phase::statusCheck) {
+        onStatusRead(jobId, job, index, end);
+    } else {
+        if (job.cancelled && !end.success) {
+            end.cause = "cancelled";
+            end.message = kJobCancelledMessage;
+        }
+        bool failed = !end.success;
+        record(jobId, job, index, std::move(end));
+        if (failed && !job.cancelled && job.request.action == JobAction::upgrade)
+            countFailure(jobId, job);
+    }
     advance(jobId);
+}
+
+void JobEngine::onStatusRead(const std::string& jobId, Job& job, size_t index, const DeviceEnd& end)
+{
+    if (job.cancelled)
+        return record(jobId, job, index, queuedCancelledEnd());
+    if (std::optional<DeviceEnd> before = endBeforeUpload(job.image, end))
+        record(jobId, job, index, std::move(*before));
+}
+
+// A failed canary, or the threshold reached, leaves the rest of the rollout unstarted.
+void JobEngine::countFailure(const std::string& jobId, Job& job)
+{
+    ++job.failures;
+    if (job.groups <= 1 || job.failures >= job.request.rollout.stopAfterFailures)
+        endWaiting(jobId, job, rolloutStoppedEnd());
+}
+
+void JobEngine::endWaiting(const std::string& jobId, Job& job, const DeviceEnd& end)
+{
+    for (size_t index = 0; index < job.slots.size(); ++index) {
+        Slot& slot = job.slots[index];
+        if (slot.ended || slot.busy)
+            continue;
+        // It never started its work: no time to report.
+        slot.started = Clock::time_point {};
+        record(jobId, job, index, end);
+    }
+    job.statusNext = job.slots.size();
+    job.next = job.order.size();
+    job.groupEnd = job.order.size();
 }
 
 void JobEngine::record(const std::string& jobId, Job& job, size_t index, DeviceEnd end)

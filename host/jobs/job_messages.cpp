@@ -71,6 +71,14 @@ std::string jobDeviceResultMessage(
     return envelope("jobDeviceResult", std::move(payload));
 }
 
+std::string jobPausedMessage(std::string_view jobId, std::string_view reason)
+{
+    Ordered payload;
+    payload["jobId"] = text(jobId);
+    payload["reason"] = text(reason);
+    return envelope("jobPaused", std::move(payload));
+}
+
 std::string jobFinishedMessage(std::string_view jobId, const JobCounts& counts, double seconds)
 {
     Ordered payload;

@@ -21,8 +21,10 @@ std::string jobDeviceProgressMessage(
     std::string_view jobId, std::string_view deviceIp, int percent, std::string_view line);
 std::string jobDeviceResultMessage(
     std::string_view jobId, std::string_view deviceIp, const DeviceEnd& end, double seconds);
+std::string jobPausedMessage(std::string_view jobId, std::string_view reason);
 std::string jobFinishedMessage(std::string_view jobId, const JobCounts& counts, double seconds);
-// `request` is "jobs_start", "jobs_cancel" or "jobs_setSettings"; jobId "" when none applies.
+// `request` is "jobs_start", "jobs_cancel", "jobs_resume" or "jobs_setSettings"; jobId "" when none
+// applies.
 std::string jobRefusedMessage(
     std::string_view request, std::string_view jobId, std::string_view message);
 std::string jobSettingsMessage(int concurrency, bool saved);

@@ -15,11 +15,12 @@ namespace {
 
 std::optional<JobAction> actionNamed(const json& value)
 {
-    static const std::array<std::pair<const char*, JobAction>, 4> actions { {
+    static const std::array<std::pair<const char*, JobAction>, 5> actions { {
         { "backup", JobAction::backup },
         { "restore", JobAction::restore },
         { "upgrade", JobAction::upgrade },
         { "status", JobAction::status },
+        { "audit", JobAction::audit },
     } };
     if (!value.is_string())
         return std::nullopt;
@@ -69,38 +70,96 @@ std::optional<int> readConcurrency(const json& payload)
     return static_cast<int>(value);
 }
 
-struct JobInput {
-    std::string input;
-    bool toLibrary = false;
-};
+std::optional<int> wholeNumber(const json& value, int64_t lowest, int64_t highest)
+{
+    if (!value.is_number_integer())
+        return std::nullopt;
+    auto number = value.get<int64_t>();
+    if (number < lowest || number > highest)
+        return std::nullopt;
+    return static_cast<int>(number);
+}
 
-// The input named by the options (none: ""), or the refusal text. A backup also takes
-// "library": true sends it to the backup library.
-std::variant<JobInput, std::string> readInput(const json& payload, JobAction action)
+// The rollout member of an upgrade's options; the refusal text, or "" when it is good.
+std::string readRollout(const json& value, RolloutOptions& rollout)
+{
+    if (value.is_null())
+        return "";
+    if (!value.is_object())
+        return kRolloutOptionsMessage;
+    for (const auto& [key, member] : value.items()) {
+        if (member.is_null()
+            && (key == "canary" || key == "pauseAfterCanary" || key == "stopAfterFailures"))
+            continue;
+        if (key == "canary") {
+            std::optional<int> canary = wholeNumber(member, 1, kMaxRolloutCount);
+            if (!canary)
+                return kCanaryMessage;
+            rollout.canary = *canary;
+        } else if (key == "pauseAfterCanary") {
+            if (!member.is_boolean())
+                return kPauseAfterCanaryMessage;
+            rollout.pauseAfterCanary = member.get<bool>();
+        } else if (key == "stopAfterFailures") {
+            std::optional<int> failures = wholeNumber(member, 1, kMaxRolloutCount);
+            if (!failures)
+                return kStopAfterFailuresMessage;
+            rollout.stopAfterFailures = *failures;
+        } else {
+            return kUnknownRolloutOptionMessage + key;
+        }
+    }
+    return "";
+}
+
+// One member of the options; the refusal text, or "" when it is good.
+std::string readOption(const std::string& key, const json& value, JobRequest& request)
+{
+    const char* input = inputOptionOf(request.action);
+    bool upgrade = request.action == JobAction::upgrade;
+    if (input && key == input) {
+        if (!value.is_string() || value.get_ref<const std::string&>().empty())
+            return kJobOptionTextMessage + key;
+        request.input = value.get<std::string>();
+        return "";
+    }
+    if (request.action == JobAction::backup && key == "library") {
+        if (!value.is_boolean())
+            return kJobLibraryOptionMessage;
+        request.toLibrary = value.get<bool>();
+        return "";
+    }
+    if (upgrade && key == "rollout")
+        return readRollout(value, request.rollout);
+    if (upgrade && key == "verifySeconds") {
+        if (value.is_null())
+            return "";
+        std::optional<int> seconds = wholeNumber(value, 1, kMaxVerifySeconds);
+        if (!seconds)
+            return kVerifySecondsMessage;
+        request.verifySeconds = *seconds;
+        return "";
+    }
+    return kUnknownJobOptionMessage + key;
+}
+
+// The options; the refusal text, or "" when they are good. A backup also takes "library":
+// true sends it to the backup library.
+std::string readOptions(const json& payload, JobRequest& request)
 {
     auto member = payload.find("options");
     if (member == payload.end() || member->is_null())
-        return JobInput {};
+        return "";
     if (!member->is_object())
-        return std::string(kJobOptionsMessage);
-    const char* known = inputOptionOf(action);
-    JobInput input;
+        return kJobOptionsMessage;
     for (const auto& [key, value] : member->items()) {
-        if (action == JobAction::backup && key == "library") {
-            if (!value.is_boolean())
-                return std::string(kJobLibraryOptionMessage);
-            input.toLibrary = value.get<bool>();
-            continue;
-        }
-        if (!known || key != known)
-            return kUnknownJobOptionMessage + key;
-        if (!value.is_string() || value.get_ref<const std::string&>().empty())
-            return kJobOptionTextMessage + key;
-        input.input = value.get<std::string>();
+        std::string refusal = readOption(key, value, request);
+        if (!refusal.empty())
+            return refusal;
     }
-    if (input.toLibrary && !input.input.empty())
-        return std::string(kJobLibraryOrFolderMessage);
-    return input;
+    if (request.toLibrary && !request.input.empty())
+        return kJobLibraryOrFolderMessage;
+    return "";
 }
 
 } // namespace
@@ -115,6 +174,7 @@ const char* inputOptionOf(JobAction action)
     case JobAction::upgrade:
         return "firmwareFile";
     case JobAction::status:
+    case JobAction::audit:
         break;
     }
     return nullptr;
@@ -141,11 +201,9 @@ std::variant<JobRequest, std::string> readJobStart(const json& payload)
         return std::string(kJobConcurrencyMessage);
     request.concurrency = *concurrency;
 
-    auto input = readInput(payload, request.action);
-    if (auto* refusal = std::get_if<std::string>(&input))
-        return std::move(*refusal);
-    request.input = std::get<JobInput>(input).input;
-    request.toLibrary = std::get<JobInput>(input).toLibrary;
+    std::string refusal = readOptions(payload, request);
+    if (!refusal.empty())
+        return refusal;
 
     if (request.action == JobAction::restore && request.devices.size() > 1)
         return std::string(kJobBatchRestoreMessage);

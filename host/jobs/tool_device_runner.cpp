@@ -3,6 +3,7 @@
 #include "host/actions/action_messages.h"
 #include "host/actions/tool_command.h"
 #include "host/jobs/tool_events.h"
+#include "host/jobs/upgrade_checks.h"
 #include "host/platform/utc_clock.h"
 
 #include <nlohmann/json.hpp>
@@ -23,6 +24,7 @@ const ToolCommand* commandOf(JobAction action)
     case JobAction::upgrade:
         return toolCommandFor(kFirmwareUpgradeAction);
     case JobAction::status:
+    case JobAction::audit:
         break;
     }
     return nullptr;
@@ -50,11 +52,13 @@ std::optional<std::filesystem::path> stagedArchive(const std::filesystem::path& 
 class ToolDeviceRun final : public DeviceRun {
 public:
     ToolDeviceRun(DeviceRunCallbacks callbacks, BackupLibrary* library,
-        std::filesystem::path staging, std::string address)
+        std::filesystem::path staging, std::string address, bool imageCheck, bool audit)
         : callbacks_(std::move(callbacks))
         , library_(library)
         , staging_(std::move(staging))
         , address_(std::move(address))
+        , imageCheck_(imageCheck)
+        , audit_(audit)
     {
     }
     ~ToolDeviceRun() override { removeStaging(); }
@@ -86,6 +90,10 @@ private:
             case ToolEvent::Kind::log:
                 if (event.logKind == "error")
                     lastError_ = event.text;
+                if (audit_ && event.logKind == "warning" && isAuditFinding(event.text))
+                    findings_.push_back(event.text);
+                if (imageCheck_ && event.logKind == "plain")
+                    info_.take(event.text);
                 line_ = std::move(event.text);
                 changed = true;
                 break;
@@ -100,13 +108,16 @@ private:
 
     void onEnded(int exitStatus)
     {
-        DeviceEnd end = toolRunEnd(exitStatus, cause_, lastError_);
+        DeviceEnd end = audit_ ? auditRunEnd(exitStatus, cause_, lastError_, findings_)
+                               : toolRunEnd(exitStatus, cause_, lastError_);
         if (library_ && !staging_.empty()) {
             end = fileLibraryBackup(*library_, staging_, address_, std::move(end));
             removeStaging();
         }
         // Last: the engine may destroy this run from its callback.
         auto onEnd = std::move(callbacks_.onEnd);
+        if (imageCheck_ && end.success)
+            end.data = info_.asData();
         onEnd(std::move(end));
     }
 
@@ -123,12 +134,16 @@ private:
     BackupLibrary* library_;
     std::filesystem::path staging_;
     std::string address_;
+    bool imageCheck_;
+    FirmwareInfoLines info_;
     std::unique_ptr<ChildProcess> process_;
     ToolEventReader reader_;
     int percent_ = -1;
     std::string line_;
     std::string lastError_;
     std::string cause_;
+    bool audit_ = false;
+    std::vector<std::string> findings_;
 };
 
 } // namespace
@@ -171,10 +186,15 @@ DeviceEnd fileLibraryBackup(BackupLibrary& library, const std::filesystem::path&
 std::vector<std::string> jobToolArguments(const std::string& toolPath, JobAction action,
     const std::string& address, const std::string& input)
 {
-    const ToolCommand* command = commandOf(action);
-    if (!command)
-        return {};
-    std::vector<std::string> arguments = toolArguments(toolPath, *command, address, input);
+    std::vector<std::string> arguments;
+    if (action == JobAction::audit) {
+        arguments = { toolPath, std::string("--action=") + kAuditToolAction, "--ip=" + address };
+    } else {
+        const ToolCommand* command = commandOf(action);
+        if (!command)
+            return {};
+        arguments = toolArguments(toolPath, *command, address, input);
+    }
     arguments.push_back("--nowindow");
     arguments.push_back("--eventsfd=" + std::to_string(kToolEventsFd));
     return arguments;
@@ -188,6 +208,22 @@ DeviceEnd toolRunEnd(int exitStatus, const std::string& toolCause, const std::st
     if (cause.empty())
         cause = exitStatus == 2 ? "refused-input" : "other";
     return { false, exitStatus, cause, lastError, kToolFailedMessage, "" };
+}
+
+bool isAuditFinding(const std::string& line)
+{
+    return line.starts_with("Line ") && line.find(" finding: ") != std::string::npos;
+}
+
+DeviceEnd auditRunEnd(int exitStatus, const std::string& toolCause, const std::string& lastError,
+    const std::vector<std::string>& findings)
+{
+    // Findings are the audit's result, not a failure of the run (exit 1 as diff(1)).
+    if (exitStatus != 0 && exitStatus != 1)
+        return toolRunEnd(exitStatus, toolCause, lastError);
+    nlohmann::json data { { "findings", findings } };
+    return { true, exitStatus, "", "", kToolSucceededMessage,
+        data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) };
 }
 
 DeviceStart ToolDeviceRunner::start(
@@ -214,8 +250,15 @@ DeviceStart ToolDeviceRunner::start(
         std::filesystem::remove_all(staging, error);
         return { nullptr, failedAtOnce("other", kUnknownActionMessage) };
     }
-    auto run = std::make_unique<ToolDeviceRun>(
-        std::move(callbacks), request.toLibrary ? library_ : nullptr, staging, device.ip);
+    bool imageCheck = request.action == JobAction::upgrade && request.imageCheck;
+    if (imageCheck)
+        arguments = { toolPath_, "--action=check_firmware", "--firmwarefile=" + input, "--nowindow",
+            "--eventsfd=" + std::to_string(kToolEventsFd) };
+    else if (request.action == JobAction::upgrade)
+        arguments.push_back("--verifyupgrade=" + std::to_string(request.verifySeconds));
+    auto run = std::make_unique<ToolDeviceRun>(std::move(callbacks),
+        request.toLibrary ? library_ : nullptr, staging, device.ip, imageCheck,
+        request.action == JobAction::audit);
     if (!run->launch(processes_, arguments))
         return { nullptr, failedAtOnce("tool-missing", kToolFailedToRunMessage) };
     return { std::move(run), {} };

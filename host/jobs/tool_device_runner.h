@@ -15,6 +15,8 @@ inline constexpr int kToolEventsFd = 3;
 // events read from a pipe. The cause of a failure is the one the tool named; without one, a
 // tool that could not be started is "tool-missing", exit status 2 "refused-input", any other
 // failure "other".
+// An upgrade is verified (--verifyupgrade); the check of an upgrade's file (check_firmware)
+// ends with the image's model and version as its data.
 // A backup to the library (option "library") is written by the tool into a staging folder of
 // the library and filed when the tool has ended (docs/backup_library.md); its result's data
 // names the archive, the record, the device's folder and whether the items changed.
@@ -45,5 +47,15 @@ std::vector<std::string> jobToolArguments(const std::string& toolPath, JobAction
 
 // How a run that ended with `exitStatus` is reported, from what its events said.
 DeviceEnd toolRunEnd(int exitStatus, const std::string& toolCause, const std::string& lastError);
+
+inline constexpr const char* kAuditToolAction = "audit_lines";
+
+// A warning line of audit_lines that names a finding: "Line N finding: TEXT".
+bool isAuditFinding(const std::string& line);
+
+// An audit ran when the tool ended with 0 (nothing found) or 1 (findings): a success whose
+// data is {"findings": [lines]}; any other end is reported as for the other actions.
+DeviceEnd auditRunEnd(int exitStatus, const std::string& toolCause, const std::string& lastError,
+    const std::vector<std::string>& findings);
 
 } // namespace kovrkit

@@ -1,6 +1,7 @@
 #include "host/legacy/raw_scan.h"
 
 #include "host/legacy/byte_scan.h"
+#include "host/platform/file_access.h"
 
 #include <algorithm>
 #include <fstream>
@@ -81,16 +82,8 @@ std::optional<ScoredValue> bestOfFiles(const std::vector<std::filesystem::path>&
 
 std::optional<std::string> readWholeFile(const std::filesystem::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0)
-        return std::nullopt;
-    in.seekg(0, std::ios::beg);
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    if (!in.read(bytes.data(), size))
+    std::string bytes;
+    if (!readWholeFile(file.string(), bytes, kLegacyFileLimit))
         return std::nullopt;
     return bytes;
 }

@@ -19,7 +19,7 @@ std::optional<ScoredValue> bestOfBytes(std::string_view bytes);
 // so the newest file wins a tie. Unreadable and empty files are skipped.
 std::optional<ScoredValue> bestOfFiles(const std::vector<std::filesystem::path>& newestFirst);
 
-// The whole file, opened read-only; nothing when it cannot be read.
+// At most kLegacyFileLimit bytes of a regular file; nothing for anything else.
 std::optional<std::string> readWholeFile(const std::filesystem::path& file);
 
 } // namespace kovrkit

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -12,8 +13,19 @@ namespace kovrkit {
 // old file's permissions carry over, and on failure the old file is untouched.
 bool replaceFileAtomically(const std::string& path, std::string_view bytes);
 
-// The whole content of the file; nothing when it cannot be opened or read.
-bool readWholeFile(const std::string& path, std::string& bytes);
+// Sizes beyond which the host refuses to read a file (listed in docs/platform.md). Settings:
+// above the largest file a save can write (a tree at the expanded size limits).
+inline constexpr std::uint64_t kSettingsFileLimit = std::uint64_t { 1 } << 30;
+inline constexpr std::uint64_t kCsvImportLimit = std::uint64_t { 4 } << 20;
+inline constexpr std::uint64_t kDialogAnswersLimit = std::uint64_t { 1 } << 20;
+inline constexpr std::uint64_t kUiFileLimit = std::uint64_t { 64 } << 20;
+inline constexpr std::uint64_t kLegacyFileLimit = std::uint64_t { 256 } << 20;
+
+// The whole content of a regular file of at most maxBytes, checked when it is opened and
+// while it is read (a FIFO or device is refused, never waited on). False when it cannot be
+// opened or read, is no regular file or is larger; refusal, when given, then says why.
+bool readWholeFile(const std::string& path, std::string& bytes, std::uint64_t maxBytes,
+    std::string* refusal = nullptr);
 
 bool fileExists(const std::string& path);
 

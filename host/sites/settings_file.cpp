@@ -244,7 +244,7 @@ LockedSettings lockSettings(const std::filesystem::path& settingsPath,
     if (!locked.replacement)
         return locked;
     std::string text;
-    const bool read = readWholeFile(settingsPath.string(), text);
+    const bool read = readWholeFile(settingsPath.string(), text, kSettingsFileLimit);
     if (!read && !fileExists(settingsPath.string()))
         return locked;
     if (read) {
@@ -314,14 +314,10 @@ std::string settingsTextOf(
 
 std::optional<std::string> readSettingsText(const std::filesystem::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string text;
+    if (!readWholeFile(path.string(), text, kSettingsFileLimit))
         return std::nullopt;
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return std::move(content).str();
+    return text;
 }
 
 std::optional<json> parseSettingsText(const std::string& content)

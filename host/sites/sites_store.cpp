@@ -1,10 +1,13 @@
 #include "host/sites/sites_store.h"
 
+#include "host/platform/file_access.h"
 #include "host/platform/utc_clock.h"
 #include "host/sites/sites_document.h"
 #include "host/sites/sites_text.h"
 #include "host/sites/sites_tree.h"
 #include "host/sites/stored_sites_judge.h"
+
+#include <mutex>
 
 namespace kovrkit {
 
@@ -45,17 +48,60 @@ bool isUnusableSettings(const std::optional<json>& settings)
     return sites != settings->end() && !isValidSitesDocument(*sites) && !isValidStoredSites(*sites);
 }
 
-UnusableSettingsGuard guardWith(SettingsKeeping keeping)
+} // namespace
+
+// The time in the name of the next kept file: pinned once a technician was told the name.
+struct SitesStore::KeepStamp {
+    std::function<std::string()> clock;
+    std::mutex mutex;
+    std::optional<std::string> pinned;
+
+    std::string pin()
+    {
+        std::lock_guard lock(mutex);
+        if (!pinned)
+            pinned = clock();
+        return *pinned;
+    }
+    void unpin()
+    {
+        std::lock_guard lock(mutex);
+        pinned.reset();
+    }
+    std::string take()
+    {
+        std::lock_guard lock(mutex);
+        std::string stamp = pinned ? *pinned : clock();
+        pinned.reset();
+        return stamp;
+    }
+};
+
+namespace {
+
+UnusableSettingsGuard guardWith(
+    const std::shared_ptr<SitesStore::KeepStamp>& stamp, SettingsKeeping keeping)
 {
-    if (!keeping.fileStamp)
-        keeping.fileStamp = utcFileStamp;
     if (!keeping.log)
         keeping.log = [](const std::string&) {};
-    return { isUnusableSettings, std::move(keeping.fileStamp), std::move(keeping.log), "sitesData",
-        storedSitesJudge };
+    return { isUnusableSettings, [stamp] { return stamp->take(); }, std::move(keeping.log),
+        "sitesData", storedSitesJudge };
+}
+
+std::shared_ptr<SitesStore::KeepStamp> keepStampWith(std::function<std::string()> clock)
+{
+    auto stamp = std::make_shared<SitesStore::KeepStamp>();
+    stamp->clock = clock ? std::move(clock) : std::function<std::string()>(utcFileStamp);
+    return stamp;
 }
 
 } // namespace
+
+std::string unreadableSettingsNotice(const std::string& settingsPath, const std::string& keptPath)
+{
+    return "The settings file " + settingsPath + " could not be read; it will be kept as "
+        + keptPath + " before anything replaces it";
+}
 
 std::filesystem::path settingsPathIn(const std::filesystem::path& folder)
 {
@@ -64,7 +110,8 @@ std::filesystem::path settingsPathIn(const std::filesystem::path& folder)
 
 SitesStore::SitesStore(std::filesystem::path settingsPath, SettingsKeeping keeping)
     : settingsPath_(std::move(settingsPath))
-    , guard_(guardWith(std::move(keeping)))
+    , stamp_(keepStampWith(std::move(keeping.fileStamp)))
+    , guard_(guardWith(stamp_, std::move(keeping)))
 {
 }
 
@@ -86,6 +133,31 @@ std::string SitesStore::loadSitesDocument() const
             return std::move(*document);
     }
     return compact(defaultSitesDocument());
+}
+
+LoadedSites SitesStore::loadSites() const
+{
+    const auto text = readSettingsText(settingsPath_);
+    if (text && !text->empty()) {
+        if (auto document = documentTextFromSettings(*text))
+            return { std::move(*document), {} };
+    }
+    LoadedSites loaded { compact(defaultSitesDocument()), {} };
+    if (const auto kept = unusableSettingsKeptPath())
+        loaded.notice = unreadableSettingsNotice(settingsPath_.string(), *kept);
+    return loaded;
+}
+
+std::optional<std::string> SitesStore::unusableSettingsKeptPath() const
+{
+    std::string text;
+    const bool read = readWholeFile(settingsPath_.string(), text, kSettingsFileLimit);
+    if ((!read && !fileExists(settingsPath_.string()))
+        || (read && !isUnusableSettings(parseSettingsText(text)))) {
+        stamp_->unpin();
+        return std::nullopt;
+    }
+    return settingsPath_.string() + ".unreadable-" + stamp_->pin();
 }
 
 std::optional<FolderEntry> SitesStore::loadSitesTree() const

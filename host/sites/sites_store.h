@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,17 @@ inline constexpr std::string_view kSitesTooLargeMessage
 // The failure text when "settings.json" held something unusable that could not be kept aside.
 inline constexpr std::string_view kUnusableSettingsNotKeptMessage
     = "The settings file could not be read and could not be kept aside; nothing was saved";
+
+// What a load serves: the node-map text, and when "settings.json" holds something the host
+// cannot use, the notice that says so (empty otherwise).
+struct LoadedSites {
+    std::string document;
+    std::string notice;
+};
+
+// The notice for a "settings.json" at settingsPath that could not be read, naming the file it
+// will be kept as.
+std::string unreadableSettingsNotice(const std::string& settingsPath, const std::string& keptPath);
 
 struct SaveOutcome {
     bool success = false;
@@ -67,6 +79,12 @@ public:
     // The stored tree as compact node-map JSON text with fresh ids; the default tree when
     // nothing usable is stored. Never fails.
     std::string loadSitesDocument() const;
+    // As loadSitesDocument, with the notice when the file cannot be used.
+    LoadedSites loadSites() const;
+    // When "settings.json" exists and the host cannot use it: the name it will be kept as
+    // before anything replaces it. The time in that name is taken at the first call and used by
+    // the keeping itself, so what the technician is told is the name the file gets.
+    std::optional<std::string> unusableSettingsKeptPath() const;
     // The stored tree in the nested form (a node map an earlier host wrote is converted);
     // nullopt when the file cannot be read or holds no usable "sitesData". For programs that
     // must tell a missing tree from an empty one.
@@ -89,8 +107,11 @@ public:
     // 10000); nothing when none is stored or it is out of range.
     std::optional<int> backupRetention() const;
 
+    struct KeepStamp;
+
 private:
     std::filesystem::path settingsPath_;
+    std::shared_ptr<KeepStamp> stamp_;
     UnusableSettingsGuard guard_;
 };
 

@@ -32,6 +32,7 @@ const PROTOCOL = {
     native_actionBackup: 'device', native_actionRestore: 'device', native_actionFirmwareUpgrade: 'device', native_actionGetStatus: 'device',
     jobs_start: 'job', jobs_getSettings: null,
     jobs_cancel: [['jobId', 'string']],
+    jobs_resume: [['jobId', 'string']],
     jobs_setSettings: [['concurrency', 'number']],
     history_list: [['ip', 'string']],
     history_compare: [['requestId', 'string'], ['ip', 'string'], ['id', 'string'], ['against', 'string'], ['otherId', 'string']],
@@ -45,10 +46,19 @@ function assertJobStart(message) {
     assert.deepStrictEqual(Object.keys(body), ['action', 'devices', 'concurrency', 'options'], JSON.stringify(message));
     assert.ok(['backup', 'restore', 'upgrade', 'status'].includes(body.action));
     assert.ok(Number.isInteger(body.concurrency) && body.concurrency >= 1 && body.concurrency <= 32);
-    // Only a restore from the History names its archive.
-    if (body.action === 'restore' && Object.keys(body.options).length)
+    if (body.action === 'upgrade') {
+        assert.deepStrictEqual(Object.keys(body.options), ['rollout', 'verifySeconds']);
+        assert.deepStrictEqual(Object.keys(body.options.rollout), ['canary', 'pauseAfterCanary', 'stopAfterFailures']);
+        assert.strictEqual(typeof body.options.rollout.pauseAfterCanary, 'boolean');
+        for (const count of [body.options.rollout.canary, body.options.rollout.stopAfterFailures])
+            assert.ok(Number.isInteger(count) && count >= 1 && count <= 1000);
+        assert.ok(Number.isInteger(body.options.verifySeconds) && body.options.verifySeconds >= 1 && body.options.verifySeconds <= 86400);
+    } else if (body.action === 'restore' && Object.keys(body.options).length) {
+        // Only a restore from the History names its archive.
         assert.deepStrictEqual(Object.keys(body.options), ['backupFile']);
-    else assert.deepStrictEqual(body.options, {});
+    } else {
+        assert.deepStrictEqual(body.options, {});
+    }
     assert.ok(body.devices.length > 0);
     for (const device of body.devices) {
         assert.deepStrictEqual(Object.keys(device), ['ip', 'name']);
@@ -94,7 +104,8 @@ function assertProtocol(posted) {
 }
 
 const afterStart = (posted) => posted.slice(4);
-const job = (action, devices) => ({ command: 'jobs_start', payload: { action, devices: devices.map(([ip, name]) => ({ ip, name })), concurrency: 4, options: {} } });
+const job = (action, devices, options = {}) => ({ command: 'jobs_start', payload: { action, devices: devices.map(([ip, name]) => ({ ip, name })), concurrency: 4, options } });
+const rolloutOptions = (canary, pauseAfterCanary, stopAfterFailures, verifySeconds) => ({ rollout: { canary, pauseAfterCanary, stopAfterFailures }, verifySeconds });
 
 let browser;
 let server;
@@ -182,6 +193,7 @@ test('restore is refused for several devices and runs on one; a cancelled picker
     await page.getByRole('checkbox', { name: 'Hall B' }).check();
     await page.evaluate(() => { window.hostSetup.cancelNext = true; });
     await page.getByRole('button', { name: 'Upgrade firmware' }).click();
+    await page.getByRole('dialog', { name: 'Upgrade firmware' }).getByRole('button', { name: 'Choose firmware file and start' }).click();
     await page.getByText('Upgrade firmware finished: 0 of 2 succeeded, 2 failed; 1 not sent').waitFor();
     const rows = await page.getByRole('table', { name: 'Device results' }).locator('tbody tr').allInnerTexts();
     assert.deepStrictEqual(rows.map((row) => row.split('\t').slice(0, 3).concat(row.split('\t')[4])), [
@@ -191,7 +203,55 @@ test('restore is refused for several devices and runs on one; a cancelled picker
     ]);
     assert.deepStrictEqual(afterStart(await ui.posted()), [
         job('restore', [['10.0.0.1', 'Gate 1']]),
-        job('upgrade', [['10.0.0.1', 'Gate 1'], ['10.0.0.3', 'Gate 3']])
+        job('upgrade', [['10.0.0.1', 'Gate 1'], ['10.0.0.3', 'Gate 3']], rolloutOptions(1, false, 1, 180))
+    ]);
+});
+
+test('an upgrade asks for its rollout first; a paused rollout continues or stops from the keyboard', async () => {
+    const ui = await open({ holdJobs: true });
+    const { page } = ui;
+    await page.getByRole('checkbox', { name: 'Hall A' }).check();
+    const upgrade = page.getByRole('button', { name: 'Upgrade firmware' });
+    const dialog = page.getByRole('dialog', { name: 'Upgrade firmware' });
+    await upgrade.click();
+    await page.keyboard.press('Escape');
+    await page.getByText('Upgrade firmware cancelled').waitFor();
+
+    // A canary of 0 is refused by the form: the dialog stays open.
+    await upgrade.focus();
+    await page.keyboard.press('Enter');
+    const canary = dialog.getByRole('spinbutton', { name: 'Canary controllers' });
+    await canary.fill('0');
+    await dialog.getByRole('button', { name: 'Choose firmware file and start' }).click();
+    assert.strictEqual(await dialog.isVisible(), true);
+    await canary.fill('2');
+    await dialog.getByRole('checkbox', { name: 'Pause after the canary' }).focus();
+    await page.keyboard.press('Space');
+    await dialog.getByRole('spinbutton', { name: 'Stop after failures' }).fill('3');
+    await dialog.getByRole('spinbutton', { name: 'Verification time (s)' }).fill('240');
+    await dialog.getByRole('button', { name: 'Choose firmware file and start' }).focus();
+    await page.keyboard.press('Enter');
+    await page.getByRole('progressbar', { name: 'Progress of Gate 2' }).waitFor();
+
+    const paused = page.getByRole('group', { name: /^Rollout paused: Canary upgrade succeeded/ });
+    assert.strictEqual(await paused.isVisible(), false);
+    await page.evaluate(() => window.deliverFromHost('jobPaused', { jobId: '1', reason: 'Canary upgrade succeeded' }));
+    await paused.waitFor();
+    assert.strictEqual(await page.evaluate(() => document.activeElement.textContent), 'Continue', 'Continue takes the focus');
+    await page.keyboard.press('Enter');
+    assert.strictEqual(await paused.isVisible(), false);
+
+    await page.evaluate(() => window.deliverFromHost('jobPaused', { jobId: '1', reason: 'Canary upgrade succeeded' }));
+    await paused.waitFor();
+    await page.keyboard.press('Tab');
+    assert.strictEqual(await page.evaluate(() => document.activeElement.textContent), 'Stop');
+    await page.keyboard.press('Enter');
+    await page.getByText('Upgrade firmware finished: 0 of 2 succeeded, 0 failed, 2 cancelled').waitFor();
+    assert.strictEqual(await paused.isVisible(), false);
+    assert.deepStrictEqual(afterStart(await ui.posted()), [
+        job('upgrade', [['10.0.0.1', 'Gate 1'], ['10.0.0.2', 'Gate 2']], rolloutOptions(2, true, 3, 240)),
+        { command: 'jobs_resume', payload: { jobId: '1' } },
+        { command: 'jobs_cancel', payload: { jobId: '1' } }
     ]);
 });
 

@@ -1,4 +1,4 @@
-// The discover command against kovru-sim controllers on their own loopback addresses: a /24
+// kovru-fleet discover against kovru-sim controllers on their own loopback addresses: a /24
 // with live, silent and closed addresses, a tree that knows some of them, and a controller
 // restarted at another address with the same serial number. The simulators count the
 // connections they accepted, so a request outside the range would show.
@@ -27,12 +27,13 @@ struct CommandRun {
     std::string err;
 };
 
+// kovru-fleet discover, the program itself.
 CommandRun discover(std::vector<std::string> arguments)
 {
-    std::ostringstream out;
-    std::ostringstream err;
-    int status = runDiscoverCommand(arguments, {}, out, err);
-    return { status, out.str(), err.str() };
+    arguments.insert(arguments.begin(), "discover");
+    kovru::testing::ProgramRun run = kovru::testing::run_program(
+        kovru::testing::built_program("host/app/kovru-fleet"), arguments);
+    return { run.exit_status, run.out, run.err };
 }
 
 // Connections accepted per "ip:port", from the --served lines.

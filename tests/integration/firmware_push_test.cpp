@@ -173,6 +173,9 @@ TEST_F(FirmwarePush, RefusedFilesUploadNothing)
             "Model name is invalid.\n" },
         { "push_firmware", (files.path() / "small.binary").string(),
             "Image size is invalid (1835191 bytes).\n" },
+        { "check_firmware", (files.path() / "bad_model.binary").string(),
+            "Model name is invalid.\n" },
+        { "check_firmware", (files.path() / "upper.BIN").string(), "File format not supported.\n" },
         { "push_d2fw", valid.string(), "File format not supported.\n" },
         { "push_d2fw", (files.path() / "device.d2fw").string(), "Preparing file...\n" },
     };
@@ -186,6 +189,14 @@ TEST_F(FirmwarePush, RefusedFilesUploadNothing)
     }
     EXPECT_EQ(read_bytes(state_of(state, sim, 0) / "flashraw.bin"), flash_before);
     EXPECT_FALSE(std::filesystem::exists(state_of(state, sim, 0) / "devicefirmware.bin"));
+
+    // check_firmware needs no controller and touches none.
+    auto checked = run_cli({ "--action=check_firmware", "--firmwarefile=" + valid.string() });
+    EXPECT_EQ(checked.exit_status, 0) << checked.out;
+    EXPECT_TRUE(contains(checked.out, "version_string=1.8.0\r\n")) << checked.out;
+    EXPECT_TRUE(contains(checked.out, "The firmware file is valid.\r\n"));
+    EXPECT_FALSE(contains(checked.out, "Downloading backup"));
+    EXPECT_EQ(read_bytes(state_of(state, sim, 0) / "flashraw.bin"), flash_before);
 
     auto missing = run_cli({ "--action=push_d2fw", "--firmwarefile=" + valid.string() });
     EXPECT_EQ(missing.exit_status, 2);

@@ -10,10 +10,17 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <thread>
 
 #include <nlohmann/json.hpp>
+
+extern char** environ;
 
 using namespace kovrkit::testing;
 using nlohmann::json;
@@ -334,3 +341,63 @@ TEST(HostWebView, RealUiShowsTheSitesTree)
 }
 
 } // namespace
+
+namespace {
+
+// Runs the program at path with standard error into errorFile; its exit status, or -1 when it
+// did not end within the time given.
+int runToEnd(const std::string& path, const std::string& errorFile, std::chrono::seconds limit)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(
+        &actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::string program = path;
+    char* argv[] = { program.data(), nullptr };
+    pid_t pid = -1;
+    const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return -1;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+// A second start on the same folder brings the running window to the front and ends with 0; it
+// never opens a second window on the same settings, and the first host runs on.
+TEST(HostWebView, SecondStartBringsTheRunningWindowForward)
+{
+    TempFolder folder;
+    HostProcess first(folder.path().string(), {}, {});
+    ASSERT_TRUE(first.started());
+    const std::string lock = folder.file(".kovrkit-host.lock");
+    bool claimed = false;
+    for (int tenth = 0; tenth < 600 && !claimed; ++tenth) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::error_code ignored;
+        claimed = fs::file_size(lock, ignored) > 0 && !ignored;
+    }
+    ASSERT_TRUE(claimed);
+
+    const std::string errors = folder.file("second.err");
+    EXPECT_EQ(runToEnd(folder.file("kovrkit"), errors, std::chrono::seconds(30)), 0);
+    std::ifstream in(errors);
+    const std::string text { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+    EXPECT_NE(text.find("kovrkit: another kovrkit is already running on the state folder "
+                  + folder.path().string() + "; its window was brought to the front\n"),
+        std::string::npos)
+        << text;
+    EXPECT_EQ(::waitpid(first.pid(), nullptr, WNOHANG), 0);
+    EXPECT_EQ(first.stop(), 0);
+}

@@ -104,8 +104,9 @@ TEST(CsvImport, ReportsCancelMissingAndEmptyFilesAndKeepsTheByteOrderMark)
     FakeDialogs dialogs;
     folder.write("empty.csv", "");
     folder.write("bom.csv", "\xEF\xBB\xBFname\n");
+    folder.write("large.csv", std::string((4 << 20) + 1, 'x'));
     dialogs.paths = { std::nullopt, folder.file("none.csv"), folder.file("empty.csv"),
-        folder.path().string(), folder.file("bom.csv") };
+        folder.path().string(), folder.file("bom.csv"), folder.file("large.csv"), "/dev/zero" };
 
     auto expect = [&](bool success, const char* message, const std::string& content) {
         CommandOutcome outcome = importSitesCsv(dialogs);
@@ -118,6 +119,8 @@ TEST(CsvImport, ReportsCancelMissingAndEmptyFilesAndKeepsTheByteOrderMark)
     expect(false, "CSV file is empty", "");
     expect(false, "Failed to read CSV file", "");
     expect(true, "CSV imported", "\xEF\xBB\xBFname\n");
+    expect(false, "Failed to read CSV file (more than 4194304 bytes)", "");
+    expect(false, "Failed to read CSV file", "");
 }
 
 TEST(OpenExternalUrl, AcceptsOnlyHttpAndHttpsTrimmedWithCaseKept)

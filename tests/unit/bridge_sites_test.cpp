@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 using namespace kovrkit;
 using namespace kovrkit::testing;
 using nlohmann::json;
@@ -172,6 +174,50 @@ TEST_F(BridgeSitesTest, LastOfManySavesWinsAndOtherSettingsSurvive)
     std::string text = folder.read("settings.json");
     EXPECT_LT(text.find("\"alpha\""), text.find("\"sitesData\""));
     EXPECT_LT(text.find("\"sitesData\""), text.find("\"zeta\""));
+}
+
+// A "settings.json" the host cannot use is announced with every load that serves the default
+// tree instead, naming the file it will be kept as; the keeping later uses that very name, even
+// when the clock has moved on. A usable file, or none, loads without a notice.
+TEST(BridgeSitesNotice, UnreadableSettingsAreAnnouncedUnderTheNameTheyWillBeKeptAs)
+{
+    TempFolder folder;
+    const auto path = settingsPathIn(folder.path());
+    int tick = 0;
+    SitesStore store(
+        path, { [&tick] { return "20261209T10000" + std::to_string(tick++) + "Z"; }, {} });
+    SettingsSitesStorage storage { store };
+    AppIdentity identity;
+    FakeDialogs dialogs;
+    FakeUrlOpener opener;
+    FakeWebView view;
+    MessageBridge bridge { "kovrkit://app" };
+    addAllCommands(bridge, { identity, dialogs, opener, storage });
+    bridge.attachWebView(&view);
+    const auto send = [&bridge](const std::string& text) {
+        bridge.onWebMessage("kovrkit://app/index.html", text);
+    };
+    send(R"({"command":"ui_ready"})");
+    const auto loadPayload = [&] {
+        send(R"({"command":"getSitesData"})");
+        return json::parse(view.posted.back())["payload"];
+    };
+
+    EXPECT_FALSE(loadPayload().contains("settingsNotice"));
+    std::ofstream(path, std::ios::binary) << R"({"sitesData":{"name":"Plant","folders":[}})";
+    const std::string kept = path.string() + ".unreadable-20261209T100000Z";
+    const std::string notice = "The settings file " + path.string()
+        + " could not be read; it will be kept as " + kept + " before anything replaces it";
+    EXPECT_EQ(loadPayload()["settingsNotice"], notice);
+    EXPECT_EQ(loadPayload()["settingsNotice"], notice);
+    EXPECT_EQ(store.unusableSettingsKeptPath(), kept);
+
+    send(
+        R"({"command":"setSitesData","payload":{"sitesData":{"version":1,"rootId":"r","nodes":{"r":{"id":"r","type":"folder","name":"Plant","children":[]}}}}})");
+    ASSERT_TRUE(json::parse(view.posted.back())["payload"]["success"].get<bool>());
+    EXPECT_TRUE(std::filesystem::exists(kept));
+    EXPECT_FALSE(loadPayload().contains("settingsNotice"));
+    EXPECT_EQ(store.unusableSettingsKeptPath(), std::nullopt);
 }
 
 } // namespace

@@ -1,10 +1,18 @@
 // Discovery without a network: the ranges a technician types, the targets they give, and
-// how answers are held against the sites tree.
+// how answers are held against the sites tree; the window's commands over closed loopback
+// addresses.
+#include "fakes/fake_temp_folder.h"
 #include "host/discovery/address_ranges.h"
 #include "host/discovery/discovery_report.h"
+#include "host/discovery/discovery_service.h"
+#include "host/discovery/discovery_sites.h"
 #include "host/discovery/tree_comparison.h"
 
 #include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <fstream>
+#include <mutex>
 
 namespace kovrkit {
 namespace {
@@ -146,6 +154,105 @@ TEST(TreeComparison, TellsNewKnownMovedAndMissingApart)
     nlohmann::json json = discoveryJson(rows, { 256, true });
     EXPECT_EQ(json["rows"][5]["treeAddress"], "10.0.0.4");
     EXPECT_EQ(json["rows"][0]["folder"], "North/A");
+}
+
+// Runs each task at once on the posting thread and keeps every message.
+class Recorder final : public MainLoopPoster, public UiReplySink {
+public:
+    bool post(Task task) override
+    {
+        task();
+        return true;
+    }
+    void sendToUi(std::string text) override
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        sent_.push_back(nlohmann::json::parse(text));
+        changed_.notify_all();
+    }
+    // The payload of the first message of that name, waiting up to a minute for it.
+    nlohmann::json waitFor(const std::string& command)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        nlohmann::json found;
+        changed_.wait_for(lock, std::chrono::minutes(1), [&] {
+            for (const auto& message : sent_) {
+                if (message["command"] == command) {
+                    found = message["payload"];
+                    return true;
+                }
+            }
+            return false;
+        });
+        return found;
+    }
+    void clear()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        sent_.clear();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<nlohmann::json> sent_;
+};
+
+TEST(DiscoveryService, RefusesBadInputScansTheRangeAndRecordsSerialsBesideTheTree)
+{
+    kovrkit::testing::TempFolder folder;
+    const std::string settings = folder.file("settings.json");
+    // Port 9 of a loopback /30 nobody serves: every address is closed.
+    std::ofstream(settings) << R"({"jobConcurrency":3,"sitesData":{"name":"Sites","devices":[)"
+                               R"({"name":"Gate","ip":"127.77.66.2:9"}]}})";
+    SitesStore store(settings);
+    Recorder recorder;
+    CommandTable commands;
+    {
+        DiscoveryService service(recorder, recorder, store);
+        commands = discoveryCommands(service);
+        auto run = [&](const std::string& name, const nlohmann::json& payload) {
+            for (const Command& command : commands) {
+                if (command.name == name)
+                    command.run(payload);
+            }
+        };
+        run("discovery_start", { { "ranges", "127.77.66.0/15" } });
+        EXPECT_EQ(recorder.waitFor("discoveryRefused")["message"],
+            "The range \"127.77.66.0/15\" holds 131,072 addresses; one range may hold at most "
+            "65,536 (a /16)");
+        recorder.clear();
+        run("discovery_start", { { "ranges", "127.77.66.0/30:9" }, { "timeoutMs", 0 } });
+        EXPECT_EQ(recorder.waitFor("discoveryRefused")["message"], kDiscoveryTimeoutMessage);
+        recorder.clear();
+
+        run("discovery_start", { { "ranges", "127.77.66.0/30:9" }, { "timeoutMs", 500 } });
+        EXPECT_EQ(recorder.waitFor("discoveryStarted")["total"], 4);
+        nlohmann::json finished = recorder.waitFor("discoveryFinished");
+        EXPECT_EQ(finished["success"], true);
+        EXPECT_EQ(finished["message"],
+            "Scanned 4 addresses: 0 controllers (0 new, 0 known, 0 moved), 1 missing");
+        ASSERT_EQ(finished["rows"].size(), 1u);
+        EXPECT_EQ(finished["rows"][0]["state"], "missing");
+        EXPECT_EQ(finished["rows"][0]["address"], "127.77.66.2:9");
+        EXPECT_EQ(finished["rows"][0]["device"], "Gate");
+        EXPECT_EQ(recorder.waitFor("discoveryProgress")["total"], 4);
+
+        run("discovery_recordSerials",
+            { { "serials", { { " 127.77.66.2:9 ", "SN2" }, { "10.0.0.1:80", "SN1" } } } });
+        EXPECT_EQ(recorder.waitFor("discoverySerialsRecorded")["saved"], true);
+        recorder.clear();
+        run("discovery_recordSerials", { { "serials", { { "10.0.0.1", "" } } } });
+        EXPECT_EQ(recorder.waitFor("discoverySerialsRecorded")["saved"], true);
+    }
+    std::optional<nlohmann::json> stored = store.readSettings();
+    ASSERT_TRUE(stored);
+    EXPECT_EQ((*stored)["controllerSerials"], nlohmann::json({ { "127.77.66.2:9", "SN2" } }));
+    EXPECT_EQ((*stored)["jobConcurrency"], 3);
+    DiscoverySites sites = readDiscoverySites(store);
+    ASSERT_TRUE(sites.readable);
+    ASSERT_EQ(sites.devices.size(), 1u);
+    EXPECT_EQ(sites.devices[0].address, "127.77.66.2:9");
 }
 
 } // namespace

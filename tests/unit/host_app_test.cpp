@@ -5,6 +5,7 @@
 #include "fakes/fake_web_view.h"
 #include "host/actions/unavailable_device_actions.h"
 #include "host/app/answer_file_dialogs.h"
+#include "host/app/host_claim.h"
 #include "host/app/start_options.h"
 #include "host/app/state_folders.h"
 #include "host/app/ui_resource.h"
@@ -16,7 +17,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <fcntl.h>
 #include <filesystem>
+#include <optional>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
 
 using namespace kovrkit;
 using namespace kovrkit::testing;
@@ -198,10 +206,40 @@ TEST(FileReplace, ReplacesWholeKeepsModeAndLeavesNoTemporaryFile)
 
     EXPECT_FALSE(replaceFileAtomically(folder.file("no/such/dir.txt"), "x"));
     std::string read;
-    EXPECT_TRUE(readWholeFile(path, read));
+    EXPECT_TRUE(readWholeFile(path, read, 6));
     EXPECT_EQ(read, "second");
-    EXPECT_FALSE(readWholeFile(folder.file("absent"), read));
+    EXPECT_FALSE(readWholeFile(folder.file("absent"), read, 6));
     EXPECT_EQ(read, "second");
+}
+
+// Every file the host reads has a limit, checked while it is read; anything but a regular file
+// is refused at once (a FIFO would otherwise keep the host waiting for a writer).
+TEST(FileRead, LimitAndRegularFilesOnly)
+{
+    TempFolder folder;
+    const std::string path = folder.file("data.txt");
+    ASSERT_TRUE(replaceFileAtomically(path, "12345"));
+    std::string read = "old";
+    std::string refusal;
+    EXPECT_FALSE(readWholeFile(path, read, 4, &refusal));
+    EXPECT_EQ(refusal, "more than 4 bytes");
+    EXPECT_EQ(read, "old");
+    EXPECT_TRUE(readWholeFile(path, read, 5));
+    EXPECT_EQ(read, "12345");
+
+    const std::string fifo = folder.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(readWholeFile(fifo, read, 5, &refusal));
+    EXPECT_EQ(refusal, "not a regular file");
+    EXPECT_FALSE(readWholeFile("/dev/zero", read, kSettingsFileLimit, &refusal));
+    EXPECT_EQ(refusal, "not a regular file");
+    EXPECT_FALSE(readWholeFile(folder.path().string(), read, 5, &refusal));
+
+    // The dialog-answer file over its limit cancels every dialog instead of being read.
+    ASSERT_TRUE(
+        replaceFileAtomically(path, "[\"/a\"" + std::string(kDialogAnswersLimit, ' ') + "]"));
+    AnswerFileDialogs dialogs = AnswerFileDialogs::fromFile(path);
+    EXPECT_EQ(dialogs.chooseOpenFile({}), std::nullopt);
 }
 
 TEST(FileReplace, SymlinkedTemporaryFileIsNeverWrittenThrough)
@@ -319,6 +357,68 @@ TEST_F(UnavailableActionsTest, RefusedPostsFreeTheirTasks)
         "kovrkit://app/", R"({"command":"native_actionGetStatus","payload":{"ipsCsv":"x,y"}})");
     EXPECT_TRUE(poster.takeAfterAttempts(3).empty());
     EXPECT_TRUE(view.posted.empty());
+}
+
+} // namespace
+
+namespace {
+
+std::string readFileText(const std::string& path)
+{
+    std::string text;
+    return readWholeFile(path, text, 4096) ? text : std::string();
+}
+
+// A later start on any folder the running host holds asks it for its window and never runs
+// beside it; it lets go of the folders it claimed before it asked, and the folders are free
+// again once the host is gone. A holder that does not answer (hung, or an older program) makes
+// the start refuse; the file of a host that died locks nothing.
+TEST(HostClaim, OneHostPerStateFolder)
+{
+    TempFolder settings, web, other;
+    const auto lockIn = [](const TempFolder& folder) { return folder.file(kHostLockName); };
+    std::optional<HostClaim> first
+        = HostClaim::claim({ settings.path().string(), web.path().string(), web.path().string() });
+    ASSERT_EQ(first->outcome(), HostClaim::Outcome::claimed);
+    ASSERT_GE(first->askFd(), 0);
+
+    int asks = 0;
+    std::atomic<bool> done = false;
+    std::thread host([&] {
+        while (!done) {
+            pollfd wait { first->askFd(), POLLIN, 0 };
+            if (::poll(&wait, 1, 50) > 0)
+                first->answerAsks([&asks] { ++asks; });
+        }
+    });
+    const HostClaim second = HostClaim::claim({ other.path().string(), web.path().string() });
+    done = true;
+    host.join();
+    EXPECT_EQ(second.outcome(), HostClaim::Outcome::presented);
+    EXPECT_EQ(second.heldFolder(), web.path().string());
+    EXPECT_EQ(asks, 1);
+    EXPECT_EQ(presentedMessage(second.heldFolder()),
+        "kovrkit: another kovrkit is already running on the state folder " + web.path().string()
+            + "; its window was brought to the front");
+    EXPECT_EQ(HostClaim::claim({ other.path().string() }).outcome(), HostClaim::Outcome::claimed);
+
+    // Held by a process that does not answer: its socket is gone, its lock is not.
+    const std::string held = readFileText(lockIn(settings));
+    first.reset();
+    {
+        kovru::UniqueFd hung(::open(lockIn(settings).c_str(), O_RDWR | O_CLOEXEC));
+        ASSERT_EQ(::flock(hung.get(), LOCK_EX | LOCK_NB), 0);
+        EXPECT_EQ(readFileText(lockIn(settings)), held);
+        const HostClaim refused = HostClaim::claim({ settings.path().string() });
+        EXPECT_EQ(refused.outcome(), HostClaim::Outcome::refused);
+        EXPECT_EQ(refusedMessage(refused.heldFolder()),
+            "kovrkit: another kovrkit is already running on the state folder "
+                + settings.path().string()
+                + " and did not answer; close it before starting kovrkit again");
+    }
+    const HostClaim after = HostClaim::claim({ settings.path().string(), web.path().string() });
+    EXPECT_EQ(after.outcome(), HostClaim::Outcome::claimed);
+    EXPECT_NE(readFileText(lockIn(settings)), held);
 }
 
 } // namespace

@@ -53,6 +53,7 @@ for argument in "$@"; do
 done
 log="$(dirname "$0")/../runs.log"
 echo "start $ip" >> "$log"
+echo "$*" >> "$(dirname "$0")/../arguments.log"
 ev() { printf '%s\n' "$1" >&3; }
 trap 'ev "{\"log\":{\"kind\":\"error\",\"text\":\"Cancelled.\"}}"; echo "end $ip" >> "$log"; exit 1' TERM
 ev '{"progress":10}'
@@ -65,6 +66,11 @@ case "$ip" in
             ev '{"log":{"kind":"warning","text":"Giving up."}}'
             ev '{"cause":"controller-refused"}'; echo "end $ip" >> "$log"; exit 1 ;;
   10.0.0.4) echo "end $ip" >> "$log"; exit 1 ;;
+  10.0.0.5) case "$*" in *--action=audit_lines*)
+              ev '{"log":{"kind":"warning","text":"Line 1 finding: gear 2 flagged present without a name"}}'
+              ev '{"log":{"kind":"warning","text":"Line 3 finding: group 3 \"Unused\" is empty"}}'
+              ev '{"log":{"kind":"warning","text":"Audit of 4 line(s): 2 finding(s)."}}'
+              echo "end $ip" >> "$log"; exit 1 ;; esac ;;
   10.0.0.9) while :; do sleep 0.05; done ;;
   *) sleep 0.3 ;;
 esac
@@ -232,18 +238,50 @@ TEST_F(JobsTest, RunsAtMostNAtOnceAndReportsEachDeviceWithItsCause)
     EXPECT_EQ(finished["cancelled"], 0);
 }
 
-TEST_F(JobsTest, CancelStopsRunningToolsAndReportsTheQueuedOnes)
+TEST_F(JobsTest, AnAuditWithFindingsSucceedsWithThemAndTroubleFails)
 {
     send("jobs_start",
-        { { "action", "upgrade" }, { "devices", devices({ "10.0.0.9", "10.0.0.10", "10.0.0.11" }) },
+        { { "action", "audit" }, { "devices", devices({ "10.0.0.5", "10.0.0.6", "10.0.0.2" }) } });
+    ASSERT_TRUE(iterateUntil([&] { return replies.finished(); }));
+    EXPECT_TRUE(dialogs.asked.empty()) << "an audit needs no input";
+    std::map<std::string, json> results = resultsByAddress();
+    EXPECT_EQ(results["10.0.0.5"]["success"], true);
+    EXPECT_EQ(results["10.0.0.5"]["exitCode"], 1);
+    EXPECT_EQ(results["10.0.0.5"]["data"],
+        json({ { "findings",
+            { "Line 1 finding: gear 2 flagged present without a name",
+                "Line 3 finding: group 3 \"Unused\" is empty" } } }));
+    EXPECT_EQ(results["10.0.0.6"]["success"], true);
+    EXPECT_EQ(results["10.0.0.6"]["data"], json({ { "findings", json::array() } }));
+    EXPECT_EQ(results["10.0.0.2"]["success"], false);
+    EXPECT_EQ(results["10.0.0.2"]["cause"], "refused-input");
+    EXPECT_FALSE(results["10.0.0.2"].contains("data"));
+    std::ifstream arguments(folder.file("arguments.log"));
+    std::string line;
+    std::getline(arguments, line);
+    EXPECT_NE(line.find("--action=audit_lines --ip=10.0.0."), std::string::npos) << line;
+    EXPECT_NE(line.find("--nowindow --eventsfd=3"), std::string::npos) << line;
+
+    replies.sent.clear();
+    send("jobs_start",
+        { { "action", "audit" }, { "devices", devices({ "10.0.0.5" }) },
+            { "options", { { "backupFile", "x.zip" } } } });
+    EXPECT_EQ(replies.named("jobRefused").at(0)["message"], "Unknown job option: backupFile");
+}
+
+TEST_F(JobsTest, CancelStopsRunningToolsAndReportsTheQueuedOnes)
+{
+    // A backup: an upgrade reads every controller's status first (jobs_rollout_test).
+    send("jobs_start",
+        { { "action", "backup" }, { "devices", devices({ "10.0.0.9", "10.0.0.10", "10.0.0.11" }) },
             { "concurrency", 1 } });
-    ASSERT_EQ(dialogs.asked.size(), 1u) << "no firmware file named: asked once";
+    ASSERT_EQ(dialogs.asked.size(), 1u) << "no backup folder named: asked once";
     ASSERT_EQ(replies.named("jobRefused").size(), 1u) << "picker cancelled";
     EXPECT_EQ(replies.named("jobRefused")[0]["message"], "Action cancelled");
 
-    dialogs.paths.push_back(folder.file("firmware.zip"));
+    dialogs.paths.push_back(folder.file("out"));
     send("jobs_start",
-        { { "action", "upgrade" }, { "devices", devices({ "10.0.0.9", "10.0.0.10", "10.0.0.11" }) },
+        { { "action", "backup" }, { "devices", devices({ "10.0.0.9", "10.0.0.10", "10.0.0.11" }) },
             { "concurrency", 1 } });
     ASSERT_TRUE(
         iterateUntil([&] { return folder.read("runs.log").find("start") != std::string::npos; }));

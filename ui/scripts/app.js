@@ -13,6 +13,8 @@ import { wireSelection } from './selection.js';
 import { wireResults } from './results-panel.js';
 import { wireLegacyBanner } from './legacy-banner.js';
 import { wireHistory } from './history.js';
+import { wireDiscovery } from './discovery.js';
+import { wireRollout } from './rollout-dialog.js';
 
 function wirePage() {
     wireTree();
@@ -21,10 +23,11 @@ function wirePage() {
     wireDetails();
     $('export-csv').addEventListener('click', () => host.send(Command.exportCsv, payload.exportCsv(sitesCsv.toCsv(state.doc))));
     $('import-csv').addEventListener('click', () => host.send(Command.importCsv));
-    const jobs = wireResults();
+    const jobs = wireRollout(wireResults());
     wireSelection(jobs);
     wireHistory(jobs);
     wireLegacyBanner();
+    wireDiscovery();
     $('website').addEventListener('click', (event) => {
         event.preventDefault();
         host.send(Command.openExternalUrl, payload.openExternalUrl($('website').textContent));
@@ -60,7 +63,8 @@ function wireHost() {
     });
     host.on(Message.sitesDataLoaded, (body) => {
         loadDocument(body.sitesData);
-        setStatus('Sites loaded');
+        if (body.settingsNotice) setStatus(body.settingsNotice, 'error');
+        else setStatus('Sites loaded');
     });
     host.on(Message.sitesDataSaved, (body) => {
         if (body.success) setStatus(state.pendingSaveText || 'Saved', 'ok');

@@ -1,9 +1,11 @@
 // Device jobs from the page's side: Status, Backup, Restore and Upgrade firmware start a job of
 // the chosen devices, its messages fill the results panel, Cancel stops the shown job, "Retry
 // failed" starts a job of its failed and cancelled devices, and the number of devices at once
-// is a setting the host keeps.
+// is a setting the host keeps. An upgrade carries the rollout options of its dialog
+// (rollout-dialog.js), and a retry takes those of the action's last start.
 import { Command, Message, jobActionLabel, payload, validConcurrency, DEFAULT_CONCURRENCY, MIN_CONCURRENCY, MAX_CONCURRENCY } from './protocol.js';
 import { createResults } from './results.js';
+import { auditResultView } from './audit.js';
 
 const plural = (count) => `${count} device${count === 1 ? '' : 's'}`;
 
@@ -11,6 +13,7 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
     const results = createResults(elements);
     const pendingStarts = []; // { action, batch } until jobStarted or jobRefused
     const actionOfJob = new Map();
+    const optionsOfAction = new Map();
     let concurrency = DEFAULT_CONCURRENCY;
 
     function label(action) {
@@ -19,6 +22,8 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
 
     function run(action, devices, options) {
         if (!action) return;
+        // A restore's archive belongs to that one run (the History's), never to the next.
+        if (options && action !== 'restore') optionsOfAction.set(action, options);
         const { batch, devices: toSend } = results.start(action, devices);
         if (!toSend.length) {
             setStatus('None of the selected devices has an address', 'error');
@@ -26,7 +31,7 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
         }
         setStatus(`${label(action)} started for ${plural(toSend.length)}`);
         pendingStarts.push({ action, batch });
-        host.send(Command.jobsStart, payload.jobsStart(action, toSend, concurrency, options));
+        host.send(Command.jobsStart, payload.jobsStart(action, toSend, concurrency, options || optionsOfAction.get(action) || {}));
     }
 
     function cancelShown() {
@@ -69,9 +74,10 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
         setStatus(String(body.message || ''), 'error');
     });
     host.on(Message.jobDeviceProgress, (body) => results.progress(body));
-    host.on(Message.jobDeviceResult, (body) => {
+    host.on(Message.jobDeviceResult, (message) => {
+        const action = actionOfJob.get(message.jobId);
+        const body = action === 'audit' ? auditResultView(message) : message;
         results.result(body);
-        const action = actionOfJob.get(body.jobId);
         const text = `${label(action)} ${body.deviceIp}: ${body.success ? body.message : body.reason || body.message}`;
         setStatus(text, body.success ? 'ok' : 'error');
         if (action === 'status' && body.success && body.data && typeof body.data === 'object')

@@ -18,8 +18,12 @@ export const Command = Object.freeze({
     legacyUninstall: 'legacy_uninstall',
     jobsStart: 'jobs_start',
     jobsCancel: 'jobs_cancel',
+    jobsResume: 'jobs_resume',
     jobsGetSettings: 'jobs_getSettings',
     jobsSetSettings: 'jobs_setSettings',
+    discoveryStart: 'discovery_start',
+    discoveryCancel: 'discovery_cancel',
+    discoveryRecordSerials: 'discovery_recordSerials',
     historyList: 'history_list',
     historyCompare: 'history_compare',
     historyPreviewRestore: 'history_previewRestore',
@@ -42,9 +46,15 @@ export const Message = Object.freeze({
     jobStarted: 'jobStarted',
     jobDeviceProgress: 'jobDeviceProgress',
     jobDeviceResult: 'jobDeviceResult',
+    jobPaused: 'jobPaused',
     jobFinished: 'jobFinished',
     jobRefused: 'jobRefused',
     jobSettings: 'jobSettings',
+    discoveryRefused: 'discoveryRefused',
+    discoveryStarted: 'discoveryStarted',
+    discoveryProgress: 'discoveryProgress',
+    discoveryFinished: 'discoveryFinished',
+    discoverySerialsRecorded: 'discoverySerialsRecorded',
     historyList: 'historyList',
     historyCompared: 'historyCompared',
     historyRefused: 'historyRefused',
@@ -53,8 +63,8 @@ export const Message = Object.freeze({
 });
 
 // The job action of each action button (its data-action), and how the technician reads it.
-export const JobAction = Object.freeze({ getStatus: 'status', backup: 'backup', restore: 'restore', firmwareUpgrade: 'upgrade' });
-export const jobActionLabel = Object.freeze({ status: 'Status', backup: 'Backup', restore: 'Restore', upgrade: 'Upgrade firmware' });
+export const JobAction = Object.freeze({ getStatus: 'status', backup: 'backup', restore: 'restore', firmwareUpgrade: 'upgrade', auditLines: 'audit' });
+export const jobActionLabel = Object.freeze({ status: 'Status', backup: 'Backup', restore: 'Restore', upgrade: 'Upgrade firmware', audit: 'Audit DALI lines' });
 
 // Devices a job runs at once: the host takes 1 to 32 and starts with 4.
 export const MIN_CONCURRENCY = 1;
@@ -63,6 +73,16 @@ export const DEFAULT_CONCURRENCY = 4;
 
 export function validConcurrency(value) {
     return Number.isInteger(value) && value >= MIN_CONCURRENCY && value <= MAX_CONCURRENCY;
+}
+
+// A firmware rollout: canary controllers first, then groups of "devices at once"; the host takes
+// 1 to 1000 for the counts and 1 to 86400 s for the verification, 180 s by default.
+export const ROLLOUT_LIMITS = Object.freeze({ canary: [1, 1000], stopAfterFailures: [1, 1000], verifySeconds: [1, 86400] });
+export const DEFAULT_ROLLOUT = Object.freeze({ canary: 1, pauseAfterCanary: false, stopAfterFailures: 1, verifySeconds: 180 });
+
+export function validRolloutNumber(name, value) {
+    const [low, high] = ROLLOUT_LIMITS[name];
+    return Number.isInteger(value) && value >= low && value <= high;
 }
 
 // The device actions as the technician reads them.
@@ -89,10 +109,15 @@ export const payload = Object.freeze({
     exportCsv: (csvText) => ({ csvContent: csvText }),
     openExternalUrl: (url) => ({ url }),
     // devices: [{ ip, name }], each address once and trimmed.
-    // options name the input so that no picker opens (a restore from the History).
-    jobsStart: (action, devices, concurrency, options) => ({ action, devices, concurrency, options: options || {} }),
+    jobsStart: (action, devices, concurrency, options = {}) => ({ action, devices, concurrency, options }),
+    // The upgrade options of jobs_start: { rollout: { canary, pauseAfterCanary, stopAfterFailures }, verifySeconds }.
+    upgradeOptions: ({ canary, pauseAfterCanary, stopAfterFailures, verifySeconds }) =>
+        ({ rollout: { canary, pauseAfterCanary, stopAfterFailures }, verifySeconds }),
     jobsCancel: (jobId) => ({ jobId }),
-    jobsSetSettings: (concurrency) => ({ concurrency })
+    jobsResume: (jobId) => ({ jobId }),
+    jobsSetSettings: (concurrency) => ({ concurrency }),
+    discoveryStart: (ranges, timeoutMs) => ({ ranges, timeoutMs }),
+    discoveryRecordSerials: (serials) => ({ serials })
 });
 
 export function envelope(command, body) {

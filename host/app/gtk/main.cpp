@@ -10,6 +10,7 @@
 #include "host/app/gtk/job_close_guard.h"
 #include "host/app/gtk/main_window.h"
 #include "host/app/gtk/webkit_view.h"
+#include "host/app/host_claim.h"
 #include "host/app/posix/state_folders_posix.h"
 #include "host/app/start_options.h"
 #include "host/backups/backup_library.h"
@@ -21,6 +22,7 @@
 #include "host/bridge/sites_command_table.h"
 #include "host/history/history_command_table.h"
 #include "host/history/history_service.h"
+#include "host/discovery/discovery_service.h"
 #include "host/identity/app_identity.h"
 #include "host/jobs/job_command_table.h"
 #include "host/jobs/job_device_runner.h"
@@ -65,9 +67,40 @@ static gboolean closeOnSignal(gpointer window)
     return G_SOURCE_CONTINUE;
 }
 
+struct AskWatch {
+    const HostClaim* claim;
+    GtkWindow* window;
+};
+
+static gboolean answerLaterStarts(gint, GIOCondition, gpointer data)
+{
+    auto* watch = static_cast<AskWatch*>(data);
+    watch->claim->answerAsks([window = watch->window] {
+        gtk_window_deiconify(window);
+        gtk_window_present_with_time(window, GDK_CURRENT_TIME);
+        std::fprintf(
+            stderr, "kovrkit: a second start asked for this window; brought it to the front\n");
+    });
+    return G_SOURCE_CONTINUE;
+}
+
 int main(int argc, char** argv)
 {
     g_set_prgname("kovrkit");
+    std::string programDirectory = exeDirectory();
+    StateFolders stateFolders = chooseStateFolders(readStateFolderFacts(programDirectory));
+    createStateFolders(stateFolders);
+    // A second start never runs beside the first, and needs no display to say so.
+    HostClaim hostClaim
+        = HostClaim::claim({ stateFolders.settingsFolder, stateFolders.webDataFolder });
+    if (hostClaim.outcome() == HostClaim::Outcome::presented) {
+        std::fprintf(stderr, "%s\n", presentedMessage(hostClaim.heldFolder()).c_str());
+        return 0;
+    }
+    if (hostClaim.outcome() == HostClaim::Outcome::refused) {
+        std::fprintf(stderr, "%s\n", refusedMessage(hostClaim.heldFolder()).c_str());
+        return 1;
+    }
     curl_global_init(CURL_GLOBAL_ALL);
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "kovrkit: no graphical display is available\n");
@@ -76,11 +109,10 @@ int main(int argc, char** argv)
     const AppIdentity& identity = builtInIdentity();
     std::string caption = windowCaption(identity);
     GtkWindow* window = createMainWindow(caption);
-
-    std::string programDirectory = exeDirectory();
-    StateFolders stateFolders = chooseStateFolders(readStateFolderFacts(programDirectory));
     std::fprintf(stderr, "%s\n", stateFolders.logLine.c_str());
-    createStateFolders(stateFolders);
+    AskWatch askWatch { &hostClaim, window };
+    if (hostClaim.askFd() >= 0)
+        g_unix_fd_add(hostClaim.askFd(), G_IO_IN, answerLaterStarts, &askWatch);
     std::string uiFolder = resolveUiFolder(programDirectory);
     bool devMode = hasDevSwitch(argc, argv);
 
@@ -88,6 +120,9 @@ int main(int argc, char** argv)
     GioUrlOpener urlOpener;
     SitesStore store(settingsPathIn(stateFolders.settingsFolder),
         { {}, [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); } });
+    if (const auto kept = store.unusableSettingsKeptPath())
+        std::fprintf(stderr, "kovrkit: %s\n",
+            unreadableSettingsNotice(store.settingsPath().string(), *kept).c_str());
     SettingsSitesStorage sites(store);
     MessageBridge bridge { std::string(acceptedOrigin(devMode)) };
     GLibMainLoopPoster poster;
@@ -108,6 +143,7 @@ int main(int argc, char** argv)
     JobCloseGuard jobCloseGuard(window, jobs, *dialogs, caption);
     HistoryService history(libraryRoot, childProcesses,
         { toolPathIn(programDirectory), programDirectory + "/kovru-sim" }, bridge);
+    DiscoveryService discovery(poster, bridge, store);
     GLibProcessStarter processStarter;
     LegacyMigrationFlow legacyFlow(
         [&bridge](std::string message) { bridge.sendToUi(std::move(message)); }, *dialogs, store,
@@ -122,6 +158,7 @@ int main(int argc, char** argv)
     bridge.addCommands(jobCommands(jobs, *dialogs, bridge,
         { [&store] { return store.jobConcurrency(); },
             [&store](int concurrency) { return store.saveJobConcurrency(concurrency); } }));
+    bridge.addCommands(discoveryCommands(discovery));
 
     bridge.beginWebViewCreation();
     WebViewConfig config { uiFolder, devMode, stateFolders.webDataFolder };

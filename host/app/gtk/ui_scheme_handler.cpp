@@ -36,7 +36,7 @@ void serveUiFile(WebKitURISchemeRequest* request, gpointer folder)
     std::optional<std::string> path = pathOnAppHost(webkit_uri_scheme_request_get_uri(request));
     std::optional<std::string> file = path ? resolveUiResource(uiFolder, *path) : std::nullopt;
     std::string content;
-    if (!file || !readWholeFile(*file, content)) {
+    if (!file || !readWholeFile(*file, content, kUiFileLimit)) {
         failNotFound(request);
         return;
     }

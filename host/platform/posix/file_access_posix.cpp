@@ -1,10 +1,14 @@
 #include "host/platform/file_access.h"
 
 #include "common/posix/atomic_replace.h"
+#include "common/posix/input_file.h"
 #include "common/posix/unique_fd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,26 +64,33 @@ bool replaceFileAtomically(const std::string& path, std::string_view bytes)
     return replacement && replacement->commit(bytes);
 }
 
-bool readWholeFile(const std::string& path, std::string& bytes)
+bool readWholeFile(
+    const std::string& path, std::string& bytes, std::uint64_t maxBytes, std::string* refusal)
 {
-    kovru::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file.valid())
+    kovru::InputFile input = kovru::open_input_file(path, maxBytes);
+    const auto refuse = [refusal](std::string why) {
+        if (refusal)
+            *refusal = std::move(why);
         return false;
-    struct stat info { };
-    if (::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode))
-        return false;
+    };
+    if (!input.file)
+        return refuse(std::move(input.refusal));
     std::string content;
+    content.reserve(static_cast<std::size_t>(input.size));
     char chunk[65536];
-    for (;;) {
-        ssize_t got = ::read(file.get(), chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return false;
-        if (got == 0)
+    // One byte past the limit is asked for, so a file that grew since it was opened is caught.
+    while (content.size() <= maxBytes) {
+        const std::size_t want = static_cast<std::size_t>(
+            std::min<std::uint64_t>(sizeof chunk, maxBytes + 1 - content.size()));
+        const std::size_t got = std::fread(chunk, 1, want, input.file.get());
+        content.append(chunk, got);
+        if (got < want)
             break;
-        content.append(chunk, static_cast<size_t>(got));
     }
+    if (std::ferror(input.file.get()))
+        return refuse(std::strerror(errno));
+    if (content.size() > maxBytes)
+        return refuse(kovru::too_large_refusal(maxBytes));
     bytes = std::move(content);
     return true;
 }
