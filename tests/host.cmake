@@ -75,7 +75,8 @@ if(KOVRU_BUILD_HOST)
       "kovrkit_actions|host/discovery/address_ranges.h" "kovrkit_sites|host/discovery/tree_comparison.h"
       "kovrkit_backups|host/jobs/job_engine.h" "kovrkit_backups|host/bridge/message_bridge.h"
       "kovrkit_platform|host/backups/backup_library.h" "kovrkit_jobs|fleet/fleet_command.h"
-      "kovrkit_app|host/platform/glib/glib_main_loop_poster.h")
+      "kovrkit_app|host/platform/glib/glib_main_loop_poster.h"
+      "kovrkit_jobs|host/history/history_service.h" "kovrkit_backups|host/history/history_service.h")
     string(REPLACE "|" ";" _parts "${_case}")
     list(GET _parts 0 _library)
     list(GET _parts 1 _header)
@@ -121,6 +122,15 @@ if(KOVRU_BUILD_HOST)
     LIBS kovru_transport_test_support nlohmann_json::nlohmann_json
     XVFB LABELS nosanitize TIMEOUT 600)
   add_dependencies(host_line_jobs_test kovrkit kovru-sim)
+endif()
+
+if(KOVRU_BUILD_HOST)
+  # The History through the real host: the library, kovru-cli and kovru-sim from a backup.
+  add_kovru_test(host_history_test
+    SOURCES integration/host_history_test.cpp fakes/fake_http_server.cpp fakes/fake_host_process.cpp
+    LIBS kovru_transport_test_support kovrkit_backups nlohmann_json::nlohmann_json
+    XVFB LABELS nosanitize TIMEOUT 600)
+  add_dependencies(host_history_test kovrkit kovru-sim)
 endif()
 
 if(KOVRU_BUILD_HOST)

@@ -28,8 +28,9 @@ public:
 
 // Starts programs without blocking: `arguments[0]` is the program's path, no shell and no
 // quoting are involved. The program gets the write end of a pipe as descriptor `eventsFd`
-// (the caller names that number in the arguments) and its standard output goes nowhere.
-// Nothing when the program could not be started.
+// (3 or above; the caller names that number in the arguments) and its standard output goes
+// nowhere; or, with `eventsFd` 1, the pipe is its standard output (for a program that reports
+// only there). Nothing when the program could not be started.
 class ChildProcesses {
 public:
     virtual ~ChildProcesses() = default;

@@ -158,6 +158,15 @@
         legacyDataPath: '', legacyDisplayName: ''
     }, setup.legacy || {}, completed ? { migrationCompleted: true, migrationNeeded: false } : {});
 
+    // History: setup.history lists each address's backups (newest first), setup.comparisons
+    // the tool's answer for "backup", "controller" and "restore".
+    function compared(body, against) {
+        const reply = (setup.comparisons || {})[against] || { exitCode: 0, lines: [] };
+        const outcome = reply.exitCode === 0 ? 'equal' : reply.exitCode === 1 ? 'different' : 'trouble';
+        deliver('historyCompared', { requestId: text(body, 'requestId'), ip: text(body, 'ip'), id: text(body, 'id'),
+            otherId: against === 'backup' ? text(body, 'otherId') : '', against, exitCode: reply.exitCode, outcome, lines: reply.lines });
+    }
+
     function answer(message) {
         const body = message.payload || {};
         switch (message.command) {
@@ -214,6 +223,19 @@
             deliver('legacyMigrationStatus', legacyStatus(true));
             deliver('sitesDataLoaded', { sitesData: setup.legacySites });
             deliver('legacyMigrationResult', { success: true, migrated: true, canLaunchLegacyUninstall: true, message: 'Legacy data migrated successfully' });
+            break;
+        case 'history_list':
+            deliver('historyList', { ip: body.ip, key: body.ip, backups: (setup.history || {})[body.ip] || [] });
+            break;
+        case 'history_compare':
+            compared(body, body.against);
+            break;
+        case 'history_previewRestore':
+            compared(body, 'restore');
+            break;
+        case 'history_openSimulator':
+            deliver('historySimulatorOpened', { ip: body.ip, id: body.id, success: true, address: '127.0.0.1:40001',
+                name: 'Simulated SN-001 (' + body.id + ')', message: '' });
             break;
         case 'legacy_uninstall':
             deliver('legacyUninstallLaunchResult', { success: true, message: 'Legacy uninstaller launched' });

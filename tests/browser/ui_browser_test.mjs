@@ -34,7 +34,12 @@ const PROTOCOL = {
     jobs_cancel: [['jobId', 'string']],
     jobs_resume: [['jobId', 'string']],
     jobs_setSettings: [['concurrency', 'number']],
-    jobs_chooseFile: [['kind', 'string'], ['target', 'string']]
+    jobs_chooseFile: [['kind', 'string'], ['target', 'string']],
+    history_list: [['ip', 'string']],
+    history_compare: [['requestId', 'string'], ['ip', 'string'], ['id', 'string'], ['against', 'string'], ['otherId', 'string']],
+    history_previewRestore: [['requestId', 'string'], ['ip', 'string'], ['id', 'string']],
+    history_openSimulator: [['ip', 'string'], ['id', 'string']],
+    history_closeSimulator: [['address', 'string']]
 };
 
 // The options each action's start may carry, and what each holds.
@@ -80,6 +85,9 @@ function assertJobStart(message) {
         for (const count of [body.options.rollout.canary, body.options.rollout.stopAfterFailures])
             assert.ok(Number.isInteger(count) && count >= 1 && count <= 1000);
         assert.ok(Number.isInteger(body.options.verifySeconds) && body.options.verifySeconds >= 1 && body.options.verifySeconds <= 86400);
+    } else if (body.action === 'restore' && Object.keys(body.options).length) {
+        // Only a restore from the History names its archive.
+        assert.deepStrictEqual(Object.keys(body.options), ['backupFile']);
     } else {
         assertJobOptions(body.action, body.options);
     }
@@ -631,5 +639,87 @@ test('a folder marked "slow link (VPN)" marks its devices\' jobs; export and DAL
     assert.deepStrictEqual(starts, [
         { action: 'exportChannel', devices: gate3, concurrency: 4, options: { lines: [1, 2], exportFolder: '/exports' } },
         { action: 'pushD2fw', devices: gate3, concurrency: 4, options: { firmwareFile: '/fw/ballast.d2fw' } }
+    ]);
+});
+
+test('History lists a device\'s backups; Compare shows the tool\'s lines; Restore previews, asks, then runs a restore job of that archive; a simulated controller joins the tree', async () => {
+    const backup = (id, result, firmware) => ({ id, time: id.replace(/^(\d{4})(\d\d)(\d\d)T(\d\d)(\d\d)(\d\d)Z$/, '$1-$2-$3T$4:$5:$6Z'),
+        result, firmware, model: 'VELDIR-2', serial: 'SN-001', address: '10.0.0.1', cause: result === 'failed' ? 'unreachable' : '',
+        reason: result === 'failed' ? 'No answer from 10.0.0.1' : '', archivePath: result === 'failed' ? '' : `/lib/SN-001/${id}.zip` });
+    const history = { '10.0.0.1': [backup('20261209T020000Z', 'unchanged', '1.5.0'), backup('20261208T020000Z', 'changed', '1.5.0'),
+        backup('20261207T020000Z', 'failed', ''), backup('20261201T020000Z', 'changed', '1.3.1')] };
+    history['10.0.0.1'][0].archivePath = '/lib/SN-001/20261208T020000Z.zip';
+    const comparisons = {
+        backup: { exitCode: 1, lines: [{ kind: 'plain', text: 'changed dali2:' }, { kind: 'plain', text: 'Line 2 group 1 changed:' },
+            { kind: 'plain', text: '\tname: "Line 2 group 1" -> "Night"' }, { kind: 'warning', text: '1 of 612 configuration items differ: 0 added, 0 removed, 1 changed.' }] },
+        controller: { exitCode: 0, lines: [{ kind: 'success', text: 'The configurations are equal (612 items compared).' }] },
+        restore: { exitCode: 1, lines: [{ kind: 'plain', text: 'changed systemconfig: 64 bytes, sha256 1e34ab -> 64 bytes, sha256 1a0286' },
+            { kind: 'plain', text: 'Nothing was pushed (dry run).' }] }
+    };
+    const ui = await open({ history, comparisons });
+    const { page } = ui;
+    await page.getByRole('treeitem', { name: 'Gate 1' }).click();
+    await page.getByRole('button', { name: 'History…' }).click();
+    const dialog = page.getByRole('dialog', { name: 'History of \u201CGate 1\u201D' });
+    const list = dialog.getByRole('listbox', { name: 'Backups' });
+    await list.getByRole('option').first().waitFor();
+    assert.deepStrictEqual(await list.getByRole('option').allTextContents(), [
+        '2026-12-09 02:00:00 UTC \u00B7 firmware 1.5.0 \u00B7 unchanged', '2026-12-08 02:00:00 UTC \u00B7 firmware 1.5.0 \u00B7 changed',
+        '2026-12-07 02:00:00 UTC \u00B7 firmware unknown \u00B7 failed', '2026-12-01 02:00:00 UTC \u00B7 firmware 1.3.1 \u00B7 changed']);
+    assert.strictEqual(await list.getByRole('option').nth(2).isDisabled(), true, 'a failed backup has no archive to use');
+    assert.strictEqual(await dialog.getByRole('button', { name: 'Compare', exact: true }).isDisabled(), true, 'Compare takes two');
+
+    // Two backups: the older one is the old side.
+    await list.selectOption(['0', '3']);
+    assert.strictEqual(await dialog.getByRole('button', { name: 'Restore this one…' }).isDisabled(), true);
+    await dialog.getByRole('button', { name: 'Compare', exact: true }).click();
+    const output = dialog.getByRole('log', { name: /Differences found/ });
+    await output.waitFor();
+    assert.deepStrictEqual(await output.locator('.tool-line').allTextContents(), comparisons.backup.lines.map((line) => line.text));
+
+    // By keyboard: one backup against the controller.
+    await list.selectOption('1');
+    await list.focus();
+    // Compare, disabled for one backup, is passed over.
+    await page.keyboard.press('Tab');
+    assert.strictEqual(await page.evaluate(() => document.activeElement.textContent), 'Compare with controller');
+    await page.keyboard.press('Enter');
+    await dialog.getByRole('log', { name: /with the controller: No differences/ }).waitFor();
+
+    // Restore: the preview first; Escape cancels and nothing is started.
+    await dialog.getByRole('button', { name: 'Restore this one…' }).click();
+    const ask = page.getByRole('dialog', { name: 'Restore this backup?' });
+    await ask.waitFor();
+    assert.deepStrictEqual(await ask.getByRole('log', { name: 'What the restore would change' }).locator('.tool-line').allTextContents(),
+        comparisons.restore.lines.map((line) => line.text));
+    await page.keyboard.press('Escape');
+    await page.getByText('Restore cancelled').waitFor();
+    assert.strictEqual(await page.evaluate(() => document.activeElement.textContent), 'Restore this one…');
+    await page.keyboard.press('Enter');
+    await ask.getByRole('button', { name: 'Restore' }).click();
+    await page.getByText('Restore finished: 1 of 1 succeeded, 0 failed').waitFor();
+    assert.strictEqual(await dialog.isVisible(), false);
+
+    await page.getByRole('button', { name: 'History…' }).click();
+    await list.getByRole('option').first().waitFor();
+    await list.selectOption('3');
+    await dialog.getByRole('button', { name: 'Open as simulated controller' }).click();
+    await page.getByRole('treeitem', { name: 'Simulated SN-001 (20261201T020000Z)' }).waitFor();
+    const saved = await page.evaluate(() => window.hostSetup.sites);
+    const folder = Object.values(saved.nodes).find((node) => node.name === 'Simulated');
+    assert.deepStrictEqual(folder && saved.nodes[saved.rootId].children.includes(folder.id), true, 'a "Simulated" folder at the top');
+    assert.strictEqual(saved.nodes[folder.children[0]].ip, '127.0.0.1:40001');
+
+    const sent = afterStart(await ui.posted()).filter((message) => message.command !== 'setSitesData');
+    assert.deepStrictEqual(sent, [
+        { command: 'history_list', payload: { ip: '10.0.0.1' } },
+        { command: 'history_compare', payload: { requestId: 'history-1', ip: '10.0.0.1', id: '20261201T020000Z', against: 'backup', otherId: '20261209T020000Z' } },
+        { command: 'history_compare', payload: { requestId: 'history-2', ip: '10.0.0.1', id: '20261208T020000Z', against: 'controller', otherId: '' } },
+        { command: 'history_previewRestore', payload: { requestId: 'history-3', ip: '10.0.0.1', id: '20261208T020000Z' } },
+        { command: 'history_previewRestore', payload: { requestId: 'history-4', ip: '10.0.0.1', id: '20261208T020000Z' } },
+        { command: 'jobs_start', payload: { action: 'restore', devices: [{ ip: '10.0.0.1', name: 'Gate 1' }], concurrency: 4,
+            options: { backupFile: '/lib/SN-001/20261208T020000Z.zip' } } },
+        { command: 'history_list', payload: { ip: '10.0.0.1' } },
+        { command: 'history_openSimulator', payload: { ip: '10.0.0.1', id: '20261201T020000Z' } }
     ]);
 });

@@ -15,6 +15,7 @@ import { wireLegacyBanner } from './legacy-banner.js';
 import { wireLineSetupDialog } from './line-setup-dialog.js';
 import { wireLineExportDialog } from './line-export-dialog.js';
 import { wireDeviceFirmwareDialog } from './device-firmware-dialog.js';
+import { wireHistory } from './history.js';
 import { wireDiscovery } from './discovery.js';
 import { wireRollout } from './rollout-dialog.js';
 
@@ -30,6 +31,7 @@ function wirePage() {
     wireLineSetupDialog(jobs);
     wireLineExportDialog(jobs);
     wireDeviceFirmwareDialog(jobs);
+    wireHistory(jobs);
     wireLegacyBanner();
     wireDiscovery();
     $('website').addEventListener('click', (event) => {

@@ -23,7 +23,8 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
 
     function run(action, devices, options) {
         if (!action) return;
-        if (options) optionsOfAction.set(action, options);
+        // A restore's archive belongs to that one run (the History's), never to the next.
+        if (options && action !== 'restore') optionsOfAction.set(action, options);
         const sent = options || optionsOfAction.get(action) || {};
         const { batch, devices: toSend } = results.start(action, devices);
         if (!toSend.length) {
@@ -32,7 +33,7 @@ export function createJobs({ host, elements, setStatus, onStatusData }) {
         }
         setStatus(`${label(action)} started for ${plural(toSend.length)}`);
         pendingStarts.push({ action, batch });
-        batch.options = sent; // "Retry failed" sends them again
+        batch.options = action === 'restore' ? undefined : sent; // "Retry failed" sends them again
         host.send(Command.jobsStart, payload.jobsStart(action, toSend, concurrency, sent));
     }
 

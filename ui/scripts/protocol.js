@@ -24,7 +24,12 @@ export const Command = Object.freeze({
     jobsChooseFile: 'jobs_chooseFile',
     discoveryStart: 'discovery_start',
     discoveryCancel: 'discovery_cancel',
-    discoveryRecordSerials: 'discovery_recordSerials'
+    discoveryRecordSerials: 'discovery_recordSerials',
+    historyList: 'history_list',
+    historyCompare: 'history_compare',
+    historyPreviewRestore: 'history_previewRestore',
+    historyOpenSimulator: 'history_openSimulator',
+    historyCloseSimulator: 'history_closeSimulator'
 });
 
 export const Message = Object.freeze({
@@ -51,7 +56,12 @@ export const Message = Object.freeze({
     discoveryStarted: 'discoveryStarted',
     discoveryProgress: 'discoveryProgress',
     discoveryFinished: 'discoveryFinished',
-    discoverySerialsRecorded: 'discoverySerialsRecorded'
+    discoverySerialsRecorded: 'discoverySerialsRecorded',
+    historyList: 'historyList',
+    historyCompared: 'historyCompared',
+    historyRefused: 'historyRefused',
+    historySimulatorOpened: 'historySimulatorOpened',
+    historySimulatorClosed: 'historySimulatorClosed'
 });
 
 // The job action of each action button (its data-action), and how the technician reads it.

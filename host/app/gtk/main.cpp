@@ -20,6 +20,8 @@
 #include "host/bridge/message_bridge.h"
 #include "host/bridge/settings_sites_storage.h"
 #include "host/bridge/sites_command_table.h"
+#include "host/history/history_command_table.h"
+#include "host/history/history_service.h"
 #include "host/discovery/discovery_service.h"
 #include "host/identity/app_identity.h"
 #include "host/jobs/job_command_table.h"
@@ -139,6 +141,8 @@ int main(int argc, char** argv)
     JobDeviceRunner jobDevices(toolDevices, statusDevices);
     JobEngine jobs(jobDevices, bridge);
     JobCloseGuard jobCloseGuard(window, jobs, *dialogs, caption);
+    HistoryService history(libraryRoot, childProcesses,
+        { toolPathIn(programDirectory), programDirectory + "/kovru-sim" }, bridge);
     DiscoveryService discovery(poster, bridge, store);
     GLibProcessStarter processStarter;
     LegacyMigrationFlow legacyFlow(
@@ -150,6 +154,7 @@ int main(int argc, char** argv)
     bridge.addCommands(fileCommands(*dialogs, urlOpener, bridge));
     bridge.addCommands(deviceActionCommands(deviceActions, bridge));
     bridge.addCommands(legacyCommands(legacyFlow));
+    bridge.addCommands(historyCommands(history, bridge));
     bridge.addCommands(jobCommands(jobs, *dialogs, bridge,
         { [&store] { return store.jobConcurrency(); },
             [&store](int concurrency) { return store.saveJobConcurrency(concurrency); } }));

@@ -147,7 +147,8 @@ private:
 std::unique_ptr<ChildProcess> GLibChildProcesses::start(
     const std::vector<std::string>& arguments, int eventsFd, ChildCallbacks callbacks)
 {
-    if (arguments.empty() || eventsFd < 3)
+    const bool eventsOnStandardOutput = eventsFd == STDOUT_FILENO;
+    if (arguments.empty() || (eventsFd < 3 && !eventsOnStandardOutput))
         return nullptr;
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0)
@@ -161,10 +162,11 @@ std::unique_ptr<ChildProcess> GLibChildProcesses::start(
     int targetFds[] = { eventsFd };
     GPid pid = 0;
     GError* error = nullptr;
-    auto flags = static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDOUT_TO_DEV_NULL);
-    gboolean started
-        = g_spawn_async_with_pipes_and_fds(nullptr, argv.data(), nullptr, flags, nullptr, nullptr,
-            -1, -1, -1, sourceFds, targetFds, 1, &pid, nullptr, nullptr, nullptr, &error);
+    auto flags = static_cast<GSpawnFlags>(
+        G_SPAWN_DO_NOT_REAP_CHILD | (eventsOnStandardOutput ? 0 : G_SPAWN_STDOUT_TO_DEV_NULL));
+    gboolean started = g_spawn_async_with_pipes_and_fds(nullptr, argv.data(), nullptr, flags,
+        nullptr, nullptr, -1, eventsOnStandardOutput ? ends[1] : -1, -1, sourceFds, targetFds,
+        eventsOnStandardOutput ? 0 : 1, &pid, nullptr, nullptr, nullptr, &error);
     close(ends[1]);
     if (!started) {
         g_clear_error(&error);
