@@ -11,8 +11,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <regex>
-
 using namespace kovrkit;
 using namespace kovrkit::testing;
 using nlohmann::json;
@@ -132,9 +130,9 @@ TEST(LineJobs, TheSlowLinkMarkOfAFolderSurvivesSaveAndLoad)
     ASSERT_TRUE(store.saveSitesDocument(document).success);
     const std::string stored = folder.read("settings.json");
     // The stored folder keeps its members in their order; the mark comes after them.
-    EXPECT_TRUE(
-        std::regex_search(stored, std::regex(R"("name": "Depot",\n *"slowLink": true\n *\})")))
-        << stored;
+    std::string compact = stored;
+    std::erase_if(compact, [](char c) { return c == ' ' || c == '\n'; });
+    EXPECT_NE(compact.find(R"("name":"Depot","slowLink":true})"), std::string::npos) << stored;
     EXPECT_EQ(stored.find("\"slowLink\": false"), std::string::npos) << "only a set mark is kept";
     json loaded = json::parse(store.loadSitesDocument());
     int marked = 0;
