@@ -49,8 +49,8 @@ const char* kDriver = R"JS(
       && $('preview-status').textContent.indexOf(' of ' + devices + ' device') > 0;
   }
   function select(devices) {
-    var boxes = document.querySelectorAll('#tree .row.device input.check');
-    for (var n = 0; n < boxes.length; n += 1) if (boxes[n].checked !== (n < devices)) boxes[n].click();
+    var boxes = function () { return document.querySelectorAll('#tree .row.device input.check'); };
+    for (var n = 0; n < boxes().length; n += 1) if (boxes()[n].checked !== (n < devices)) boxes()[n].click();
   }
   function round(devices, index) {
     var set = files[index % 2], t0 = 0;
