@@ -51,6 +51,7 @@ for (const colorScheme of ['light', 'dark']) {
     await page.getByRole('button', { name: 'Status' }).click();
     await page.getByText('Status finished').waitFor();
     await page.getByRole('button', { name: 'Backup' }).click();
+    await page.getByRole('dialog', { name: 'Backup' }).getByRole('button', { name: 'Back up' }).click();
     await page.getByText('Backup finished').waitFor();
     await page.getByRole('treeitem', { name: 'Lobby gateway 2' }).click();
     await page.screenshot({ path: path.join(out, `main-${colorScheme}.png`) });
@@ -138,6 +139,37 @@ await rollout.page.evaluate(() => {
 await rollout.page.getByRole('group', { name: /Rollout paused/ }).waitFor();
 await rollout.page.screenshot({ path: path.join(out, 'rollout-paused.png') });
 await rollout.close();
+
+// A device's History: nightly backups into the library, the two newest compared.
+const backupAt = (id, result, firmware) => ({ id, time: id.replace(/^(\d{4})(\d\d)(\d\d)T(\d\d)(\d\d)(\d\d)Z$/, '$1-$2-$3T$4:$5:$6Z'),
+    result, firmware, model: 'VELDIR-4', serial: 'VD00012', address: '10.20.0.12', cause: result === 'failed' ? 'unreachable' : '',
+    reason: result === 'failed' ? 'No answer from 10.20.0.12' : '', archivePath: result === 'failed' ? '' : `/home/tech/.local/share/kovrkit/backups/VD00012/${id}.zip` });
+const history = { '10.20.0.12': [backupAt('20261209T021204Z', 'changed', '3.2.1'), backupAt('20261208T021511Z', 'unchanged', '3.2.1'),
+    backupAt('20261207T020932Z', 'unchanged', '3.2.1'), backupAt('20261206T022047Z', 'failed', ''),
+    backupAt('20261205T021733Z', 'changed', '3.2.1'), backupAt('20261201T020518Z', 'changed', '3.1.0')] };
+const comparisons = { backup: { exitCode: 1, lines: [
+    { kind: 'plain', text: 'changed dali1:' }, { kind: 'plain', text: 'Line 1 device 2 changed:' },
+    { kind: 'plain', text: '\tname: "Line 1 luminaire 3" -> "Lobby downlight 3"' },
+    { kind: 'plain', text: 'changed dali2:' }, { kind: 'plain', text: 'Line 2 group 1 changed:' },
+    { kind: 'plain', text: '\tname: "Line 2 group 1" -> "Night"' },
+    { kind: 'warning', text: '2 of 612 configuration items differ: 0 added, 0 removed, 2 changed.' }] } };
+const past = await openUi(browser, server, { sites: plant(), status, history, comparisons }, { viewport });
+await past.page.getByRole('treeitem', { name: 'Lobby gateway 2' }).click();
+await past.page.getByRole('button', { name: 'History…' }).click();
+const historyDialog = past.page.getByRole('dialog', { name: /History of/ });
+const backups = historyDialog.getByRole('listbox', { name: 'Backups' });
+await backups.getByRole('option').first().waitFor();
+await backups.selectOption(['0', '1']);
+await historyDialog.getByRole('button', { name: 'Compare', exact: true }).click();
+await historyDialog.getByRole('log', { name: /Differences found/ }).waitFor();
+await past.page.screenshot({ path: path.join(out, 'history.png') });
+await past.page.keyboard.press('Escape');
+// Backup asks where the archives go: the library unless a folder is named.
+await past.page.getByRole('checkbox', { name: 'Lobby', exact: true }).check();
+await past.page.getByRole('button', { name: 'Backup' }).click();
+await past.page.getByRole('dialog', { name: 'Backup' }).getByRole('radio', { name: 'Backup library' }).waitFor();
+await past.page.screenshot({ path: path.join(out, 'backup.png') });
+await past.close();
 
 await browser.close();
 server.close();

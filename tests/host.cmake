@@ -128,7 +128,8 @@ if(KOVRU_BUILD_HOST)
   # The History through the real host: the library, kovru-cli and kovru-sim from a backup.
   add_kovru_test(host_history_test
     SOURCES integration/host_history_test.cpp fakes/fake_http_server.cpp fakes/fake_host_process.cpp
-    LIBS kovru_transport_test_support kovrkit_backups nlohmann_json::nlohmann_json
+    LIBS kovru_transport_test_support kovrkit_backups kovru_action_format kovru_backup_format
+      PkgConfig::LIBZIP nlohmann_json::nlohmann_json
     XVFB LABELS nosanitize TIMEOUT 600)
   add_dependencies(host_history_test kovrkit kovru-sim)
 endif()

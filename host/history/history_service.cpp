@@ -112,6 +112,13 @@ void HistoryService::refuse(
 
 void HistoryService::list(const std::string& request, const std::string& ip)
 {
+    // Device jobs and kovru-fleet file backups beside this service, and a device's first good
+    // backup may move it to its serial number's folder: each listing reads which device an
+    // address is afresh, and what follows it (compare, restore, simulate) uses that.
+    if (library_) {
+        std::filesystem::path root = library_->root();
+        library_.emplace(std::move(root));
+    }
     std::optional<std::string> key = keyOf(ip);
     if (!key)
         return refuse(request, "", kNoLibraryMessage);

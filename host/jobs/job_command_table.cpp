@@ -93,6 +93,8 @@ void chooseFile(Dialogs& dialogs, UiReplySink& sink, const json& payload)
         path = pickDeviceFirmwareFile(dialogs);
     else if (kind == "folder")
         path = pickExportFolder(dialogs);
+    else if (kind == "backupFolder")
+        path = pickBackupFolder(dialogs);
     else
         return sink.sendToUi(jobRefusedMessage(kChooseFileRequest, "", kUnknownFileKindMessage));
     sink.sendToUi(jobFileChosenMessage(kind, target, path && !path->empty() ? *path : ""));

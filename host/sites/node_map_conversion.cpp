@@ -12,12 +12,20 @@ using nlohmann::json;
 
 namespace {
 
-const std::string* textMember(const json& node, std::string_view key)
+const std::string* textOf(const json& value)
 {
-    const auto member = node.find(key);
-    if (member == node.end() || !member->is_string())
-        return nullptr;
-    return &member->get_ref<const std::string&>();
+    return value.is_string() ? &value.get_ref<const std::string&>() : nullptr;
+}
+
+void takeChildren(const json& children, MapNode& entry)
+{
+    if (!children.is_array())
+        return;
+    entry.children.emplace();
+    entry.children->reserve(children.size());
+    for (const auto& child : children)
+        if (child.is_string())
+            entry.children->push_back(&child.get_ref<const std::string&>());
 }
 
 std::string textOr(const std::string* text, std::string_view fallback)
@@ -30,20 +38,27 @@ bool isType(const MapNode& node, std::string_view type)
     return node.type && *node.type == type;
 }
 
+// One pass over the node's members (a save reads every node of a large tree).
 MapNode mapNodeFromJson(const json& node)
 {
-    MapNode entry { textMember(node, "type"), textMember(node, "name"),
-        textMember(node, "description"), textMember(node, "ip"), textMember(node, "username"),
-        textMember(node, "password"), std::nullopt, false };
-    const auto slowLink = node.find("slowLink");
-    entry.slowLink = slowLink != node.end() && slowLink->is_boolean() && slowLink->get<bool>();
-    const auto children = node.find("children");
-    if (children != node.end() && children->is_array()) {
-        entry.children.emplace();
-        entry.children->reserve(children->size());
-        for (const auto& child : *children)
-            if (child.is_string())
-                entry.children->push_back(&child.get_ref<const std::string&>());
+    MapNode entry;
+    for (const auto& [key, value] : node.get_ref<const json::object_t&>()) {
+        if (key == "type")
+            entry.type = textOf(value);
+        else if (key == "name")
+            entry.name = textOf(value);
+        else if (key == "description")
+            entry.description = textOf(value);
+        else if (key == "ip")
+            entry.ip = textOf(value);
+        else if (key == "username")
+            entry.username = textOf(value);
+        else if (key == "password")
+            entry.password = textOf(value);
+        else if (key == "slowLink")
+            entry.slowLink = value.is_boolean() && value.get<bool>();
+        else if (key == "children")
+            takeChildren(value, entry);
     }
     return entry;
 }

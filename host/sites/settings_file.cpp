@@ -233,6 +233,11 @@ std::optional<json> quicklyJudgedSettings(
     return settings;
 }
 
+bool replacesJudgedMember(const std::string* replacedKey, const UnusableSettingsGuard& guard)
+{
+    return replacedKey && guard.committed && *replacedKey == guard.judgedMember;
+}
+
 // Takes the writers' lock and reads the file it guards. A file the host cannot use is kept
 // aside before anything replaces it; a missing file needs nothing.
 LockedSettings lockSettings(const std::filesystem::path& settingsPath,
@@ -248,6 +253,12 @@ LockedSettings lockSettings(const std::filesystem::path& settingsPath,
     if (!read && !fileExists(settingsPath.string()))
         return locked;
     if (read) {
+        if (replacesJudgedMember(replacedKey, guard)) {
+            if (auto unchanged = guard.committed->othersIfUnchanged(text)) {
+                locked.settings = std::move(unchanged);
+                return locked;
+            }
+        }
         if (auto quick = quicklyJudgedSettings(text, replacedKey, guard)) {
             locked.settings = std::move(quick);
             return locked;
@@ -311,6 +322,30 @@ std::string settingsTextOf(
 }
 
 } // namespace
+
+void CommittedSettings::remember(std::string text, json others)
+{
+    std::lock_guard lock(mutex_);
+    text_ = std::move(text);
+    others_ = std::move(others);
+    known_ = true;
+}
+
+void CommittedSettings::forget()
+{
+    std::lock_guard lock(mutex_);
+    known_ = false;
+    text_.clear();
+    others_ = nullptr;
+}
+
+std::optional<json> CommittedSettings::othersIfUnchanged(const std::string& text) const
+{
+    std::lock_guard lock(mutex_);
+    if (!known_ || text != text_)
+        return std::nullopt;
+    return others_;
+}
 
 std::optional<std::string> readSettingsText(const std::filesystem::path& path)
 {
@@ -406,7 +441,15 @@ SettingsWrite replaceSettingsMember(const std::filesystem::path& settingsPath,
         return locked.refusal;
     json others = std::move(locked.settings).value_or(json::object());
     others.erase(key);
-    return commit(locked, settingsTextOf(others, key, writeValue));
+    std::string text = settingsTextOf(others, key, writeValue);
+    const SettingsWrite written = commit(locked, text);
+    if (replacesJudgedMember(&key, guard)) {
+        if (written == SettingsWrite::written)
+            guard.committed->remember(std::move(text), std::move(others));
+        else
+            guard.committed->forget();
+    }
+    return written;
 }
 
 std::string settingsTextWithMember(

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,23 @@ std::optional<nlohmann::json> readSettingsFile(const std::filesystem::path& sett
 
 // The object as it is written: 2-space indentation, UTF-8, no newline at the end.
 std::string serializeSettings(const nlohmann::json& settings);
+
+// The text the last write of the judged member committed and the other members it held. A
+// file that still holds exactly that text needs neither a parse nor a judge before it is
+// replaced: its tree is the one that write took through the save rules.
+class CommittedSettings {
+public:
+    void remember(std::string text, nlohmann::json others);
+    void forget();
+    // The other members when text is byte for byte the remembered one.
+    std::optional<nlohmann::json> othersIfUnchanged(const std::string& text) const;
+
+private:
+    mutable std::mutex mutex_;
+    std::string text_;
+    nlohmann::json others_;
+    bool known_ = false;
+};
 
 // What a write does before it replaces a file whose content the host cannot use (so that the
 // write would lose it): keeps that file beside it under a name of its own, or writes nothing.
@@ -37,6 +55,8 @@ struct UnusableSettingsGuard {
     // judged again the general way. No judge: every write builds the whole old file.
     std::string judgedMember;
     std::function<std::unique_ptr<MemberEvents>()> memberJudge;
+    // Where writes of the judged member remember what they committed; none: nothing is kept.
+    std::shared_ptr<CommittedSettings> committed;
 };
 
 enum class SettingsWrite {

@@ -85,7 +85,7 @@ UnusableSettingsGuard guardWith(
     if (!keeping.log)
         keeping.log = [](const std::string&) {};
     return { isUnusableSettings, [stamp] { return stamp->take(); }, std::move(keeping.log),
-        "sitesData", storedSitesJudge };
+        "sitesData", storedSitesJudge, std::make_shared<CommittedSettings>() };
 }
 
 std::shared_ptr<SitesStore::KeepStamp> keepStampWith(std::function<std::string()> clock)

@@ -201,6 +201,10 @@
             cancelJob(body);
             break;
         case 'jobs_chooseFile': {
+            if (!['csv', 'd2fw', 'folder', 'backupFolder'].includes(body.kind)) {
+                deliver('jobRefused', { request: 'jobs_chooseFile', jobId: '', message: 'Unknown file kind' });
+                break;
+            }
             const path = (setup.choose || {})[body.kind] || '';
             deliver('fileChosen', { kind: body.kind, target: body.target, chosen: !!path, path });
             break;

@@ -44,7 +44,7 @@ const PROTOCOL = {
 
 // The options each action's start may carry, and what each holds.
 const JOB_OPTIONS = {
-    backup: {}, restore: {}, upgrade: {}, status: {}, audit: {},
+    backup: { library: 'true', backupFolder: 'string' }, restore: {}, upgrade: {}, status: {}, audit: {},
     setupChannel: { lines: 'setup-lines', dryRun: 'boolean' },
     exportChannel: { lines: 'line-numbers', exportFolder: 'string' },
     pushD2fw: { firmwareFile: 'string' }
@@ -56,6 +56,7 @@ function assertJobOptions(action, options) {
         const kind = allowed[name];
         assert.ok(kind, `${action} takes no option ${name}`);
         if (kind === 'string') assert.ok(typeof value === 'string' && value.length > 0);
+        else if (kind === 'true') assert.strictEqual(value, true, 'only a backup into the library names it');
         else if (kind === 'boolean') assert.strictEqual(typeof value, 'boolean');
         else {
             assert.ok(Array.isArray(value) && value.length >= 1 && value.length <= 4, JSON.stringify(options));
@@ -71,6 +72,7 @@ function assertJobOptions(action, options) {
         }
     }
     if (action === 'setupChannel') assert.ok(options.lines, 'a set-up names its lines');
+    if (action === 'backup') assert.strictEqual(Object.keys(options).length, 1, 'a backup goes to the library or to a folder');
 }
 
 function assertJobStart(message) {
@@ -171,7 +173,7 @@ test.afterEach(async () => {
     }
 });
 
-test('every folder starts expanded with its device count; a checked folder backs up as one batch; failures retry alone', async () => {
+test('every folder starts expanded with its device count; a checked folder backs up into the library as one batch; failures retry alone', async () => {
     const ui = await open({ failing: ['10.0.0.2', '10.0.0.3'] });
     const { page } = ui;
     assert.strictEqual(await page.getByRole('treeitem').count(), 8);
@@ -184,6 +186,11 @@ test('every folder starts expanded with its device count; a checked folder backs
     assert.strictEqual(await page.getByRole('checkbox', { name: 'Hall B' }).isChecked(), true);
     assert.strictEqual(await page.getByRole('checkbox', { name: 'Plant' }).evaluate((box) => box.indeterminate), true);
     await page.getByRole('button', { name: 'Backup' }).click();
+    // The library is where a backup goes unless a folder is chosen.
+    const ask = page.getByRole('dialog', { name: 'Backup' });
+    assert.strictEqual(await ask.getByRole('radio', { name: 'Backup library' }).isChecked(), true);
+    assert.strictEqual(await ask.getByText('4 devices: Gate 1 (10.0.0.1), Gate 2 (10.0.0.2), Gate 3 (10.0.0.3) and 1 more').count(), 1);
+    await ask.getByRole('button', { name: 'Back up' }).click();
 
     const results = page.getByRole('table', { name: 'Device results' });
     await page.getByText('Backup finished: 1 of 3 succeeded, 2 failed; 1 not sent').waitFor();
@@ -203,8 +210,8 @@ test('every folder starts expanded with its device count; a checked folder backs
     await page.getByText('Backup finished: 1 of 2 succeeded, 1 failed').waitFor();
     assert.deepStrictEqual((await results.locator('tbody tr').allInnerTexts()).map((row) => row.split('\t')[2]), ['Done', 'Failed']);
     assert.deepStrictEqual(afterStart(await ui.posted()), [
-        job('backup', [['10.0.0.1', 'Gate 1'], ['10.0.0.2', 'Gate 2'], ['10.0.0.3', 'Gate 3']]),
-        job('backup', [['10.0.0.2', 'Gate 2'], ['10.0.0.3', 'Gate 3']])
+        job('backup', [['10.0.0.1', 'Gate 1'], ['10.0.0.2', 'Gate 2'], ['10.0.0.3', 'Gate 3']], { library: true }),
+        job('backup', [['10.0.0.2', 'Gate 2'], ['10.0.0.3', 'Gate 3']], { library: true })
     ]);
     await page.context().grantPermissions(['clipboard-read', 'clipboard-write'], { origin: server.url });
     await page.getByRole('button', { name: 'Copy as text' }).click();
@@ -305,8 +312,8 @@ test('a status batch fills model, firmware and serial into the tree and the deta
     ]);
 });
 
-test('a running job shows progress bars, the tree stays usable, Cancel and Retry work from the keyboard, the setting is kept', async () => {
-    const ui = await open({ holdJobs: true, concurrency: 2 });
+test('Backup into a chosen folder by keyboard; a running job shows progress bars, the tree stays usable, Cancel and Retry work from the keyboard, the setting is kept', async () => {
+    const ui = await open({ holdJobs: true, concurrency: 2, choose: { backupFolder: '/media/usb/backups' } });
     const { page } = ui;
     const atOnce = page.getByRole('spinbutton', { name: 'Devices at once' });
     await page.waitForFunction(() => document.getElementById('job-concurrency').value === '2');
@@ -318,7 +325,28 @@ test('a running job shows progress bars, the tree stays usable, Cancel and Retry
     await atOnce.press('Tab');
 
     await page.getByRole('checkbox', { name: 'Plant' }).check();
-    await page.getByRole('button', { name: 'Backup' }).focus();
+    const backup = page.getByRole('button', { name: 'Backup', exact: true });
+    const ask = page.getByRole('dialog', { name: 'Backup' });
+    // Escape starts nothing; the focus returns to Backup.
+    await backup.focus();
+    await page.keyboard.press('Enter');
+    await ask.getByRole('radio', { name: 'Backup library' }).waitFor();
+    await page.waitForFunction(() => document.activeElement.id === 'backup-to-library');
+    await page.keyboard.press('Escape');
+    await page.getByText('Backup cancelled').waitFor();
+    await page.waitForFunction(() => document.activeElement.dataset.action === 'backup');
+    // A folder wanted but not named keeps the dialog open; the chooser names it.
+    await page.keyboard.press('Enter');
+    await page.waitForFunction(() => document.activeElement.id === 'backup-to-library');
+    await page.keyboard.press('ArrowDown');
+    assert.strictEqual(await ask.getByRole('radio', { name: 'A folder' }).isChecked(), true);
+    await page.keyboard.press('Enter');
+    await ask.getByRole('alert').getByText('Choose the folder to back up into').waitFor();
+    assert.strictEqual(await ask.isVisible(), true);
+    await ask.getByRole('button', { name: 'Choose the backup folder' }).focus();
+    await page.keyboard.press('Enter');
+    await page.waitForFunction(() => document.activeElement.id === 'backup-folder');
+    assert.strictEqual(await ask.getByRole('textbox', { name: 'Backup folder' }).inputValue(), '/media/usb/backups');
     await page.keyboard.press('Enter');
     await page.getByRole('progressbar', { name: 'Progress of Gate 3' }).waitFor();
     assert.strictEqual(await page.getByRole('progressbar').count(), 3);
@@ -350,9 +378,10 @@ test('a running job shows progress bars, the tree stays usable, Cancel and Retry
     await page.keyboard.press('Enter');
     await page.getByText('Backup finished: 4 of 4 succeeded, 0 failed').waitFor();
     const devices = [['10.0.0.1', 'Gate 1'], ['10.0.0.2', 'Gate 2'], ['10.0.0.3', 'Gate 3'], ['10.0.0.5', 'Lobby']];
-    const started = (action, list) => Object.assign(job(action, list), { payload: Object.assign(job(action, list).payload, { concurrency: 3 }) });
+    const started = (action, list) => Object.assign(job(action, list), { payload: Object.assign(job(action, list, { backupFolder: '/media/usb/backups' }).payload, { concurrency: 3 }) });
     assert.deepStrictEqual(afterStart(await ui.posted()), [
         { command: 'jobs_setSettings', payload: { concurrency: 3 } },
+        { command: 'jobs_chooseFile', payload: { kind: 'backupFolder', target: 'backup-folder' } },
         started('backup', devices),
         { command: 'jobs_cancel', payload: { jobId: '1' } },
         started('backup', devices)

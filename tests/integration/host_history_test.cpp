@@ -1,7 +1,12 @@
 // A device's History through the real host, kovru-cli and kovru-sim: two backups of a
 // simulated controller filed into the library, compared with each other, a restore previewed
 // against the controller, and one opened as a simulated controller of its own, which answers
-// as that backup and is gone when the window closes.
+// as that backup and is gone when the window closes. A backup job of the window lands in the
+// History, and a restore preview of a backup that differs from the controller shows exactly
+// those differences and pushes nothing.
+#include "cli/action/config_file_header.h"
+#include "cli/backup/tar_image.h"
+#include "fakes/backup_test_support.h"
 #include "fakes/fake_host_process.h"
 #include "fakes/fake_http_server.h"
 #include "fakes/fake_temp_folder.h"
@@ -12,6 +17,8 @@
 
 #include <signal.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -86,6 +93,89 @@ fs::path backupOf(const std::string& address, const fs::path& folder)
     for (const auto& entry : fs::directory_iterator(folder))
         return entry.path();
     return {};
+}
+
+// Previews a restore of OTHER's one backup, lists JOB (no backups yet), backs JOB up into the
+// library as a device job, lists JOB again; then reports every message it received.
+const char* kJobAndRestorePage = R"HTML(<!doctype html><html><body><script>
+var webview = window.chrome.webview, job = 'JOB', other = 'OTHER', log = [], listedJob = false;
+function send(command, payload) { webview.postMessage({ command: command, payload: payload }); }
+webview.addEventListener('message', function (event) {
+  var message = event.data, body = message.payload;
+  log.push(message);
+  if (message.command === 'historyList' && body.ip === other) {
+    send('history_previewRestore', { requestId: 'restore', ip: other, id: body.backups[0].id });
+  } else if (message.command === 'historyCompared') {
+    send('history_list', { ip: job });
+  } else if (message.command === 'historyList' && !listedJob) {
+    listedJob = true;
+    send('jobs_start', { action: 'backup', devices: [{ ip: job, name: 'Gate' }], concurrency: 1,
+      options: { library: true } });
+  } else if (message.command === 'jobFinished') {
+    send('history_list', { ip: job });
+  } else if (message.command === 'historyList') {
+    fetch('/report', { method: 'POST', body: JSON.stringify(log) });
+  }
+});
+send('ui_ready');
+send('history_list', { ip: other });
+</script></body></html>)HTML";
+
+void replaceAll(std::string& text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+}
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The configuration file of an item's image inside the archive's entries, and putting it back.
+Bytes& fileOf(std::vector<kovru::testing::ZipEntry>& entries, const std::string& item, Bytes& file)
+{
+    auto entry = std::ranges::find(entries, item + ".tar", &kovru::testing::ZipEntry::name);
+    EXPECT_NE(entry, entries.end()) << item;
+    kovru::TarImageReader reader(entry->bytes);
+    std::span<const std::uint8_t> data;
+    if (reader.find("/etc/config/" + std::string(item.starts_with("dali") ? "dali/" : "system/")
+            + item + ".bin")
+        == kovru::tar_success)
+        reader.read_data(data);
+    file.assign(data.begin(), data.end());
+    return file;
+}
+
+void putFile(
+    std::vector<kovru::testing::ZipEntry>& entries, const std::string& item, const Bytes& file)
+{
+    auto entry = std::ranges::find(entries, item + ".tar", &kovru::testing::ZipEntry::name);
+    const std::string path = "/etc/config/"
+        + std::string(item.starts_with("dali") ? "dali/" : "system/") + item + ".bin";
+    entry->bytes = kovru::make_single_file_tar(path, file, 1234567);
+}
+
+// A backup of the controller with the name of line 1's device 2 and the last byte of the
+// plain item systemconfig changed (the channel file's CRC made right again).
+fs::path changedBackupOf(const std::string& address, const fs::path& folder)
+{
+    std::vector<kovru::testing::ZipEntry> entries
+        = kovru::testing::read_zip(backupOf(address, folder / "taken").string());
+    Bytes channel;
+    fileOf(entries, "dali1", channel);
+    const size_t name = 60 + 2 * 100 + 45; // the version 3 layout: header, records, name field
+    EXPECT_GT(channel.size(), name + 33);
+    std::fill_n(channel.begin() + name, 33, 0);
+    std::memcpy(channel.data() + name, "Hallway", 7);
+    kovru::write_u32_le(channel, 4, 0);
+    kovru::write_u16_le(channel, 4, kovru::crc16_mcrf4xx(channel));
+    putFile(entries, "dali1", channel);
+    Bytes system;
+    fileOf(entries, "systemconfig", system);
+    EXPECT_FALSE(system.empty());
+    system.back() ^= 0x5A;
+    putFile(entries, "systemconfig", system);
+    fs::path changed = folder / "changed.zip";
+    EXPECT_TRUE(kovru::testing::write_zip(changed.string(), entries));
+    return changed;
 }
 
 } // namespace
@@ -165,4 +255,89 @@ TEST(HostHistory, ComparesPreviewsARestoreAndOpensABackupAsASimulatedController)
     ASSERT_EQ(simulators.size(), 1u);
     EXPECT_EQ(host.stop(), 0);
     EXPECT_NE(kill(simulators[0], 0), 0) << "the simulator ends with the window";
+}
+
+TEST(HostHistory, AWindowBackupShowsInTheHistoryAndARestorePreviewShowsOnlyTheDifferences)
+{
+    TempFolder folder;
+    const fs::path events = folder.path() / "sim-events.log";
+    SimProcess sim(
+        { "serial=SN-JOB", "firmware=2.2.4,serial=SN-DIFF" }, { "--log", events.string() });
+    ASSERT_TRUE(sim.ready());
+    const std::string job = sim.address(0);
+    const std::string other = sim.address(1);
+
+    kovrkit::BackupLibrary library(folder.path() / "data/kovrkit/backups");
+    fs::path changed = changedBackupOf(other, folder.path() / "other");
+    ASSERT_TRUE(library.file({ other, "2026-12-01T02:00:00Z", changed, true, "", "" }).filed);
+
+    // The tool's own dry run: exactly the two differences, archive on the old side.
+    auto dryRun = kovru::testing::run_cli({ "--action=put_backup", "--dryrun",
+        "--backupfilein=" + changed.string(), "--ip=" + other });
+    EXPECT_EQ(dryRun.exit_status, 1) << dryRun.out;
+    std::string out = dryRun.out + dryRun.err;
+    std::erase(out, '\r');
+    const std::string expected = "changed dali1:\nLine 1 device 2 changed:\n"
+                                 "\tname: \"Hallway\" -> \"Line 1 luminaire 3\"\n";
+    EXPECT_NE(out.find(expected), std::string::npos) << out;
+    EXPECT_NE(out.find("changed systemconfig: "), std::string::npos) << out;
+    EXPECT_NE(out.find("2 of 612 configuration items differ: 0 added, 0 removed, 2 changed."),
+        std::string::npos)
+        << out;
+
+    fs::create_directories(folder.path() / "home");
+    fs::copy_file(kovru::testing::built_program("host/app/cli/kovru-cli"),
+        (fs::create_directories(folder.path() / "cli"), folder.path() / "cli/kovru-cli"));
+    folder.write("answers.json", "[]");
+    std::string page = kJobAndRestorePage;
+    replaceAll(page, "'JOB'", "'" + job + "'");
+    replaceAll(page, "'OTHER'", "'" + other + "'");
+    FakeHttpServer devServer("127.0.0.1", 0, { { "/", page } });
+    ASSERT_TRUE(devServer.listening());
+    HostProcess host(folder.path().string(), { "--dev" },
+        { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json"), "HOME=" + folder.file("home"),
+            "XDG_CONFIG_HOME=" + folder.file("home/.config"),
+            "XDG_DATA_HOME=" + folder.file("data"), devPortVariable(devServer.port()) });
+    ASSERT_TRUE(host.started());
+    std::vector<std::string> reports = devServer.waitForReports(1, 240);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(host.stop(), 0);
+    json log = json::parse(reports[0]);
+
+    std::vector<json> lists;
+    json compared, result;
+    for (const json& message : log) {
+        if (message["command"] == "historyList")
+            lists.push_back(message["payload"]);
+        if (message["command"] == "historyCompared")
+            compared = message["payload"];
+        if (message["command"] == "jobDeviceResult")
+            result = message["payload"];
+    }
+    ASSERT_EQ(lists.size(), 3u) << log.dump();
+
+    // The window's restore preview: the same differences, and nothing else.
+    EXPECT_EQ(lists[0]["key"], "SN-DIFF");
+    EXPECT_EQ(compared["against"], "restore");
+    EXPECT_EQ(compared["outcome"], "different") << joinedLines(compared);
+    const std::string lines = joinedLines(compared);
+    EXPECT_NE(lines.find(expected), std::string::npos) << lines;
+    EXPECT_NE(lines.find("2 of 612 configuration items differ: 0 added, 0 removed, 2 changed."),
+        std::string::npos)
+        << lines;
+    EXPECT_NE(lines.find("Nothing was pushed (dry run)."), std::string::npos) << lines;
+    std::ifstream eventsIn(events);
+    std::string received((std::istreambuf_iterator<char>(eventsIn)), {});
+    EXPECT_EQ(received, "") << "no upload and no restore request reached the controllers";
+
+    // The backup job went to the library, and the device's History shows it.
+    EXPECT_TRUE(lists[1]["backups"].empty()) << lists[1].dump();
+    ASSERT_EQ(result["success"], true) << result.dump();
+    EXPECT_EQ(result["data"]["device"], "SN-JOB") << result.dump();
+    EXPECT_EQ(result["data"]["changed"], true);
+    EXPECT_EQ(lists[2]["key"], "SN-JOB");
+    ASSERT_EQ(lists[2]["backups"].size(), 1u) << lists[2].dump();
+    EXPECT_EQ(lists[2]["backups"][0]["result"], "changed");
+    EXPECT_EQ(lists[2]["backups"][0]["archivePath"], result["data"]["archive"]);
+    EXPECT_TRUE(fs::is_regular_file(lists[2]["backups"][0]["archivePath"].get<std::string>()));
 }

@@ -414,6 +414,34 @@ TEST_F(SettingsStoreTest, UnusableFileIsKeptAsideBeforeASaveOrARecordReplacesIt)
     EXPECT_EQ(namesIn(folder_), std::vector<std::string>({ "settings.json" }));
 }
 
+// A store passes over the parse of a file that still holds what it wrote itself; any other
+// bytes there, however close, are read and judged again.
+TEST_F(SettingsStoreTest, StoreThatSavesAgainSeesEveryChangeMadeBetweenItsSaves)
+{
+    KeepingStore keeping(path_);
+    ASSERT_TRUE(keeping.store.saveSitesDocument(twoLevelDocument("First")).success);
+    ASSERT_TRUE(keeping.store.saveSitesDocument(twoLevelDocument("Second")).success);
+    const std::string written = fileText();
+
+    // Another writer adds a member: it survives the next save.
+    ASSERT_TRUE(store().markMigrationCompleted("Legacy data imported"));
+    ASSERT_TRUE(keeping.store.saveSitesDocument(twoLevelDocument("Third")).success);
+    EXPECT_TRUE(store().isMigrationCompleted());
+
+    // A hand edit of the same length that leaves no JSON is kept aside.
+    std::string edited = fileText();
+    const auto folders = edited.find("\"folders\": [");
+    ASSERT_NE(folders, std::string::npos);
+    edited.replace(folders, 12, "\"folders\": 7");
+    writeFile(edited);
+    ASSERT_TRUE(keeping.store.saveSitesDocument(twoLevelDocument("Fourth")).success);
+    EXPECT_EQ(textOf(folder_ / "settings.json.unreadable-20261209T010203Z"), edited);
+    EXPECT_EQ(keeping.log.size(), 1u);
+    EXPECT_EQ(fileJson()["sitesData"]["folders"][0]["devices"][0]["name"], "Fourth");
+    EXPECT_FALSE(fileJson().contains("legacyMigration"));
+    EXPECT_NE(written, fileText());
+}
+
 std::string folderChain(int depth)
 {
     std::string chain = R"({"name":"Top")";

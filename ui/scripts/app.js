@@ -18,6 +18,7 @@ import { wireDeviceFirmwareDialog } from './device-firmware-dialog.js';
 import { wireHistory } from './history.js';
 import { wireDiscovery } from './discovery.js';
 import { wireRollout } from './rollout-dialog.js';
+import { wireBackupDialog } from './backup-dialog.js';
 
 function wirePage() {
     wireTree();
@@ -26,7 +27,7 @@ function wirePage() {
     wireDetails();
     $('export-csv').addEventListener('click', () => host.send(Command.exportCsv, payload.exportCsv(sitesCsv.toCsv(state.doc))));
     $('import-csv').addEventListener('click', () => host.send(Command.importCsv));
-    const jobs = wireRollout(wireResults());
+    const jobs = wireBackupDialog(wireRollout(wireResults()));
     wireSelection(jobs);
     wireLineSetupDialog(jobs);
     wireLineExportDialog(jobs);

@@ -73,7 +73,7 @@ export const jobActionLabel = Object.freeze({ status: 'Status', backup: 'Backup'
 export const LineJob = Object.freeze({ setup: 'setupChannel', export: 'exportChannel', deviceFirmware: 'pushD2fw' });
 export const DALI_LINES = Object.freeze([1, 2, 3, 4]);
 // What "jobs_chooseFile" asks the host to choose.
-export const FileKind = Object.freeze({ csv: 'csv', deviceFirmware: 'd2fw', folder: 'folder' });
+export const FileKind = Object.freeze({ csv: 'csv', deviceFirmware: 'd2fw', folder: 'folder', backupFolder: 'backupFolder' });
 
 // Devices a job runs at once: the host takes 1 to 32 and starts with 4.
 export const MIN_CONCURRENCY = 1;
