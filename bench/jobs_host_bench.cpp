@@ -34,14 +34,15 @@ namespace {
 // job runs, types into the search every 150 ms and asks the host for the setting every 150 ms.
 const char* kDriver = R"JS(
 (function () {
-  var runs = RUNS;
-  var pendingTrip = null, trips = [], keys = [], finished = [], refused = null, lastEnd = 0;
+  var runs = RUNS, folders = FOLDERS;
+  var pendingTrip = null, trips = [], keys = [], started = 0, finished = [], refused = null, lastEnd = 0;
   window.chrome.webview.addEventListener('message', function (event) {
     var message = event.data;
     if (message.command === 'jobSettings' && pendingTrip !== null) {
       trips.push(performance.now() - pendingTrip);
       pendingTrip = null;
     }
+    if (message.command === 'jobStarted') started += 1;
     if (message.command === 'jobDeviceResult') lastEnd = performance.now();
     if (message.command === 'jobFinished') finished.push(message.payload);
     if (message.command === 'jobRefused') refused = message.payload;
@@ -57,8 +58,11 @@ const char* kDriver = R"JS(
     requestAnimationFrame(function () { setTimeout(function () { keys.push(performance.now() - t0); }, 0); });
   }
   // A job ends when every device has; one whose devices stop ending has stalled.
-  function jobEnded(before, concurrency) {
+  function notRefused(concurrency) {
     if (refused) throw new Error('the job at N = ' + concurrency + ' was refused: ' + JSON.stringify(refused));
+  }
+  function jobEnded(before, concurrency) {
+    notRefused(concurrency);
     if (performance.now() - lastEnd > 300000) throw new Error('no device of the job at N = ' + concurrency + ' ended for 300 s');
     return finished.length > before;
   }
@@ -68,10 +72,20 @@ const char* kDriver = R"JS(
     concurrency.value = String(runs[index]);
     concurrency.dispatchEvent(new Event('change'));
     if (!folderBox().checked) folderBox().click();
-    var before = finished.length;
-    lastEnd = performance.now();
+    var before = finished.length, startedBefore = started;
     document.querySelector('[data-action=backup]').click();
+    // The backup dialog: into a folder of the job's own, as zip archives.
+    if (!$('backup-dialog').open) throw new Error('the Backup dialog did not open');
+    $('backup-folder').value = folders[index];
+    $('backup-folder').dispatchEvent(new Event('input'));
+    $('backup-ok').click();
+    return bench.until(function () { notRefused(runs[index]); return started > startedBefore; }, 30,
+      'the backup job did not start', 50)
+      .then(function () { return watchJob(index, before); });
+  }
+  function watchJob(index, before) {
     var count = 0;
+    lastEnd = performance.now();
     var timer = setInterval(function () {
       keystroke(count++);
       if (pendingTrip === null) {
@@ -175,16 +189,17 @@ int main(int argc, char** argv)
         "model=VELDIR-2,firmware=1.5.0,latency_ms=" + std::to_string(latency)));
     if (!bench.ready())
         return 1;
-    // Each job's folder chooser answers with a folder of its own.
-    json answers = json::array();
+    // Each job backs up into a folder of its own.
+    json folders = json::array();
     for (size_t run = 0; run < runs.size(); ++run) {
         std::string name = "backups-" + std::to_string(run);
         fs::create_directories(bench.folder().path() / name);
-        answers.push_back(bench.folder().file(name));
+        folders.push_back(bench.folder().file(name));
     }
     std::string driver = kDriver;
     driver.replace(driver.find("RUNS"), 4, runs.dump());
-    if (!bench.start(driver, answers))
+    driver.replace(driver.find("FOLDERS"), 7, folders.dump());
+    if (!bench.start(driver, json::array()))
         return 1;
     // Samples while the most tools run (the host's CPU share and memory).
     const pid_t host = bench.hostPid();
