@@ -1,5 +1,6 @@
 #include "host/discovery/discovery_service.h"
 
+#include "host/bridge/json_message.h"
 #include "host/bridge/payload.h"
 #include "host/discovery/address_ranges.h"
 #include "host/discovery/controller_scan.h"
@@ -10,29 +11,19 @@ namespace kovrkit {
 
 namespace {
 
-using Ordered = nlohmann::ordered_json;
-
-std::string envelope(const char* command, Ordered payload)
-{
-    Ordered message;
-    message["command"] = command;
-    message["payload"] = std::move(payload);
-    return message.dump(-1, ' ', false, Ordered::error_handler_t::replace);
-}
-
 std::string refused(const std::string& message)
 {
-    return envelope("discoveryRefused", { { "message", message } });
+    return commandMessage("discoveryRefused", { { "message", message } });
 }
 
 std::string finished(bool success, const std::string& message, const nlohmann::json& report)
 {
-    Ordered payload { { "success", success }, { "message", message } };
+    OrderedJson payload { { "success", success }, { "message", message } };
     payload["scanned"] = report.value("scanned", 0);
     payload["tree"] = report.value("tree", false);
-    payload["rows"]
-        = report.contains("rows") ? Ordered::parse(report["rows"].dump()) : Ordered::array();
-    return envelope("discoveryFinished", std::move(payload));
+    payload["rows"] = report.contains("rows") ? OrderedJson::parse(report["rows"].dump())
+                                              : OrderedJson::array();
+    return commandMessage("discoveryFinished", std::move(payload));
 }
 
 // The time-out of the payload, or nothing when it is no whole number in range.
@@ -91,13 +82,13 @@ void DiscoveryService::start(const nlohmann::json& payload)
     std::vector<ScanTarget> targets = scanTargets(parse.ranges);
     running_ = true;
     cancelled_ = false;
-    sink_.sendToUi(envelope("discoveryStarted", { { "total", targets.size() } }));
+    sink_.sendToUi(commandMessage("discoveryStarted", { { "total", targets.size() } }));
     worker_ = std::thread([this, ranges = std::move(parse.ranges), targets = std::move(targets),
                               sites = std::move(sites), timeoutMs = *timeout] {
         ScanOutcome scan = scanForControllers(
             targets, { timeoutMs, kDiscoveryMaxInFlight },
             [this](size_t done, size_t total, size_t found) {
-                post(envelope("discoveryProgress",
+                post(commandMessage("discoveryProgress",
                     { { "done", done }, { "total", total }, { "found", found } }));
             },
             &cancelled_);
@@ -135,7 +126,7 @@ void DiscoveryService::recordSerials(const nlohmann::json& payload)
         }
     }
     bool saved = !changes.empty() && updateSerialRecord(store_, changes);
-    sink_.sendToUi(envelope("discoverySerialsRecorded", { { "saved", saved } }));
+    sink_.sendToUi(commandMessage("discoverySerialsRecorded", { { "saved", saved } }));
 }
 
 CommandTable discoveryCommands(DiscoveryService& service)

@@ -1,31 +1,15 @@
 #include "host/history/history_messages.h"
 
-#include <nlohmann/json.hpp>
+#include "host/bridge/json_message.h"
 
 namespace kovrkit {
 
-using Ordered = nlohmann::ordered_json;
-
 namespace {
 
-std::string envelope(const char* command, Ordered payload)
-{
-    Ordered message;
-    message["command"] = command;
-    message["payload"] = std::move(payload);
-    // A path or a tool's line that is not UTF-8 becomes U+FFFD instead of failing.
-    return message.dump(-1, ' ', false, Ordered::error_handler_t::replace);
-}
-
-std::string text(std::string_view view)
-{
-    return std::string(view);
-}
-
-Ordered entryObject(const HistoryEntry& entry)
+OrderedJson entryObject(const HistoryEntry& entry)
 {
     const BackupRecord& record = entry.record;
-    Ordered object;
+    OrderedJson object;
     object["id"] = record.id;
     object["time"] = record.time;
     object["result"] = record.result;
@@ -49,19 +33,19 @@ const char* outcomeOf(int exitCode)
 std::string historyListMessage(
     std::string_view ip, std::string_view key, const std::vector<HistoryEntry>& entries)
 {
-    Ordered payload;
-    payload["ip"] = text(ip);
-    payload["key"] = text(key);
-    payload["backups"] = Ordered::array();
+    OrderedJson payload;
+    payload["ip"] = ip;
+    payload["key"] = key;
+    payload["backups"] = OrderedJson::array();
     for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry)
         payload["backups"].push_back(entryObject(*entry));
-    return envelope("historyList", std::move(payload));
+    return commandMessage("historyList", std::move(payload));
 }
 
 std::string historyComparedMessage(
     const ComparisonRun& run, int exitCode, const std::vector<ToolLine>& lines)
 {
-    Ordered payload;
+    OrderedJson payload;
     payload["requestId"] = run.requestId;
     payload["ip"] = run.ip;
     payload["id"] = run.id;
@@ -69,41 +53,41 @@ std::string historyComparedMessage(
     payload["against"] = run.against;
     payload["exitCode"] = exitCode;
     payload["outcome"] = outcomeOf(exitCode);
-    payload["lines"] = Ordered::array();
+    payload["lines"] = OrderedJson::array();
     for (const ToolLine& line : lines)
-        payload["lines"].push_back(Ordered { { "kind", line.kind }, { "text", line.text } });
-    return envelope("historyCompared", std::move(payload));
+        payload["lines"].push_back(OrderedJson { { "kind", line.kind }, { "text", line.text } });
+    return commandMessage("historyCompared", std::move(payload));
 }
 
 std::string historySimulatorOpenedMessage(std::string_view ip, std::string_view id, bool success,
     std::string_view address, std::string_view name, std::string_view message)
 {
-    Ordered payload;
-    payload["ip"] = text(ip);
-    payload["id"] = text(id);
+    OrderedJson payload;
+    payload["ip"] = ip;
+    payload["id"] = id;
     payload["success"] = success;
-    payload["address"] = text(address);
-    payload["name"] = text(name);
-    payload["message"] = text(message);
-    return envelope("historySimulatorOpened", std::move(payload));
+    payload["address"] = address;
+    payload["name"] = name;
+    payload["message"] = message;
+    return commandMessage("historySimulatorOpened", std::move(payload));
 }
 
 std::string historySimulatorClosedMessage(std::string_view address, int exitCode)
 {
-    Ordered payload;
-    payload["address"] = text(address);
+    OrderedJson payload;
+    payload["address"] = address;
     payload["exitCode"] = exitCode;
-    return envelope("historySimulatorClosed", std::move(payload));
+    return commandMessage("historySimulatorClosed", std::move(payload));
 }
 
 std::string historyRefusedMessage(
     std::string_view request, std::string_view requestId, std::string_view message)
 {
-    Ordered payload;
-    payload["request"] = text(request);
-    payload["requestId"] = text(requestId);
-    payload["message"] = text(message);
-    return envelope("historyRefused", std::move(payload));
+    OrderedJson payload;
+    payload["request"] = request;
+    payload["requestId"] = requestId;
+    payload["message"] = message;
+    return commandMessage("historyRefused", std::move(payload));
 }
 
 } // namespace kovrkit
