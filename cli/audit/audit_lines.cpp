@@ -92,8 +92,7 @@ std::optional<std::vector<unsigned>> chosen_lines(const std::vector<std::int32_t
 int audit_lines(const AuditRequest& request)
 {
     if (!request.address && !request.archive_path) {
-        print_out("Missing arguments for action audit_lines.\n");
-        log_error("Missing arguments for action audit_lines.");
+        report_missing_arguments("audit_lines");
         return exit_refused;
     }
     if (request.address && request.archive_path) {

@@ -15,8 +15,7 @@ namespace {
 
 int missing_arguments(const char* action)
 {
-    print_out("Missing arguments for action %s.\n", action);
-    log_error("Missing arguments for action %s.", action);
+    report_missing_arguments(action);
     return exit_refused;
 }
 

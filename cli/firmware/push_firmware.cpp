@@ -115,6 +115,35 @@ int upload_and_apply(const FirmwarePushRequest& request, const PreparedImage& pr
     return exit_complete;
 }
 
+// What the upgrade would do, from the controller's status; nothing is uploaded. 0 when it
+// would go ahead or the controller already runs the image's version, 2 for another model, 1
+// when the status cannot be read.
+int dry_run_upgrade(const std::string& address, const FirmwareInfo& info)
+{
+    ControllerStatus status;
+    if (fetch_status(base_url(address), status) != 0) {
+        log_error("Dry run: the controller's status could not be read; nothing was uploaded.");
+        return exit_failed;
+    }
+    const std::string model = printable_text(status.model_name().value_or(""));
+    const std::string version = printable_text(status.firmware_version().value_or(""));
+    if (model != info.model_name) {
+        log_error("Dry run: controller model %s does not match the firmware file's model %s; "
+                  "nothing was uploaded.",
+            model.c_str(), info.model_name.c_str());
+        return exit_refused;
+    }
+    if (version == info.version_string) {
+        log_success("Dry run: the controller already reports firmware %s; nothing was uploaded.",
+            version.c_str());
+        return exit_complete;
+    }
+    log_success("Dry run: controller model %s would be upgraded from firmware %s to %s; nothing "
+                "was uploaded.",
+        model.c_str(), version.empty() ? "(none)" : version.c_str(), info.version_string.c_str());
+    return exit_complete;
+}
+
 } // namespace
 
 int check_firmware(const std::optional<std::string>& file_path)
@@ -149,6 +178,8 @@ int push_firmware(const FirmwarePushRequest& request)
     if (!prepare_and_check(request.file_path.value_or(""), prepared, info))
         return refuse_file();
     log_firmware_info(info);
+    if (request.dry_run)
+        return dry_run_upgrade(*request.address, info);
     return upload_and_apply(request, prepared, info, verify_limit);
 }
 

@@ -18,6 +18,9 @@ struct FirmwarePushRequest {
     // --verifyupgrade as typed: whole seconds to wait for the controller to report the
     // image's version after the upgrade (push_firmware only).
     std::optional<std::string> verify_seconds;
+    // --dryrun (push_firmware only): the file checked and the controller's model and version
+    // compared with the image's; nothing is uploaded.
+    bool dry_run = false;
     // Runs once the file and the options are checked, before anything is uploaded: the
     // safety backup of an upgrade.
     std::function<void()> before_changes;

@@ -57,7 +57,8 @@ int run_get_backup(const CliOptions& options, const GoAhead&)
 
 int run_push_firmware(const CliOptions& options, const GoAhead& go_ahead)
 {
-    return push_firmware({ options.ip, options.firmware_file, options.verify_upgrade, go_ahead });
+    return push_firmware(
+        { options.ip, options.firmware_file, options.verify_upgrade, options.dry_run, go_ahead });
 }
 
 int run_check_firmware(const CliOptions& options, const GoAhead&)
@@ -67,7 +68,7 @@ int run_check_firmware(const CliOptions& options, const GoAhead&)
 
 int run_push_d2fw(const CliOptions& options, const GoAhead&)
 {
-    return push_d2fw({ options.ip, options.firmware_file, {}, {} });
+    return push_d2fw({ options.ip, options.firmware_file, {}, false, {} });
 }
 
 int run_setup_channel(const CliOptions& options, const GoAhead&)
@@ -111,7 +112,7 @@ int run_safety_backup(const std::string& ip, const std::string& folder)
 constexpr std::array kRows = {
     ActionRow { "put_backup", run_put_backup, "restoring", false, true },
     ActionRow { "get_backup", run_get_backup, nullptr, true },
-    ActionRow { "push_firmware", run_push_firmware, "firmware upgrade", false },
+    ActionRow { "push_firmware", run_push_firmware, "firmware upgrade", false, true },
     ActionRow { "check_firmware", run_check_firmware, nullptr, false },
     ActionRow { "push_d2fw", run_push_d2fw, nullptr, false },
     ActionRow { "setup_channel", run_setup_channel, nullptr, false },

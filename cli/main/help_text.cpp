@@ -30,7 +30,8 @@ constexpr HelpRow kHelpRows[] = {
     { "channelinputscsvfile", "Input device CSV file path." },
     { "dryrun",
         "With setup_channel: show what would change, push nothing.\n"
-        "\t\tWith put_backup: compare the backup with the controller, push nothing." },
+        "\t\tWith put_backup: compare the backup with the controller, push nothing.\n"
+        "\t\tWith push_firmware: check the file against the controller, upload nothing." },
     { "check_firmware", "Action: check firmwarefile and show its information, no controller." },
     { "export_channel", "Action: write the controller's channel, group and input CSV files." },
     { "compare_backup",

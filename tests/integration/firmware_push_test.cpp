@@ -203,6 +203,53 @@ TEST_F(FirmwarePush, RefusedFilesUploadNothing)
     EXPECT_TRUE(contains(missing.out, "Missing arguments for action push_d2fw.\n"));
 }
 
+// A dry run checks the file against the controller and uploads nothing, whatever it finds.
+TEST_F(FirmwarePush, DryRunSaysWhatTheUpgradeWouldDoAndUploadsNothing)
+{
+    SimProcess sim({ "model=VELDIR-2,firmware=1.5.0" }, { "--state", state.path().string() });
+    ASSERT_TRUE(sim.ready());
+    const auto flash_before = read_bytes(state_of(state, sim, 0) / "flashraw.bin");
+    struct Case {
+        std::string model;
+        std::string version;
+        int exit_status;
+        std::string line;
+    };
+    const Case cases[] = {
+        { "VELDIR-2", "1.8.0", 0,
+            "Dry run: controller model VELDIR-2 would be upgraded from firmware 1.5.0 to 1.8.0; "
+            "nothing was uploaded.\r\n" },
+        { "VELDIR-2", "1.5.0", 0,
+            "Dry run: the controller already reports firmware 1.5.0; nothing was uploaded.\r\n" },
+        { "VELDIR-3", "1.8.0", 2,
+            "Dry run: controller model VELDIR-2 does not match the firmware file's model "
+            "VELDIR-3; nothing was uploaded.\r\n" },
+    };
+    for (const Case& c : cases) {
+        const auto image = controller_image(1'900'000, c.model, c.version);
+        auto package = make_package(
+            files.path(), c.model + "-" + c.version + ".bin", image, sha256_text(image));
+        auto run = run_cli({ "--action=push_firmware", "--ip=" + sim.address(),
+            "--firmwarefile=" + package.string(), "--dryrun", "--verifyupgrade=30" });
+        EXPECT_EQ(run.exit_status, c.exit_status) << run.out;
+        EXPECT_TRUE(contains(run.out, c.line)) << run.out;
+        EXPECT_FALSE(contains(run.out, "pushing URL")) << run.out;
+        EXPECT_FALSE(contains(run.out, "Downloading backup")) << run.out;
+    }
+    EXPECT_EQ(read_bytes(state_of(state, sim, 0) / "flashraw.bin"), flash_before);
+    EXPECT_TRUE(std::filesystem::is_empty(home.path() / "Downloads"));
+
+    sim.stop();
+    const auto image = controller_image(1'900'000, "VELDIR-2", "1.8.0");
+    auto package = make_package(files.path(), "silent.bin", image, sha256_text(image));
+    auto run = run_cli({ "--action=push_firmware", "--ip=" + sim.address(),
+        "--firmwarefile=" + package.string(), "--dryrun" });
+    EXPECT_EQ(run.exit_status, 1) << run.out;
+    EXPECT_TRUE(contains(
+        run.out, "Dry run: the controller's status could not be read; nothing was uploaded.\r\n"))
+        << run.out;
+}
+
 TEST_F(FirmwarePush, DeviceFirmwareIsHandedToTheController)
 {
     SimProcess sim({}, { "--state", state.path().string() });

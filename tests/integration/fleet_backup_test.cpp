@@ -190,6 +190,50 @@ TEST_F(FleetBackupTest, ReportsEachDeviceRunsTheHooksAndPicksAFolder)
         << aged.out;
 }
 
+// --out: the zip archives go into that folder, one per device, and the library is not touched.
+TEST_F(FleetBackupTest, OutWritesTheArchivesIntoTheFolderAndNotIntoTheLibrary)
+{
+    ASSERT_TRUE(sim_.ready());
+    const fs::path out = scratch_.file("night");
+    fs::create_directories(out);
+    ProgramRun run = fleet({ "backup", "--sites", scratch_.file("settings.json"), "--folder",
+        "North Campus/Building B", "--out", out.string(), "--report", scratch_.file("out.json"),
+        "--on-change", scratch_.file("hook.sh") + " change" });
+    EXPECT_EQ(run.exit_status, 0) << run.out << run.err;
+    // Outside the library no backup is known as changed or unchanged.
+    EXPECT_NE(run.out.find("5 devices: 5 succeeded, 0 failed ("), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("changed"), std::string::npos) << run.out;
+    EXPECT_FALSE(fs::exists(scratch_.file("data"))) << "nothing in the library";
+    EXPECT_FALSE(fs::exists(scratch_.file("hooks.log")))
+        << "no change is known outside the library";
+
+    json written = report("out.json");
+    ASSERT_TRUE(written.is_object());
+    EXPECT_EQ(written["destination"], out.string());
+    EXPECT_EQ(written["succeeded"], 5);
+    EXPECT_EQ(written["changed"], 0);
+    std::map<std::string, json> devices = byAddress(written);
+    ASSERT_EQ(devices.size(), 5u);
+    for (std::size_t unit = 6; unit < 11; ++unit) {
+        const json& device = devices[sim_.address(unit)];
+        EXPECT_EQ(device["result"], "succeeded") << device.dump();
+        EXPECT_TRUE(device["changed"].is_null()) << device.dump();
+        EXPECT_EQ(device["archive"], "");
+        EXPECT_EQ(device["record"], "");
+    }
+
+    // One whole archive per controller, each holding every configuration item.
+    std::vector<fs::path> archives;
+    for (const auto& entry : fs::directory_iterator(out))
+        archives.push_back(entry.path());
+    ASSERT_EQ(archives.size(), 5u);
+    for (const fs::path& archive : archives) {
+        EXPECT_EQ(archive.extension(), ".zip") << archive;
+        std::vector<kovru::testing::ZipEntry> entries = kovru::testing::read_zip(archive.string());
+        EXPECT_GE(entries.size(), 612u) << archive;
+    }
+}
+
 TEST_F(FleetBackupTest, BadArgumentsAndAnUnreadableTreeEndWithTwo)
 {
     const std::vector<std::vector<std::string>> cases {

@@ -201,16 +201,19 @@ TEST_F(Dispatch, RefusedInputTakesNoSafetyBackup)
     EXPECT_FALSE(logged(LogKind::success, "Downloading backup before"));
 }
 
-// A restore's dry run pushes nothing and needs no safety backup; a firmware upgrade ignores
-// --dryrun and pushes, so its safety backup stays.
-TEST_F(Dispatch, OnlyTheRestoreDryRunGoesWithoutASafetyBackup)
+// A dry run of a restore or an upgrade pushes nothing and needs no safety backup; without
+// --dryrun both take it first.
+TEST_F(Dispatch, DryRunsGoWithoutASafetyBackup)
 {
-    EXPECT_EQ(dispatch("put_backup", "10.0.0.9", true), exit_complete);
-    EXPECT_EQ(calls, (std::vector<Call> { { put_backup, "10.0.0.9", false } }));
-    EXPECT_FALSE(logged(LogKind::success, "Downloading backup before"));
+    for (const char* name : { put_backup, push_firmware }) {
+        calls.clear();
+        EXPECT_EQ(dispatch(name, "10.0.0.9", true), exit_complete);
+        EXPECT_EQ(calls, (std::vector<Call> { { name, "10.0.0.9", false } })) << name;
+        EXPECT_FALSE(logged(LogKind::success, "Downloading backup before")) << name;
+    }
 
     calls.clear();
-    EXPECT_EQ(dispatch("push_firmware", "10.0.0.9", true), exit_complete);
+    EXPECT_EQ(dispatch("push_firmware", "10.0.0.9", false), exit_complete);
     EXPECT_EQ(calls,
         (std::vector<Call> { { "safety_backup", "10.0.0.9 /home/tech/Downloads", false },
             { push_firmware, "10.0.0.9", false } }));
