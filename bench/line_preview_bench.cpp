@@ -34,6 +34,17 @@ const char* kDriver = R"JS(
 (function () {
   var runs = RUNS, rounds = ROUNDS, files = FILES;
   var kinds = ['channel', 'groups', 'inputs'], lines = [1, 2, 3, 4];
+  // When the host's answers arrive, in ms after the click: the chosen file, the preview's job
+  // started, its first and last device result, its end.
+  var marks = null;
+  window.chrome.webview.addEventListener('message', function (event) {
+    if (!marks) return;
+    var command = event.data.command, at = performance.now() - marks.t0;
+    if (command === 'fileChosen' && marks.chosen === undefined) marks.chosen = at;
+    if (command === 'jobStarted' && marks.started === undefined) marks.started = at;
+    if (command === 'jobDeviceResult') { if (marks.first === undefined) marks.first = at; marks.last = at; }
+    if (command === 'jobFinished' && marks.finished === undefined) marks.finished = at;
+  });
   function $(id) { return document.getElementById(id); }
   function previewText() { return $('preview-status').textContent; }
   function previewShown(devices) {
@@ -66,12 +77,15 @@ const char* kDriver = R"JS(
     });
     bench.step(label + ': waiting for the preview');
     t0 = performance.now();
+    marks = { t0: t0 };
     document.querySelector('[aria-label="Choose the input file of line 4"]').click();
     return bench.until(function () { return previewShown(devices) && $('line-4-inputs').value === set['4-inputs']; }, 60,
       function () { return 'no preview of ' + devices + ' devices: the dialog shows "' + previewText() + '", line 4\'s input file "' + $('line-4-inputs').value + '"'; })
       .then(function () {
         var result = { devices: devices, ms: performance.now() - t0, rows: $('preview-body').children.length,
-          apply: !$('line-setup-apply').disabled };
+          apply: !$('line-setup-apply').disabled, chosen: marks.chosen, started: marks.started, first: marks.first,
+          last: marks.last, finished: marks.finished };
+        marks = null;
         bench.progress(label + ': ' + Math.round(result.ms) + ' ms');
         $('line-setup-dialog').close('cancel');
         return new Promise(function (resolve) { setTimeout(function () { resolve(result); }, 50); });
@@ -119,6 +133,25 @@ json writeFiles(const std::string& address, const TempFolder& folder, int varian
         std::ofstream(file.get<std::string>(), std::ios::binary) << text;
     }
     return set;
+}
+
+std::vector<json> resultsOf(const json& results, const json& run)
+{
+    std::vector<json> of;
+    for (const json& result : results)
+        if (result["devices"] == run)
+            of.push_back(result);
+    return of;
+}
+
+// The median of one mark over the rounds that have it.
+double medianOf(const std::vector<json>& results, const char* mark)
+{
+    std::vector<double> values;
+    for (const json& result : results)
+        if (result.contains(mark) && result[mark].is_number())
+            values.push_back(result[mark].get<double>());
+    return percentile(values, 0.5);
 }
 
 } // namespace
@@ -170,14 +203,23 @@ int main(int argc, char** argv)
         std::vector<double> times;
         size_t rows = 0;
         bool apply = true;
-        for (const json& result : results)
-            if (result["devices"] == run) {
-                times.push_back(result["ms"].get<double>());
-                rows = std::max(rows, result["rows"].get<size_t>());
-                apply = apply && result["apply"].get<bool>();
-            }
+        for (const json& result : resultsOf(results, run)) {
+            times.push_back(result["ms"].get<double>());
+            rows = std::max(rows, result["rows"].get<size_t>());
+            apply = apply && result["apply"].get<bool>();
+        }
         std::printf("| %d | %.0f / %.0f ms | %zu | %s |\n", run.get<int>(), percentile(times, 0.5),
             percentile(times, 1.0), rows, apply ? "yes" : "no");
+    }
+    std::printf("\nwhere the time goes, median ms after the click\n");
+    std::printf("| controllers | file chosen | job started | first device | last device | job "
+                "finished | table shown |\n");
+    std::printf("|---|---|---|---|---|---|---|\n");
+    for (const json& run : runs) {
+        std::printf("| %d |", run.get<int>());
+        for (const char* mark : { "chosen", "started", "first", "last", "finished", "ms" })
+            std::printf(" %.0f |", medianOf(resultsOf(results, run), mark));
+        std::printf("\n");
     }
     return 0;
 }
