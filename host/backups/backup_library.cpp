@@ -20,6 +20,7 @@ constexpr int kMaxIdAttempts = 1000;
 // A record of all 612 items takes some 50 KB.
 constexpr std::uintmax_t kMaxRecordSize = 1 << 20;
 constexpr const char* kStagingFolder = ".incoming";
+constexpr const char* kStagingPrefix = "run-";
 
 // "2026-12-09T13:25:23Z" -> "20261209T132523Z"; the second one of a second gets "_2".
 std::string recordId(const std::string& time, int attempt)
@@ -169,14 +170,19 @@ std::optional<fs::path> BackupLibrary::makeStagingFolder(std::string& error) con
         error = "Could not create " + parent.string() + ": " + code.message();
         return std::nullopt;
     }
-    std::string pattern = (parent / "run-XXXXXX").string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (!::mkdtemp(name.data())) {
-        error = "Could not create a folder in " + parent.string();
-        return std::nullopt;
-    }
-    return fs::path(name.data());
+    removeDeadFolders(parent, kStagingPrefix);
+    FolderHold hold;
+    std::optional<fs::path> folder = makeHeldFolder(parent, kStagingPrefix, hold, error);
+    if (folder)
+        staging_[*folder] = std::move(hold);
+    return folder;
+}
+
+void BackupLibrary::removeStagingFolder(const fs::path& folder) const
+{
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    staging_.erase(folder);
 }
 
 FiledBackup BackupLibrary::file(const BackupAttempt& attempt)

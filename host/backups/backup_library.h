@@ -7,6 +7,7 @@
 #pragma once
 
 #include "host/backups/backup_record.h"
+#include "host/backups/held_folder.h"
 
 #include <filesystem>
 #include <map>
@@ -68,8 +69,12 @@ public:
     std::filesystem::path deviceFolder(const std::string& key) const { return root_ / key; }
 
     // A new private folder for a tool to write one backup into, inside the library so that
-    // filing it is a link; nothing when it cannot be made.
+    // filing it is a link; nothing when it cannot be made. This object holds it until
+    // removeStagingFolder (or its end); first it removes the staging folders no live run holds
+    // (left by a host or kovru-fleet that was killed), never one another process still holds.
     std::optional<std::filesystem::path> makeStagingFolder(std::string& error) const;
+    // Removes a staging folder with what is in it and lets it go.
+    void removeStagingFolder(const std::filesystem::path& folder) const;
 
 private:
     FiledBackup fileSuccess(const BackupAttempt& attempt);
@@ -80,6 +85,7 @@ private:
     std::filesystem::path root_;
     int retention_;
     mutable std::optional<std::map<std::string, std::string>> addresses_;
+    mutable std::map<std::filesystem::path, FolderHold> staging_;
 };
 
 } // namespace kovrkit

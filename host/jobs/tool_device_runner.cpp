@@ -207,10 +207,9 @@ private:
 
     void removeStaging()
     {
-        if (staging_.empty())
+        if (staging_.empty() || !library_)
             return;
-        std::error_code ignored;
-        std::filesystem::remove_all(staging_, ignored);
+        library_->removeStagingFolder(staging_);
         staging_.clear();
     }
 
@@ -374,7 +373,8 @@ DeviceStart ToolDeviceRunner::start(
     std::vector<std::string> arguments
         = runArguments(toolPath_, request, device, input, exportFolder);
     if (arguments.empty()) {
-        std::filesystem::remove_all(staging, error);
+        if (!staging.empty())
+            library_->removeStagingFolder(staging);
         return { nullptr, failedAtOnce("other", kUnknownActionMessage) };
     }
     if (!exportFolder.empty()) {

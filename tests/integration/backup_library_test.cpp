@@ -17,9 +17,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace kovrkit {
 namespace {
@@ -292,6 +296,72 @@ TEST_F(BackupLibraryTest, BackupJobsGoToTheLibraryUnlessAFolderIsNamed)
     EXPECT_FALSE(results[0].contains("data"));
     EXPECT_EQ(namesIn(picked, ".zip").size(), 1u);
     EXPECT_EQ(library.records(key).size(), 2u);
+}
+
+// A staging folder left by a run that was killed goes when the next run takes one; a folder a
+// live run holds (another host on the same library) stays, and so does one a run is just making
+// (no lock file yet), until it is old.
+TEST_F(BackupLibraryTest, TakingAStagingFolderRemovesOnlyThoseNoLiveRunHolds)
+{
+    const fs::path root = fs::path(scratch_.path()) / "library";
+    const fs::path incoming = root / ".incoming";
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(report[0]);
+        std::string error;
+        const BackupLibrary held(root);
+        std::optional<fs::path> made = held.makeStagingFolder(error);
+        const std::string text = made ? made->string() : "";
+        if (::write(report[1], text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+            ::_exit(1);
+        ::close(report[1]);
+        for (;;)
+            ::pause();
+    }
+    ::close(report[1]);
+    std::string text;
+    char buffer[256];
+    for (ssize_t got; (got = ::read(report[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(got));
+    ::close(report[0]);
+    const fs::path killed(text);
+    ASSERT_TRUE(!text.empty() && fs::is_directory(killed)) << text;
+
+    std::string error;
+    BackupLibrary library(root);
+    std::optional<fs::path> first = library.makeStagingFolder(error);
+    ASSERT_TRUE(first) << error;
+    EXPECT_TRUE(fs::is_directory(killed)) << "held by a live process";
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+    const fs::path making = incoming / "run-making";
+    const fs::path stale = incoming / "run-stale1";
+    const fs::path other = incoming / "other";
+    for (const fs::path& folder : { making, stale, other })
+        fs::create_directories(folder / "sub");
+    fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::hours(48));
+    fs::last_write_time(other, fs::file_time_type::clock::now() - std::chrono::hours(48));
+
+    BackupLibrary another(root);
+    std::optional<fs::path> second = another.makeStagingFolder(error);
+    ASSERT_TRUE(second) << error;
+    EXPECT_FALSE(fs::exists(killed));
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::is_directory(*first));
+    EXPECT_TRUE(fs::is_directory(making / "sub"));
+    EXPECT_TRUE(fs::is_directory(other / "sub"));
+
+    library.removeStagingFolder(*first);
+    another.removeStagingFolder(*second);
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(incoming))
+        left.insert(entry.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string> { "other", "run-making" }));
 }
 
 } // namespace
