@@ -189,8 +189,8 @@ std::vector<std::string> partialsUnder(const HostFolder& host)
 
 } // namespace
 
-// The packaged UI: the technician ticks the site and presses Backup; eight controllers, four
-// at a time. While the job runs, a search in the tree is answered.
+// The packaged UI: the technician ticks the site, presses Backup and chooses a folder; eight
+// controllers, four at a time. While the job runs, a search in the tree is answered.
 const char* kBackupDriver = R"JS(
 (function () {
   var messages = [];
@@ -212,6 +212,13 @@ const char* kBackupDriver = R"JS(
       .then(function () {
         folderBox().click();
         document.querySelector('[data-action=backup]').click();
+        // Into a folder, chosen with the host's backup folder chooser, not the library.
+        $('backup-to-folder').click();
+        $('backup-choose').click();
+        return until(function () { return $('backup-folder').value !== ''; });
+      })
+      .then(function () {
+        $('backup-ok').click();
         return until(function () { return document.querySelector('#results-body progress'); });
       })
       .then(function () {
