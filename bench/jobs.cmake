@@ -1,23 +1,21 @@
-# Device jobs in the real host (needs a display): run as
+# Benchmarks of the real host through the packaged UI (bench/host_bench_support.h; they need
+# a display): device jobs, and the DALI line set-up's preview. Run as
 #   KOVRU_BINARY_DIR=build KOVRU_SOURCE_DIR=. xvfb-run -a build/bench/jobs_host_bench 32 2 1 8
-if(KOVRU_BUILD_HOST AND TARGET kovru_transport_test_support)
-  add_executable(jobs_host_bench jobs_host_bench.cpp
-    ${PROJECT_SOURCE_DIR}/tests/fakes/fake_host_process.cpp)
-  target_include_directories(jobs_host_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  target_link_libraries(jobs_host_bench PRIVATE kovru_transport_test_support nlohmann_json::nlohmann_json)
-  kovru_warnings(jobs_host_bench)
-  add_dependencies(jobs_host_bench kovrkit kovru-sim)
-endif()
-
-# The DALI line set-up's preview through the packaged UI (needs a display): run as
 #   KOVRU_BINARY_DIR=build KOVRU_SOURCE_DIR=. xvfb-run -a build/bench/line_preview_bench 2 6 1 8
 if(KOVRU_BUILD_HOST AND TARGET kovru_transport_test_support)
-  add_executable(line_preview_bench line_preview_bench.cpp
-    ${PROJECT_SOURCE_DIR}/tests/fakes/fake_host_process.cpp)
-  target_include_directories(line_preview_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  target_link_libraries(line_preview_bench PRIVATE kovru_transport_test_support nlohmann_json::nlohmann_json)
-  kovru_warnings(line_preview_bench)
-  add_dependencies(line_preview_bench kovrkit kovru-sim)
+  add_library(kovru_host_bench_support STATIC host_bench_support.cpp
+    ${PROJECT_SOURCE_DIR}/tests/fakes/fake_host_process.cpp
+    ${PROJECT_SOURCE_DIR}/tests/fakes/fake_http_server.cpp)
+  target_include_directories(kovru_host_bench_support PUBLIC ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(kovru_host_bench_support PUBLIC kovru_bench_support
+    kovru_transport_test_support nlohmann_json::nlohmann_json)
+  kovru_warnings(kovru_host_bench_support)
+  foreach(_bench IN ITEMS jobs_host_bench line_preview_bench)
+    add_executable(${_bench} ${_bench}.cpp)
+    target_link_libraries(${_bench} PRIVATE kovru_host_bench_support)
+    kovru_warnings(${_bench})
+    add_dependencies(${_bench} kovrkit kovru-sim)
+  endforeach()
 endif()
 
 # A staged firmware rollout against one-by-one upgrades (no display needed):

@@ -6,9 +6,7 @@
 // tools. Run under a display (xvfb-run):
 //   KOVRU_BINARY_DIR=build KOVRU_SOURCE_DIR=. xvfb-run -a build/bench/jobs_host_bench
 //       [CONTROLLERS=32] [LATENCY_MS=2] [N...=1 8]
-#include "fakes/fake_host_process.h"
-#include "fakes/fake_temp_folder.h"
-#include "fakes/sim_process.h"
+#include "bench/host_bench_support.h"
 
 #include <unistd.h>
 
@@ -18,42 +16,38 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-using kovrkit::testing::HostProcess;
-using kovrkit::testing::TempFolder;
-using kovru::testing::SimProcess;
+using kovru::bench::HostBench;
+using kovru::bench::percentile;
 using nlohmann::json;
 namespace fs = std::filesystem;
 
 namespace {
 
-// Runs one backup job per entry of window.benchRuns (the devices at once), one after the
-// other; while a job runs, types into the search every 150 ms and asks the host for the
-// setting every 150 ms. The result goes out through the CSV export.
+// Runs one backup job per entry of RUNS (the devices at once), one after the other; while a
+// job runs, types into the search every 150 ms and asks the host for the setting every 150 ms.
 const char* kDriver = R"JS(
 (function () {
-  var runs = RUNS;
-  var pendingTrip = null, trips = [], keys = [], finished = [];
+  var runs = RUNS, folders = FOLDERS;
+  var pendingTrip = null, trips = [], keys = [], started = 0, finished = [], refused = null, lastEnd = 0;
   window.chrome.webview.addEventListener('message', function (event) {
     var message = event.data;
     if (message.command === 'jobSettings' && pendingTrip !== null) {
       trips.push(performance.now() - pendingTrip);
       pendingTrip = null;
     }
+    if (message.command === 'jobStarted') started += 1;
+    if (message.command === 'jobDeviceResult') lastEnd = performance.now();
     if (message.command === 'jobFinished') finished.push(message.payload);
+    if (message.command === 'jobRefused') refused = message.payload;
   });
   function $(id) { return document.getElementById(id); }
-  function until(condition) {
-    return new Promise(function (resolve) {
-      (function poll() { if (condition()) resolve(); else setTimeout(poll, 50); })();
-    });
-  }
   function folderBox() { return document.querySelector('#tree input.check[aria-label="Plant"]'); }
   var letters = 'Gate 1';
   function keystroke(count) {
@@ -63,14 +57,35 @@ const char* kDriver = R"JS(
     search.dispatchEvent(new Event('input'));
     requestAnimationFrame(function () { setTimeout(function () { keys.push(performance.now() - t0); }, 0); });
   }
+  // A job ends when every device has; one whose devices stop ending has stalled.
+  function notRefused(concurrency) {
+    if (refused) throw new Error('the job at N = ' + concurrency + ' was refused: ' + JSON.stringify(refused));
+  }
+  function jobEnded(before, concurrency) {
+    notRefused(concurrency);
+    if (performance.now() - lastEnd > 300000) throw new Error('no device of the job at N = ' + concurrency + ' ended for 300 s');
+    return finished.length > before;
+  }
   function runJob(index) {
     var concurrency = $('job-concurrency');
+    bench.step('running the backup job at N = ' + runs[index]);
     concurrency.value = String(runs[index]);
     concurrency.dispatchEvent(new Event('change'));
     if (!folderBox().checked) folderBox().click();
-    var before = finished.length;
+    var before = finished.length, startedBefore = started;
     document.querySelector('[data-action=backup]').click();
+    // The backup dialog: into a folder of the job's own, as zip archives.
+    if (!$('backup-dialog').open) throw new Error('the Backup dialog did not open');
+    $('backup-folder').value = folders[index];
+    $('backup-folder').dispatchEvent(new Event('input'));
+    $('backup-ok').click();
+    return bench.until(function () { notRefused(runs[index]); return started > startedBefore; }, 30,
+      'the backup job did not start', 50)
+      .then(function () { return watchJob(index, before); });
+  }
+  function watchJob(index, before) {
     var count = 0;
+    lastEnd = performance.now();
     var timer = setInterval(function () {
       keystroke(count++);
       if (pendingTrip === null) {
@@ -78,25 +93,24 @@ const char* kDriver = R"JS(
         window.chrome.webview.postMessage({ command: 'jobs_getSettings' });
       }
     }, 150);
-    return until(function () { return finished.length > before; }).then(function () {
+    return bench.until(function () { return jobEnded(before, runs[index]); }, Infinity, '', 50).then(function () {
       clearInterval(timer);
       var search = $('search');
       search.value = '';
       search.dispatchEvent(new Event('input'));
       var result = { concurrency: runs[index], finished: finished[finished.length - 1], keys: keys, trips: trips };
+      bench.progress('N = ' + runs[index] + ': ' + result.finished.succeeded + ' of ' + result.finished.total
+        + ' succeeded in ' + result.finished.seconds + ' s');
       keys = []; trips = [];
       return result;
-    });
+    }, function (error) { clearInterval(timer); throw error; });
   }
-  window.addEventListener('load', function () {
-    var results = [];
-    var chain = until(function () { return $('status').textContent.indexOf('Sites loaded') === 0 && folderBox(); });
+  bench.start(folderBox, function () {
+    var results = [], chain = Promise.resolve();
     runs.forEach(function (_, index) {
       chain = chain.then(function () { return runJob(index); }).then(function (result) { results.push(result); });
     });
-    chain.then(function () {
-      window.chrome.webview.postMessage({ command: 'sites_exportCsv', payload: { csvContent: JSON.stringify(results) } });
-    });
+    return chain.then(function () { return results; });
   });
 })();
 )JS";
@@ -152,16 +166,6 @@ size_t toolsOf(pid_t parent)
     return tools;
 }
 
-double percentile(std::vector<double> values, double share)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    size_t at = std::min(
-        values.size() - 1, static_cast<size_t>(share * static_cast<double>(values.size())));
-    return values[at];
-}
-
 std::vector<double> numbers(const json& array)
 {
     std::vector<double> values;
@@ -181,62 +185,32 @@ int main(int argc, char** argv)
         runs.push_back(std::atoi(argv[index]));
     if (runs.empty())
         runs = { 1, 8 };
-    const char* source = std::getenv("KOVRU_SOURCE_DIR");
-    if (!source || !std::getenv("KOVRU_BINARY_DIR")) {
-        std::fprintf(stderr, "set KOVRU_SOURCE_DIR and KOVRU_BINARY_DIR\n");
-        return 2;
-    }
-
-    std::vector<std::string> settings(static_cast<size_t>(controllers),
-        "model=VELDIR-2,firmware=1.5.0,latency_ms=" + std::to_string(latency));
-    SimProcess sim(settings);
-    if (!sim.ready()) {
-        std::fprintf(stderr, "kovru-sim did not start\n");
+    HostBench bench(std::vector<std::string>(static_cast<size_t>(controllers),
+        "model=VELDIR-2,firmware=1.5.0,latency_ms=" + std::to_string(latency)));
+    if (!bench.ready())
         return 1;
+    // Each job backs up into a folder of its own.
+    json folders = json::array();
+    for (size_t run = 0; run < runs.size(); ++run) {
+        std::string name = "backups-" + std::to_string(run);
+        fs::create_directories(bench.folder().path() / name);
+        folders.push_back(bench.folder().file(name));
     }
-    TempFolder folder;
-    fs::create_directories(folder.path() / "cli");
-    fs::create_directories(folder.path() / "home");
-    fs::copy_file(
-        kovru::testing::built_program("host/app/cli/kovru-cli"), folder.path() / "cli/kovru-cli");
-    fs::copy(fs::path(source) / "ui", folder.path() / "ui", fs::copy_options::recursive);
     std::string driver = kDriver;
     driver.replace(driver.find("RUNS"), 4, runs.dump());
-    folder.write("ui/driver.js", driver);
-    std::string index = folder.read("ui/index.html");
-    index.replace(index.find("</head>"), 7, "<script src=\"driver.js\"></script></head>");
-    folder.write("ui/index.html", index);
-    json devices = json::array();
-    for (size_t unit = 0; unit < static_cast<size_t>(controllers); ++unit)
-        devices.push_back(
-            { { "name", "Gate " + std::to_string(unit + 1) }, { "ip", sim.address(unit) },
-                { "description", "" }, { "username", "" }, { "password", "" } });
-    folder.write("settings.json",
-        json { { "sitesData",
-                   { { "schemaVersion", 1 }, { "name", "Plant" }, { "description", "" },
-                       { "folders", json::array() }, { "devices", devices } } } }
-            .dump());
-    json answers = json::array();
-    for (size_t run = 0; run < runs.size(); ++run) {
-        fs::create_directories(folder.path() / ("backups-" + std::to_string(run)));
-        answers.push_back(folder.file("backups-" + std::to_string(run)));
-    }
-    answers.push_back(folder.file("shown.json"));
-    folder.write("answers.json", answers.dump());
-
-    HostProcess host(folder.path().string(), {},
-        { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json"), "HOME=" + folder.file("home") });
+    driver.replace(driver.find("FOLDERS"), 7, folders.dump());
+    if (!bench.start(driver, json::array()))
+        return 1;
     // Samples while the most tools run (the host's CPU share and memory).
-    std::vector<Sample> atMost;
+    const pid_t host = bench.hostPid();
     size_t most = 0;
-    Sample last { cpuSecondsOf(host.pid()), rssOf(host.pid()), 0 };
+    Sample last { cpuSecondsOf(host), rssOf(host), 0 };
     auto lastTime = std::chrono::steady_clock::now();
     double busyCpu = 0, busyWall = 0;
     long busyRss = 0;
-    while (!fs::exists(folder.path() / "shown.json")) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    std::optional<json> shown = bench.waitForResult([&] {
         auto now = std::chrono::steady_clock::now();
-        Sample sample { cpuSecondsOf(host.pid()), rssOf(host.pid()), toolsOf(host.pid()) };
+        Sample sample { cpuSecondsOf(host), rssOf(host), toolsOf(host) };
         if (sample.tools > most) {
             most = sample.tools;
             busyCpu = busyWall = 0;
@@ -249,10 +223,11 @@ int main(int argc, char** argv)
         }
         last = sample;
         lastTime = now;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    host.stop();
-    json results = json::parse(folder.read("shown.json"));
+    });
+    bench.stop();
+    if (!shown)
+        return 1;
+    const json& results = *shown;
 
     std::printf("%d controllers, %d ms latency, full backup (zip) of each\n", controllers, latency);
     std::printf("| N | job time | succeeded | keystroke median / p95 / max | host round trip "

@@ -5,78 +5,94 @@
 // preview is a fresh dry run of four lines. Run under a display (xvfb-run):
 //   KOVRU_BINARY_DIR=build KOVRU_SOURCE_DIR=. xvfb-run -a build/bench/line_preview_bench
 //       [LATENCY_MS=2] [ROUNDS=6] [CONTROLLERS...=1 8]
-#include "fakes/fake_host_process.h"
-#include "fakes/fake_temp_folder.h"
-#include "fakes/sim_process.h"
+#include "bench/child_process.h"
+#include "bench/host_bench_support.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-using kovrkit::testing::HostProcess;
 using kovrkit::testing::TempFolder;
+using kovru::bench::HostBench;
+using kovru::bench::percentile;
 using kovru::testing::run_cli;
-using kovru::testing::SimProcess;
 using nlohmann::json;
-namespace fs = std::filesystem;
 
 namespace {
 
 // For each entry of RUNS (a number of controllers) and each round: check that many devices,
-// open the dialog, type eleven paths, then click the last chooser and wait for the preview.
+// open the dialog with its fields empty, type eleven paths, then click the last chooser and
+// wait for the preview.
 const char* kDriver = R"JS(
 (function () {
   var runs = RUNS, rounds = ROUNDS, files = FILES;
+  var kinds = ['channel', 'groups', 'inputs'], lines = [1, 2, 3, 4];
+  // When the host's answers arrive, in ms after the click: the chosen file, the preview's job
+  // started, its first and last device result, its end.
+  var marks = null;
+  window.chrome.webview.addEventListener('message', function (event) {
+    if (!marks) return;
+    var command = event.data.command, at = performance.now() - marks.t0;
+    if (command === 'fileChosen' && marks.chosen === undefined) marks.chosen = at;
+    if (command === 'jobStarted' && marks.started === undefined) marks.started = at;
+    if (command === 'jobDeviceResult') { if (marks.first === undefined) marks.first = at; marks.last = at; }
+    if (command === 'jobFinished' && marks.finished === undefined) marks.finished = at;
+  });
   function $(id) { return document.getElementById(id); }
-  function until(condition) {
-    return new Promise(function (resolve) {
-      (function poll() { if (condition()) resolve(); else setTimeout(poll, 5); })();
-    });
-  }
+  function previewText() { return $('preview-status').textContent; }
   function previewShown(devices) {
-    return /would change on \d+ of (\d+) device/.test($('preview-status').textContent)
-      && !/running/.test($('preview-status').textContent)
-      && $('preview-status').textContent.indexOf(' of ' + devices + ' device') > 0;
+    var text = previewText();
+    return /would change on \d+ of \d+ device/.test(text) && text.indexOf(' of ' + devices + ' device') > 0;
   }
+  // A click on a box redraws the tree's rows, so the boxes are looked up again each time.
   function select(devices) {
     var boxes = function () { return document.querySelectorAll('#tree .row.device input.check'); };
     for (var n = 0; n < boxes().length; n += 1) if (boxes()[n].checked !== (n < devices)) boxes()[n].click();
+    var checked = document.querySelectorAll('#tree .row.device input.check:checked').length;
+    if (checked !== devices) throw new Error(checked + ' of the ' + devices + ' devices could be checked in the tree');
   }
   function round(devices, index) {
     var set = files[index % 2], t0 = 0;
+    var label = devices + ' device' + (devices === 1 ? '' : 's') + ', round ' + (index + 1) + ' of ' + rounds;
+    bench.step(label + ': opening the dialog');
     select(devices);
+    // The last round's files are cleared, so the dialog opens without a choice to preview.
+    kinds.forEach(function (kind) { lines.forEach(function (line) { $('line-' + line + '-' + kind).value = ''; }); });
     $('open-line-setup').click();
-    ['channel', 'groups', 'inputs'].forEach(function (kind) {
-      [1, 2, 3, 4].forEach(function (line) {
+    if (!$('line-setup-dialog').open) throw new Error('the DALI line set-up dialog did not open');
+    kinds.forEach(function (kind) {
+      lines.forEach(function (line) {
         if (line === 4 && kind === 'inputs') return;
         var field = $('line-' + line + '-' + kind);
         field.value = set[line + '-' + kind];
         field.dispatchEvent(new Event('input', { bubbles: true }));
       });
     });
+    bench.step(label + ': waiting for the preview');
     t0 = performance.now();
+    marks = { t0: t0 };
     document.querySelector('[aria-label="Choose the input file of line 4"]').click();
-    return until(function () { return previewShown(devices) && $('line-4-inputs').value === set['4-inputs']; })
+    return bench.until(function () { return previewShown(devices) && $('line-4-inputs').value === set['4-inputs']; }, 60,
+      function () { return 'no preview of ' + devices + ' devices: the dialog shows "' + previewText() + '", line 4\'s input file "' + $('line-4-inputs').value + '"'; })
       .then(function () {
         var result = { devices: devices, ms: performance.now() - t0, rows: $('preview-body').children.length,
-          apply: !$('line-setup-apply').disabled };
+          apply: !$('line-setup-apply').disabled, chosen: marks.chosen, started: marks.started, first: marks.first,
+          last: marks.last, finished: marks.finished };
+        marks = null;
+        bench.progress(label + ': ' + Math.round(result.ms) + ' ms');
         $('line-setup-dialog').close('cancel');
         return new Promise(function (resolve) { setTimeout(function () { resolve(result); }, 50); });
       });
   }
-  window.addEventListener('load', function () {
-    var results = [];
-    var chain = until(function () { return $('status').textContent.indexOf('Sites loaded') === 0 && $('open-line-setup'); });
+  bench.start(function () { return $('open-line-setup') && document.querySelector('#tree .row.device'); }, function () {
+    var results = [], chain = Promise.resolve();
     runs.forEach(function (devices) {
       for (var index = 0; index < rounds; index += 1) {
         (function (at) {
@@ -84,20 +100,10 @@ const char* kDriver = R"JS(
         })(index);
       }
     });
-    chain.then(function () {
-      window.chrome.webview.postMessage({ command: 'sites_exportCsv', payload: { csvContent: JSON.stringify(results) } });
-    });
+    return chain.then(function () { return results; });
   });
 })();
 )JS";
-
-std::string readText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The twelve files of lines 1 to 4 as exported, every row applied; variant 1 renames the
 // devices so that its preview differs from variant 0's.
@@ -120,7 +126,7 @@ json writeFiles(const std::string& address, const TempFolder& folder, int varian
     if (run.exit_status != 0)
         std::fprintf(stderr, "export failed: %s\n", run.out.c_str());
     for (const auto& [key, file] : set.items()) {
-        std::string text = readText(file.get<std::string>());
+        std::string text = kovru::bench::read_text(file.get<std::string>());
         text = std::regex_replace(text, std::regex("\n#([1-4]),"), "\n$1,");
         if (variant == 1)
             text = std::regex_replace(text, std::regex("luminaire"), "lamp");
@@ -129,14 +135,23 @@ json writeFiles(const std::string& address, const TempFolder& folder, int varian
     return set;
 }
 
-double percentile(std::vector<double> values, double share)
+std::vector<json> resultsOf(const json& results, const json& run)
 {
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    size_t at = std::min(
-        values.size() - 1, static_cast<size_t>(share * static_cast<double>(values.size())));
-    return values[at];
+    std::vector<json> of;
+    for (const json& result : results)
+        if (result["devices"] == run)
+            of.push_back(result);
+    return of;
+}
+
+// The median of one mark over the rounds that have it.
+double medianOf(const std::vector<json>& results, const char* mark)
+{
+    std::vector<double> values;
+    for (const json& result : results)
+        if (result.contains(mark) && result[mark].is_number())
+            values.push_back(result[mark].get<double>());
+    return percentile(values, 0.5);
 }
 
 } // namespace
@@ -150,69 +165,33 @@ int main(int argc, char** argv)
         runs.push_back(std::atoi(argv[index]));
     if (runs.empty())
         runs = { 1, 8 };
-    const char* source = std::getenv("KOVRU_SOURCE_DIR");
-    if (!source || !std::getenv("KOVRU_BINARY_DIR")) {
-        std::fprintf(stderr, "set KOVRU_SOURCE_DIR and KOVRU_BINARY_DIR\n");
-        return 2;
-    }
     int controllers = 0;
     for (const json& run : runs)
         controllers = std::max(controllers, run.get<int>());
 
-    std::vector<std::string> settings(static_cast<size_t>(controllers),
-        "model=VELDIR-4,firmware=2.2.4,latency_ms=" + std::to_string(latency));
-    SimProcess sim(settings);
-    if (!sim.ready()) {
-        std::fprintf(stderr, "kovru-sim did not start\n");
+    HostBench bench(std::vector<std::string>(static_cast<size_t>(controllers),
+        "model=VELDIR-4,firmware=2.2.4,latency_ms=" + std::to_string(latency)));
+    if (!bench.ready())
         return 1;
-    }
-    TempFolder folder;
-    fs::create_directories(folder.path() / "cli");
-    fs::create_directories(folder.path() / "home");
-    fs::create_directories(folder.path() / "csv");
-    fs::copy_file(
-        kovru::testing::built_program("host/app/cli/kovru-cli"), folder.path() / "cli/kovru-cli");
-    fs::copy(fs::path(source) / "ui", folder.path() / "ui", fs::copy_options::recursive);
     TempFolder csv;
-    json files = { writeFiles(sim.address(0), csv, 0), writeFiles(sim.address(0), csv, 1) };
+    json files = { writeFiles(bench.sim().address(0), csv, 0),
+        writeFiles(bench.sim().address(0), csv, 1) };
     std::string driver = kDriver;
     driver.replace(driver.find("RUNS"), 4, runs.dump());
     driver.replace(driver.find("ROUNDS"), 6, std::to_string(rounds));
     driver.replace(driver.find("FILES"), 5, files.dump());
-    folder.write("ui/driver.js", driver);
-    std::string index = folder.read("ui/index.html");
-    index.replace(index.find("</head>"), 7, "<script src=\"driver.js\"></script></head>");
-    folder.write("ui/index.html", index);
-    json devices = json::array();
-    for (size_t unit = 0; unit < static_cast<size_t>(controllers); ++unit)
-        devices.push_back(
-            { { "name", "Gate " + std::to_string(unit + 1) }, { "ip", sim.address(unit) },
-                { "description", "" }, { "username", "" }, { "password", "" } });
-    folder.write("settings.json",
-        json { { "sitesData",
-                   { { "schemaVersion", 1 }, { "name", "Plant" }, { "description", "" },
-                       { "folders", json::array() }, { "devices", devices } } } }
-            .dump());
-    // Each round's chooser answers with its variant's file, then the export's save answer.
+    // Each round's chooser answers with its variant's file.
     json answers = json::array();
     for (size_t run = 0; run < runs.size(); ++run)
         for (int at = 0; at < rounds; ++at)
             answers.push_back(files[at % 2]["4-inputs"]);
-    answers.push_back(folder.file("shown.json"));
-    folder.write("answers.json", answers.dump());
-
-    HostProcess host(folder.path().string(), {},
-        { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json"), "HOME=" + folder.file("home") });
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(10);
-    while (!fs::exists(folder.path() / "shown.json") && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    host.stop();
-    if (!fs::exists(folder.path() / "shown.json")) {
-        std::fprintf(stderr, "the page did not finish\n");
+    if (!bench.start(driver, answers))
         return 1;
-    }
-    json results = json::parse(folder.read("shown.json"));
+    std::optional<json> shown = bench.waitForResult();
+    bench.stop();
+    if (!shown)
+        return 1;
+    const json& results = *shown;
 
     std::printf(
         "preview of 4 lines (channel, group and input file each), %d ms latency, %d rounds\n",
@@ -224,14 +203,23 @@ int main(int argc, char** argv)
         std::vector<double> times;
         size_t rows = 0;
         bool apply = true;
-        for (const json& result : results)
-            if (result["devices"] == run) {
-                times.push_back(result["ms"].get<double>());
-                rows = std::max(rows, result["rows"].get<size_t>());
-                apply = apply && result["apply"].get<bool>();
-            }
+        for (const json& result : resultsOf(results, run)) {
+            times.push_back(result["ms"].get<double>());
+            rows = std::max(rows, result["rows"].get<size_t>());
+            apply = apply && result["apply"].get<bool>();
+        }
         std::printf("| %d | %.0f / %.0f ms | %zu | %s |\n", run.get<int>(), percentile(times, 0.5),
             percentile(times, 1.0), rows, apply ? "yes" : "no");
+    }
+    std::printf("\nwhere the time goes, median ms after the click\n");
+    std::printf("| controllers | file chosen | job started | first device | last device | job "
+                "finished | table shown |\n");
+    std::printf("|---|---|---|---|---|---|---|\n");
+    for (const json& run : runs) {
+        std::printf("| %d |", run.get<int>());
+        for (const char* mark : { "chosen", "started", "first", "last", "finished", "ms" })
+            std::printf(" %.0f |", medianOf(resultsOf(results, run), mark));
+        std::printf("\n");
     }
     return 0;
 }

@@ -105,7 +105,7 @@ if(KOVRU_BUILD_HOST)
   # Staged firmware upgrades: the engine with the real kovru-cli and kovru-sim.
   add_kovru_test(jobs_rollout_e2e_test
     SOURCES integration/jobs_rollout_e2e_test.cpp
-    LIBS kovrkit_jobs kovrkit_platform_glib kovru_firmware_test_support
+    LIBS kovrkit_jobs kovrkit_platform_glib kovrkit_sites kovru_firmware_test_support
     TIMEOUT 300)
   add_dependencies(jobs_rollout_e2e_test kovru-cli kovru-sim)
 endif()
@@ -113,12 +113,14 @@ if(KOVRU_BUILD_HOST)
   # Device jobs through the real host, kovru-cli and kovru-sim.
   add_kovru_test(host_jobs_test
     SOURCES integration/host_jobs_test.cpp fakes/fake_http_server.cpp fakes/fake_host_process.cpp
+            fakes/host_harness.cpp
     LIBS kovru_transport_test_support nlohmann_json::nlohmann_json
     XVFB LABELS nosanitize TIMEOUT 600)
   add_dependencies(host_jobs_test kovrkit kovru-sim)
   # DALI line set-up with its preview, line export and DALI device firmware through the host.
   add_kovru_test(host_line_jobs_test
     SOURCES integration/host_line_jobs_test.cpp fakes/fake_http_server.cpp fakes/fake_host_process.cpp
+            fakes/host_harness.cpp
     LIBS kovru_transport_test_support nlohmann_json::nlohmann_json
     XVFB LABELS nosanitize TIMEOUT 600)
   add_dependencies(host_line_jobs_test kovrkit kovru-sim)
@@ -128,6 +130,7 @@ if(KOVRU_BUILD_HOST)
   # The History through the real host: the library, kovru-cli and kovru-sim from a backup.
   add_kovru_test(host_history_test
     SOURCES integration/host_history_test.cpp fakes/fake_http_server.cpp fakes/fake_host_process.cpp
+            fakes/host_harness.cpp
     LIBS kovru_transport_test_support kovrkit_backups kovru_action_format kovru_backup_format
       PkgConfig::LIBZIP nlohmann_json::nlohmann_json
     XVFB LABELS nosanitize TIMEOUT 600)

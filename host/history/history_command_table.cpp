@@ -1,5 +1,6 @@
 #include "host/history/history_command_table.h"
 
+#include "host/bridge/payload.h"
 #include "host/history/history_messages.h"
 
 namespace kovrkit {
@@ -14,29 +15,19 @@ inline constexpr const char* kTwoBackupsMessage = "Choose two different backups 
 inline constexpr const char* kUnknownAgainstMessage
     = "A backup is compared with another backup or with the controller";
 
-std::string textMember(const json& payload, const char* name)
+// The address member, trimmed as the jobs read a device's address.
+std::string addressMember(const json& payload, const char* name)
 {
-    auto member = payload.find(name);
-    return member != payload.end() && member->is_string() ? member->get<std::string>()
-                                                          : std::string();
-}
-
-std::string trimmed(std::string text)
-{
-    const char* blanks = " \t\r\n";
-    size_t begin = text.find_first_not_of(blanks);
-    if (begin == std::string::npos)
-        return {};
-    return text.substr(begin, text.find_last_not_of(blanks) - begin + 1);
+    return std::string(trimWhiteSpace(getPayloadString(payload, name)));
 }
 
 // The checked start of a command about one backup of one device: nothing after a refusal.
 std::optional<ComparisonRun> readRun(const char* request, const json& payload, UiReplySink& sink)
 {
     ComparisonRun run;
-    run.requestId = textMember(payload, "requestId");
-    run.ip = trimmed(textMember(payload, "ip"));
-    run.id = textMember(payload, "id");
+    run.requestId = getPayloadString(payload, "requestId");
+    run.ip = addressMember(payload, "ip");
+    run.id = getPayloadString(payload, "id");
     const char* refusal = run.ip.empty() ? kNoAddressMessage
         : run.id.empty()                 ? kNoBackupGivenMessage
                                          : nullptr;
@@ -53,8 +44,8 @@ void compare(HistoryService& history, UiReplySink& sink, const json& payload)
     std::optional<ComparisonRun> run = readRun(kRequest, payload, sink);
     if (!run)
         return;
-    run->against = textMember(payload, "against");
-    run->otherId = run->against == "backup" ? textMember(payload, "otherId") : "";
+    run->against = getPayloadString(payload, "against");
+    run->otherId = run->against == "backup" ? getPayloadString(payload, "otherId") : "";
     const char* refusal = nullptr;
     if (run->against != "backup" && run->against != "controller")
         refusal = kUnknownAgainstMessage;
@@ -85,7 +76,7 @@ void openSimulator(HistoryService& history, UiReplySink& sink, const json& paylo
 
 void closeSimulator(HistoryService& history, UiReplySink& sink, const json& payload)
 {
-    const std::string address = trimmed(textMember(payload, "address"));
+    const std::string address = addressMember(payload, "address");
     if (!history.closeSimulator(address))
         sink.sendToUi(historyRefusedMessage("history_closeSimulator", "", kNoSuchSimulatorMessage));
 }
@@ -97,7 +88,7 @@ CommandTable historyCommands(HistoryService& history, UiReplySink& sink)
     return {
         { "history_list",
             [&](const json& payload) {
-                std::string ip = trimmed(textMember(payload, "ip"));
+                std::string ip = addressMember(payload, "ip");
                 if (ip.empty())
                     return sink.sendToUi(
                         historyRefusedMessage("history_list", "", kNoAddressMessage));

@@ -1,13 +1,14 @@
 #include "host/history/history_service.h"
 
+#include "host/actions/action_messages.h"
 #include "host/backups/device_key.h"
 #include "host/history/simulator_output.h"
+#include "host/jobs/tool_device_runner.h"
 #include "host/jobs/tool_events.h"
 
 namespace kovrkit {
 namespace {
 
-constexpr int kEventsFd = 3;
 constexpr int kStandardOutput = 1;
 // A comparison of two very different configurations stays readable, and bounded.
 constexpr size_t kMaxToolLines = 20000;
@@ -151,7 +152,7 @@ std::vector<std::string> comparisonArguments(const std::string& toolPath,
     } else {
         return {};
     }
-    arguments.push_back("--eventsfd=" + std::to_string(kEventsFd));
+    arguments.push_back("--eventsfd=" + std::to_string(kToolEventsFd));
     return arguments;
 }
 
@@ -176,7 +177,7 @@ void HistoryService::compare(const std::string& request, ComparisonRun run)
     auto comparison = std::make_unique<Comparison>();
     comparison->run = std::move(run);
     Comparison& started = *comparison;
-    comparison->process = processes_.start(arguments, kEventsFd,
+    comparison->process = processes_.start(arguments, kToolEventsFd,
         { [&started](std::string_view bytes) { started.take(bytes); },
             [this, number](int exitStatus) {
                 auto found = comparisons_.find(number);
@@ -189,7 +190,7 @@ void HistoryService::compare(const std::string& request, ComparisonRun run)
                 sink_.sendToUi(historyComparedMessage(ended->run, exitStatus, ended->lines));
             } });
     if (!comparison->process)
-        return refuse(request, started.run.requestId, kToolNotStartedMessage);
+        return refuse(request, started.run.requestId, kToolFailedToRunMessage);
     comparisons_.emplace(number, std::move(comparison));
 }
 

@@ -21,13 +21,12 @@ struct HistoryPrograms {
     std::string simulatorPath; // kovru-sim
 };
 
-// The refusals the page may show (docs/history.md).
+// The refusals the page may show (docs/history.md); a missing tool or one that could not be
+// started is refused with the texts of the device actions (host/actions/action_messages.h).
 inline constexpr const char* kNoLibraryMessage
     = "The backup library has no folder: neither XDG_DATA_HOME nor HOME names one";
 inline constexpr const char* kNoSuchBackupMessage = "No such backup";
 inline constexpr const char* kNoArchiveMessage = "This backup failed and has no archive";
-inline constexpr const char* kToolMissingMessage = "CLI executable not found";
-inline constexpr const char* kToolNotStartedMessage = "Failed to run CLI process";
 inline constexpr const char* kSimulatorMissingMessage = "Simulator executable not found";
 inline constexpr const char* kSimulatorNotStartedMessage = "The simulator could not be started";
 inline constexpr const char* kUnsafeArchivePathMessage

@@ -1,5 +1,6 @@
 #include "host/jobs/job_command_table.h"
 
+#include "host/bridge/payload.h"
 #include "host/bridge/pickers.h"
 #include "host/jobs/job_messages.h"
 
@@ -79,13 +80,8 @@ void startJob(JobEngine& engine, Dialogs& dialogs, UiReplySink& sink, const json
 // "jobs_chooseFile": the chooser of a job's input for the page to show before the job starts.
 void chooseFile(Dialogs& dialogs, UiReplySink& sink, const json& payload)
 {
-    auto textOf = [&payload](const char* name) {
-        auto member = payload.find(name);
-        return member != payload.end() && member->is_string() ? member->get<std::string>()
-                                                              : std::string();
-    };
-    const std::string kind = textOf("kind");
-    const std::string target = textOf("target");
+    const std::string kind = getPayloadString(payload, "kind");
+    const std::string target = getPayloadString(payload, "target");
     std::optional<std::string> path;
     if (kind == "csv")
         path = pickCsvFile(dialogs);

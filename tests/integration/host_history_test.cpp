@@ -7,9 +7,7 @@
 #include "cli/action/config_file_header.h"
 #include "cli/backup/tar_image.h"
 #include "fakes/backup_test_support.h"
-#include "fakes/fake_host_process.h"
-#include "fakes/fake_http_server.h"
-#include "fakes/fake_temp_folder.h"
+#include "fakes/host_harness.h"
 #include "fakes/sim_process.h"
 #include "host/backups/backup_library.h"
 
@@ -55,25 +53,6 @@ webview.addEventListener('message', function (event) {
 send('ui_ready');
 send('history_list', { ip: ip });
 </script></body></html>)HTML";
-
-// kovru-sim processes whose parent is `parent`.
-std::vector<pid_t> simulatorsOf(pid_t parent)
-{
-    std::vector<pid_t> found;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line) || line.find(" (kovru-sim) ") == std::string::npos)
-            continue;
-        std::istringstream rest(line.substr(line.rfind(')') + 2));
-        std::string state;
-        pid_t ppid = 0;
-        rest >> state >> ppid;
-        if (ppid == parent && state != "Z")
-            found.push_back(std::atoi(entry.path().filename().c_str()));
-    }
-    return found;
-}
 
 std::string joinedLines(const json& compared)
 {
@@ -182,7 +161,9 @@ fs::path changedBackupOf(const std::string& address, const fs::path& folder)
 
 TEST(HostHistory, ComparesPreviewsARestoreAndOpensABackupAsASimulatedController)
 {
-    TempFolder folder;
+    HostFolder host;
+    const TempFolder& folder = host.folder;
+    fs::copy_file(kovru::testing::built_program("sim/kovru-sim"), folder.path() / "kovru-sim");
     SimProcess sim({ "model=VELDIR-3,firmware=2.2.4,serial=SN-HIST" });
     ASSERT_TRUE(sim.ready());
     const std::string address = sim.address(0);
@@ -196,23 +177,12 @@ TEST(HostHistory, ComparesPreviewsARestoreAndOpensABackupAsASimulatedController)
         "--backupfilein=" + older.string(), "--comparewith=" + newer.string() });
     ASSERT_EQ(changed.exit_status, 0) << "two backups of one controller are equal";
 
-    fs::create_directories(folder.path() / "home");
-    fs::copy_file(kovru::testing::built_program("host/app/cli/kovru-cli"),
-        (fs::create_directories(folder.path() / "cli"), folder.path() / "cli/kovru-cli"));
-    fs::copy_file(kovru::testing::built_program("sim/kovru-sim"), folder.path() / "kovru-sim");
-    folder.write("answers.json", "[]");
     ASSERT_TRUE(library.file({ address, "2026-12-02T02:00:00Z", newer, true, "", "" }).filed);
 
-    std::string page = kHistoryPage;
-    page.replace(page.find("ADDRESS"), 7, address);
-    FakeHttpServer devServer("127.0.0.1", 0, { { "/", page } });
-    ASSERT_TRUE(devServer.listening());
-    HostProcess host(folder.path().string(), { "--dev" },
-        { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json"), "HOME=" + folder.file("home"),
-            "XDG_CONFIG_HOME=" + folder.file("home/.config"),
-            "XDG_DATA_HOME=" + folder.file("data"), devPortVariable(devServer.port()) });
-    ASSERT_TRUE(host.started());
-    std::vector<std::string> reports = devServer.waitForReports(1, 240);
+    HostWithPage window(host, filledIn(kHistoryPage, "ADDRESS", address),
+        { "XDG_DATA_HOME=" + folder.file("data") });
+    ASSERT_TRUE(window.started());
+    std::vector<std::string> reports = window.waitForReports();
     ASSERT_EQ(reports.size(), 1u);
     json log = json::parse(reports[0]);
 
@@ -251,15 +221,16 @@ TEST(HostHistory, ComparesPreviewsARestoreAndOpensABackupAsASimulatedController)
     auto status = kovru::testing::run_cli({ "--action=get_status", "--ip=" + simulated });
     EXPECT_NE(status.out.find("model_name=VELDIR-3"), std::string::npos) << status.out;
 
-    std::vector<pid_t> simulators = simulatorsOf(host.pid());
+    std::vector<pid_t> simulators = childrenNamed(window.pid(), "kovru-sim");
     ASSERT_EQ(simulators.size(), 1u);
-    EXPECT_EQ(host.stop(), 0);
+    EXPECT_EQ(window.stop(), 0);
     EXPECT_NE(kill(simulators[0], 0), 0) << "the simulator ends with the window";
 }
 
 TEST(HostHistory, AWindowBackupShowsInTheHistoryAndARestorePreviewShowsOnlyTheDifferences)
 {
-    TempFolder folder;
+    HostFolder host;
+    const TempFolder& folder = host.folder;
     const fs::path events = folder.path() / "sim-events.log";
     SimProcess sim(
         { "serial=SN-JOB", "firmware=2.2.4,serial=SN-DIFF" }, { "--log", events.string() });
@@ -285,23 +256,14 @@ TEST(HostHistory, AWindowBackupShowsInTheHistoryAndARestorePreviewShowsOnlyTheDi
         std::string::npos)
         << out;
 
-    fs::create_directories(folder.path() / "home");
-    fs::copy_file(kovru::testing::built_program("host/app/cli/kovru-cli"),
-        (fs::create_directories(folder.path() / "cli"), folder.path() / "cli/kovru-cli"));
-    folder.write("answers.json", "[]");
     std::string page = kJobAndRestorePage;
     replaceAll(page, "'JOB'", "'" + job + "'");
     replaceAll(page, "'OTHER'", "'" + other + "'");
-    FakeHttpServer devServer("127.0.0.1", 0, { { "/", page } });
-    ASSERT_TRUE(devServer.listening());
-    HostProcess host(folder.path().string(), { "--dev" },
-        { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json"), "HOME=" + folder.file("home"),
-            "XDG_CONFIG_HOME=" + folder.file("home/.config"),
-            "XDG_DATA_HOME=" + folder.file("data"), devPortVariable(devServer.port()) });
-    ASSERT_TRUE(host.started());
-    std::vector<std::string> reports = devServer.waitForReports(1, 240);
+    HostWithPage window(host, page, { "XDG_DATA_HOME=" + folder.file("data") });
+    ASSERT_TRUE(window.started());
+    std::vector<std::string> reports = window.waitForReports();
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(host.stop(), 0);
+    EXPECT_EQ(window.stop(), 0);
     json log = json::parse(reports[0]);
 
     std::vector<json> lists;

@@ -1,9 +1,8 @@
 // Device jobs through the real host with the real kovru-cli against kovru-sim: a page (the
 // packaged UI, or a small page of the test) starts jobs, the test counts the tools the host
 // runs, and the page reports every message it received.
-#include "fakes/fake_host_process.h"
-#include "fakes/fake_http_server.h"
-#include "fakes/fake_temp_folder.h"
+#include "fakes/host_harness.h"
+#include "fakes/page_messages.h"
 #include "fakes/sim_process.h"
 
 #include <gtest/gtest.h>
@@ -13,9 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <thread>
 
 #include <nlohmann/json.hpp>
@@ -61,33 +58,13 @@ webview.postMessage({ command: 'ui_ready' });
 startStep();
 </script></body></html>)HTML";
 
-// kovru-cli processes whose parent is `parent`.
-std::vector<pid_t> toolsOf(pid_t parent)
-{
-    std::vector<pid_t> tools;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator("/proc", error)) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line) || line.find(" (kovru-cli) ") == std::string::npos)
-            continue;
-        std::istringstream rest(line.substr(line.rfind(')') + 2));
-        std::string state;
-        pid_t ppid = 0;
-        rest >> state >> ppid;
-        if (ppid == parent && state != "Z")
-            tools.push_back(std::atoi(entry.path().filename().c_str()));
-    }
-    return tools;
-}
-
 // Watches the host's tools on a thread of its own: the most that ran at once.
 class ToolCounter {
 public:
     explicit ToolCounter(pid_t host)
         : thread_([this, host] {
             while (!stop_) {
-                size_t running = toolsOf(host).size();
+                size_t running = childrenNamed(host, "kovru-cli").size();
                 most_ = std::max(most_.load(), running);
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
@@ -107,53 +84,10 @@ private:
     std::thread thread_;
 };
 
-struct HostFolder {
-    TempFolder folder;
-    HostFolder(bool withTool = true)
-    {
-        fs::create_directories(folder.path() / "home");
-        fs::create_directories(folder.path() / "backups");
-        fs::create_directories(folder.path() / "tmp");
-        if (withTool) {
-            fs::create_directories(folder.path() / "cli");
-            fs::copy_file(kovru::testing::built_program("host/app/cli/kovru-cli"),
-                folder.path() / "cli/kovru-cli");
-        }
-        folder.write("answers.json", "[]");
-    }
-    std::vector<std::string> environment(int devPort = 0) const
-    {
-        std::vector<std::string> variables {
-            "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json"), "HOME=" + folder.file("home"),
-            "XDG_CONFIG_HOME=" + folder.file("home/.config"), "TMPDIR=" + folder.file("tmp")
-        };
-        if (devPort > 0)
-            variables.push_back(devPortVariable(devPort));
-        return variables;
-    }
-    std::vector<fs::path> filesUnder(const std::string& name) const
-    {
-        std::vector<fs::path> files;
-        for (const auto& entry : fs::recursive_directory_iterator(folder.path() / name))
-            files.push_back(entry.path());
-        std::sort(files.begin(), files.end());
-        return files;
-    }
-};
-
 // Runs the jobs page in the host; returns what the page logged.
-json runJobs(HostFolder& host, const json& steps)
+json runJobs(const HostFolder& host, const json& steps)
 {
-    std::string page = kJobsPage;
-    page.replace(page.find("STEPS"), 5, steps.dump());
-    FakeHttpServer devServer("127.0.0.1", 0, { { "/", page } });
-    EXPECT_TRUE(devServer.listening());
-    HostProcess process(
-        host.folder.path().string(), { "--dev" }, host.environment(devServer.port()));
-    EXPECT_TRUE(process.started());
-    std::vector<std::string> reports = devServer.waitForReports(1, 240);
-    EXPECT_EQ(process.stop(), 0);
-    return reports.empty() ? json::array() : json::parse(reports[0]);
+    return runPage(host, filledIn(kJobsPage, "STEPS", steps.dump()));
 }
 
 std::vector<json> payloadsOf(const json& log, const std::string& command)
@@ -164,14 +98,6 @@ std::vector<json> payloadsOf(const json& log, const std::string& command)
             found.push_back(entry["message"]["payload"]);
     }
     return found;
-}
-
-json deviceList(const std::vector<std::string>& addresses)
-{
-    json devices = json::array();
-    for (const std::string& address : addresses)
-        devices.push_back({ { "ip", address }, { "name", "Unit " + address } });
-    return devices;
 }
 
 std::vector<std::string> partialsUnder(const HostFolder& host)
@@ -189,8 +115,9 @@ std::vector<std::string> partialsUnder(const HostFolder& host)
 
 } // namespace
 
-// The packaged UI: the technician ticks the site, presses Backup and chooses a folder; eight
-// controllers, four at a time. While the job runs, a search in the tree is answered.
+// The packaged UI: the technician ticks the site, presses Backup and chooses a folder in its
+// dialog; eight controllers, four at a time. While the job runs, a search in the tree is
+// answered.
 const char* kBackupDriver = R"JS(
 (function () {
   var messages = [];
@@ -212,10 +139,11 @@ const char* kBackupDriver = R"JS(
       .then(function () {
         folderBox().click();
         document.querySelector('[data-action=backup]').click();
-        // Into a folder, chosen with the host's backup folder chooser, not the library.
-        $('backup-to-folder').click();
+        return until(function () { return $('backup-dialog').open; });
+      })
+      .then(function () {
         $('backup-choose').click();
-        return until(function () { return $('backup-folder').value !== ''; });
+        return until(function () { return $('backup-folder').value && $('backup-to-folder').checked; });
       })
       .then(function () {
         $('backup-ok').click();
@@ -246,7 +174,7 @@ TEST(HostJobs, BackupOfEightControllersFourAtATimeWhileThePageAnswers)
     std::vector<std::string> settings(8, "model=VELDIR-2,firmware=1.5.0,latency_ms=4");
     SimProcess sim(settings);
     ASSERT_TRUE(sim.ready());
-    HostFolder host;
+    HostFolder host({ "backups" });
     const char* source = std::getenv("KOVRU_SOURCE_DIR");
     ASSERT_NE(source, nullptr);
     TempFolder& folder = host.folder;
@@ -321,7 +249,7 @@ TEST(HostJobs, CancelEndsTheRunningToolsAndReportsTheQueuedOnes)
     std::vector<std::string> settings(6, "model=VELDIR-2,firmware=1.5.0,latency_ms=40");
     SimProcess sim(settings);
     ASSERT_TRUE(sim.ready());
-    HostFolder host;
+    HostFolder host({ "backups" });
     std::vector<std::string> addresses;
     for (size_t unit = 0; unit < 6; ++unit)
         addresses.push_back(sim.address(unit));
@@ -374,7 +302,7 @@ TEST(HostJobs, EachCauseComesFromARealFault)
     SimProcess sim(
         { "model=VELDIR-2,firmware=1.5.0", "model=VELDIR-2,firmware=1.5.0,http_error=500" });
     ASSERT_TRUE(sim.ready());
-    HostFolder host;
+    HostFolder host({ "backups" });
     host.folder.write("junk-firmware.zip", "this is no firmware package");
     std::string backups = host.folder.file("backups");
     json steps = json::array({
@@ -397,7 +325,7 @@ TEST(HostJobs, EachCauseComesFromARealFault)
     EXPECT_EQ(results[sim.address(0)]["cause"], "refused-input") << results[sim.address(0)].dump();
     EXPECT_EQ(results[sim.address(0)]["exitCode"], 2);
 
-    HostFolder withoutTool(false);
+    HostFolder withoutTool({ "backups" }, false);
     json missing = runJobs(withoutTool,
         json::array({ { { "start",
             { { "action", "backup" }, { "devices", deviceList({ sim.address(0) }) },
@@ -414,21 +342,17 @@ TEST(HostJobs, ClosingTheWindowDuringAJobCancelsItAfterAsking)
 {
     SimProcess sim({ "model=VELDIR-2,firmware=1.5.0,latency_ms=40" });
     ASSERT_TRUE(sim.ready());
-    HostFolder host;
+    HostFolder host({ "backups" });
     host.folder.write("answers.json", json::array({ "yes" }).dump());
     json steps = json::array({ { { "start",
         { { "action", "backup" }, { "devices", deviceList({ sim.address(0) }) },
             { "options", { { "backupFolder", host.folder.file("backups") } } } } } } });
-    std::string page = kJobsPage;
-    page.replace(page.find("STEPS"), 5, steps.dump());
-    FakeHttpServer devServer("127.0.0.1", 0, { { "/", page } });
-    HostProcess process(
-        host.folder.path().string(), { "--dev" }, host.environment(devServer.port()));
+    HostWithPage process(host, filledIn(kJobsPage, "STEPS", steps.dump()));
     ASSERT_TRUE(process.started());
     std::vector<pid_t> tools;
     for (int tenth = 0; tenth < 600 && tools.empty(); ++tenth) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        tools = toolsOf(process.pid());
+        tools = childrenNamed(process.pid(), "kovru-cli");
     }
     ASSERT_EQ(tools.size(), 1u);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

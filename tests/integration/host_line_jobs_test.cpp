@@ -6,9 +6,7 @@
 // the controllers (a comparison of backups before and after shows the same fields), an export
 // of two controllers lands in a folder per controller, a .d2fw file reaches the controller,
 // and bad input is reported in the device's row with nothing pushed.
-#include "fakes/fake_host_process.h"
-#include "fakes/fake_http_server.h"
-#include "fakes/fake_temp_folder.h"
+#include "fakes/host_harness.h"
 #include "fakes/sim_process.h"
 
 #include <gtest/gtest.h>
@@ -46,36 +44,9 @@ webview.postMessage({ command: 'ui_ready' });
 webview.postMessage({ command: 'jobs_start', payload: steps[0] });
 </script></body></html>)HTML";
 
-struct HostFolder {
-    TempFolder folder;
-    HostFolder()
-    {
-        for (const char* name : { "home", "tmp", "cli", "csv", "exports" })
-            fs::create_directories(folder.path() / name);
-        fs::copy_file(kovru::testing::built_program("host/app/cli/kovru-cli"),
-            folder.path() / "cli/kovru-cli");
-        folder.write("answers.json", "[]");
-    }
-    std::vector<std::string> environment(int devPort) const
-    {
-        return { "KOVRKIT_DIALOG_ANSWERS=" + folder.file("answers.json"),
-            "HOME=" + folder.file("home"), "XDG_CONFIG_HOME=" + folder.file("home/.config"),
-            "TMPDIR=" + folder.file("tmp"), devPortVariable(devPort) };
-    }
-};
-
-json runSteps(HostFolder& host, const json& steps)
+json runSteps(const HostFolder& host, const json& steps)
 {
-    std::string page = kStepsPage;
-    page.replace(page.find("STEPS"), 5, steps.dump());
-    FakeHttpServer devServer("127.0.0.1", 0, { { "/", page } });
-    EXPECT_TRUE(devServer.listening());
-    HostProcess process(
-        host.folder.path().string(), { "--dev" }, host.environment(devServer.port()));
-    EXPECT_TRUE(process.started());
-    std::vector<std::string> reports = devServer.waitForReports(1, 240);
-    EXPECT_EQ(process.stop(), 0);
-    return reports.empty() ? json::array() : json::parse(reports[0]);
+    return runPage(host, filledIn(kStepsPage, "STEPS", steps.dump()));
 }
 
 // The messages of each job in step order: jobRefused, or the device results and jobFinished.
@@ -174,7 +145,7 @@ TEST(HostLineJobs, PreviewThenApplyExportAndDeviceFirmwareAgainstTwoControllers)
     SimProcess sim({ "model=VELDIR-4,firmware=2.2.4", "model=VELDIR-4,firmware=2.2.4" },
         { "--state", state.path().string() });
     ASSERT_TRUE(sim.ready());
-    HostFolder host;
+    HostFolder host({ "csv", "exports" });
     writeSetupFiles(sim.address(0), host);
     const std::string before = backupLines(sim.address(0), host.folder.path() / "before");
     host.folder.write("csv/ballast.d2fw", std::string(4000, '\x5a'));

@@ -1,23 +1,13 @@
 // Staged firmware upgrades end to end: the job engine with the real kovru-cli and GLib child
 // processes against ten controllers of kovru-sim. The simulator's log tells which controller
 // received an upload.
-#include "fakes/fake_dialogs.h"
-#include "fakes/fake_temp_folder.h"
 #include "fakes/firmware_files.h"
+#include "fakes/job_engine_harness.h"
 #include "fakes/sim_process.h"
-#include "host/jobs/job_command_table.h"
-#include "host/jobs/job_device_runner.h"
-#include "host/jobs/job_engine.h"
-#include "host/jobs/status_device_runner.h"
-#include "host/jobs/tool_device_runner.h"
-#include "host/platform/glib/glib_child_processes.h"
-#include "host/platform/glib/glib_main_loop_poster.h"
 
-#include <glib.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -32,41 +22,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class Replies final : public UiReplySink {
-public:
-    void sendToUi(std::string text) override { sent.push_back(json::parse(text)); }
-    std::vector<json> named(const std::string& command) const
-    {
-        std::vector<json> found;
-        for (const json& message : sent) {
-            if (message["command"] == command)
-                found.push_back(message["payload"]);
-        }
-        return found;
-    }
-    std::vector<json> sent;
-};
-
-// Runs the main loop until done() or the time is up; a tick wakes it to look at both.
-template <typename Done> bool iterateUntil(Done done, int seconds)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    guint tick = g_timeout_add(
-        20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    while (!done() && std::chrono::steady_clock::now() < deadline)
-        g_main_context_iteration(nullptr, TRUE);
-    g_source_remove(tick);
-    return done();
-}
-
-class RolloutEndToEnd : public ::testing::Test {
+class RolloutEndToEnd : public ::testing::Test, protected JobEngineHarness {
 protected:
     RolloutEndToEnd()
-        : tools(processes, kovru::testing::built_program("cli/main/kovru-cli"))
-        , statuses(poster)
-        , runner(tools, statuses)
-        , engine(runner, replies)
-        , commands(jobCommands(engine, dialogs, replies, {}))
+        : JobEngineHarness(kovru::testing::built_program("cli/main/kovru-cli"))
     {
         // The tool's safety backup before each upgrade goes to $HOME/Downloads.
         fs::create_directories(folder.path() / "home/Downloads");
@@ -76,14 +35,6 @@ protected:
             kovru::testing::controller_image(1'900'000, "VELDIR-2", "1.6.2"),
             kovru::testing::sha256_text(
                 kovru::testing::controller_image(1'900'000, "VELDIR-2", "1.6.2")));
-    }
-
-    void send(const std::string& name, const json& payload)
-    {
-        for (Command& command : commands) {
-            if (command.name == name)
-                command.run(payload);
-        }
     }
 
     void startUpgrade(const SimProcess& sim, int concurrency, const json& rollout)
@@ -116,27 +67,7 @@ protected:
         return units;
     }
 
-    std::map<std::string, json> results() const
-    {
-        std::map<std::string, json> byAddress;
-        for (const json& result : replies.named("jobDeviceResult"))
-            byAddress[result["deviceIp"]] = result;
-        return byAddress;
-    }
-
-    bool finished() const { return !replies.named("jobFinished").empty(); }
-
-    TempFolder folder;
     fs::path image;
-    FakeDialogs dialogs;
-    Replies replies;
-    GLibChildProcesses processes;
-    GLibMainLoopPoster poster;
-    ToolDeviceRunner tools;
-    StatusDeviceRunner statuses;
-    JobDeviceRunner runner;
-    JobEngine engine;
-    CommandTable commands;
     std::string jobId;
 };
 
@@ -158,13 +89,13 @@ TEST_F(RolloutEndToEnd, PauseAfterTheCanaryThenAFailureInTheThirdGroupStopsTheRe
     EXPECT_EQ(uploaded(sim), std::set<size_t>({ 2 }));
     iterateUntil([] { return false; }, 1);
     EXPECT_EQ(uploaded(sim), std::set<size_t>({ 2 })) << "a paused job starts nobody";
-    EXPECT_FALSE(finished());
+    EXPECT_FALSE(replies.finished());
 
     send("jobs_resume", { { "jobId", jobId } });
-    ASSERT_TRUE(iterateUntil([&] { return finished(); }, 120));
+    ASSERT_TRUE(iterateUntil([&] { return replies.finished(); }, 120));
     EXPECT_EQ(uploaded(sim), std::set<size_t>({ 2, 3, 4, 5, 6, 7, 8 }))
         << "nothing for the wrong model, the up-to-date one and the one after the failure";
-    std::map<std::string, json> byAddress = results();
+    std::map<std::string, json> byAddress = replies.resultsByAddress();
     ASSERT_EQ(byAddress.size(), 10u);
     EXPECT_EQ(byAddress[sim.address(0)]["cause"], "refused-input");
     EXPECT_EQ(byAddress[sim.address(0)]["reason"],
@@ -191,9 +122,9 @@ TEST_F(RolloutEndToEnd, ABadCanaryTouchesNobodyElse)
     SimProcess sim(controllers, { "--log", folder.file("sim.log") });
     ASSERT_TRUE(sim.ready());
     startUpgrade(sim, 8, json::object());
-    ASSERT_TRUE(iterateUntil([&] { return finished(); }, 60));
+    ASSERT_TRUE(iterateUntil([&] { return replies.finished(); }, 60));
     EXPECT_EQ(uploaded(sim), std::set<size_t>({ 0 }));
-    std::map<std::string, json> byAddress = results();
+    std::map<std::string, json> byAddress = replies.resultsByAddress();
     EXPECT_EQ(byAddress[sim.address(0)]["success"], false);
     for (size_t unit = 1; unit < 10; ++unit)
         EXPECT_EQ(byAddress[sim.address(unit)]["reason"], "not started (rollout stopped)");

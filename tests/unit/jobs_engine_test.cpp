@@ -1,18 +1,9 @@
 // Device jobs through the real pieces below the window: the command table, the engine, the
 // tool runner and the GLib child processes, with a stand-in kovru-cli whose behaviour each
 // address chooses. The tool writes its events to the descriptor named by --eventsfd.
-#include "fakes/fake_dialogs.h"
-#include "fakes/fake_temp_folder.h"
-#include "host/jobs/job_command_table.h"
-#include "host/jobs/job_device_runner.h"
-#include "host/jobs/job_engine.h"
-#include "host/jobs/status_device_runner.h"
-#include "host/jobs/tool_device_runner.h"
+#include "fakes/job_engine_harness.h"
 #include "host/jobs/tool_events.h"
-#include "host/platform/glib/glib_child_processes.h"
-#include "host/sites/sites_store.h"
 
-#include <glib.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -27,24 +18,6 @@ using nlohmann::json;
 namespace fs = std::filesystem;
 
 namespace {
-
-class Replies final : public UiReplySink {
-public:
-    void sendToUi(std::string text) override { sent.push_back(json::parse(text)); }
-
-    std::vector<json> named(const std::string& command) const
-    {
-        std::vector<json> found;
-        for (const json& message : sent) {
-            if (message["command"] == command)
-                found.push_back(message["payload"]);
-        }
-        return found;
-    }
-    bool finished() const { return !named("jobFinished").empty(); }
-
-    std::vector<json> sent;
-};
 
 // Each run notes "start" and "end" in runs.log; its address picks what it does.
 const char* kStandInTool = R"(#!/bin/sh
@@ -78,44 +51,18 @@ echo "end $ip" >> "$log"
 exit 0
 )";
 
-template <typename Done> bool iterateUntil(Done done, int seconds = 20)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done() && std::chrono::steady_clock::now() < deadline)
-        g_main_context_iteration(nullptr, FALSE);
-    return done();
-}
-
-class JobsTest : public ::testing::Test {
+class JobsTest : public ::testing::Test, protected JobEngineHarness {
 protected:
     JobsTest()
-        : tools(processes, folder.file("cli/kovru-cli"))
-        , statuses(poster)
-        , runner(tools, statuses)
-        , engine(runner, replies)
-        , commands(jobCommands(engine, dialogs, replies,
-              { [this] { return store.jobConcurrency(); },
-                  [this](int value) { return store.saveJobConcurrency(value); } }))
     {
         fs::create_directories(folder.path() / "cli");
         folder.write("cli/kovru-cli", kStandInTool);
         fs::permissions(folder.path() / "cli/kovru-cli", fs::perms::owner_all);
     }
 
-    void send(const std::string& name, const json& payload)
-    {
-        for (Command& command : commands) {
-            if (command.name == name)
-                command.run(payload);
-        }
-    }
-
     static json devices(std::initializer_list<const char*> addresses)
     {
-        json list = json::array();
-        for (const char* address : addresses)
-            list.push_back({ { "ip", address }, { "name", std::string("Unit ") + address } });
-        return list;
+        return deviceList(std::vector<std::string>(addresses.begin(), addresses.end()));
     }
 
     // The most runs that were between their start and their end at one time.
@@ -130,30 +77,6 @@ protected:
         }
         return most;
     }
-
-    std::map<std::string, json> resultsByAddress()
-    {
-        std::map<std::string, json> results;
-        for (const json& result : replies.named("jobDeviceResult"))
-            results[result["deviceIp"]] = result;
-        return results;
-    }
-
-    struct NoPoster final : MainLoopPoster {
-        bool post(Task) override { return false; }
-    };
-
-    TempFolder folder;
-    FakeDialogs dialogs;
-    Replies replies;
-    GLibChildProcesses processes;
-    NoPoster poster;
-    SitesStore store { folder.file("settings.json") };
-    ToolDeviceRunner tools;
-    StatusDeviceRunner statuses;
-    JobDeviceRunner runner;
-    JobEngine engine;
-    CommandTable commands;
 };
 
 TEST(ToolEvents, LinesInAnyPiecesAndOnlyWellFormedEvents)
@@ -204,7 +127,7 @@ TEST_F(JobsTest, RunsAtMostNAtOnceAndReportsEachDeviceWithItsCause)
         started, json({ { "jobId", started["jobId"] }, { "action", "backup" }, { "total", 8 } }));
     EXPECT_EQ(replies.sent.back()["command"], "jobFinished");
 
-    std::map<std::string, json> results = resultsByAddress();
+    std::map<std::string, json> results = replies.resultsByAddress();
     ASSERT_EQ(results.size(), 8u);
     EXPECT_EQ(results["10.0.0.1"]["success"], true);
     EXPECT_EQ(results["10.0.0.1"]["cause"], "");
@@ -244,7 +167,7 @@ TEST_F(JobsTest, AnAuditWithFindingsSucceedsWithThemAndTroubleFails)
         { { "action", "audit" }, { "devices", devices({ "10.0.0.5", "10.0.0.6", "10.0.0.2" }) } });
     ASSERT_TRUE(iterateUntil([&] { return replies.finished(); }));
     EXPECT_TRUE(dialogs.asked.empty()) << "an audit needs no input";
-    std::map<std::string, json> results = resultsByAddress();
+    std::map<std::string, json> results = replies.resultsByAddress();
     EXPECT_EQ(results["10.0.0.5"]["success"], true);
     EXPECT_EQ(results["10.0.0.5"]["exitCode"], 1);
     EXPECT_EQ(results["10.0.0.5"]["data"],
@@ -293,7 +216,7 @@ TEST_F(JobsTest, CancelStopsRunningToolsAndReportsTheQueuedOnes)
     EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::seconds(2));
     EXPECT_EQ(folder.read("runs.log"), "start 10.0.0.9\nend 10.0.0.9\n") << "queued ones never ran";
 
-    std::map<std::string, json> results = resultsByAddress();
+    std::map<std::string, json> results = replies.resultsByAddress();
     EXPECT_EQ(results["10.0.0.9"]["cause"], "cancelled");
     EXPECT_EQ(results["10.0.0.9"]["reason"], "Cancelled.");
     EXPECT_EQ(results["10.0.0.9"]["exitCode"], 1);

@@ -3,6 +3,7 @@
 // failure threshold.
 #include "fakes/fake_device_runner.h"
 #include "fakes/fake_dialogs.h"
+#include "fakes/page_messages.h"
 #include "host/jobs/job_command_table.h"
 #include "host/jobs/job_engine.h"
 
@@ -19,28 +20,6 @@ using nlohmann::json;
 namespace {
 
 using FakeRun = std::shared_ptr<FakeDeviceRunner::Started>;
-
-class Replies final : public UiReplySink {
-public:
-    void sendToUi(std::string text) override { sent.push_back(json::parse(text)); }
-    std::vector<json> named(const std::string& command) const
-    {
-        std::vector<json> found;
-        for (const json& message : sent) {
-            if (message["command"] == command)
-                found.push_back(message["payload"]);
-        }
-        return found;
-    }
-    std::map<std::string, json> results() const
-    {
-        std::map<std::string, json> byAddress;
-        for (const json& result : named("jobDeviceResult"))
-            byAddress[result["deviceIp"]] = result;
-        return byAddress;
-    }
-    std::vector<json> sent;
-};
 
 DeviceEnd imageChecked()
 {
@@ -70,13 +49,7 @@ protected:
     {
     }
 
-    void send(const std::string& name, const json& payload)
-    {
-        for (Command& command : commands) {
-            if (command.name == name)
-                command.run(payload);
-        }
-    }
+    void send(const std::string& name, const json& payload) { runCommand(commands, name, payload); }
 
     // Ten controllers "10.0.0.1".."10.0.0.10".
     void startUpgrade(const json& rollout, int concurrency = 3)
@@ -129,7 +102,7 @@ protected:
     }
 
     FakeDeviceRunner runner;
-    Replies replies;
+    RecordedReplies replies;
     FakeDialogs dialogs;
     JobEngine engine;
     CommandTable commands;
@@ -140,7 +113,7 @@ TEST_F(RolloutTest, CanaryThenPauseThenGroupsUntilTheFailureThreshold)
 {
     startUpgrade({ { "canary", 1 }, { "pauseAfterCanary", true }, { "stopAfterFailures", 1 } });
     passTheChecks();
-    std::map<std::string, json> results = replies.results();
+    std::map<std::string, json> results = replies.resultsByAddress();
     ASSERT_EQ(results.size(), 2u) << "the checks end two controllers before any upload";
     EXPECT_EQ(results["10.0.0.1"]["cause"], "refused-input");
     EXPECT_EQ(results["10.0.0.1"]["reason"],
@@ -171,7 +144,7 @@ TEST_F(RolloutTest, CanaryThenPauseThenGroupsUntilTheFailureThreshold)
 
     // A failure in the third group: the rest are never started, the running ones finish.
     FakeDeviceRunner::end(runner.running()[1], upgraded(false));
-    results = replies.results();
+    results = replies.resultsByAddress();
     EXPECT_EQ(results["10.0.0.8"]["cause"], "other");
     EXPECT_EQ(results["10.0.0.10"]["reason"], "not started (rollout stopped)");
     EXPECT_EQ(results["10.0.0.10"]["seconds"], 0);
@@ -193,7 +166,7 @@ TEST_F(RolloutTest, AFailedCanaryTouchesNobodyElse)
     EXPECT_EQ(uploading(), std::set<std::string>({ "10.0.0.3" })) << "one at a time";
     FakeDeviceRunner::end(runner.running()[0], upgraded(false));
     EXPECT_TRUE(runner.running().empty());
-    std::map<std::string, json> results = replies.results();
+    std::map<std::string, json> results = replies.resultsByAddress();
     ASSERT_EQ(results.size(), 10u);
     for (int unit = 4; unit <= 10; ++unit)
         EXPECT_EQ(
@@ -214,7 +187,7 @@ TEST_F(RolloutTest, CancelStopsAPausedJobAndABadImageStopsEveryone)
     send("jobs_cancel", { { "jobId", jobId } });
     ASSERT_EQ(replies.named("jobFinished").size(), 1u);
     EXPECT_EQ(replies.named("jobFinished")[0]["cancelled"], 7);
-    EXPECT_EQ(replies.results()["10.0.0.10"]["reason"], "Cancelled before it started");
+    EXPECT_EQ(replies.resultsByAddress()["10.0.0.10"]["reason"], "Cancelled before it started");
 
     // The tool refuses the file: no status is read, every controller gets the tool's reason.
     replies.sent.clear();
@@ -222,7 +195,7 @@ TEST_F(RolloutTest, CancelStopsAPausedJobAndABadImageStopsEveryone)
     FakeDeviceRunner::end(runner.running()[0],
         { false, 2, "refused-input", "FIRMWARE FILE IS NOT VALID!", "Action failed", "" });
     EXPECT_TRUE(runner.running().empty());
-    std::map<std::string, json> results = replies.results();
+    std::map<std::string, json> results = replies.resultsByAddress();
     ASSERT_EQ(results.size(), 10u);
     EXPECT_EQ(results["10.0.0.5"]["cause"], "refused-input");
     EXPECT_EQ(results["10.0.0.5"]["reason"], "FIRMWARE FILE IS NOT VALID!");
