@@ -218,6 +218,13 @@ test('every folder starts expanded with its device count; a checked folder backs
     assert.strictEqual(await page.evaluate(() => navigator.clipboard.readText()),
         'Backup finished: 1 of 2 succeeded, 1 failed\nDone\tGate 2\t10.0.0.2\t0\tAction completed successfully\t\t12 s\n'
         + 'Failed\tGate 3\t10.0.0.3\t1\tAction failed\tController answered HTTP 500\t2.5 s\n');
+
+    // A device without an address asks nothing: its row fails at once.
+    await page.getByRole('button', { name: 'Clear selection' }).click();
+    await page.getByRole('checkbox', { name: 'Gate 4' }).check();
+    await page.getByRole('button', { name: 'Backup' }).click();
+    await page.getByText('None of the selected devices has an address').waitFor();
+    assert.strictEqual(await page.locator('#backup-dialog').evaluate((dialog) => dialog.open), false);
 });
 
 test('restore is refused for several devices and runs on one; a cancelled picker fails every waiting row', async () => {

@@ -43,7 +43,9 @@ export function wireBackupDialog(jobs) {
     });
 
     async function run(action, devices, options) {
-        if (action !== JobAction.backup || options) return jobs.run(action, devices, options);
+        // Nothing to ask when no device can be sent: the results panel says why.
+        if (action !== JobAction.backup || options || !devices.some((device) => device.ip.trim()))
+            return jobs.run(action, devices, options);
         const chosen = await askDestination(devices);
         if (chosen) jobs.run(action, devices, chosen);
         document.querySelector('[data-action=backup]').focus();
