@@ -110,31 +110,25 @@ if(KOVRU_BUILD_HOST)
   add_dependencies(jobs_rollout_e2e_test kovru-cli kovru-sim)
 endif()
 if(KOVRU_BUILD_HOST)
-  # Device jobs through the real host, kovru-cli and kovru-sim.
-  add_kovru_test(host_jobs_test
-    SOURCES integration/host_jobs_test.cpp fakes/fake_http_server.cpp fakes/fake_host_process.cpp
-            fakes/host_harness.cpp
-    LIBS kovru_transport_test_support nlohmann_json::nlohmann_json
-    XVFB LABELS nosanitize TIMEOUT 600)
-  add_dependencies(host_jobs_test kovrkit kovru-sim)
+  # A test that drives the real host with the packaged page, kovru-cli and kovru-sim.
+  function(add_real_host_test name)
+    add_kovru_test(${name}
+      SOURCES integration/${name}.cpp fakes/fake_http_server.cpp fakes/fake_host_process.cpp
+              fakes/host_harness.cpp
+      LIBS kovru_transport_test_support nlohmann_json::nlohmann_json ${ARGN}
+      XVFB LABELS nosanitize TIMEOUT 600)
+    add_dependencies(${name} kovrkit kovru-sim)
+  endfunction()
+  # Device jobs through the real host.
+  add_real_host_test(host_jobs_test)
   # DALI line set-up with its preview, line export and DALI device firmware through the host.
-  add_kovru_test(host_line_jobs_test
-    SOURCES integration/host_line_jobs_test.cpp fakes/fake_http_server.cpp fakes/fake_host_process.cpp
-            fakes/host_harness.cpp
-    LIBS kovru_transport_test_support nlohmann_json::nlohmann_json
-    XVFB LABELS nosanitize TIMEOUT 600)
-  add_dependencies(host_line_jobs_test kovrkit kovru-sim)
+  add_real_host_test(host_line_jobs_test)
 endif()
 
 if(KOVRU_BUILD_HOST)
   # The History through the real host: the library, kovru-cli and kovru-sim from a backup.
-  add_kovru_test(host_history_test
-    SOURCES integration/host_history_test.cpp fakes/fake_http_server.cpp fakes/fake_host_process.cpp
-            fakes/host_harness.cpp
-    LIBS kovru_transport_test_support kovrkit_backups kovru_action_format kovru_backup_format
-      PkgConfig::LIBZIP nlohmann_json::nlohmann_json
-    XVFB LABELS nosanitize TIMEOUT 600)
-  add_dependencies(host_history_test kovrkit kovru-sim)
+  add_real_host_test(host_history_test
+    kovrkit_backups kovru_action_format kovru_backup_format PkgConfig::LIBZIP)
 endif()
 
 if(KOVRU_BUILD_HOST)
