@@ -326,25 +326,15 @@ std::string settingsTextOf(
 void CommittedSettings::remember(std::string text, json others)
 {
     std::lock_guard lock(mutex_);
-    text_ = std::move(text);
-    others_ = std::move(others);
-    known_ = true;
-}
-
-void CommittedSettings::forget()
-{
-    std::lock_guard lock(mutex_);
-    known_ = false;
-    text_.clear();
-    others_ = nullptr;
+    last_ = Committed { std::move(text), std::move(others) };
 }
 
 std::optional<json> CommittedSettings::othersIfUnchanged(const std::string& text) const
 {
     std::lock_guard lock(mutex_);
-    if (!known_ || text != text_)
+    if (!last_ || text != last_->text)
         return std::nullopt;
-    return others_;
+    return last_->others;
 }
 
 std::optional<std::string> readSettingsText(const std::filesystem::path& path)
@@ -443,12 +433,9 @@ SettingsWrite replaceSettingsMember(const std::filesystem::path& settingsPath,
     others.erase(key);
     std::string text = settingsTextOf(others, key, writeValue);
     const SettingsWrite written = commit(locked, text);
-    if (replacesJudgedMember(&key, guard)) {
-        if (written == SettingsWrite::written)
-            guard.committed->remember(std::move(text), std::move(others));
-        else
-            guard.committed->forget();
-    }
+    // A failed write left the old file, which the memory still describes if it was ours.
+    if (written == SettingsWrite::written && replacesJudgedMember(&key, guard))
+        guard.committed->remember(std::move(text), std::move(others));
     return written;
 }
 

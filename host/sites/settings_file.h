@@ -30,15 +30,16 @@ std::string serializeSettings(const nlohmann::json& settings);
 class CommittedSettings {
 public:
     void remember(std::string text, nlohmann::json others);
-    void forget();
     // The other members when text is byte for byte the remembered one.
     std::optional<nlohmann::json> othersIfUnchanged(const std::string& text) const;
 
 private:
+    struct Committed {
+        std::string text;
+        nlohmann::json others;
+    };
     mutable std::mutex mutex_;
-    std::string text_;
-    nlohmann::json others_;
-    bool known_ = false;
+    std::optional<Committed> last_;
 };
 
 // What a write does before it replaces a file whose content the host cannot use (so that the
